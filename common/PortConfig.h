@@ -68,9 +68,6 @@ class PortConfig {
     // to the first other character, 0 without digits, clamped to the range of int.
     static int ParseIndex(std::string_view text);
 
-    // The profile file, so that tests can reach its write hook.
-    ProfileFile& Profile() { return Settings(); }
-
   private:
     ProfileFile& Settings();
     bool ReadKey(std::string_view key, std::size_t bufferSize, std::string& value);

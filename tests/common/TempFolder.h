@@ -1,9 +1,9 @@
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -13,12 +13,13 @@ namespace uhf::test {
 class TempFolder {
   public:
     TempFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "uhf-common-XXXXXX").string();
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        if (::mkdtemp(name.data()) != nullptr) {
-            root = name.data();
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && root.empty(); ++attempt) {
+            std::filesystem::path candidate =
+                std::filesystem::temp_directory_path() / ("uhf-common-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate)) {
+                root = candidate;
+            }
         }
     }
     ~TempFolder() {
