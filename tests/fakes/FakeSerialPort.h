@@ -14,10 +14,12 @@
 
 namespace uhf::test {
 
-// An in-memory serial port. Incoming bytes are queued as segments: one Read returns bytes of
-// the front segment only, as if a gap longer than the line's 50 ms followed each segment.
-// A responder sees every write and may queue the far end's answer. Thread-safe, so that the
-// receive thread and the test can use it at once.
+// An in-memory serial port. Incoming bytes are queued in bursts: Push adds bytes to the last
+// burst (they are in the port together), PushAfterGap starts a new one, as if more than the
+// line's 50 ms passed before it; one Read never crosses from one burst into the next.
+// A responder sees every write and returns the far end's answer: its first segment joins what
+// the port holds, each further one comes after a gap. Thread-safe, so that the receive thread
+// and the test can use it at once.
 class FakeSerialPort : public SerialPort {
   public:
     using Bytes = std::vector<std::uint8_t>;
@@ -86,17 +88,31 @@ class FakeSerialPort : public SerialPort {
             answer = responder;
         }
         if (answer && static_cast<int>(written.size()) == count) {
+            bool first = true;
             for (Bytes& segment : answer(written)) {
-                Push(std::move(segment));
+                if (first) {
+                    Push(std::move(segment));
+                } else {
+                    PushAfterGap(std::move(segment));
+                }
+                first = false;
             }
         }
         return static_cast<int>(written.size());
     }
 
     // Test side.
-    void Push(Bytes segment) {
+    void Push(const Bytes& bytes) {
         std::lock_guard<std::mutex> lock(mutex);
-        incoming.push_back(std::move(segment));
+        if (incoming.empty()) {
+            incoming.emplace_back();
+        }
+        incoming.back().insert(incoming.back().end(), bytes.begin(), bytes.end());
+        changed.notify_all();
+    }
+    void PushAfterGap(Bytes bytes) {
+        std::lock_guard<std::mutex> lock(mutex);
+        incoming.push_back(std::move(bytes));
         changed.notify_all();
     }
     void SetResponder(Responder r) {
