@@ -51,6 +51,12 @@ ParamDialog::ParamDialog(std::unique_ptr<ReaderLink> link, Notifier& notifier,
       notifier_(notifier),
       builder_(ParamDialogTemplate()) {
     setWindowIcon(AppIcon());
+    // Frames drawn as the dialog toolkit draws them: the line runs through the middle of the
+    // title, so a frame's top edge is where its template puts it.
+    setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 7px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+        " left: 6px; padding: 0px 2px; }"));
     builder_.Build(*this);
     WireControls();
     Initialise(portSource);

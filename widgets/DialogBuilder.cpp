@@ -32,6 +32,10 @@ DialogUnits DialogBuilder::Build(QDialog& dialog) {
             area.setSize(QSize(32, 32));
         }
         if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+            if (combo->lineEdit() != nullptr) {
+                // The edit field does not always follow its combo box's font.
+                combo->lineEdit()->setFont(font);
+            }
             // A template gives a combo box's height with its list dropped down; closed, it is
             // as tall as its edit field.
             area.setHeight(std::min(area.height(), units.ToPixelsY(12)));

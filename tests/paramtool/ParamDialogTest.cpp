@@ -127,6 +127,9 @@ TEST_F(ParamDialogTest, StartsDisconnectedWithPortsBaudRatesAndEmptyControls) {
         EXPECT_EQ(Combo(id)->currentIndex(), -1) << id;
     }
     EXPECT_EQ(Combo(kExportTimeCombo)->itemText(0), "1");
+    ASSERT_NE(Combo(kExportTimeCombo)->lineEdit(), nullptr);
+    EXPECT_EQ(Combo(kExportTimeCombo)->lineEdit()->font(), dialog->font())
+        << "the edit field of Export time writes in the dialog font";
     EXPECT_EQ(Combo(kExportDistanceList)->itemText(9), "1000ms");
     EXPECT_EQ(Combo(kProtocolList)->itemText(2), "Wiegand32");
     for (int id :

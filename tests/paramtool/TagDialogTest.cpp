@@ -21,10 +21,12 @@ namespace {
 using test::SimulatedReader;
 
 constexpr int kWaitMs = 10000;  // only catches hangs
+// Reports further apart than the link's 50 ms byte gap end each of its reads at once.
+constexpr int kTagRate = 10;
 
 class TagDialogTest : public testing::Test {
   protected:
-    void SetUp() override { StartReader(40); }
+    void SetUp() override { StartReader(kTagRate); }
 
     void StartReader(int tagRate, int silentAfter = -1) {
         SimConfig config;
@@ -158,7 +160,7 @@ TEST_F(TagDialogTest, StopWithoutStartStillSendsTheStopCommand) {
 }
 
 TEST_F(TagDialogTest, FailedStartSaysSoInTheStatusLine) {
-    StartReader(40, 0);
+    StartReader(kTagRate, 0);
     Button(kStartButton)->click();
     EXPECT_EQ(Status(), "Fail to identify 6B tag");
     EXPECT_FALSE(dialog->IsTicking());
@@ -166,7 +168,7 @@ TEST_F(TagDialogTest, FailedStartSaysSoInTheStatusLine) {
 }
 
 TEST_F(TagDialogTest, FailedStartKeepsARunningTimer) {
-    StartReader(40, 2);  // answers the first Stop and Resume, then nothing
+    StartReader(kTagRate, 2);  // answers the first Stop and Resume, then nothing
     Button(kStartButton)->click();
     ASSERT_EQ(Status(), "Identifying tags...");
     Button(kStartButton)->click();

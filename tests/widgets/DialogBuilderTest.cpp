@@ -73,6 +73,8 @@ TEST(DialogBuilderTest, RadioGroupsAreIndependentAndComboItemsSorted) {
     EXPECT_EQ(combo->itemText(0), "1");
     EXPECT_EQ(combo->itemText(2), "3");
     EXPECT_EQ(combo->currentIndex(), -1);
+    ASSERT_NE(combo->lineEdit(), nullptr);
+    EXPECT_EQ(combo->lineEdit()->font(), dialog.font());
 
     auto* edit = builder.ControlAs<QLineEdit>(6);
     ASSERT_NE(edit, nullptr);
