@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 #include <memory>
 #include <optional>
@@ -371,6 +372,53 @@ TEST_F(ParamDialogTest, WiegandGroupFollowsTheConnectPortChoiceKeepingItsContent
     Choose(kConnectPortList, 0);
     EXPECT_FALSE(WiegandGroupEnabled());
     EXPECT_EQ(Edit(kPulseWidthEdit)->text(), "12");
+}
+
+// Notes whether the wait cursor was up when each message came.
+class CursorCheckingNotifier : public Notifier {
+  public:
+    void Notify(const QString& text) override {
+        messages.append(text);
+        waitCursorAtMessage.append(QApplication::overrideCursor() != nullptr);
+    }
+    QStringList messages;
+    QList<bool> waitCursorAtMessage;
+};
+
+TEST_F(ParamDialogTest, MessagesComeAfterTheWaitCursorIsGone) {
+    SimConfig config = QuickReader();
+    config.faults.silentAfter = 0;
+    reader.emplace(config);
+    const std::string path = reader->Path();
+    CursorCheckingNotifier cursorNotifier;
+    ParamDialog silent(std::make_unique<ReaderLink>(), cursorNotifier,
+                       [path] { return std::vector<std::string>{path}; });
+    qobject_cast<QPushButton*>(silent.Control(kConnectButton))->click();
+    EXPECT_EQ(cursorNotifier.messages, QStringList{"Open Fail!"});
+    EXPECT_EQ(cursorNotifier.waitCursorAtMessage, QList<bool>{false});
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(ParamDialogTest, EscapeClosesTheWindow) {
+    OpenWithPorts({});
+    dialog->show();
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+}
+
+TEST_F(ParamDialogTest, EnterClicksTheFocusedButtonAndClosesTheWindowElsewhere) {
+    OpenWithPorts({});
+    dialog->show();
+    Button(kConnectButton)->setFocus();
+    QTest::keyClick(Button(kConnectButton), Qt::Key_Return);
+    EXPECT_EQ(notifier.messages, QStringList{"Open Fail!"}) << "Enter clicked \"Connnect\"";
+    EXPECT_TRUE(dialog->isVisible());
+
+    Edit(kPowerEdit)->setFocus();
+    QTest::keyClick(Edit(kPowerEdit), Qt::Key_Return);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
 }
 
 struct FrequencyCase {
