@@ -65,7 +65,12 @@ const DialogTemplate* About() {
     return &AboutBoxTemplate();
 }
 
-INSTANTIATE_TEST_SUITE_P(Windows, TemplateTest, testing::Values(&Param, &Tag, &About));
+std::string WindowName(const testing::TestParamInfo<const DialogTemplate* (*)()>& info) {
+    static const char* const kNames[] = {"ParamDialog", "TagDialog", "AboutBox"};
+    return kNames[info.index];
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, TemplateTest, testing::Values(&Param, &Tag, &About), WindowName);
 
 TEST(LayoutTest, DialogFontResolvesToTimesOrItsMetricTwin) {
     const QFont font = DialogUnits::TemplateFont("Times New Roman", 9);

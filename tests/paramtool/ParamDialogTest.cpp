@@ -442,7 +442,10 @@ TEST_P(FrequencyMappingTest, ShowsTheLockedChannelOrHopping) {
 INSTANTIATE_TEST_SUITE_P(Channels, FrequencyMappingTest,
                          testing::Values(FrequencyCase{1, true, 0}, FrequencyCase{50, true, 49},
                                          FrequencyCase{0, false, -1}, FrequencyCase{51, true, -1},
-                                         FrequencyCase{255, true, -1}));
+                                         FrequencyCase{255, true, -1}),
+                         [](const testing::TestParamInfo<FrequencyCase>& info) {
+                             return "LockedFrequency" + std::to_string(info.param.lockedFrequency);
+                         });
 
 TEST_F(ParamDialogTest, FrequencyItemsReadAsMegahertz) {
     OpenWithPorts({});
