@@ -27,7 +27,15 @@ DialogUnits DialogBuilder::Build(QDialog& dialog) {
         QWidget* widget = Create(control, dialog);
         widget->setFont(font);
         QRect area = units.ToPixels(control.x, control.y, control.width, control.height);
+        if (control.kind == ControlKind::Icon) {
+            // An icon control sizes itself to the icon.
+            area.setSize(QSize(32, 32));
+        }
         if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+            if (combo->lineEdit() != nullptr) {
+                // The edit field does not always follow its combo box's font.
+                combo->lineEdit()->setFont(font);
+            }
             // A template gives a combo box's height with its list dropped down; closed, it is
             // as tall as its edit field.
             area.setHeight(std::min(area.height(), units.ToPixelsY(12)));
@@ -45,7 +53,12 @@ DialogUnits DialogBuilder::Build(QDialog& dialog) {
     for (QWidget* frame : frames) {
         frame->lower();
     }
-    dialog.setFixedSize(units.ToPixelsX(template_.width), units.ToPixelsY(template_.height));
+    const QSize size(units.ToPixelsX(template_.width), units.ToPixelsY(template_.height));
+    if (template_.resizable) {
+        dialog.resize(size);
+    } else {
+        dialog.setFixedSize(size);
+    }
     return units;
 }
 
@@ -115,6 +128,11 @@ QWidget* DialogBuilder::Create(const ControlTemplate& control, QDialog& dialog) 
             view->header()->setStretchLastSection(false);
             view->header()->setDefaultAlignment(Qt::AlignHCenter);
             return view;
+        }
+        case ControlKind::Icon: {
+            auto* label = new QLabel(&dialog);
+            label->setPixmap(dialog.windowIcon().pixmap(32, 32));
+            return label;
         }
         case ControlKind::ProgressBar: {
             auto* bar = new QProgressBar(&dialog);

@@ -23,6 +23,7 @@ enum class ControlKind {
     CheckBox,
     ListView,  // report view
     ProgressBar,
+    Icon,  // the dialog's window icon at its natural size
 };
 
 // One control of a dialog template, positioned in dialog units.
@@ -57,6 +58,7 @@ struct DialogTemplate {
     int height = 0;
     QString fontFamily;
     int pointSize = 9;
+    bool resizable = false;  // a sizing frame instead of a fixed size
     std::vector<ControlTemplate> controls;
 };
 

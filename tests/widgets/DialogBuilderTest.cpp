@@ -3,12 +3,16 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include "widgets/DialogBuilder.h"
 #include "widgets/DialogUnits.h"
+#include "widgets/WaitCursor.h"
 
 namespace uhf {
 namespace {
@@ -69,6 +73,8 @@ TEST(DialogBuilderTest, RadioGroupsAreIndependentAndComboItemsSorted) {
     EXPECT_EQ(combo->itemText(0), "1");
     EXPECT_EQ(combo->itemText(2), "3");
     EXPECT_EQ(combo->currentIndex(), -1);
+    ASSERT_NE(combo->lineEdit(), nullptr);
+    EXPECT_EQ(combo->lineEdit()->font(), dialog.font());
 
     auto* edit = builder.ControlAs<QLineEdit>(6);
     ASSERT_NE(edit, nullptr);
@@ -79,6 +85,47 @@ TEST(DialogBuilderTest, RadioGroupsAreIndependentAndComboItemsSorted) {
     EXPECT_EQ(dialog.size(), QSize(units.ToPixelsX(100), units.ToPixelsY(60)));
     EXPECT_EQ(a->geometry(), units.ToPixels(0, 0, 40, 10));
     EXPECT_EQ(builder.Control(-1), nullptr);
+}
+
+TEST(DialogBuilderTest, ResizableTemplateKeepsItsSizeButMayBeResized) {
+    DialogTemplate t = TwoRadioPairs();
+    t.resizable = true;
+    QDialog dialog;
+    DialogBuilder builder(t);
+    const DialogUnits units = builder.Build(dialog);
+    EXPECT_EQ(dialog.size(), QSize(units.ToPixelsX(100), units.ToPixelsY(60)));
+    EXPECT_NE(dialog.minimumSize(), dialog.maximumSize());
+    const QRect before = builder.Control(1)->geometry();
+    dialog.resize(dialog.width() * 2, dialog.height() * 2);
+    EXPECT_EQ(builder.Control(1)->geometry(), before) << "controls keep their places";
+}
+
+TEST(DialogBuilderTest, IconControlShowsTheDialogIconAtItsPosition) {
+    DialogTemplate t;
+    t.width = 100;
+    t.height = 50;
+    t.fontFamily = "Times New Roman";
+    t.controls = {{7, ControlKind::Icon, "", 11, 17, 0, 0}};
+    QDialog dialog;
+    QPixmap image(32, 32);
+    image.fill(Qt::red);
+    dialog.setWindowIcon(QIcon(image));
+    DialogBuilder builder(t);
+    const DialogUnits units = builder.Build(dialog);
+    auto* label = builder.ControlAs<QLabel>(7);
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->geometry(), QRect(units.ToPixelsX(11), units.ToPixelsY(17), 32, 32));
+    EXPECT_EQ(label->pixmap().toImage().pixelColor(5, 5), QColor(Qt::red));
+}
+
+TEST(WaitCursorTest, ShowsTheWaitCursorOnlyWhileAlive) {
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    {
+        WaitCursor wait;
+        ASSERT_NE(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    }
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace
