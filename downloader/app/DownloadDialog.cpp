@@ -1,5 +1,6 @@
 #include "downloader/app/DownloadDialog.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QHeaderView>
@@ -63,6 +64,10 @@ void DownloadDialog::Initialise() {
     progress_ = builder_.ControlAs<QProgressBar>(DownloadTemplate::kProgressBar);
     log_ = new LogModel(this);
     logView_->setModel(log_);
+    // Narrower than its text in the dialog font; the whole text is a hover away.
+    if (QWidget* label = builder_.Control(DownloadTemplate::kDownloadBaudLabel)) {
+        label->setToolTip(QStringLiteral("download baudrate"));
+    }
 
     for (int id = 0; id < static_cast<int>(timers_.size()); ++id) {
         auto* timer = new QTimer(this);
@@ -132,9 +137,13 @@ void DownloadDialog::FillPortList() {
     for (const std::string& name : portNames) {
         portList_->addItem(QString::fromStdString(name));
     }
+    // Device paths are longer than the list is wide: the opened list and the tip show them whole.
+    portList_->view()->setMinimumWidth(portList_->view()->sizeHintForColumn(0) + 8);
+    connect(portList_, &QComboBox::currentTextChanged, portList_, &QWidget::setToolTip);
     int stored = 0;
     const bool read = config_.ReadPortIndex(stored);
     portList_->setCurrentIndex(read && stored >= 0 && stored < portList_->count() ? stored : 0);
+    portList_->setToolTip(portList_->currentText());
 }
 
 void DownloadDialog::StoreIndex(const char* key, int index) {

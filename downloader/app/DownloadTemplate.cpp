@@ -24,7 +24,7 @@ const DialogTemplate& DownloadTemplate::Get() {
             {-1, K::Label, "Baudrate", 262, 62, 49, 8},
             {kDeviceBaudList, K::DropDownList, "", 269, 73, 62, 85, BaudRates()},
             {-1, K::Label, "bps", 337, 75, 15, 8},
-            {-1, K::Label, "download baudrate", 262, 95, 46, 8},
+            {kDownloadBaudLabel, K::Label, "download baudrate", 262, 95, 46, 8},
             {kDownloadBaudList, K::DropDownList, "", 269, 107, 62, 88, BaudRates()},
             {-1, K::Label, "bps", 337, 109, 13, 8},
             {kFileButton, K::PushButton, "File", 277, 146, 55, 14},

@@ -18,6 +18,7 @@ class DownloadTemplate {
         kDownloadButton,
         kExistButton,
         kProgressBar,
+        kDownloadBaudLabel,
     };
 
     static const DialogTemplate& Get();

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,19 @@
 #include "downloader/app/DownloadTemplate.h"
 #include "downloader/app/LogModel.h"
 #include "fakes/RecordingNotifier.h"
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& texts, std::ostream* out) {
+    *out << '{';
+    for (const QString& text : texts) {
+        *out << ' ';
+        PrintTo(text, out);
+    }
+    *out << " }";
+}
 
 namespace uhf {
 

@@ -79,6 +79,7 @@ TEST_F(DownloadDialogTest, StoredChoicesAreRestored) {
     EXPECT_EQ(dialog->deviceBaud, 57600);
     EXPECT_EQ(dialog->downloadBaud, 19200);
     EXPECT_EQ(dialog->portNames, ports);
+    EXPECT_EQ(PortList()->toolTip(), "/dev/ttyS4");
 }
 
 TEST_F(DownloadDialogTest, StoredBaudChoicesSurviveStartsWithoutAChosenFile) {
