@@ -20,6 +20,7 @@
 #include "downloader/app/FerrowinIcon.h"
 #include "downloader/app/FileChooser.h"
 #include "downloader/app/LogModel.h"
+#include "downloader/app/SystemMenuEntry.h"
 #include "serial/CommControl.h"
 #include "widgets/Notifier.h"
 
@@ -85,9 +86,11 @@ void DownloadDialog::Initialise() {
     connect(downloadBaudList_, &QComboBox::activated, this,
             [this](int index) { StoreIndex("DownBaud", index); });
 
-    // 2. The about entry. Qt has no portable system menu, so the entry is offered as the
-    // window's context menu (a right click on the window's background).
-    aboutAction_ = new QAction(QStringLiteral("关于 Ferrowin(&A)..."), this);
+    // 2. The about entry: in the system menu where the platform lets us add to it (Windows),
+    // and on every platform in the window's context menu (a right click on its background).
+    const QString aboutText = QStringLiteral("关于 Ferrowin(&A)...");
+    SystemMenuEntry::Append(*this, aboutText, kAboutCommand);
+    aboutAction_ = new QAction(aboutText, this);
     connect(aboutAction_, &QAction::triggered, this, &DownloadDialog::ShowAbout);
     addAction(aboutAction_);
     setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -270,6 +273,14 @@ void DownloadDialog::done(int result) {
     // The timers end with the window; none may call into the transfer after it.
     StopTimers();
     QDialog::done(result);
+}
+
+bool DownloadDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    if (SystemMenuEntry::IsChosen(eventType, message, kAboutCommand)) {
+        ShowAbout();
+        return true;
+    }
+    return QDialog::nativeEvent(eventType, message, result);
 }
 
 void DownloadDialog::keyPressEvent(QKeyEvent* event) {

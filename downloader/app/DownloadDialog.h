@@ -73,6 +73,8 @@ class DownloadDialog : public QDialog, public TransferHost {
 
     QWidget* Control(int id) const { return builder_.Control(id); }
     QAction* AboutAction() const { return aboutAction_; }
+    // The command id of the about entry in the system menu.
+    static constexpr int kAboutCommand = 16;
     UpgradeTransfer& Transfer() { return transfer_; }
     const LogModel& Log() const { return *log_; }
 
@@ -85,6 +87,7 @@ class DownloadDialog : public QDialog, public TransferHost {
 
   protected:
     void done(int result) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
