@@ -104,6 +104,9 @@ int UpgradeTransfer::OpenPort(int baudRate) {
         openError = comm.LastError() == CommError::None ? CommError::Other : comm.LastError();
         return 0;
     }
+    // Bytes gathered at the old rate (a late answer garbled by the reader's own switch) mean
+    // nothing at the new one and would spoil every answer appended to them.
+    rxCount = 0;
     return 1;
 }
 

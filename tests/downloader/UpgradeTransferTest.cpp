@@ -542,6 +542,18 @@ TEST_F(UpgradeTransferTest, OversizedDeliveryIsBoundedByTheBuffer) {
     EXPECT_EQ(rig.host.Logs().size(), 1U);
 }
 
+TEST_F(UpgradeTransferTest, BytesGatheredAtTheOldRateDoNotSpoilTheBaudAnswer) {
+    rig.UseImage(100);
+    rig.Start();
+    // A second probe answer the reader sent after switching to 9600, garbled at 115200.
+    rig.RunUntil(100);
+    rig.Deliver({0x04, 0x9D, 0x12, 0x8E, 0x2C});
+    EXPECT_EQ(rig.transfer.rxCount, 5);
+    rig.RunToEnd();
+    EXPECT_EQ(rig.Frames(0x64).size(), 1U);
+    EXPECT_TRUE(rig.transfer.Succeeded());
+}
+
 TEST_F(UpgradeTransferTest, StartClearsBytesAnEarlierAttemptLeft) {
     rig.UseImage(10);
     rig.transfer.rxCount = 7;
