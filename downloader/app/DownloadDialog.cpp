@@ -13,6 +13,7 @@
 #include <QTime>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 
 #include "common/PortConfig.h"
 #include "downloader/app/AboutDialog.h"
@@ -209,7 +210,9 @@ void DownloadDialog::SetProgressRange(int lower, int upper) {
 }
 
 void DownloadDialog::SetProgressPosition(int position) {
-    progress_->setValue(position);
+    // A position outside the range shows at its nearest end (the first frame's position 0 in a
+    // range from 1 shows as 1); Qt would ignore it instead.
+    progress_->setValue(std::clamp(position, progress_->minimum(), progress_->maximum()));
 }
 
 int DownloadDialog::DownloadBaudIndex() {

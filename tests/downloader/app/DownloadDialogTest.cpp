@@ -315,6 +315,17 @@ TEST_F(DownloadDialogTest, AboutEntryShowsTheAboutBoxModally) {
     EXPECT_EQ(shownTitle, "关于 Ferrowin");
 }
 
+TEST_F(DownloadDialogTest, ProgressPositionOutsideTheRangeShowsAtItsNearestEnd) {
+    Open();
+    dialog->SetProgressRange(1, 16);
+    dialog->SetProgressPosition(0);
+    EXPECT_EQ(Progress()->value(), 1);
+    dialog->SetProgressPosition(15);
+    EXPECT_EQ(Progress()->value(), 15);
+    dialog->SetProgressPosition(40);
+    EXPECT_EQ(Progress()->value(), 16);
+}
+
 struct PortEntry {
     const char* entry;
     int number;
