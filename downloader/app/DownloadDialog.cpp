@@ -3,9 +3,11 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -66,9 +68,18 @@ void DownloadDialog::Initialise() {
     progress_ = builder_.ControlAs<QProgressBar>(DownloadTemplate::kProgressBar);
     log_ = new LogModel(this);
     logView_->setModel(log_);
-    // Narrower than its text in the dialog font; the whole text is a hover away.
-    if (QWidget* label = builder_.Control(DownloadTemplate::kDownloadBaudLabel)) {
-        label->setToolTip(QStringLiteral("download baudrate"));
+    // Narrower than its text: like a static text of the dialog toolkit it breaks between words
+    // and shows the first line; the whole text is a hover away.
+    if (auto* label = builder_.ControlAs<QLabel>(DownloadTemplate::kDownloadBaudLabel)) {
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setToolTip(label->text());
+    }
+    // The frame's caption sits on its top line, as the dialog toolkit draws it.
+    for (QGroupBox* frame : findChildren<QGroupBox*>()) {
+        frame->setStyleSheet(QStringLiteral(
+            "QGroupBox { border: 1px solid palette(mid); margin-top: 0.5em; }"
+            "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
     }
 
     for (int id = 0; id < static_cast<int>(timers_.size()); ++id) {
