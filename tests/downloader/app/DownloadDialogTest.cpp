@@ -315,6 +315,27 @@ TEST_F(DownloadDialogTest, AboutEntryShowsTheAboutBoxModally) {
     EXPECT_EQ(shownTitle, "关于 Ferrowin");
 }
 
+TEST_F(DownloadDialogTest, EnterAndEscCloseTheWindowButEnterOnAButtonPressesIt) {
+    Open();
+    dialog->show();
+    QSignalSpy finished(dialog.get(), &QDialog::finished);
+    files.answer.reset();
+    Button(DownloadTemplate::kFileButton)->setFocus();
+    QTest::keyClick(dialog.get(), Qt::Key_Return);
+    EXPECT_EQ(files.asked, 1);
+    EXPECT_EQ(finished.count(), 0);
+
+    PathBox()->setFocus();
+    QTest::keyClick(dialog.get(), Qt::Key_Return);
+    ASSERT_EQ(finished.count(), 1);
+    EXPECT_EQ(finished[0][0].toInt(), QDialog::Accepted);
+
+    dialog->show();
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    ASSERT_EQ(finished.count(), 2);
+    EXPECT_EQ(finished[1][0].toInt(), QDialog::Rejected);
+}
+
 TEST_F(DownloadDialogTest, ProgressPositionOutsideTheRangeShowsAtItsNearestEnd) {
     Open();
     dialog->SetProgressRange(1, 16);
