@@ -4,6 +4,7 @@
 #include "common/PortConfig.h"
 #include "downloader/app/DialogFonts.h"
 #include "downloader/app/DownloadDialog.h"
+#include "downloader/app/FerrowinIcon.h"
 #include "downloader/app/QtFileChooser.h"
 #include "serial/qt/QtCommControl.h"
 #include "widgets/MessageBoxNotifier.h"
@@ -11,6 +12,8 @@
 // Ferrowin: shows the download window modally; the program ends when it closes.
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Ferrowin"));
+    QApplication::setWindowIcon(uhf::FerrowinIcon::Create());
     uhf::DialogFonts::InstallSubstitutes();
 
     uhf::PortConfig config;
