@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QString>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "downloader/TransferHost.h"
+#include "downloader/UpgradeTransfer.h"
+#include "widgets/DialogBuilder.h"
+
+class QAction;
+class QComboBox;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class QTreeView;
+
+namespace uhf {
+
+class CommControl;
+class FileChooser;
+class LogModel;
+class Notifier;
+class PortConfig;
+
+// The download tool's window, "UHF Reader Download Tools". It restores the user's last choices
+// from the settings file, stores every change at once, and hosts the upgrade transfer: the
+// transfer reports through the TransferHost operations below, and the window's three one-shot
+// timers and the serial control's receive notifications move it on. Everything runs on the
+// user-interface thread.
+class DownloadDialog : public QDialog, public TransferHost {
+    Q_OBJECT
+
+  public:
+    // The window keeps references to all four; they must outlive it. `notifier` shows the
+    // "提示" message boxes, `files` asks for the firmware file.
+    DownloadDialog(PortConfig& config, CommControl& comm, Notifier& notifier, FileChooser& files,
+                   QWidget* parent = nullptr);
+    ~DownloadDialog() override;
+
+    // TransferHost
+    void AddLog(const std::string& message) override;
+    void EnableInputs() override;
+    void DisableInputs() override;
+    TransferSelections ReadSelections() override;
+    void SetProgressRange(int lower, int upper) override;
+    void SetProgressPosition(int position) override;
+    int DownloadBaudIndex() override;
+    std::string FirmwarePath() override;
+    void ShowMessage(const std::string& text) override;
+    void ArmTimer(int id, int milliseconds) override;
+    void StopTimer(int id) override;
+    void Pause(int milliseconds) override;
+
+    void AddLog(const QString& message);
+
+    // The buttons and the about entry.
+    void ChooseFile();
+    void Download();
+    void Exist();
+    void ShowAbout();
+
+    // The port number a port entry names: its first three characters dropped and the rest read
+    // as a decimal number ("COM12" gives 12, a Linux path gives 0).
+    static int PortNumberOf(const QString& entry);
+    // A decimal number as the C library's atoi reads it: leading blanks and a sign accepted,
+    // reading stops at the first non-digit, no digits give 0.
+    static int DecimalOf(const QString& text);
+
+    QWidget* Control(int id) const { return builder_.Control(id); }
+    QAction* AboutAction() const { return aboutAction_; }
+    // The command id of the about entry in the system menu.
+    static constexpr int kAboutCommand = 16;
+    UpgradeTransfer& Transfer() { return transfer_; }
+    const LogModel& Log() const { return *log_; }
+
+    // The choices as the last ReadSelections found them.
+    int portNumber = 0;
+    int deviceBaud = 0;
+    int downloadBaud = 0;
+    std::string firmwarePath;
+    std::vector<std::string> portNames;
+
+  protected:
+    void done(int result) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void Initialise();
+    void RestoreBaudRates();
+    void FillPortList();
+    void StoreIndex(const char* key, int index);
+    void StopTimers();
+
+    PortConfig& config_;
+    CommControl& comm_;
+    Notifier& notifier_;
+    FileChooser& files_;
+    DialogBuilder builder_;
+    QIcon icon_;
+    LogModel* log_ = nullptr;
+    QTreeView* logView_ = nullptr;
+    QLineEdit* pathBox_ = nullptr;
+    QComboBox* portList_ = nullptr;
+    QComboBox* deviceBaudList_ = nullptr;
+    QComboBox* downloadBaudList_ = nullptr;
+    QPushButton* fileButton_ = nullptr;
+    QPushButton* downloadButton_ = nullptr;
+    QPushButton* existButton_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QAction* aboutAction_ = nullptr;
+    std::array<QTimer*, 3> timers_{};
+    UpgradeTransfer transfer_;
+};
+
+}  // namespace uhf

@@ -1,0 +1,42 @@
+#include "downloader/app/DownloadTemplate.h"
+
+namespace uhf {
+
+const QStringList& DownloadTemplate::BaudRates() {
+    static const QStringList rates = {"9600", "19200", "38400", "57600", "115200"};
+    return rates;
+}
+
+const DialogTemplate& DownloadTemplate::Get() {
+    using K = ControlKind;
+    static const DialogTemplate dialog = [] {
+        DialogTemplate t;
+        t.title = QStringLiteral("UHF Reader Download Tools");
+        t.width = 366;
+        t.height = 242;
+        t.fontFamily = QStringLiteral("宋体");
+        t.pointSize = 9;
+        t.controls = {
+            {kPathBox, K::ReadOnlyEdit, "", 14, 7, 237, 12},
+            {kLogList, K::ListView, "", 14, 35, 238, 168},
+            {-1, K::GroupBox, "SerialPort", 260, 28, 99, 109},
+            {kPortList, K::DropDownList, "", 269, 41, 62, 100},
+            {-1, K::Label, "Baudrate", 262, 62, 49, 8},
+            {kDeviceBaudList, K::DropDownList, "", 269, 73, 62, 85, BaudRates()},
+            {-1, K::Label, "bps", 337, 75, 15, 8},
+            {kDownloadBaudLabel, K::Label, "download baudrate", 262, 95, 46, 8},
+            {kDownloadBaudList, K::DropDownList, "", 269, 107, 62, 88, BaudRates()},
+            {-1, K::Label, "bps", 337, 109, 13, 8},
+            {kFileButton, K::PushButton, "File", 277, 146, 55, 14},
+            {kDownloadButton, K::PushButton, "Download", 277, 168, 55, 14},
+            {kExistButton, K::PushButton, "Exist", 277, 190, 55, 14},
+            {kProgressBar, K::ProgressBar, "", 14, 214, 240, 14},
+            // The serial control (283, 7, 19, 19) draws nothing while the program runs, so it
+            // takes no place here; the window owns a CommControl instead.
+        };
+        return t;
+    }();
+    return dialog;
+}
+
+}  // namespace uhf
