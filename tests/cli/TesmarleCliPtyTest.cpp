@@ -189,6 +189,12 @@ TEST(TesmarleCliPty, UsageErrorsExitWithTwoBeforeOpeningThePort) {
     EXPECT_NE(r.err.find("--export-time: expected 1, 2 or 3, got '5'"), std::string::npos);
     EXPECT_TRUE(peer.Requests().empty());
     EXPECT_EQ(RunCli({"read"}).status, 2);
+    const Result ports = RunCli({"ports"});
+    EXPECT_TRUE(ports.status == 0 || ports.status == 1) << "0 with a list, 1 with none";
+    EXPECT_EQ(ports.status == 1, ports.out.empty());
+    if (ports.status == 1) {
+        EXPECT_EQ(ports.err, "tesmarle-cli: no serial port found\n");
+    }
     const Result help = RunCli({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("tesmarle-cli -p PORT [-b BAUD] read [--json]"), std::string::npos);
