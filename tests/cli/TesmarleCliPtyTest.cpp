@@ -135,7 +135,10 @@ TEST_P(TagsSignal, EndsCollectionStopsTheReaderAndSummarises) {
     peer.WithReader([](FakeReader& reader) { EXPECT_FALSE(reader.working); });
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, TagsSignal, testing::Values(SIGINT, SIGTERM));
+INSTANTIATE_TEST_SUITE_P(Signals, TagsSignal, testing::Values(SIGINT, SIGTERM),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGINT ? "SIGINT" : "SIGTERM");
+                         });
 
 TEST(TesmarleCliPty, TagsAsJsonLines) {
     PtyReaderPeer peer({kTagB});
