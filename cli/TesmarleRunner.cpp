@@ -222,7 +222,13 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
                                                    std::chrono::duration<double>(*options.seconds))
                                      : Clock::time_point::max();
     auto nextTake = start + kTakeInterval;
+    int status = kExitOk;
     while (!interrupted()) {
+        if (link.ReceiveReadFailed()) {
+            err << "tesmarle-cli: tags failed: " << ToString(LinkError::PortFailed) << "\n";
+            status = kExitFailure;
+            break;
+        }
         const auto now = Clock::now();
         if (now >= end) {
             break;
@@ -237,8 +243,7 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
     }
     // Records that came since the last take would be lost with the Stop.
     takeAndPrint();
-    int status = kExitOk;
-    if (link.Stop() == 0) {
+    if (link.Stop() == 0 && status == kExitOk) {
         status = Fail("stop");
     }
     link.Close();

@@ -148,6 +148,7 @@ int ReaderLink::StartReceiveThread() {
     JoinReceiveThread();
     ClearTagStore();
     stopRequested = 0;
+    receiveReadFailed = false;
     receiveThread = std::thread(&ReaderLink::ReceiveThreadProc, this);
     return 1;
 }
@@ -166,6 +167,7 @@ void ReaderLink::ReceiveThreadProc() {
                 got = port->Read(receiveBuffer.data() + fill, kBufferSize - fill);
             }
         }
+        receiveReadFailed = got < 0;
         if (got < 0) {
             std::this_thread::sleep_for(kFailedReadPause);
         } else {

@@ -91,6 +91,8 @@ class ReaderLink {
     SerialError LastOpenError() const { return lastOpenError; }
     // True while a receive thread has been started and not yet joined.
     bool ReceiveThreadStarted() const { return receiveThread.joinable(); }
+    // True when the receive thread's last read failed (the port went away, for instance).
+    bool ReceiveReadFailed() const { return receiveReadFailed; }
 
   private:
     int Fail(LinkError error);
@@ -116,6 +118,7 @@ class ReaderLink {
     SleepFunction sleep;
     // Commands waiting for portMutex: the receive thread steps back so that they get it.
     std::atomic<int> portWaiters{0};
+    std::atomic<bool> receiveReadFailed{false};
     LinkError lastError = LinkError::None;
     SerialError lastOpenError = SerialError::None;
 };
