@@ -13,6 +13,7 @@
 #include "reader/LinkError.h"
 #include "reader/ReaderFrame.h"
 #include "reader/ReaderParams.h"
+#include "reader/TimedRecursiveMutex.h"
 #include "serial/SerialError.h"
 #include "serial/SerialPort.h"
 
@@ -90,11 +91,13 @@ class ReaderLink {
     SerialError LastOpenError() const { return lastOpenError; }
     // True while a receive thread has been started and not yet joined.
     bool ReceiveThreadStarted() const { return receiveThread.joinable(); }
+    // True when the receive thread's last read failed (the port went away, for instance).
+    bool ReceiveReadFailed() const { return receiveReadFailed; }
 
   private:
     int Fail(LinkError error);
     int StatusExchange(std::uint8_t code);
-    bool LockPort(std::unique_lock<std::recursive_timed_mutex>& lock);
+    bool LockPort(std::unique_lock<TimedRecursiveMutex>& lock);
     void JoinReceiveThread();
     void ReceiveThreadProc();
     void ClearTagStore();
@@ -108,13 +111,14 @@ class ReaderLink {
     std::array<std::uint8_t, kSendBufferSize> sendBuffer{};
     std::array<std::uint8_t, kBufferSize> replyBuffer{};
     std::unique_ptr<SerialPort> port;
-    std::recursive_timed_mutex portMutex;
+    TimedRecursiveMutex portMutex;
     std::thread receiveThread;
-    std::timed_mutex tagMutex;
+    TimedRecursiveMutex tagMutex;  // never taken twice by one thread
 
     SleepFunction sleep;
     // Commands waiting for portMutex: the receive thread steps back so that they get it.
     std::atomic<int> portWaiters{0};
+    std::atomic<bool> receiveReadFailed{false};
     LinkError lastError = LinkError::None;
     SerialError lastOpenError = SerialError::None;
 };
