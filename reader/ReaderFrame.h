@@ -9,7 +9,7 @@ namespace uhf {
 //   header, length (bytes after it), command, data (length - 2 bytes), checksum.
 // Requests carry header 0xA0; replies 0xE0, 0xE4, or 0x00 for the fixed 17-byte frame.
 class ReaderFrame {
-public:
+  public:
     static constexpr std::uint8_t kRequestHeader = 0xA0;
 
     ReaderFrame() = default;
