@@ -1,0 +1,154 @@
+#include "common/PortConfig.h"
+
+#include <climits>
+#include <utility>
+
+#include "common/ExecutableFolder.h"
+#include "common/PortEnumerator.h"
+
+namespace uhf {
+namespace {
+
+struct DefaultEntry {
+    std::string_view key;
+    std::string_view value;
+};
+
+// In the order they are written.
+constexpr DefaultEntry kDefaults[] = {
+    {PortConfig::kPortKey, "0"},
+    {PortConfig::kDeviceBaudKey, "0"},
+    {PortConfig::kDownBaudKey, "0"},
+    {PortConfig::kFilePathKey, " "},
+};
+
+}  // namespace
+
+PortConfig::PortConfig() : PortConfig(ExecutableFolder::Find(), &PortEnumerator::ListSystemPorts) {}
+
+PortConfig::PortConfig(std::string folder, std::function<std::vector<std::string>()> source)
+    : executableDir(std::move(folder)),
+      portSource(std::move(source)),
+      profile(BuildPath(std::string(kFileName))) {
+    iniPath = profile.Path();
+}
+
+PortConfig::~PortConfig() = default;
+
+std::string PortConfig::SectionName() {
+    return std::string(reinterpret_cast<const char*>(kSectionBytes), sizeof kSectionBytes);
+}
+
+std::string PortConfig::BuildPath(const std::string& fileName) const {
+    return executableDir + fileName;
+}
+
+bool PortConfig::ListPorts(std::vector<std::string>& ports) {
+    ports.clear();
+    if (portSource) {
+        ports = portSource();
+    }
+    lastError = ports.empty() ? CommonError::NoPorts : CommonError::None;
+    return !ports.empty();
+}
+
+int PortConfig::ParseIndex(std::string_view text) {
+    std::size_t i = 0;
+    auto isBlank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+    };
+    while (i < text.size() && isBlank(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long long magnitude = 0;
+    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        magnitude = magnitude * 10 + (text[i] - '0');
+        if (magnitude > limit) {
+            magnitude = limit;  // stay clamped; keep consuming digits
+        }
+    }
+    return static_cast<int>(negative ? -magnitude : magnitude);
+}
+
+ProfileFile& PortConfig::Settings() {
+    // iniPath is a public field; whoever changes it means the file it names.
+    if (profile.Path() != iniPath) {
+        profile.SetPath(iniPath);
+    }
+    return profile;
+}
+
+bool PortConfig::ReadKey(std::string_view key, std::size_t bufferSize, std::string& value) {
+    value = Settings().ReadString(SectionName(), std::string(key), "", bufferSize);
+    lastError = profile.LastError();
+    if (value.empty()) {
+        WriteMissingDefaults();
+        return false;
+    }
+    return true;
+}
+
+bool PortConfig::ReadBaudIndexes(int& deviceBaud, int& downBaud) {
+    std::string value;
+    if (!ReadKey(kDeviceBaudKey, kIndexBufferSize, value)) {
+        return false;
+    }
+    deviceBaud = ParseIndex(value);
+    if (!ReadKey(kDownBaudKey, kIndexBufferSize, value)) {
+        return false;
+    }
+    downBaud = ParseIndex(value);
+    return true;
+}
+
+bool PortConfig::ReadPortIndex(int& port) {
+    std::string value;
+    if (!ReadKey(kPortKey, kIndexBufferSize, value)) {
+        return false;
+    }
+    port = ParseIndex(value);
+    return true;
+}
+
+bool PortConfig::ReadFilePath(std::string& path) {
+    std::string value;
+    if (!ReadKey(kFilePathKey, kPathBufferSize, value)) {
+        return false;
+    }
+    path = std::move(value);
+    return true;
+}
+
+void PortConfig::WriteValue(const std::string& key, const std::string& value) {
+    Settings().WriteString(SectionName(), key, value);
+    lastError = profile.LastError();
+}
+
+void PortConfig::WriteDefaults() {
+    for (const DefaultEntry& entry : kDefaults) {
+        WriteValue(std::string(entry.key), std::string(entry.value));
+    }
+}
+
+void PortConfig::WriteMissingDefaults() {
+    // Only keys that read back empty get their default: a stored choice is never lost because
+    // another key was missing (the path default " " itself always reads back empty).
+    CommonError readError = lastError;
+    for (const DefaultEntry& entry : kDefaults) {
+        std::string key(entry.key);
+        if (Settings().ReadString(SectionName(), key, "", kIndexBufferSize).empty()) {
+            WriteValue(key, std::string(entry.value));
+        }
+    }
+    if (readError != CommonError::None) {
+        lastError = readError;
+    }
+}
+
+}  // namespace uhf

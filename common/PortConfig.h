@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/CommonError.h"
+#include "common/ProfileFile.h"
+
+namespace uhf {
+
+// The serial port list and the settings file "System.ini" beside the running executable,
+// shared by both tools. The settings file remembers the download tool's chosen port, its two
+// baud-rate choices (all three as list indexes) and its firmware path.
+//
+// A read that finds no characters fails and puts back the default of every key that is
+// missing or empty; keys that hold a value are never overwritten by a read.
+class PortConfig {
+  public:
+    // The settings section "串口设置", always stored as these GBK bytes so that the file moves
+    // between the Windows and the Linux tool unchanged.
+    static constexpr unsigned char kSectionBytes[] = {0xB4, 0xAE, 0xBF, 0xDA,
+                                                      0xC9, 0xE8, 0xD6, 0xC3};
+    static constexpr std::string_view kFileName = "System.ini";
+    static constexpr std::string_view kPortKey = "Port";
+    static constexpr std::string_view kDeviceBaudKey = "DeviceBaud";
+    static constexpr std::string_view kDownBaudKey = "DownBaud";
+    static constexpr std::string_view kFilePathKey = "DownloadFilePath";
+    static constexpr std::size_t kIndexBufferSize = 260;
+    static constexpr std::size_t kPathBufferSize = 100;
+
+    // Settings beside the running executable, ports from the system.
+    PortConfig();
+    // For tests: executableDir ends with a path separator; portSource returns the port names
+    // in order, an empty list meaning none.
+    PortConfig(std::string executableDir, std::function<std::vector<std::string>()> portSource);
+    virtual ~PortConfig();
+
+    std::string iniPath;
+
+    // The executable's folder followed by fileName.
+    std::string BuildPath(const std::string& fileName) const;
+
+    // Empties ports and fills it in the order the system gives; true when there is one or more.
+    bool ListPorts(std::vector<std::string>& ports);
+
+    // "DeviceBaud" then "DownBaud"; true only when both were read. A value filled before a
+    // failure stays filled.
+    bool ReadBaudIndexes(int& deviceBaud, int& downBaud);
+    bool ReadPortIndex(int& port);
+    // At most 99 characters of "DownloadFilePath".
+    bool ReadFilePath(std::string& path);
+
+    // Writes value under key in the settings section. A failed write is not reported here;
+    // LastError tells it.
+    void WriteValue(const std::string& key, const std::string& value);
+    // "Port" = "0", "DeviceBaud" = "0", "DownBaud" = "0", "DownloadFilePath" = " ".
+    void WriteDefaults();
+
+    // Why the last read, write or port listing did not do its work.
+    CommonError LastError() const { return lastError; }
+
+    static std::string SectionName();
+
+    // A decimal index as the settings are read: leading blanks and a sign accepted, digits up
+    // to the first other character, 0 without digits, clamped to the range of int.
+    static int ParseIndex(std::string_view text);
+
+  private:
+    ProfileFile& Settings();
+    bool ReadKey(std::string_view key, std::size_t bufferSize, std::string& value);
+    void WriteMissingDefaults();
+
+    std::string executableDir;
+    std::function<std::vector<std::string>()> portSource;
+    ProfileFile profile;
+    CommonError lastError = CommonError::None;
+};
+
+}  // namespace uhf

@@ -1,0 +1,10 @@
+#include "common/PortEnumerator.h"
+#include "common/SysfsPortScanner.h"
+
+namespace uhf {
+
+std::vector<std::string> PortEnumerator::ListSystemPorts() {
+    return SysfsPortScanner().Scan();
+}
+
+}  // namespace uhf

@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TempFolder.h"
+#include "common/PortConfig.h"
+
+namespace uhf {
+namespace {
+
+const std::string kGbkSection = "\xB4\xAE\xBF\xDA\xC9\xE8\xD6\xC3";
+const std::string kHeader = "[" + kGbkSection + "]\r\n";
+const std::string kAllDefaults =
+    kHeader + "Port=0\r\nDeviceBaud=0\r\nDownBaud=0\r\nDownloadFilePath= \r\n";
+
+std::vector<std::string> NoPorts() {
+    return {};
+}
+
+class PortConfigTest : public ::testing::Test {
+  protected:
+    test::TempFolder folder;
+    PortConfig config{folder.Dir(), NoPorts};
+
+    void WriteSettings(const std::string& bytes) { folder.Write("System.ini", bytes); }
+    std::string Settings() const { return folder.Read("System.ini"); }
+};
+
+TEST_F(PortConfigTest, SectionNameIsTheGbkBytesOfItsChineseName) {
+    EXPECT_EQ(PortConfig::SectionName(), kGbkSection);
+    EXPECT_EQ(PortConfig::SectionName().size(), 8u);
+}
+
+TEST_F(PortConfigTest, SettingsFileLiesInTheExecutablesFolder) {
+    EXPECT_EQ(config.iniPath, folder.Dir() + "System.ini");
+    EXPECT_EQ(config.BuildPath("Other.txt"), folder.Dir() + "Other.txt");
+    EXPECT_FALSE(folder.Exists("System.ini")) << "construction touches nothing";
+}
+
+TEST(PortConfigSystemTest, DefaultConstructionFindsThisExecutablesFolder) {
+    PortConfig config;
+    std::string exe = std::filesystem::read_symlink("/proc/self/exe").string();
+    std::string dir = exe.substr(0, exe.rfind('/') + 1);
+    EXPECT_EQ(config.iniPath, dir + "System.ini");
+}
+
+TEST_F(PortConfigTest, FirstStartWritesTheFourDefaultsAndThenReadsThem) {
+    int deviceBaud = -1;
+    int downBaud = -1;
+    EXPECT_FALSE(config.ReadBaudIndexes(deviceBaud, downBaud));
+    EXPECT_EQ(deviceBaud, -1);
+    EXPECT_EQ(downBaud, -1);
+    EXPECT_EQ(Settings(), kAllDefaults);
+
+    int port = -1;
+    EXPECT_TRUE(config.ReadPortIndex(port));
+    EXPECT_EQ(port, 0);
+
+    std::string path = "unchanged";
+    EXPECT_FALSE(config.ReadFilePath(path)) << "the default path reads back empty";
+    EXPECT_EQ(path, "unchanged");
+    EXPECT_EQ(Settings(), kAllDefaults);
+
+    EXPECT_TRUE(config.ReadBaudIndexes(deviceBaud, downBaud));
+    EXPECT_EQ(deviceBaud, 0);
+    EXPECT_EQ(downBaud, 0);
+}
+
+TEST_F(PortConfigTest, MissingDownBaudFillsTheFirstIndexFailsAndKeepsStoredValues) {
+    WriteSettings(kHeader + "DeviceBaud=3\r\nPort=2\r\nDownloadFilePath=C:\\fw.bin\r\n");
+    int deviceBaud = -1;
+    int downBaud = -1;
+    EXPECT_FALSE(config.ReadBaudIndexes(deviceBaud, downBaud));
+    EXPECT_EQ(deviceBaud, 3);
+    EXPECT_EQ(downBaud, -1);
+    // Only the missing key got its default; the stored choices and the path survive.
+    EXPECT_EQ(Settings(),
+              kHeader + "DeviceBaud=3\r\nPort=2\r\nDownloadFilePath=C:\\fw.bin\r\nDownBaud=0\r\n");
+    std::string path;
+    EXPECT_TRUE(config.ReadFilePath(path));
+    EXPECT_EQ(path, "C:\\fw.bin");
+}
+
+TEST_F(PortConfigTest, StoredChoicesSurviveAStartWithoutAFirmwarePath) {
+    const std::string stored =
+        kHeader + "Port=2\r\nDeviceBaud=3\r\nDownBaud=1\r\nDownloadFilePath= \r\n";
+    WriteSettings(stored);
+    for (int start = 0; start < 2; ++start) {
+        // The download tool's start-up order.
+        int deviceBaud = -1;
+        int downBaud = -1;
+        int port = -1;
+        std::string path;
+        EXPECT_TRUE(config.ReadBaudIndexes(deviceBaud, downBaud));
+        EXPECT_TRUE(config.ReadPortIndex(port));
+        EXPECT_FALSE(config.ReadFilePath(path));
+        EXPECT_EQ(deviceBaud, 3);
+        EXPECT_EQ(downBaud, 1);
+        EXPECT_EQ(port, 2);
+        EXPECT_EQ(Settings(), stored);
+    }
+}
+
+TEST_F(PortConfigTest, EmptyValueCountsAsMissingAndGetsItsDefault) {
+    WriteSettings(kHeader + "Port=\r\nDeviceBaud=4\r\nDownBaud=2\r\nDownloadFilePath=/fw.bin\r\n");
+    int port = -1;
+    EXPECT_FALSE(config.ReadPortIndex(port));
+    EXPECT_EQ(port, -1);
+    EXPECT_EQ(Settings(),
+              kHeader + "Port=0\r\nDeviceBaud=4\r\nDownBaud=2\r\nDownloadFilePath=/fw.bin\r\n");
+}
+
+TEST_F(PortConfigTest, IndexesReadUpToTheFirstNonDigit) {
+    WriteSettings(kHeader + "Port=3x\r\nDeviceBaud=x\r\nDownBaud= -2 \r\n");
+    int port = -1;
+    EXPECT_TRUE(config.ReadPortIndex(port));
+    EXPECT_EQ(port, 3);
+    int deviceBaud = -1;
+    int downBaud = -1;
+    EXPECT_TRUE(config.ReadBaudIndexes(deviceBaud, downBaud));
+    EXPECT_EQ(deviceBaud, 0);
+    EXPECT_EQ(downBaud, -2);
+}
+
+TEST_F(PortConfigTest, LongPathIsCutToItsFirst99Characters) {
+    std::string longPath = "/home/bench/firmware/";
+    while (longPath.size() < 150) {
+        longPath += "reader-image-";
+    }
+    longPath += ".bin";
+    WriteSettings(kHeader + "DownloadFilePath=" + longPath + "\r\n");
+    std::string path;
+    EXPECT_TRUE(config.ReadFilePath(path));
+    EXPECT_EQ(path, longPath.substr(0, 99));
+}
+
+TEST_F(PortConfigTest, ReadsTheWindowsToolsFileWithMixedCase) {
+    WriteSettings(
+        "[" + kGbkSection +
+        "]\r\nPORT=1\r\ndevicebaud=4\r\nDOWNBAUD=3\r\ndownloadfilepath=\"C:\\a b.bin\"\r\n");
+    int port = -1;
+    int deviceBaud = -1;
+    int downBaud = -1;
+    std::string path;
+    EXPECT_TRUE(config.ReadBaudIndexes(deviceBaud, downBaud));
+    EXPECT_TRUE(config.ReadPortIndex(port));
+    EXPECT_TRUE(config.ReadFilePath(path));
+    EXPECT_EQ(port, 1);
+    EXPECT_EQ(deviceBaud, 4);
+    EXPECT_EQ(downBaud, 3);
+    EXPECT_EQ(path, "C:\\a b.bin");
+}
+
+TEST_F(PortConfigTest, WriteValueKeepsOtherSectionsAndWriteDefaultsResetsAllFour) {
+    WriteSettings("[Other]\r\nPort=9\r\n" + kHeader + "DeviceBaud=4\r\n");
+    config.WriteValue("Port", "5");
+    config.WriteValue("DownloadFilePath", "/srv/fw/reader.bin");
+    EXPECT_EQ(Settings(), "[Other]\r\nPort=9\r\n" + kHeader +
+                              "DeviceBaud=4\r\nPort=5\r\nDownloadFilePath=/srv/fw/reader.bin\r\n");
+    EXPECT_EQ(config.LastError(), CommonError::None);
+    config.WriteDefaults();
+    EXPECT_EQ(Settings(), "[Other]\r\nPort=9\r\n" + kHeader +
+                              "DeviceBaud=0\r\nPort=0\r\nDownloadFilePath= \r\nDownBaud=0\r\n");
+}
+
+TEST_F(PortConfigTest, UnreadableSettingsFileIsNotOverwrittenByAFailedRead) {
+    std::string big = kHeader + "Port=4\r\n" + std::string(ProfileFile::kMaxFileSize, ';');
+    WriteSettings(big);
+    int port = -1;
+    EXPECT_FALSE(config.ReadPortIndex(port));
+    EXPECT_EQ(config.LastError(), CommonError::FileTooLarge);
+    EXPECT_EQ(Settings(), big);
+}
+
+TEST_F(PortConfigTest, ChangedIniPathIsTheFileThatIsUsed) {
+    config.iniPath = folder.PathOf("Elsewhere.ini");
+    config.WriteValue("Port", "1");
+    EXPECT_FALSE(folder.Exists("System.ini"));
+    EXPECT_EQ(folder.Read("Elsewhere.ini"), kHeader + "Port=1\r\n");
+}
+
+TEST(PortConfigPortsTest, ListPortsKeepsTheSourcesOrderAndReplacesTheListsContents) {
+    PortConfig config("/nowhere/", [] {
+        return std::vector<std::string>{"COM3", "COM1", "COM10"};
+    });
+    std::vector<std::string> ports{"stale"};
+    EXPECT_TRUE(config.ListPorts(ports));
+    EXPECT_EQ(ports, (std::vector<std::string>{"COM3", "COM1", "COM10"}));
+}
+
+TEST(PortConfigPortsTest, ListPortsWithoutPortsGivesAnEmptyListAndFalse) {
+    PortConfig config("/nowhere/", NoPorts);
+    std::vector<std::string> ports{"stale"};
+    EXPECT_FALSE(config.ListPorts(ports));
+    EXPECT_TRUE(ports.empty());
+    EXPECT_EQ(config.LastError(), CommonError::NoPorts);
+}
+
+struct IndexCase {
+    std::string text;
+    int value;
+};
+
+class ParseIndexTest : public ::testing::TestWithParam<IndexCase> {};
+
+TEST_P(ParseIndexTest, ReadsADecimalPrefix) {
+    EXPECT_EQ(PortConfig::ParseIndex(GetParam().text), GetParam().value) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ParseIndexTest,
+    ::testing::Values(IndexCase{"0", 0}, IndexCase{"4", 4}, IndexCase{"3x", 3}, IndexCase{"x", 0},
+                      IndexCase{"", 0}, IndexCase{"  12", 12}, IndexCase{"\t7", 7},
+                      IndexCase{"+5", 5}, IndexCase{"-2", -2}, IndexCase{"- 5", 0},
+                      IndexCase{"0x10", 0}, IndexCase{"007", 7}, IndexCase{"12 34", 12},
+                      IndexCase{"2147483647", INT_MAX}, IndexCase{"99999999999999999999", INT_MAX},
+                      IndexCase{"-2147483648", INT_MIN},
+                      IndexCase{"-99999999999999999999", INT_MIN}));
+
+}  // namespace
+}  // namespace uhf

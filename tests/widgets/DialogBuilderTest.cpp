@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "widgets/DialogBuilder.h"
+#include "widgets/DialogUnits.h"
+
+namespace uhf {
+namespace {
+
+TEST(DialogUnitsTest, ConvertsWithTheBaseUnitsRoundingToNearest) {
+    const DialogUnits units(6, 15);
+    EXPECT_EQ(units.ToPixelsX(4), 6);
+    EXPECT_EQ(units.ToPixelsX(285), 428);  // 427.5 rounds up
+    EXPECT_EQ(units.ToPixelsY(8), 15);
+    EXPECT_EQ(units.ToPixelsY(229), 429);  // 429.375
+    EXPECT_EQ(units.ToPixels(47, 21, 57, 69), QRect(71, 39, 86, 129));
+}
+
+TEST(DialogUnitsTest, TemplateFontIsSizedForNinetySixDotsPerInch) {
+    EXPECT_EQ(DialogUnits::TemplateFont("Times New Roman", 9).pixelSize(), 12);
+    const DialogUnits units(DialogUnits::TemplateFont("Times New Roman", 9));
+    EXPECT_GT(units.baseWidth(), 3);
+    EXPECT_GT(units.baseHeight(), 10);
+}
+
+DialogTemplate TwoRadioPairs() {
+    DialogTemplate t;
+    t.title = "Probe";
+    t.width = 100;
+    t.height = 60;
+    t.fontFamily = "Times New Roman";
+    t.controls = {
+        {1, ControlKind::RadioButton, "a", 0, 0, 40, 10, {}, true},
+        {2, ControlKind::RadioButton, "b", 50, 0, 40, 10, {}, false},
+        {3, ControlKind::RadioButton, "c", 0, 20, 40, 10, {}, true},
+        {4, ControlKind::RadioButton, "d", 50, 20, 40, 10, {}, false},
+        {5, ControlKind::DropDownCombo, "", 0, 40, 40, 50, {"3", "1", "2"}},
+        {6, ControlKind::DigitsEdit, "", 50, 40, 40, 12},
+        {-1, ControlKind::Label, "label", 0, 50, 20, 8},
+    };
+    return t;
+}
+
+TEST(DialogBuilderTest, RadioGroupsAreIndependentAndComboItemsSorted) {
+    const DialogTemplate t = TwoRadioPairs();
+    QDialog dialog;
+    DialogBuilder builder(t);
+    const DialogUnits units = builder.Build(dialog);
+
+    auto* a = builder.ControlAs<QRadioButton>(1);
+    auto* c = builder.ControlAs<QRadioButton>(3);
+    auto* d = builder.ControlAs<QRadioButton>(4);
+    ASSERT_TRUE(a && c && d);
+    EXPECT_FALSE(a->isChecked());
+    a->setChecked(true);
+    c->setChecked(true);
+    EXPECT_TRUE(a->isChecked()) << "checking in the second pair must not clear the first";
+    d->setChecked(true);
+    EXPECT_FALSE(c->isChecked());
+
+    auto* combo = builder.ControlAs<QComboBox>(5);
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->itemText(0), "1");
+    EXPECT_EQ(combo->itemText(2), "3");
+    EXPECT_EQ(combo->currentIndex(), -1);
+
+    auto* edit = builder.ControlAs<QLineEdit>(6);
+    ASSERT_NE(edit, nullptr);
+    QString text = "12a";
+    int pos = 0;
+    EXPECT_EQ(edit->validator()->validate(text, pos), QValidator::Invalid);
+
+    EXPECT_EQ(dialog.size(), QSize(units.ToPixelsX(100), units.ToPixelsY(60)));
+    EXPECT_EQ(a->geometry(), units.ToPixels(0, 0, 40, 10));
+    EXPECT_EQ(builder.Control(-1), nullptr);
+}
+
+}  // namespace
+}  // namespace uhf
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

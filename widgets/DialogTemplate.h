@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <utility>
+#include <vector>
+
+namespace uhf {
+
+// The kinds of control a dialog template places.
+enum class ControlKind {
+    GroupBox,
+    Label,          // static text, left aligned
+    CenteredLabel,  // static text, centred
+    PushButton,
+    DefaultPushButton,
+    DropDownList,   // pick an item only
+    DropDownCombo,  // edit field and sorted items
+    Edit,           // any characters
+    DigitsEdit,     // digits only
+    ReadOnlyEdit,
+    RadioButton,
+    CheckBox,
+    ListView,  // report view
+    ProgressBar,
+};
+
+// One control of a dialog template, positioned in dialog units.
+struct ControlTemplate {
+    ControlTemplate(int controlId, ControlKind controlKind, QString controlText, int left, int top,
+                    int w, int h, QStringList initialItems = {}, bool startsGroup = false)
+        : id(controlId),
+          kind(controlKind),
+          text(std::move(controlText)),
+          x(left),
+          y(top),
+          width(w),
+          height(h),
+          items(std::move(initialItems)),
+          groupStart(startsGroup) {}
+
+    int id = -1;  // -1: a control the code never addresses (labels, frames)
+    ControlKind kind = ControlKind::Label;
+    QString text;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    QStringList items;        // initial items of a list or combo box
+    bool groupStart = false;  // a radio button that begins a new group
+};
+
+// A dialog as data, so that it can be read against its description control by control.
+struct DialogTemplate {
+    QString title;
+    int width = 0;
+    int height = 0;
+    QString fontFamily;
+    int pointSize = 9;
+    std::vector<ControlTemplate> controls;
+};
+
+}  // namespace uhf
