@@ -33,6 +33,8 @@ constexpr std::uint8_t kStatusUnknownCommand = 0x02;
 constexpr int kUpgradeBaud = 9600;
 constexpr int kMaxBlock = 32;
 constexpr std::size_t kDataPerFrame = 64;
+// Entries kept for a caller that does not take them; the oldest half goes first.
+constexpr std::size_t kLogCapacity = 4096;
 
 std::string Hex(const std::vector<std::uint8_t>& bytes) {
     std::string text;
@@ -152,6 +154,9 @@ std::uint8_t ReaderSimulator::NextNoise() {
 }
 
 void ReaderSimulator::Log(SimTime at, std::string text) {
+    if (log.size() >= kLogCapacity) {
+        log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(kLogCapacity / 2));
+    }
     log.push_back(SimLogEntry{at, std::move(text)});
 }
 
@@ -386,6 +391,12 @@ void ReaderSimulator::HandleProbe(SimTime now) {
     }
     mode = Mode::Upgrade;
     lastUpgradeFrameAt = now;
+    // Probes heard before the switch to the upgrade rate are all answered before it: the tool
+    // sends the probe and the alternate probe together.
+    if (!line.empty() && line.back().baudAfter == kUpgradeBaud && readerBaud != kUpgradeBaud) {
+        line.back().baudAfter = 0;
+        queuedBaud = line.back().baud;
+    }
     SendReply(Frame(kUpgradeHeader, kProbe, {kStatusDone}), now, "probe answer", kUpgradeBaud);
 }
 
