@@ -29,6 +29,9 @@ ReaderLink::ReaderLink(std::unique_ptr<SerialPort> port) : ReaderLink(std::move(
 
 ReaderLink::ReaderLink(std::unique_ptr<SerialPort> serialPort, SleepFunction sleepFunction)
     : port(std::move(serialPort)), sleep(std::move(sleepFunction)) {
+    if (!port) {
+        port = std::make_unique<NativeSerialPort>();
+    }
     if (!sleep) {
         sleep = RealSleep;
     }
