@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -251,8 +252,9 @@ TEST_F(FerrowinCliEndToEnd, ThousandByteImageArrivesByteForByte) {
 
     const CliRun run = RunCli(
         {"-p", reader.port, "--device-baud", "115200", "--download-baud", "57600", image.string()});
+    const std::string log = reader.Log();
     reader.Stop();
-    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.status, 0) << run.err << log;
     EXPECT_NE(run.err.find(" Change baud rate.\n"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find(" Start sending upgrade firmware.\n"), std::string::npos);
     EXPECT_NE(run.err.find(" Upgrade file transferred successfully.\n"), std::string::npos);
@@ -269,8 +271,9 @@ TEST_F(FerrowinCliEndToEnd, LargestImageArrivesByteForByte) {
 
     const CliRun run = RunCli(
         {"-p", reader.port, "--device-baud", "9600", "--download-baud", "115200", image.string()});
+    const std::string log = reader.Log();
     reader.Stop();
-    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.status, 0) << run.err << log;
     const std::string got = ReadFile(received);
     EXPECT_EQ(got.size(), 65535U);
     EXPECT_TRUE(got == ReadFile(image));
@@ -324,23 +327,33 @@ TEST_F(FerrowinCliEndToEnd, ProgressLineIsDrawnOnATerminal) {
     int master = -1;
     int slave = -1;
     ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    // Drain the terminal while the tool runs, so it never blocks on a full buffer.
+    std::string out;
+    std::atomic<bool> stop{false};
+    std::thread drain([&] {
+        char buffer[4096];
+        pollfd p{master, POLLIN, 0};
+        while (!stop.load()) {
+            if (poll(&p, 1, 50) > 0) {
+                const ssize_t n = read(master, buffer, sizeof buffer);
+                if (n <= 0) {
+                    break;
+                }
+                out.append(buffer, static_cast<std::size_t>(n));
+            }
+        }
+    });
     const CliRun run = RunCli(
         {"-p", reader.port, "--device-baud", "115200", "--download-baud", "115200", image.string()},
         slave);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    stop = true;
+    drain.join();
     close(slave);
-    std::string out;
-    char buffer[4096];
-    pollfd p{master, POLLIN, 0};
-    while (poll(&p, 1, 200) > 0) {
-        const ssize_t n = read(master, buffer, sizeof buffer);
-        if (n <= 0) {
-            break;
-        }
-        out.append(buffer, static_cast<std::size_t>(n));
-    }
     close(master);
+    const std::string log = reader.Log();
     reader.Stop();
-    EXPECT_EQ(run.status, 0) << out;
+    EXPECT_EQ(run.status, 0) << out << log;
     EXPECT_NE(out.find("100%  1000/1000 bytes"), std::string::npos) << out;
     EXPECT_NE(out.find("Upgrade file transferred successfully."), std::string::npos) << out;
 }

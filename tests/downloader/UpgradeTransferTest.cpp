@@ -474,6 +474,46 @@ TEST_F(UpgradeTransferTest, AnswerSplitAcrossNotificationsIsJudgedWhole) {
     EXPECT_EQ(rig.transfer.rxCount, 0);
 }
 
+TEST_F(UpgradeTransferTest, AnswerFollowedByNoiseInOneDeliveryIsAccepted) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    // The reader's second probe answer, garbled by its switch to 9600, read with the first.
+    Bytes run = Ack(0x69);
+    run.insert(run.end(), {0x04, 0x9D, 0x12, 0x8E, 0x2C});
+    rig.Deliver(run);
+    EXPECT_TRUE(rig.transfer.probeAcked);
+    EXPECT_EQ(rig.transfer.rxCount, 5);
+}
+
+TEST_F(UpgradeTransferTest, AnswerFollowedByThePartOfTheNextIsAcceptedAndTheRestKept) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    Bytes run = Ack(0x69);
+    run.insert(run.end(), {0xE4, 0x03});
+    rig.Deliver(run);
+    EXPECT_TRUE(rig.transfer.probeAcked);
+    EXPECT_EQ(rig.transfer.rxCount, 2);
+    rig.Deliver({0x64, 0x00, 0xB5});
+    EXPECT_TRUE(rig.transfer.baudAcked);
+    EXPECT_EQ(rig.transfer.rxCount, 0);
+}
+
+TEST_F(UpgradeTransferTest, TwoCleanAnswersReadTogetherPassAsOneRun) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    // Two frames that each sum to zero make a run that sums to zero: judged whole, by its first.
+    Bytes run = Ack(0x64);
+    const Bytes second = Ack(0x69);
+    run.insert(run.end(), second.begin(), second.end());
+    rig.Deliver(run);
+    EXPECT_TRUE(rig.transfer.baudAcked);
+    EXPECT_FALSE(rig.transfer.probeAcked);
+    EXPECT_EQ(rig.transfer.rxCount, 0);
+}
+
 TEST_F(UpgradeTransferTest, FourByteRunIsNeverActedOn) {
     rig.UseImage(10);
     rig.reader.answerProbe = false;
