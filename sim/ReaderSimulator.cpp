@@ -209,7 +209,9 @@ std::optional<SimTime> ReaderSimulator::NextEventAt() const {
     };
     if (!line.empty()) {
         const Scheduled& head = line.front();
-        consider(head.start + LineTime(head.sent + 1, head.baud));
+        // A bare rate switch is due at its start; otherwise when the next byte has left.
+        const std::size_t upTo = std::min(head.sent + 1, head.bytes.size());
+        consider(head.start + LineTime(upTo, head.baud));
     }
     if (mode == Mode::Working && config.tagRate > 0 && !Silent()) {
         consider(std::max(nextTagAt, lineFreeAt));
