@@ -11,6 +11,10 @@ class PortEnumerator {
   public:
     // Empty when there is none or the list cannot be read.
     static std::vector<std::string> ListSystemPorts();
+
+    // The ports a user named (a simulated reader's pseudo-terminal, which the system does not
+    // list as a serial port), followed by the system's own.
+    static std::vector<std::string> ListNamedThenSystemPorts(std::vector<std::string> named);
 };
 
 }  // namespace uhf

@@ -6,6 +6,7 @@
 
 #include "TempFolder.h"
 #include "common/PortConfig.h"
+#include "common/PortEnumerator.h"
 #include "common/SysfsPortScanner.h"
 
 namespace uhf {
@@ -139,6 +140,16 @@ INSTANTIATE_TEST_SUITE_P(
                       OrderCase{"ttyS10", "ttyUSB0"}, OrderCase{"ttyACM0", "ttyS0"},
                       OrderCase{"ttyS", "ttyS0"}, OrderCase{"ttyS1", "ttyS01"},
                       OrderCase{"ttyS1a", "ttyS1b"}, OrderCase{"a", "b"}, OrderCase{"", "a"}));
+
+TEST(PortEnumeratorTest, NamedPortsHeadTheSystemList) {
+    const std::vector<std::string> system = PortEnumerator::ListSystemPorts();
+    const std::vector<std::string> all =
+        PortEnumerator::ListNamedThenSystemPorts({"/tmp/reader", "/dev/pts/7"});
+    ASSERT_EQ(all.size(), system.size() + 2);
+    EXPECT_EQ(all[0], "/tmp/reader");
+    EXPECT_EQ(all[1], "/dev/pts/7");
+    EXPECT_EQ(std::vector<std::string>(all.begin() + 2, all.end()), system);
+}
 
 TEST(NaturalLessTest, NameIsNotLessThanItself) {
     EXPECT_FALSE(SysfsPortScanner::NaturalLess("ttyS10", "ttyS10"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <utility>
@@ -16,16 +17,25 @@ class FakeReader {
     using Bytes = std::vector<std::uint8_t>;
 
     static Bytes Reply(std::uint8_t header, std::uint8_t command, const Bytes& data) {
-        Bytes frame{header, static_cast<std::uint8_t>(data.size() + 2), command};
-        frame.insert(frame.end(), data.begin(), data.end());
-        frame.push_back(FrameChecksum(frame.data(), 0, static_cast<int>(frame.size())));
+        // Sized up front: GCC 12 at -O3 misreads an insert into a short vector as out of bounds.
+        Bytes frame(data.size() + 4);
+        frame[0] = header;
+        frame[1] = static_cast<std::uint8_t>(data.size() + 2);
+        frame[2] = command;
+        std::copy(data.begin(), data.end(), frame.begin() + 3);
+        frame.back() = FrameChecksum(frame.data(), 0, static_cast<int>(frame.size()) - 1);
         return frame;
     }
     static Bytes TagFrame(const std::array<std::uint8_t, 8>& id, std::uint8_t a = 0x11,
                           std::uint8_t b = 0x22) {
-        Bytes frame{0xE0, 0x0C, 0x58, a, b};
-        frame.insert(frame.end(), id.begin(), id.end());
-        frame.push_back(FrameChecksum(frame.data(), 0, 13));
+        Bytes frame(14);
+        frame[0] = 0xE0;
+        frame[1] = 0x0C;
+        frame[2] = 0x58;
+        frame[3] = a;
+        frame[4] = b;
+        std::copy(id.begin(), id.end(), frame.begin() + 5);
+        frame[13] = FrameChecksum(frame.data(), 0, 13);
         return frame;
     }
 
