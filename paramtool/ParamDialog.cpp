@@ -14,6 +14,7 @@
 #include "paramtool/TagDialog.h"
 #include "paramtool/TesmarleTemplates.h"
 #include "reader/ReaderParams.h"
+#include "widgets/EnterKey.h"
 #include "widgets/WaitCursor.h"
 
 namespace uhf {
@@ -180,17 +181,9 @@ void ParamDialog::ShowAboutBox() {
 }
 
 void ParamDialog::keyPressEvent(QKeyEvent* event) {
-    // Enter clicks the focused push button; elsewhere it closes the window like Escape does,
-    // since the window has no OK button of its own to take it.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
-            button->click();
-        } else {
-            accept();
-        }
-        return;
+    if (!EnterKey::Handle(*this, event)) {
+        QDialog::keyPressEvent(event);
     }
-    QDialog::keyPressEvent(event);
 }
 
 void ParamDialog::ShowParams(const ReaderParams& params) {

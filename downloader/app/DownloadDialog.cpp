@@ -25,6 +25,7 @@
 #include "downloader/app/LogModel.h"
 #include "downloader/app/SystemMenuEntry.h"
 #include "serial/CommControl.h"
+#include "widgets/EnterKey.h"
 #include "widgets/Notifier.h"
 
 namespace uhf {
@@ -298,16 +299,9 @@ bool DownloadDialog::nativeEvent(const QByteArray& eventType, void* message, qin
 }
 
 void DownloadDialog::keyPressEvent(QKeyEvent* event) {
-    // Enter presses the focused button, or else closes the window like the dialog's OK command.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
-            button->click();
-        } else {
-            accept();
-        }
-        return;
+    if (!EnterKey::Handle(*this, event)) {
+        QDialog::keyPressEvent(event);
     }
-    QDialog::keyPressEvent(event);
 }
 
 void DownloadDialog::StopTimers() {
