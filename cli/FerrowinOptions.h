@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace uhf {
+
+// The command line of ferrowin-cli:
+//   ferrowin-cli -p PORT --device-baud RATE --download-baud RATE FIRMWARE
+struct FerrowinOptions {
+    std::string port;
+    int deviceBaud = 0;
+    int downloadBaud = 0;
+    std::string firmware;
+    bool help = false;
+
+    static const char* Usage();
+
+    // The options in `args` (without the program name); nothing, with the reason in `error`, when
+    // they do not make a command.
+    static std::optional<FerrowinOptions> Parse(const std::vector<std::string>& args,
+                                                std::string& error);
+
+    // Index of `rate` among 9600, 19200, 38400, 57600 and 115200; -1 for any other rate.
+    static int BaudIndex(int rate);
+
+    // The number in a COM port name (COM12 gives 12); 0 for names such as /dev/ttyUSB0.
+    static int PortNumber(const std::string& port);
+};
+
+}  // namespace uhf

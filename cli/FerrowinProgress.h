@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace uhf {
+
+// The one-line progress bar of ferrowin-cli: bar, percent, bytes sent, rate and time left.
+class FerrowinProgress {
+  public:
+    // `elapsedMs` is the time since the first data frame left; rate and time left show "--" until
+    // something measurable has been sent.
+    static std::string Format(std::int64_t sentBytes, std::int64_t totalBytes,
+                              std::int64_t elapsedMs, int barWidth = 24);
+
+    // Bytes of the image that have left once data frame `position` has been sent.
+    static std::int64_t SentAfter(int position, std::int64_t totalBytes);
+};
+
+}  // namespace uhf

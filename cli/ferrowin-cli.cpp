@@ -1,0 +1,69 @@
+// ferrowin-cli: the firmware download tool without a window.
+#include <QCoreApplication>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/FerrowinCliHost.h"
+#include "cli/FerrowinOptions.h"
+#include "cli/FerrowinTerminal.h"
+#include "downloader/UpgradeTransfer.h"
+#include "serial/qt/QtCommControl.h"
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) {
+    interrupted = 1;
+}
+
+constexpr int kInterruptPollMs = 50;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    const std::optional<uhf::FerrowinOptions> options = uhf::FerrowinOptions::Parse(args, error);
+    if (!options) {
+        std::fprintf(stderr, "ferrowin-cli: %s\n%s", error.c_str(), uhf::FerrowinOptions::Usage());
+        return 2;
+    }
+    if (options->help) {
+        std::fputs(uhf::FerrowinOptions::Usage(), stdout);
+        return 0;
+    }
+
+    QCoreApplication app(argc, argv);
+    uhf::QtCommControl comm;
+    uhf::FerrowinCliHost host(*options, uhf::StderrIsTerminal());
+    uhf::UpgradeTransfer transfer(comm, host);
+    host.Attach(&transfer);
+
+    // The handler only raises a flag; the event loop looks at it and ends the attempt cleanly.
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    QTimer interruptPoll;
+    QObject::connect(&interruptPoll, &QTimer::timeout, [&] {
+        if (interrupted != 0) {
+            interruptPoll.stop();
+            if (transfer.IsRunning()) {
+                transfer.Cancel();
+            } else {
+                QCoreApplication::quit();
+            }
+        }
+    });
+    interruptPoll.start(kInterruptPollMs);
+
+    transfer.StartDownload();
+    if (transfer.IsRunning()) {
+        app.exec();
+    }
+    host.FinishProgress();
+    return transfer.Succeeded() ? 0 : 1;
+}

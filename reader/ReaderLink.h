@@ -1,0 +1,122 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "reader/LinkError.h"
+#include "reader/ReaderFrame.h"
+#include "reader/ReaderParams.h"
+#include "serial/SerialError.h"
+#include "serial/SerialPort.h"
+
+namespace uhf {
+
+// The reader's serial link and its commands. Operations return 1 for success and 0 for failure;
+// LastError() (and LastOpenError() after a failed Open) says why.
+//
+// Threading contract:
+// - One caller thread (the user-interface thread) runs Open, Close, every command and
+//   TakeTagRecords. The link is not meant to be driven from two caller threads at once.
+// - At most one receive thread runs, from StartReceiveThread until the pass in which it sees
+//   stopRequested. It only reads the port (holding portMutex for one read at a time, waiting at
+//   most 1000 ms) and stores tag records (holding tagMutex for each record). It touches no
+//   other state and never holds both locks.
+// - A command holds portMutex (re-entrant, waited for at most 3000 ms) from before its request
+//   until its reply has been read; ReadParams and WriteParams hold it across all seven exchanges.
+// - Lock order: portMutex, then tagMutex (only Stop holds both).
+// - Close, the destructor and StartReceiveThread set stopRequested and join a running receive
+//   thread before anything it uses is closed or reused; the wait lasts one pass at most.
+class ReaderLink {
+  public:
+    static constexpr int kTagSlots = 450;
+    static constexpr int kTagRecordSize = 8;
+    static constexpr int kTagStoreSize = kTagSlots * kTagRecordSize;  // 3600 bytes
+    static constexpr int kSendBufferSize = 64;
+    static constexpr int kReplyReadSize = 100;
+    static constexpr int kBufferSize = 2048;
+    static constexpr std::chrono::milliseconds kCommandLockWait{3000};
+    static constexpr std::chrono::milliseconds kThreadLockWait{1000};
+    static constexpr std::chrono::milliseconds kTagLockWait{1000};
+    static constexpr std::chrono::milliseconds kReplyPause{100};
+
+    static constexpr std::uint8_t kStopCode = 0xFE;
+    static constexpr std::uint8_t kResumeCode = 0x65;
+    static constexpr std::uint8_t kReadBlockCode = 0x63;
+    static constexpr std::uint8_t kWriteBlockCode = 0x62;
+    static constexpr std::uint8_t kAcknowledgeCode = 0x88;
+
+    using SleepFunction = std::function<void(std::chrono::milliseconds)>;
+
+    // On the machine's own serial port.
+    ReaderLink();
+    explicit ReaderLink(std::unique_ptr<SerialPort> port);
+    // `sleep` makes the pause before each reply read (tests pass one that does not sleep).
+    ReaderLink(std::unique_ptr<SerialPort> port, SleepFunction sleep);
+    virtual ~ReaderLink();
+    ReaderLink(const ReaderLink&) = delete;
+    ReaderLink& operator=(const ReaderLink&) = delete;
+
+    // Link.
+    int Open(const std::string& portName, int baudRate);
+    void Close();
+    bool IsOpen() const;
+    int SendFrame(ReaderFrame& frame);
+    int ReadReplyFrame(ReaderFrame& frame);
+    int WaitReply(std::uint8_t code, ReaderFrame& frame);
+    int StartReceiveThread();
+    // `destination` holds at least kTagStoreSize bytes; returns the records copied.
+    int TakeTagRecords(std::uint8_t* destination);
+
+    // Commands.
+    int Stop();
+    int Resume();
+    int ReadBlock(std::uint8_t addressHigh, std::uint8_t address, std::uint8_t length,
+                  std::uint8_t* values);
+    int WriteBlock(std::uint8_t addressHigh, std::uint8_t address, std::uint8_t length,
+                   const std::uint8_t* values);
+    int CheckReplyStatus(std::uint8_t code);
+    int ReadParams(ReaderParams& out);
+    int WriteParams(const ReaderParams& in);
+    int StartTagCollection();
+
+    LinkError LastError() const { return lastError; }
+    SerialError LastOpenError() const { return lastOpenError; }
+    // True while a receive thread has been started and not yet joined.
+    bool ReceiveThreadStarted() const { return receiveThread.joinable(); }
+
+  private:
+    int Fail(LinkError error);
+    int StatusExchange(std::uint8_t code);
+    bool LockPort(std::unique_lock<std::recursive_timed_mutex>& lock);
+    void JoinReceiveThread();
+    void ReceiveThreadProc();
+    void ClearTagStore();
+
+    std::atomic<int> stopRequested{0};
+    std::array<std::uint8_t, kBufferSize> receiveBuffer{};
+    std::array<std::uint8_t, kTagStoreSize> tagRecords{};
+    int tagCount = 0;
+    int replyCount = 0;
+    int replyPos = 0;
+    std::array<std::uint8_t, kSendBufferSize> sendBuffer{};
+    std::array<std::uint8_t, kBufferSize> replyBuffer{};
+    std::unique_ptr<SerialPort> port;
+    std::recursive_timed_mutex portMutex;
+    std::thread receiveThread;
+    std::timed_mutex tagMutex;
+
+    SleepFunction sleep;
+    // Commands waiting for portMutex: the receive thread steps back so that they get it.
+    std::atomic<int> portWaiters{0};
+    LinkError lastError = LinkError::None;
+    SerialError lastOpenError = SerialError::None;
+};
+
+}  // namespace uhf

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+
+#include "serial/SerialPort.h"
+
+namespace uhf {
+
+// The machine's own serial port: termios and poll on POSIX, the Win32 communications calls on
+// Windows (each in its own source file). On Windows the port name goes through ComDeviceName;
+// elsewhere it is the device path, used as given.
+class NativeSerialPort : public SerialPort {
+  public:
+    NativeSerialPort();
+    ~NativeSerialPort() override;
+    NativeSerialPort(const NativeSerialPort&) = delete;
+    NativeSerialPort& operator=(const NativeSerialPort&) = delete;
+
+    SerialError Open(const std::string& device, int baudRate) override;
+    void Close() override;
+    bool IsOpen() const override;
+    int Read(std::uint8_t* buffer, int count) override;
+    int Write(const std::uint8_t* bytes, int count) override;
+
+  private:
+    struct Handle;
+    std::unique_ptr<Handle> handle;
+};
+
+}  // namespace uhf

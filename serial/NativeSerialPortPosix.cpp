@@ -1,0 +1,234 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "serial/NativeSerialPort.h"
+
+namespace uhf {
+
+struct NativeSerialPort::Handle {
+    int fd = -1;
+};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int MillisecondsLeft(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+bool SpeedFor(int baudRate, speed_t& speed) {
+    switch (baudRate) {
+        case 1200:
+            speed = B1200;
+            return true;
+        case 2400:
+            speed = B2400;
+            return true;
+        case 4800:
+            speed = B4800;
+            return true;
+        case 9600:
+            speed = B9600;
+            return true;
+        case 19200:
+            speed = B19200;
+            return true;
+        case 38400:
+            speed = B38400;
+            return true;
+        case 57600:
+            speed = B57600;
+            return true;
+        case 115200:
+            speed = B115200;
+            return true;
+        case 230400:
+            speed = B230400;
+            return true;
+        default:
+            return false;
+    }
+}
+
+SerialError ErrorFromOpen(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENXIO:
+        case ENODEV:
+        case ENOTDIR:
+            return SerialError::NoSuchDevice;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return SerialError::PermissionDenied;
+        case EBUSY:
+            return SerialError::Busy;
+        default:
+            return SerialError::IoError;
+    }
+}
+
+SerialError Configure(int fd, int baudRate) {
+    speed_t speed = B9600;
+    if (!SpeedFor(baudRate, speed)) {
+        return SerialError::SettingsRefused;
+    }
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) {
+        return errno == ENOTTY ? SerialError::NotATerminal : SerialError::IoError;
+    }
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | ISTRIP);
+    tio.c_iflag |= IGNBRK;
+    // Reads never block in the driver: poll does the timing.
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0) {
+        return SerialError::SettingsRefused;
+    }
+    if (tcsetattr(fd, TCSANOW, &tio) != 0) {
+        return SerialError::SettingsRefused;
+    }
+    // tcsetattr succeeds when any one change took: check that the line is what was asked for.
+    termios check{};
+    if (tcgetattr(fd, &check) != 0 || cfgetospeed(&check) != speed ||
+        (check.c_cflag & CSIZE) != CS8 || (check.c_cflag & (PARENB | CSTOPB | CRTSCTS)) != 0) {
+        return SerialError::SettingsRefused;
+    }
+    // DTR and RTS on. A pseudo-terminal has no modem lines, so a refusal here is not fatal.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    (void)ioctl(fd, TIOCMBIS, &lines);
+    return SerialError::None;
+}
+
+}  // namespace
+
+NativeSerialPort::NativeSerialPort() : handle(std::make_unique<Handle>()) {}
+
+NativeSerialPort::~NativeSerialPort() {
+    Close();
+}
+
+SerialError NativeSerialPort::Open(const std::string& device, int baudRate) {
+    Close();
+    if (device.empty()) {
+        return SerialError::InvalidName;
+    }
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return ErrorFromOpen(errno);
+    }
+    // Exclusive use: TIOCEXCL keeps other opens out (root excepted), the advisory lock also
+    // keeps out other programs that lock, whoever runs them.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return error == EWOULDBLOCK ? SerialError::Busy : SerialError::IoError;
+    }
+    const SerialError configured = Configure(fd, baudRate);
+    if (configured != SerialError::None) {
+        ::close(fd);
+        return configured;
+    }
+    if (ioctl(fd, TIOCEXCL) != 0) {
+        ::close(fd);
+        return SerialError::IoError;
+    }
+    handle->fd = fd;
+    return SerialError::None;
+}
+
+void NativeSerialPort::Close() {
+    if (handle->fd >= 0) {
+        (void)ioctl(handle->fd, TIOCNXCL);
+        ::close(handle->fd);
+        handle->fd = -1;
+    }
+}
+
+bool NativeSerialPort::IsOpen() const {
+    return handle->fd >= 0;
+}
+
+int NativeSerialPort::Read(std::uint8_t* buffer, int count) {
+    if (handle->fd < 0 || buffer == nullptr || count < 0) {
+        return -1;
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ReadTotalTimeoutMs(count));
+    int got = 0;
+    while (got < count) {
+        int wait = MillisecondsLeft(deadline);
+        if (got > 0 && wait > kInterByteGapMs) {
+            wait = kInterByteGapMs;
+        }
+        pollfd pfd{handle->fd, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, wait);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return got > 0 ? got : -1;
+        }
+        if (ready == 0) {
+            break;
+        }
+        if ((pfd.revents & POLLIN) == 0) {
+            // Hang-up or error without data: the device went away.
+            return got > 0 ? got : -1;
+        }
+        const ssize_t n = ::read(handle->fd, buffer + got, static_cast<size_t>(count - got));
+        if (n > 0) {
+            got += static_cast<int>(n);
+        } else if (n == 0) {
+            return got > 0 ? got : -1;
+        } else if (errno != EAGAIN && errno != EINTR) {
+            return got > 0 ? got : -1;
+        }
+    }
+    return got;
+}
+
+int NativeSerialPort::Write(const std::uint8_t* bytes, int count) {
+    if (handle->fd < 0 || bytes == nullptr || count < 0) {
+        return -1;
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(WriteTotalTimeoutMs(count));
+    int done = 0;
+    while (done < count) {
+        pollfd pfd{handle->fd, POLLOUT, 0};
+        const int ready = ::poll(&pfd, 1, MillisecondsLeft(deadline));
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return done > 0 ? done : -1;
+        }
+        if (ready == 0) {
+            break;
+        }
+        if ((pfd.revents & POLLOUT) == 0) {
+            return done > 0 ? done : -1;
+        }
+        const ssize_t n = ::write(handle->fd, bytes + done, static_cast<size_t>(count - done));
+        if (n > 0) {
+            done += static_cast<int>(n);
+        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            return done > 0 ? done : -1;
+        }
+    }
+    return done;
+}
+
+}  // namespace uhf

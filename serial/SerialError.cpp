@@ -1,0 +1,28 @@
+#include "serial/SerialError.h"
+
+namespace uhf {
+
+std::string ToString(SerialError error) {
+    switch (error) {
+        case SerialError::None:
+            return "no error";
+        case SerialError::InvalidName:
+            return "the port name is not a valid port name";
+        case SerialError::NoSuchDevice:
+            return "no such device";
+        case SerialError::PermissionDenied:
+            return "permission denied (the user must be in the group that owns the device, "
+                   "e.g. dialout)";
+        case SerialError::Busy:
+            return "the port is busy (another program has it open)";
+        case SerialError::NotATerminal:
+            return "the device is not a serial port";
+        case SerialError::SettingsRefused:
+            return "the port refused the line settings";
+        case SerialError::IoError:
+            return "input/output error";
+    }
+    return "unknown serial error";
+}
+
+}  // namespace uhf

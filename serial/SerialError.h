@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+namespace uhf {
+
+// Why a serial port could not be opened or used.
+enum class SerialError {
+    None,
+    InvalidName,       // a name that the platform's naming rule refuses
+    NoSuchDevice,      // nothing at that name
+    PermissionDenied,  // the device exists but this user may not open it
+    Busy,              // another program holds the port
+    NotATerminal,      // the device is not a serial line
+    SettingsRefused,   // the driver refused the line settings (baud rate, framing, time-outs)
+    IoError,           // any other failure of the operating system
+};
+
+// A short English text for messages; the permission text names the usual fix.
+std::string ToString(SerialError error);
+
+}  // namespace uhf

@@ -1,0 +1,7 @@
+#include "serial/SerialPort.h"
+
+namespace uhf {
+
+SerialPort::~SerialPort() = default;
+
+}  // namespace uhf

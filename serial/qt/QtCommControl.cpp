@@ -1,0 +1,150 @@
+#include "serial/qt/QtCommControl.h"
+
+#include <QByteArray>
+
+#include "serial/qt/CommSettings.h"
+
+namespace uhf {
+
+namespace {
+
+QSerialPort::Parity ToQtParity(char parity) {
+    switch (parity) {
+        case 'E':
+            return QSerialPort::EvenParity;
+        case 'O':
+            return QSerialPort::OddParity;
+        case 'M':
+            return QSerialPort::MarkParity;
+        case 'S':
+            return QSerialPort::SpaceParity;
+        default:
+            return QSerialPort::NoParity;
+    }
+}
+
+QSerialPort::StopBits ToQtStopBits(int tenths) {
+    switch (tenths) {
+        case 15:
+            return QSerialPort::OneAndHalfStop;
+        case 20:
+            return QSerialPort::TwoStop;
+        default:
+            return QSerialPort::OneStop;
+    }
+}
+
+CommError FromQtError(QSerialPort::SerialPortError error) {
+    switch (error) {
+        case QSerialPort::NoError:
+            return CommError::None;
+        case QSerialPort::DeviceNotFoundError:
+            return CommError::NotFound;
+        case QSerialPort::PermissionError:
+            return CommError::Busy;
+        case QSerialPort::OpenError:
+            return CommError::AlreadyOpen;
+        case QSerialPort::UnsupportedOperationError:
+            return CommError::BadSettings;
+        case QSerialPort::WriteError:
+            return CommError::WriteFailed;
+        default:
+            return CommError::Other;
+    }
+}
+
+}  // namespace
+
+QtCommControl::QtCommControl(QObject* parent) : QObject(parent) {
+    connect(&port, &QSerialPort::readyRead, this, &QtCommControl::DeliverArrivals);
+    connect(&port, &QSerialPort::errorOccurred, this, &QtCommControl::HandleError);
+}
+
+QtCommControl::~QtCommControl() {
+    handler = nullptr;
+    Close();
+}
+
+int QtCommControl::Open(const std::string& portName, const std::string& settings) {
+    CommSettings parsed;
+    if (!CommSettings::Parse(settings, parsed)) {
+        lastErrorText = "cannot read the settings \"" + settings + "\"";
+        lastError = CommError::BadSettings;
+        return 0;
+    }
+    if (port.isOpen()) {
+        Fail(CommError::AlreadyOpen);
+        return 0;
+    }
+    port.setPortName(QString::fromStdString(portName));
+    port.setBaudRate(parsed.baudRate);
+    port.setParity(ToQtParity(parsed.parity));
+    port.setDataBits(static_cast<QSerialPort::DataBits>(parsed.dataBits));
+    port.setStopBits(ToQtStopBits(parsed.stopBitsTenths));
+    port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!port.open(QIODevice::ReadWrite)) {
+        const CommError error = FromQtError(port.error());
+        lastErrorText = port.errorString().toStdString();
+        lastError = error == CommError::None ? CommError::Other : error;
+        port.clearError();
+        return 0;
+    }
+    lastError = CommError::None;
+    lastErrorText.clear();
+    return 1;
+}
+
+void QtCommControl::Close() {
+    if (port.isOpen()) {
+        port.flush();
+        port.close();
+    }
+}
+
+bool QtCommControl::IsOpen() const {
+    return port.isOpen();
+}
+
+int QtCommControl::Write(const std::uint8_t* bytes, int count) {
+    if (!port.isOpen()) {
+        Fail(CommError::NotOpen);
+        return 0;
+    }
+    if (count <= 0) {
+        return 1;
+    }
+    const qint64 written = port.write(reinterpret_cast<const char*>(bytes), count);
+    if (written != count) {
+        Fail(CommError::WriteFailed);
+        return 0;
+    }
+    return 1;
+}
+
+void QtCommControl::SetReceiveHandler(ReceiveHandler newHandler) {
+    handler = std::move(newHandler);
+}
+
+void QtCommControl::DeliverArrivals() {
+    const QByteArray bytes = port.readAll();
+    if (handler && !bytes.isEmpty()) {
+        handler(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                static_cast<int>(bytes.size()));
+    }
+}
+
+void QtCommControl::HandleError(QSerialPort::SerialPortError error) {
+    // A device that went away stays "open" in Qt; close it so writes report the loss at once.
+    if (error == QSerialPort::ResourceError && port.isOpen()) {
+        lastError = CommError::Other;
+        lastErrorText = port.errorString().toStdString();
+        port.close();
+    }
+}
+
+void QtCommControl::Fail(CommError error) {
+    lastError = error;
+    lastErrorText = ToString(error);
+}
+
+}  // namespace uhf

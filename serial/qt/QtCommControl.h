@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+#include <QSerialPort>
+#include <string>
+
+#include "serial/CommControl.h"
+
+namespace uhf {
+
+// The serial control over Qt SerialPort: opens the port by its name or path with the parsed
+// settings string and no flow control, and hands every arrival to the receive handler on the
+// thread that owns this object.
+class QtCommControl : public QObject, public CommControl {
+    Q_OBJECT
+
+  public:
+    explicit QtCommControl(QObject* parent = nullptr);
+    ~QtCommControl() override;
+
+    int Open(const std::string& portName, const std::string& settings) override;
+    void Close() override;
+    bool IsOpen() const override;
+    int Write(const std::uint8_t* bytes, int count) override;
+    void SetReceiveHandler(ReceiveHandler newHandler) override;
+    CommError LastError() const override { return lastError; }
+    std::string LastErrorText() const override { return lastErrorText; }
+
+  private:
+    void DeliverArrivals();
+    void HandleError(QSerialPort::SerialPortError error);
+    void Fail(CommError error);
+
+    QSerialPort port;
+    ReceiveHandler handler;
+    CommError lastError = CommError::None;
+    std::string lastErrorText;
+};
+
+}  // namespace uhf

@@ -1,0 +1,547 @@
+#include "sim/ReaderSimulator.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "reader/FrameChecksum.h"
+
+namespace uhf {
+
+namespace {
+
+constexpr std::uint8_t kReplyHeader = 0xE0;
+constexpr std::uint8_t kUpgradeHeader = 0xE4;
+
+constexpr std::uint8_t kStop = 0xFE;
+constexpr std::uint8_t kResume = 0x65;
+constexpr std::uint8_t kReadBlock = 0x63;
+constexpr std::uint8_t kWriteBlock = 0x62;
+constexpr std::uint8_t kTagReport = 0x58;
+constexpr std::uint8_t kAcknowledge = 0x88;
+
+constexpr std::uint8_t kBaudRate = 0x64;
+constexpr std::uint8_t kImageSize = 0x66;
+constexpr std::uint8_t kImageData = 0x67;
+constexpr std::uint8_t kUpgradeEnd = 0x68;
+constexpr std::uint8_t kProbe = 0x69;
+
+constexpr std::uint8_t kStatusDone = 0x00;
+constexpr std::uint8_t kStatusBadRequest = 0x01;
+constexpr std::uint8_t kStatusUnknownCommand = 0x02;
+
+// The upgrade is talked at this rate until the tool names the download rate.
+constexpr int kUpgradeBaud = 9600;
+constexpr int kMaxBlock = 32;
+constexpr std::size_t kDataPerFrame = 64;
+
+std::string Hex(const std::vector<std::uint8_t>& bytes) {
+    std::string text;
+    char cell[4];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(cell, sizeof cell, "%02X", bytes[i]);
+        if (i > 0) {
+            text += ' ';
+        }
+        text += cell;
+    }
+    return text;
+}
+
+std::vector<std::uint8_t> Frame(std::uint8_t header, std::uint8_t command,
+                                std::vector<std::uint8_t> data) {
+    std::vector<std::uint8_t> frame{header, static_cast<std::uint8_t>(data.size() + 2), command};
+    frame.insert(frame.end(), data.begin(), data.end());
+    frame.push_back(FrameChecksum(frame.data(), 0, static_cast<int>(frame.size())));
+    return frame;
+}
+
+const char* CommandName(std::uint8_t command) {
+    switch (command) {
+        case kStop:
+            return "Stop";
+        case kResume:
+            return "Resume";
+        case kReadBlock:
+            return "ReadBlock";
+        case kWriteBlock:
+            return "WriteBlock";
+        case kBaudRate:
+            return "baud-rate frame";
+        case kImageSize:
+            return "size frame";
+        case kImageData:
+            return "data frame";
+        case kUpgradeEnd:
+            return "end frame";
+        case kProbe:
+            return "probe";
+        default:
+            return "unknown command";
+    }
+}
+
+bool IsFrameStart(std::uint8_t b) {
+    return b == 0x00 || b == 0x52 || b == 0xA0 || b == kReplyHeader || b == kUpgradeHeader;
+}
+
+}  // namespace
+
+const char* ToString(ReaderSimulator::Mode mode) {
+    switch (mode) {
+        case ReaderSimulator::Mode::Stopped:
+            return "stopped";
+        case ReaderSimulator::Mode::Working:
+            return "working";
+        case ReaderSimulator::Mode::Upgrade:
+            return "upgrade";
+    }
+    return "?";
+}
+
+ReaderSimulator::ReaderSimulator(SimConfig cfg, ParameterMemory initialMemory, Mode initial)
+    : config(std::move(cfg)),
+      memory(initialMemory),
+      population(config.tags),
+      parser(std::chrono::milliseconds(config.requestGapMs)),
+      mode(initial == Mode::Upgrade ? Mode::Stopped : initial),
+      readerBaud(config.workingBaud),
+      queuedBaud(config.workingBaud),
+      noiseState(config.seed == 0 ? 0x9E3779B9u : config.seed) {}
+
+SimTime ReaderSimulator::LineTime(std::size_t count, int baud) {
+    if (baud <= 0) {
+        return SimTime{0};
+    }
+    // Rounded up, so a byte never counts as gone before its stop bit.
+    const long long bits = static_cast<long long>(count) * 10LL * 1'000'000LL;
+    return SimTime{(bits + baud - 1) / baud};
+}
+
+int ReaderSimulator::BaudForIndex(int index) {
+    static constexpr int kRates[] = {9600, 19200, 38400, 57600, 115200};
+    if (index < 0 || index >= 5) {
+        return 0;
+    }
+    return kRates[index];
+}
+
+void ReaderSimulator::SetHostBaud(int baud) {
+    hostBaud = baud;
+}
+
+bool ReaderSimulator::Silent() const {
+    return config.faults.silentAfter >= 0 && framesAnswered >= config.faults.silentAfter;
+}
+
+std::uint8_t ReaderSimulator::NextNoise() {
+    // xorshift32: cheap, repeatable from the seed, and good enough for line noise.
+    for (;;) {
+        noiseState ^= noiseState << 13;
+        noiseState ^= noiseState >> 17;
+        noiseState ^= noiseState << 5;
+        const auto b = static_cast<std::uint8_t>(noiseState >> 24);
+        // Noise that never starts a frame, so it cannot pass for one by chance.
+        if (!IsFrameStart(b)) {
+            return b;
+        }
+    }
+}
+
+void ReaderSimulator::Log(SimTime at, std::string text) {
+    log.push_back(SimLogEntry{at, std::move(text)});
+}
+
+std::vector<SimLogEntry> ReaderSimulator::TakeLog() {
+    std::vector<SimLogEntry> result;
+    result.swap(log);
+    return result;
+}
+
+bool ReaderSimulator::TakeMemoryChanged() {
+    const bool changed = memoryChanged;
+    memoryChanged = false;
+    return changed;
+}
+
+std::optional<std::vector<std::uint8_t>> ReaderSimulator::TakeFirmware() {
+    std::optional<std::vector<std::uint8_t>> result;
+    result.swap(firmware);
+    return result;
+}
+
+void ReaderSimulator::Receive(const std::uint8_t* bytes, std::size_t count, SimTime now) {
+    Advance(now);
+    if (count == 0) {
+        return;
+    }
+    if (hostBaud != 0 && hostBaud != readerBaud) {
+        Log(now, "lost " + std::to_string(count) + " bytes from the tool: it talks at " +
+                     std::to_string(hostBaud) + " baud, the reader at " +
+                     std::to_string(readerBaud));
+        return;
+    }
+    parser.Feed(bytes, count, now);
+    ProcessRequests(now);
+}
+
+std::vector<std::uint8_t> ReaderSimulator::Poll(SimTime now) {
+    Advance(now);
+    std::vector<std::uint8_t> result;
+    result.swap(outbox);
+    return result;
+}
+
+std::optional<SimTime> ReaderSimulator::NextEventAt() const {
+    std::optional<SimTime> next;
+    auto consider = [&next](SimTime t) {
+        if (!next || t < *next) {
+            next = t;
+        }
+    };
+    if (!line.empty()) {
+        const Scheduled& head = line.front();
+        consider(head.start + LineTime(head.sent + 1, head.baud));
+    }
+    if (mode == Mode::Working && config.tagRate > 0 && !Silent()) {
+        consider(std::max(nextTagAt, lineFreeAt));
+    }
+    if (const std::optional<SimTime> expiry = parser.PartialExpiresAt()) {
+        consider(*expiry);
+    }
+    if (mode == Mode::Upgrade) {
+        consider(lastUpgradeFrameAt + std::chrono::milliseconds(config.upgradeIdleMs) + SimTime{1});
+    }
+    return next;
+}
+
+void ReaderSimulator::Advance(SimTime now) {
+    if (mode == Mode::Upgrade &&
+        now - lastUpgradeFrameAt > std::chrono::milliseconds(config.upgradeIdleMs)) {
+        Log(now, "upgrade abandoned: no frame for " + std::to_string(config.upgradeIdleMs) +
+                     " ms; back to " + std::to_string(config.workingBaud) + " baud");
+        mode = Mode::Stopped;
+        sizeKnown = false;
+        image.clear();
+        SwitchRateWhenLineFree(config.workingBaud, now);
+    }
+    ProcessRequests(now);  // a partial request may have expired and uncovered a whole one
+    ScheduleTags(now);
+    Drain(now);
+}
+
+void ReaderSimulator::ScheduleTags(SimTime now) {
+    if (mode != Mode::Working || config.tagRate <= 0) {
+        return;
+    }
+    const SimTime period{1'000'000 / config.tagRate};
+    while (!Silent()) {
+        const SimTime due = std::max(nextTagAt, lineFreeAt);
+        if (due > now) {
+            return;
+        }
+        const TagId& id = population.Report(tagReports++);
+        std::vector<std::uint8_t> data{0x00, 0x01};
+        data.insert(data.end(), id.begin(), id.end());
+        std::vector<std::uint8_t> frame = Frame(kReplyHeader, kTagReport, std::move(data));
+        Log(due, "sent tag frame " + Hex(frame));
+        Queue(std::move(frame), due, 0);
+        nextTagAt = due + period;
+    }
+}
+
+void ReaderSimulator::Drain(SimTime now) {
+    while (!line.empty()) {
+        Scheduled& head = line.front();
+        while (head.sent < head.bytes.size() &&
+               head.start + LineTime(head.sent + 1, head.baud) <= now) {
+            std::uint8_t b = head.bytes[head.sent++];
+            ++bytesSent;
+            if (config.faults.corruptEvery > 0 && bytesSent % config.faults.corruptEvery == 0) {
+                b ^= 0x5A;  // any change to one byte breaks the frame's checksum
+            }
+            if (hostBaud != 0 && hostBaud != head.baud) {
+                b = NextNoise();  // sampled at the wrong rate, the byte is not what was sent
+            }
+            outbox.push_back(b);
+        }
+        if (head.sent < head.bytes.size()) {
+            return;
+        }
+        if (head.start + LineTime(head.bytes.size(), head.baud) > now) {
+            return;  // a rate switch waits for its moment even when nothing is left to send
+        }
+        if (head.baudAfter != 0 && head.baudAfter != readerBaud) {
+            readerBaud = head.baudAfter;
+            Log(head.start + LineTime(head.bytes.size(), head.baud),
+                "reader now at " + std::to_string(readerBaud) + " baud");
+        }
+        line.pop_front();
+    }
+}
+
+SimTime ReaderSimulator::Queue(std::vector<std::uint8_t> bytes, SimTime earliest, int baudAfter) {
+    Scheduled item;
+    item.start = std::max(earliest, lineFreeAt);
+    item.baud = queuedBaud;
+    item.bytes = std::move(bytes);
+    item.baudAfter = baudAfter;
+    lineFreeAt = item.start + LineTime(item.bytes.size(), item.baud);
+    if (baudAfter != 0) {
+        queuedBaud = baudAfter;
+    }
+    const SimTime start = item.start;
+    line.push_back(std::move(item));
+    return start;
+}
+
+void ReaderSimulator::SwitchRateWhenLineFree(int baud, SimTime now) {
+    Queue({}, now, baud);
+}
+
+void ReaderSimulator::SendReply(std::vector<std::uint8_t> frame, SimTime now,
+                                const std::string& what, int baudAfter) {
+    ++replies;
+    const SimTime earliest =
+        now + std::chrono::milliseconds(config.turnaroundMs + config.faults.delayMs);
+    if (config.faults.dropEvery > 0 && replies % config.faults.dropEvery == 0) {
+        Log(now, "dropped " + what + " " + Hex(frame) + " (every " +
+                     std::to_string(config.faults.dropEvery) + "th reply is lost)");
+        if (baudAfter != 0) {
+            SwitchRateWhenLineFree(baudAfter, earliest);  // the reader acted all the same
+        }
+        return;
+    }
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < config.faults.garbageBytes; ++i) {
+        bytes.push_back(NextNoise());
+    }
+    bytes.insert(bytes.end(), frame.begin(), frame.end());
+    const std::size_t parts = std::clamp<std::size_t>(
+        static_cast<std::size_t>(std::max(config.faults.splitParts, 1)), 1, bytes.size());
+    Log(std::max(earliest, lineFreeAt),
+        "sent " + what + " " + Hex(bytes) +
+            (parts > 1 ? " in " + std::to_string(parts) + " writes" : std::string()));
+    std::size_t from = 0;
+    SimTime at = earliest;
+    for (std::size_t p = 0; p < parts; ++p) {
+        const std::size_t to = bytes.size() * (p + 1) / parts;
+        std::vector<std::uint8_t> piece(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                                        bytes.begin() + static_cast<std::ptrdiff_t>(to));
+        const bool last = p + 1 == parts;
+        const SimTime start = Queue(std::move(piece), at, last ? baudAfter : 0);
+        at = start + LineTime(to - from, line.back().baud) +
+             std::chrono::milliseconds(config.faults.splitGapMs);
+        from = to;
+    }
+}
+
+void ReaderSimulator::SendStatus(std::uint8_t command, std::uint8_t status, SimTime now,
+                                 const std::string& what) {
+    if (config.faults.ack88) {
+        SendReply({kReplyHeader, 0x04, kAcknowledge, kAcknowledge, kAcknowledge, 0x84}, now,
+                  "0x88 acknowledgement for " + what);
+        return;
+    }
+    SendReply(Frame(kReplyHeader, command, {status}), now, what);
+}
+
+void ReaderSimulator::ProcessRequests(SimTime now) {
+    while (std::optional<ReceivedRequest> request = parser.Next(now)) {
+        Handle(*request, now);
+    }
+    if (const std::size_t skipped = parser.TakeSkipped(); skipped > 0) {
+        Log(now, "passed over " + std::to_string(skipped) + " bytes of noise");
+    }
+}
+
+void ReaderSimulator::Handle(const ReceivedRequest& request, SimTime now) {
+    if (request.kind == ReceivedRequest::Kind::BadChecksum) {
+        Log(now, "rejected frame with a bad checksum " + Hex(request.bytes));
+        return;
+    }
+    const std::string name = request.kind == ReceivedRequest::Kind::AltProbe
+                                 ? "alternate probe"
+                                 : CommandName(request.command);
+    Log(now, "received " + name + " " + Hex(request.bytes));
+    if (Silent()) {
+        Log(now, "silent: not answered");
+        return;
+    }
+    if (mode == Mode::Upgrade) {
+        HandleUpgradeFrame(request, now);
+    } else {
+        HandleParameterFrame(request, now);
+    }
+}
+
+void ReaderSimulator::HandleProbe(SimTime now) {
+    ++framesAnswered;
+    if (mode != Mode::Upgrade) {
+        Log(now, "entering the upgrade: the reader goes to " + std::to_string(kUpgradeBaud) +
+                     " baud after its answer");
+    }
+    mode = Mode::Upgrade;
+    lastUpgradeFrameAt = now;
+    SendReply(Frame(kUpgradeHeader, kProbe, {kStatusDone}), now, "probe answer", kUpgradeBaud);
+}
+
+void ReaderSimulator::HandleParameterFrame(const ReceivedRequest& request, SimTime now) {
+    if (request.kind == ReceivedRequest::Kind::AltProbe) {
+        HandleProbe(now);
+        return;
+    }
+    const std::vector<std::uint8_t>& data = request.data;
+    switch (request.command) {
+        case kStop:
+        case kResume: {
+            ++framesAnswered;
+            if (!data.empty()) {
+                SendStatus(request.command, kStatusBadRequest, now, "refusal");
+                return;
+            }
+            const bool resume = request.command == kResume;
+            SendStatus(request.command, kStatusDone, now, resume ? "Resume reply" : "Stop reply");
+            if (resume && mode != Mode::Working) {
+                nextTagAt = lineFreeAt;
+            }
+            mode = resume ? Mode::Working : Mode::Stopped;
+            return;
+        }
+        case kReadBlock: {
+            ++framesAnswered;
+            const int count = data.size() == 3 ? data[0] : 0;
+            const int address = data.size() == 3 ? data[2] : 0;
+            std::vector<std::uint8_t> values(static_cast<std::size_t>(std::max(count, 0)));
+            if (data.size() != 3 || data[1] != 0 || count < 1 || count > kMaxBlock ||
+                !memory.Read(address, count, values.data())) {
+                SendReply(Frame(kReplyHeader, kReadBlock, {kStatusBadRequest}), now,
+                          "ReadBlock refusal");
+                return;
+            }
+            std::vector<std::uint8_t> reply{data[0], data[1], data[2]};
+            reply.insert(reply.end(), values.begin(), values.end());
+            SendReply(Frame(kReplyHeader, kReadBlock, std::move(reply)), now, "ReadBlock reply");
+            return;
+        }
+        case kWriteBlock: {
+            ++framesAnswered;
+            const int count = data.size() >= 3 ? data[0] : 0;
+            if (data.size() < 3 || data.size() != static_cast<std::size_t>(count) + 3 ||
+                data[1] != 0 || count < 1 || !memory.Write(data[2], data.data() + 3, count)) {
+                SendStatus(kWriteBlock, kStatusBadRequest, now, "WriteBlock refusal");
+                return;
+            }
+            memoryChanged = true;
+            SendStatus(kWriteBlock, kStatusDone, now, "WriteBlock reply");
+            return;
+        }
+        case kProbe:
+            if (data.size() == 1 && data[0] == 0x00) {
+                HandleProbe(now);
+            } else {
+                Log(now, "not acknowledged: a probe carries one byte 00");
+            }
+            return;
+        case kBaudRate:
+        case kImageSize:
+        case kImageData:
+        case kUpgradeEnd:
+            Log(now, "not acknowledged: no upgrade in progress");
+            return;
+        default:
+            ++framesAnswered;
+            SendReply(Frame(kReplyHeader, request.command, {kStatusUnknownCommand}), now,
+                      "refusal of an unknown command");
+            return;
+    }
+}
+
+void ReaderSimulator::HandleUpgradeFrame(const ReceivedRequest& request, SimTime now) {
+    if (request.kind == ReceivedRequest::Kind::AltProbe) {
+        HandleProbe(now);
+        return;
+    }
+    const std::vector<std::uint8_t>& data = request.data;
+    auto reject = [&](const std::string& why) { Log(now, "not acknowledged: " + why); };
+    auto acknowledge = [&](std::uint8_t command, const std::string& what, int baudAfter = 0) {
+        ++framesAnswered;
+        lastUpgradeFrameAt = now;
+        SendReply(Frame(kUpgradeHeader, command, {kStatusDone}), now, what, baudAfter);
+    };
+    switch (request.command) {
+        case kProbe:
+            if (data.size() == 1 && data[0] == 0x00) {
+                HandleProbe(now);
+            } else {
+                reject("a probe carries one byte 00");
+            }
+            return;
+        case kBaudRate: {
+            const int baud = data.size() == 1 ? BaudForIndex(data[0]) : 0;
+            if (baud == 0) {
+                reject("a baud-rate frame carries one index from 0 to 4");
+                return;
+            }
+            Log(now, "download rate " + std::to_string(baud) + " baud, after the answer");
+            acknowledge(kBaudRate, "baud-rate answer", baud);
+            return;
+        }
+        case kImageSize:
+            if (data.size() != 2) {
+                reject("a size frame carries two bytes");
+                return;
+            }
+            sizeKnown = true;
+            imageSize = static_cast<std::size_t>(data[0]) * 256 + data[1];
+            image.clear();
+            Log(now, "image of " + std::to_string(imageSize) + " bytes announced");
+            acknowledge(kImageSize, "size answer");
+            return;
+        case kImageData: {
+            if (!sizeKnown) {
+                reject("data before the size frame");
+                return;
+            }
+            if (data.size() < 2 || data.size() - 2 > kDataPerFrame || data[data.size() - 2] != 0 ||
+                data[data.size() - 1] != 0) {
+                reject("a data frame carries up to 64 image bytes and then 00 00");
+                return;
+            }
+            const std::size_t carried = data.size() - 2;
+            const std::size_t after = image.size() + carried;
+            if (after > imageSize || (carried != kDataPerFrame && after != imageSize)) {
+                reject("the data frame does not fit the announced image (" +
+                       std::to_string(image.size()) + " of " + std::to_string(imageSize) +
+                       " bytes received, " + std::to_string(carried) + " more)");
+                return;
+            }
+            image.insert(image.end(), data.begin(), data.end() - 2);
+            acknowledge(kImageData, "data answer");
+            return;
+        }
+        case kUpgradeEnd:
+            if (!data.empty()) {
+                reject("an end frame carries no data");
+                return;
+            }
+            if (!sizeKnown || image.size() != imageSize) {
+                reject("the image is incomplete (" + std::to_string(image.size()) + " of " +
+                       std::to_string(imageSize) + " bytes)");
+                return;
+            }
+            acknowledge(kUpgradeEnd, "end answer", config.workingBaud);
+            Log(now, "upgrade complete: " + std::to_string(image.size()) +
+                         " bytes; the reader restarts at " + std::to_string(config.workingBaud) +
+                         " baud");
+            firmware = std::move(image);
+            image.clear();
+            sizeKnown = false;
+            mode = Mode::Stopped;
+            return;
+        default:
+            reject(std::string(CommandName(request.command)) + " during the upgrade");
+            return;
+    }
+}
+
+}  // namespace uhf

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+namespace uhf {
+
+// Time as the simulator sees it: a monotonic count from an origin the caller chooses. The program
+// passes the steady clock, tests a manual one.
+using SimTime = std::chrono::microseconds;
+
+using TagId = std::array<std::uint8_t, 8>;
+
+// Misbehaviour on demand. Every field at its default means a well-behaved reader.
+struct SimFaults {
+    int dropEvery = 0;     // every Nth reply is lost on the line (0: none)
+    int delayMs = 0;       // replies leave this much later than they would
+    int corruptEvery = 0;  // one byte in N of everything sent is altered (0: none)
+    int silentAfter = -1;  // after answering this many frames the reader sends nothing (-1: never)
+    int garbageBytes = 0;  // bytes of line noise sent before each reply
+    bool ack88 = false;    // status requests are answered with E0 04 88 88 88 84
+    int splitParts = 0;    // each reply is sent as this many separate writes (0 or 1: whole)
+    int splitGapMs = 10;   // pause between the parts of a split reply
+};
+
+struct SimConfig {
+    int workingBaud = 9600;     // the rate the reader talks at outside an upgrade
+    std::vector<TagId> tags;    // population reported while working; empty: the default
+    int tagRate = 4;            // tag frames a second while working (0: none)
+    int turnaroundMs = 2;       // time the reader takes before answering a request
+    int requestGapMs = 100;     // a partial request older than this is noise
+    int upgradeIdleMs = 10000;  // an upgrade without a frame for this long is abandoned
+    std::uint32_t seed = 1;     // for the noise bytes
+    SimFaults faults;
+};
+
+}  // namespace uhf

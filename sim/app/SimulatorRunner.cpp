@@ -1,0 +1,236 @@
+#include "sim/app/SimulatorRunner.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include "sim/app/AtomicFile.h"
+
+namespace uhf {
+
+namespace {
+
+constexpr int kMaxWaitMs = 20;
+// While nobody has the port open the master reports a hang-up at once; this keeps the loop from
+// spinning then.
+constexpr int kNoPeerPauseMs = 5;
+
+std::string FormatHex(const std::vector<std::uint8_t>& bytes) {
+    std::string text;
+    char cell[4];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(cell, sizeof cell, i == 0 ? "%02X" : " %02X", bytes[i]);
+        text += cell;
+    }
+    return text;
+}
+
+}  // namespace
+
+SimulatorRunner::SimulatorRunner(SimOptions opts)
+    : options(std::move(opts)),
+      origin(std::chrono::steady_clock::now()),
+      wallOrigin(std::chrono::system_clock::now()) {}
+
+SimulatorRunner::~SimulatorRunner() {
+    RemoveLink();
+}
+
+SimTime SimulatorRunner::Now() const {
+    return std::chrono::duration_cast<SimTime>(std::chrono::steady_clock::now() - origin);
+}
+
+void SimulatorRunner::Report(SimTime at, const std::string& text) {
+    const auto wall =
+        wallOrigin + std::chrono::duration_cast<std::chrono::system_clock::duration>(at);
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(wall);
+    const long millis = static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(wall.time_since_epoch()).count() %
+        1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%H:%M:%S", &local);
+    std::fprintf(stderr, "[%s.%03ld] %s\n", stamp, millis, text.c_str());
+}
+
+bool SimulatorRunner::Start(std::string& error) {
+    ParameterMemory memory;
+    if (!options.statePath.empty()) {
+        bool missing = false;
+        std::string readError;
+        const std::optional<std::string> text =
+            AtomicFile::Read(options.statePath, missing, readError);
+        if (text) {
+            std::string parseError;
+            std::optional<ParameterMemory> loaded = ParameterMemory::Parse(*text, parseError);
+            if (!loaded) {
+                // Left as it is: overwriting it would lose whatever the user kept there.
+                error = options.statePath + ": " + parseError;
+                return false;
+            }
+            memory = *loaded;
+        } else if (!missing) {
+            error = readError;
+            return false;
+        }
+    }
+    simulator.emplace(
+        options.config, memory,
+        options.startWorking ? ReaderSimulator::Mode::Working : ReaderSimulator::Mode::Stopped);
+    if (!options.statePath.empty() && !SaveState()) {
+        error = "cannot write the state file " + options.statePath;
+        return false;
+    }
+    if (!terminal.Open(options.config.workingBaud, error)) {
+        return false;
+    }
+    if (!options.linkPath.empty()) {
+        struct stat info {};
+        if (::lstat(options.linkPath.c_str(), &info) == 0) {
+            if (!S_ISLNK(info.st_mode)) {
+                error = options.linkPath + " exists and is not a symlink; left alone";
+                terminal.Close();
+                return false;
+            }
+            ::unlink(options.linkPath.c_str());
+        }
+        if (::symlink(terminal.SlavePath().c_str(), options.linkPath.c_str()) != 0) {
+            error = options.linkPath + ": " + std::strerror(errno);
+            terminal.Close();
+            return false;
+        }
+        linkMade = true;
+    }
+    return true;
+}
+
+void SimulatorRunner::RemoveLink() {
+    if (!linkMade) {
+        return;
+    }
+    // Only our own link: another simulator may have taken the name since.
+    char target[4096];
+    const ssize_t n = ::readlink(options.linkPath.c_str(), target, sizeof target - 1);
+    if (n > 0) {
+        target[n] = '\0';
+        if (terminal.SlavePath() == target) {
+            ::unlink(options.linkPath.c_str());
+        }
+    }
+    linkMade = false;
+}
+
+bool SimulatorRunner::SaveState() {
+    std::string error;
+    if (!AtomicFile::Write(options.statePath, simulator->Memory().Serialize(), error)) {
+        Report(Now(), "cannot save the state: " + error);
+        return false;
+    }
+    return true;
+}
+
+void SimulatorRunner::Flush(SimTime now) {
+    const std::vector<std::uint8_t> out = simulator->Poll(now);
+    if (!out.empty()) {
+        if (!peerOpen) {
+            if (options.verbosity >= 1) {
+                Report(now,
+                       "nobody has the port open: " + std::to_string(out.size()) + " bytes lost");
+            }
+        } else {
+            const long written = terminal.Write(out.data(), out.size());
+            if (options.verbosity >= 2) {
+                Report(now, "wrote " + FormatHex(out));
+            }
+            if (written >= 0 && static_cast<std::size_t>(written) < out.size()) {
+                Report(now, "the tool does not read: " +
+                                std::to_string(out.size() - static_cast<std::size_t>(written)) +
+                                " bytes lost");
+            }
+        }
+    }
+    for (const SimLogEntry& entry : simulator->TakeLog()) {
+        if (options.verbosity >= 1) {
+            Report(entry.at, entry.text);
+        }
+    }
+    if (simulator->TakeMemoryChanged() && !options.statePath.empty()) {
+        SaveState();
+    }
+    if (std::optional<std::vector<std::uint8_t>> image = simulator->TakeFirmware()) {
+        Report(now, "firmware received: " + std::to_string(image->size()) + " bytes");
+        if (!options.firmwarePath.empty()) {
+            std::string error;
+            if (AtomicFile::Write(options.firmwarePath, std::string(image->begin(), image->end()),
+                                  error)) {
+                Report(now, "firmware written to " + options.firmwarePath);
+            } else {
+                Report(now, "cannot write the firmware: " + error);
+            }
+        }
+    }
+}
+
+int SimulatorRunner::Run(const volatile std::sig_atomic_t& stop) {
+    std::uint8_t buffer[4096];
+    while (stop == 0) {
+        SimTime now = Now();
+        const int hostBaud = terminal.LineBaud();
+        if (hostBaud != lastHostBaud) {
+            if (options.verbosity >= 1) {
+                Report(now, "tool's line rate: " + (hostBaud == 0 ? std::string("unknown")
+                                                                  : std::to_string(hostBaud)));
+            }
+            lastHostBaud = hostBaud;
+        }
+        simulator->SetHostBaud(hostBaud);
+
+        int waitMs = kMaxWaitMs;
+        if (const std::optional<SimTime> next = simulator->NextEventAt()) {
+            const long long micros = (*next - now).count();
+            waitMs = static_cast<int>(std::clamp<long long>((micros + 999) / 1000, 0, kMaxWaitMs));
+        }
+        const PseudoTerminal::Wait wait = terminal.WaitReadable(waitMs);
+        const bool open = wait != PseudoTerminal::Wait::NoPeer;
+        if (open != peerOpen) {
+            peerOpen = open;
+            if (options.verbosity >= 1) {
+                Report(Now(), open ? "the tool opened the port" : "the tool closed the port");
+            }
+        }
+        switch (wait) {
+            case PseudoTerminal::Wait::Readable: {
+                const long n = terminal.Read(buffer, sizeof buffer);
+                if (n < 0) {
+                    Report(Now(), std::string("cannot read the terminal: ") + std::strerror(errno));
+                    return 1;
+                }
+                now = Now();
+                if (n > 0 && options.verbosity >= 2) {
+                    Report(now, "read " + FormatHex(std::vector<std::uint8_t>(buffer, buffer + n)));
+                }
+                simulator->Receive(buffer, static_cast<std::size_t>(n), now);
+                break;
+            }
+            case PseudoTerminal::Wait::NoPeer:
+                ::usleep(static_cast<useconds_t>(std::min(waitMs, kNoPeerPauseMs) * 1000 + 100));
+                break;
+            case PseudoTerminal::Wait::Error:
+                Report(Now(), std::string("cannot wait on the terminal: ") + std::strerror(errno));
+                return 1;
+            case PseudoTerminal::Wait::Timeout:
+            case PseudoTerminal::Wait::Interrupted:
+                break;
+        }
+        Flush(Now());
+    }
+    Report(Now(), "stopped");
+    return 0;
+}
+
+}  // namespace uhf

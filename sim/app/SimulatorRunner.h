@@ -1,0 +1,46 @@
+#pragma once
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "sim/ReaderSimulator.h"
+#include "sim/SimOptions.h"
+#include "sim/app/PseudoTerminal.h"
+
+namespace uhf {
+
+// Runs a ReaderSimulator on a pseudo-terminal: hands it what the tool writes and the rate the
+// tool set, writes what it sends as each byte falls due, and keeps the state and firmware files.
+class SimulatorRunner {
+  public:
+    explicit SimulatorRunner(SimOptions options);
+    ~SimulatorRunner();
+
+    // Opens the terminal, loads the state file and makes the link. False, with the reason in
+    // `error`, when any of it fails; nothing is left behind then.
+    bool Start(std::string& error);
+    const std::string& PortPath() const { return terminal.SlavePath(); }
+    // Runs until `stop` becomes non-zero. Returns 0, or 1 after a failure it cannot go on from.
+    int Run(const volatile std::sig_atomic_t& stop);
+
+  private:
+    SimTime Now() const;
+    void Report(SimTime at, const std::string& text);
+    void Flush(SimTime now);
+    bool SaveState();
+    void RemoveLink();
+
+    SimOptions options;
+    PseudoTerminal terminal;
+    std::optional<ReaderSimulator> simulator;  // made by Start, once the memory is loaded
+    std::chrono::steady_clock::time_point origin;
+    std::chrono::system_clock::time_point wallOrigin;
+    bool linkMade = false;
+    bool peerOpen = false;
+    int lastHostBaud = -1;
+};
+
+}  // namespace uhf

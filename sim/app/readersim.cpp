@@ -1,0 +1,50 @@
+// readersim: a simulated UHF reader on a pseudo-terminal, for the tools' tests and the demo.
+#include <csignal>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/SimOptions.h"
+#include "sim/app/SimulatorRunner.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void OnSignal(int) {
+    stopRequested = 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    std::optional<uhf::SimOptions> options = uhf::SimOptions::Parse(args, error);
+    if (!options) {
+        std::fprintf(stderr, "readersim: %s\n%s", error.c_str(), uhf::SimOptions::Usage());
+        return 2;
+    }
+    if (options->help) {
+        std::fputs(uhf::SimOptions::Usage(), stdout);
+        return 0;
+    }
+
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no SA_RESTART: the wait must return to see the flag
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    uhf::SimulatorRunner runner(std::move(*options));
+    if (!runner.Start(error)) {
+        std::fprintf(stderr, "readersim: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("%s\n", runner.PortPath().c_str());
+    std::fflush(stdout);
+    return runner.Run(stopRequested);
+}

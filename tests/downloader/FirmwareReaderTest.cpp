@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "downloader/FirmwareReader.h"
+
+namespace uhf {
+namespace {
+
+class FirmwareReaderTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "firmware-test-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    std::string Write(const std::string& name, std::size_t size) {
+        const std::string path = (dir / name).string();
+        std::ofstream out(path, std::ios::binary);
+        for (std::size_t i = 0; i < size; ++i) {
+            out.put(static_cast<char>(i * 31));
+        }
+        return path;
+    }
+
+    std::filesystem::path dir;
+    std::vector<std::uint8_t> image{1, 2, 3};
+};
+
+TEST_F(FirmwareReaderTest, LoadsTheWholeFileByteForByte) {
+    const std::string path = Write("fw.bin", 1000);
+    ASSERT_EQ(FirmwareReader::Load(path, image), ImageError::None);
+    ASSERT_EQ(image.size(), 1000U);
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        ASSERT_EQ(image[i], static_cast<std::uint8_t>(i * 31)) << i;
+    }
+}
+
+TEST_F(FirmwareReaderTest, EmptyFileIsAnEmptyImage) {
+    EXPECT_EQ(FirmwareReader::Load(Write("empty.bin", 0), image), ImageError::None);
+    EXPECT_TRUE(image.empty());
+}
+
+TEST_F(FirmwareReaderTest, LargestAnnounceableImageLoads) {
+    EXPECT_EQ(FirmwareReader::Load(Write("max.bin", 65535), image), ImageError::None);
+    EXPECT_EQ(image.size(), 65535U);
+}
+
+TEST_F(FirmwareReaderTest, ImageOverSixteenBitsIsRefused) {
+    EXPECT_EQ(FirmwareReader::Load(Write("big.bin", 65536), image), ImageError::TooLong);
+    EXPECT_TRUE(image.empty());
+}
+
+TEST_F(FirmwareReaderTest, MissingFileIsReportedAsMissing) {
+    EXPECT_EQ(FirmwareReader::Load((dir / "none.bin").string(), image), ImageError::Missing);
+    EXPECT_TRUE(image.empty());
+}
+
+TEST_F(FirmwareReaderTest, FolderIsUnreadable) {
+    EXPECT_EQ(FirmwareReader::Load(dir.string(), image), ImageError::Unreadable);
+    EXPECT_TRUE(image.empty());
+}
+
+TEST_F(FirmwareReaderTest, StreamShorterThanItsSizeIsTruncated) {
+    std::istringstream in(std::string(10, 'x'));
+    EXPECT_EQ(FirmwareReader::Read(in, 11, image), ImageError::Truncated);
+    EXPECT_TRUE(image.empty());
+}
+
+TEST_F(FirmwareReaderTest, StreamReadsOnlyTheSizeItClaimed) {
+    std::istringstream in(std::string("abcdef"));
+    ASSERT_EQ(FirmwareReader::Read(in, 4, image), ImageError::None);
+    EXPECT_EQ(image, (std::vector<std::uint8_t>{'a', 'b', 'c', 'd'}));
+}
+
+}  // namespace
+}  // namespace uhf

@@ -1,0 +1,580 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TransferRig.h"
+
+namespace uhf {
+namespace {
+
+using Kind = FakeTransferHost::Kind;
+
+const std::string kNoProbeAnswer =
+    "The reader did not answer. Please check the serial port and the baud rate.";
+const std::string kBaudTimeout = "等待超时,请检测波特率或者串口选择是否正确";
+const std::string kSendFailed = "文件发送失败，请重试!";
+
+class UpgradeTransferTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        rig.host.selections = {"/dev/ttyFAKE0", 0, 115200, 57600};
+        rig.host.baudIndex = 3;
+    }
+    void TearDown() override {
+        if (!rig.directory.empty()) {
+            std::filesystem::remove_all(rig.directory);
+        }
+    }
+
+    TransferRig rig;
+};
+
+Bytes Wire(const FakeCommControl::WriteRecord& w) {
+    return w.bytes;
+}
+
+TEST_F(UpgradeTransferTest, SuccessfulTransferFollowsTheTimerSchedule) {
+    rig.UseImage(1000);
+    rig.Start();
+
+    ASSERT_EQ(rig.comm.opens.size(), 1U);
+    EXPECT_EQ(rig.comm.opens[0].portName, "/dev/ttyFAKE0");
+    EXPECT_EQ(rig.comm.opens[0].settings, "115200,N,8,1");
+    ASSERT_EQ(rig.comm.writes.size(), 2U);
+    EXPECT_EQ(Wire(rig.comm.writes[0]), (Bytes{0xA0, 0x03, 0x69, 0x00, 0xF4}));
+    EXPECT_EQ(Wire(rig.comm.writes[1]),
+              (Bytes{0x52, 0x46, 0x00, 0x00, 0x00, 0xF4, 0x00, 0x00, 0x74}));
+    EXPECT_EQ(rig.clock.Deadline(UpgradeTransfer::kProbeTimer), 500);
+    EXPECT_FALSE(rig.host.inputsEnabled);
+    EXPECT_EQ(rig.transfer.Phase(), TransferPhase::Probing);
+
+    // The probe answer arrives at 10 ms but only the expiry at 500 ms moves on.
+    rig.RunUntil(499);
+    EXPECT_TRUE(rig.transfer.probeAcked);
+    EXPECT_EQ(rig.comm.opens.size(), 1U);
+
+    rig.RunUntil(500);
+    ASSERT_EQ(rig.comm.opens.size(), 2U);
+    EXPECT_EQ(rig.comm.opens[1].settings, "9600,N,8,1");
+    EXPECT_EQ(rig.host.TimeOf(Kind::Log, "Change baud rate."), 500);
+    const auto baud = rig.Frames(0x64);
+    ASSERT_EQ(baud.size(), 1U);
+    EXPECT_EQ(baud[0].bytes, (Bytes{0xA0, 0x03, 0x64, 0x03, 0xF6}));
+    EXPECT_EQ(baud[0].settings, "9600,N,8,1");
+    EXPECT_EQ(rig.clock.Deadline(UpgradeTransfer::kBaudTimer), 800);
+
+    rig.RunUntil(800);
+    ASSERT_EQ(rig.comm.opens.size(), 3U);
+    EXPECT_EQ(rig.comm.opens[2].settings, "57600,N,8,1");
+    EXPECT_EQ(rig.host.TimeOf(Kind::Log, "Start sending upgrade firmware."), 800);
+    const auto size = rig.Frames(0x66);
+    ASSERT_EQ(size.size(), 1U);
+    EXPECT_EQ(size[0].settings, "57600,N,8,1");
+    EXPECT_FALSE(rig.clock.IsArmed(UpgradeTransfer::kAckTimer));
+
+    // Size answer at 810, the blocking 100 ms pause, then data frame 0 with timer 2 armed.
+    rig.RunUntil(910);
+    EXPECT_EQ(rig.host.TimeOf(Kind::Pause), 810);
+    ASSERT_EQ(rig.Frames(0x67).size(), 1U);
+    EXPECT_EQ(rig.clock.Deadline(UpgradeTransfer::kAckTimer), 1910);
+
+    rig.RunToEnd();
+    EXPECT_FALSE(rig.transfer.IsRunning());
+    EXPECT_TRUE(rig.transfer.Succeeded());
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::None);
+    EXPECT_EQ(rig.host.Logs(),
+              (std::vector<std::string>{"Change baud rate.", "Start sending upgrade firmware.",
+                                        "Upgrade file transferred successfully."}));
+    EXPECT_TRUE(rig.host.Messages().empty());
+    EXPECT_FALSE(rig.comm.open);
+    EXPECT_TRUE(rig.host.inputsEnabled);
+    EXPECT_EQ(rig.host.Count(Kind::Disable), 1);
+    EXPECT_EQ(rig.host.Count(Kind::Pause), 1);
+    EXPECT_FALSE(rig.clock.NextDeadline().has_value());
+    EXPECT_TRUE(rig.transfer.imageData.empty());
+    EXPECT_EQ(rig.reader.image, TransferRig::Pattern(1000));
+}
+
+TEST_F(UpgradeTransferTest, ThousandByteImageGoesOutInSixteenFrames) {
+    rig.UseImage(1000);
+    rig.Start();
+    rig.RunToEnd();
+
+    const auto size = rig.Frames(0x66);
+    ASSERT_EQ(size.size(), 1U);
+    EXPECT_EQ(size[0].bytes, (Bytes{0xA0, 0x04, 0x66, 0x03, 0xE8, 0x0B}));
+
+    const auto data = rig.Frames(0x67);
+    ASSERT_EQ(data.size(), 16U);
+    const Bytes image = TransferRig::Pattern(1000);
+    for (std::size_t i = 0; i < 15; ++i) {
+        ASSERT_EQ(data[i].bytes.size(), 70U) << i;
+        EXPECT_EQ(data[i].bytes[1], 0x44);
+        EXPECT_EQ(Bytes(data[i].bytes.begin() + 3, data[i].bytes.begin() + 67),
+                  Bytes(image.begin() + static_cast<long>(i) * 64,
+                        image.begin() + static_cast<long>(i) * 64 + 64));
+        EXPECT_EQ(PacketChecksum(data[i].bytes.data(), 69), data[i].bytes[69]);
+    }
+    ASSERT_EQ(data[15].bytes.size(), 46U);
+    EXPECT_EQ(data[15].bytes[1], 0x2C);
+    EXPECT_EQ(Bytes(data[15].bytes.begin() + 3, data[15].bytes.begin() + 43),
+              Bytes(image.begin() + 960, image.end()));
+    EXPECT_EQ(data[15].bytes[43], 0x00);
+    EXPECT_EQ(data[15].bytes[44], 0x00);
+
+    ASSERT_EQ(rig.comm.writes.back().bytes, (Bytes{0xA0, 0x02, 0x68, 0xF6}));
+    ASSERT_EQ(rig.host.Count(Kind::Range), 1);
+    for (const auto& e : rig.host.events) {
+        if (e.kind == Kind::Range) {
+            EXPECT_EQ(e.first, 1);
+            EXPECT_EQ(e.second, 16);
+        }
+    }
+    std::vector<int> expected;
+    for (int i = 0; i < 16; ++i) {
+        expected.push_back(i);
+    }
+    // The last position set stays after success: one less than the number of frames.
+    EXPECT_EQ(rig.host.Positions(), expected);
+    EXPECT_TRUE(rig.transfer.Succeeded());
+}
+
+TEST_F(UpgradeTransferTest, HundredTwentyEightBytesMakeTwoFullFramesThenTheEnd) {
+    rig.UseImage(128);
+    rig.Start();
+    rig.RunToEnd();
+    const auto data = rig.Frames(0x67);
+    ASSERT_EQ(data.size(), 2U);
+    for (const auto& frame : data) {
+        EXPECT_EQ(frame.bytes.size(), 70U);
+        EXPECT_EQ(frame.bytes[1], 0x44);
+    }
+    ASSERT_EQ(rig.Frames(0x68).size(), 1U);
+    EXPECT_EQ(rig.comm.writes.back().bytes, (Bytes{0xA0, 0x02, 0x68, 0xF6}));
+    EXPECT_EQ(rig.reader.image, TransferRig::Pattern(128));
+    EXPECT_TRUE(rig.transfer.Succeeded());
+}
+
+class SmallImageTest : public testing::TestWithParam<int> {};
+
+TEST_P(SmallImageTest, FirstDataFrameIsAlreadyTheFinalOne) {
+    const int size = GetParam();
+    TransferRig rig;
+    rig.UseImage(size);
+    rig.Start();
+    rig.RunToEnd();
+    const auto data = rig.Frames(0x67);
+    ASSERT_EQ(data.size(), 1U);
+    EXPECT_EQ(data[0].bytes.size(), static_cast<std::size_t>(size + 6));
+    EXPECT_EQ(data[0].bytes[1], size + 4);
+    EXPECT_EQ(rig.host.Positions(), std::vector<int>{0});
+    EXPECT_EQ(rig.comm.writes.back().bytes, (Bytes{0xA0, 0x02, 0x68, 0xF6}));
+    EXPECT_EQ(rig.reader.image, TransferRig::Pattern(size));
+    EXPECT_TRUE(rig.transfer.Succeeded());
+    std::filesystem::remove_all(rig.directory);
+}
+
+INSTANTIATE_TEST_SUITE_P(OneToSixtyFour, SmallImageTest, testing::Range(1, 65));
+
+TEST_F(UpgradeTransferTest, EmptyImageSendsAnEmptyFinalFrameThenTheEnd) {
+    rig.UseImage(0);
+    rig.Start();
+    rig.RunToEnd();
+    ASSERT_EQ(rig.Frames(0x66).size(), 1U);
+    EXPECT_EQ(rig.Frames(0x66)[0].bytes, (Bytes{0xA0, 0x04, 0x66, 0x00, 0x00, 0xF6}));
+    ASSERT_EQ(rig.Frames(0x67).size(), 1U);
+    EXPECT_EQ(rig.Frames(0x67)[0].bytes, (Bytes{0xA0, 0x04, 0x67, 0x00, 0x00, 0xF5}));
+    EXPECT_EQ(rig.comm.writes.back().bytes, (Bytes{0xA0, 0x02, 0x68, 0xF6}));
+    EXPECT_TRUE(rig.transfer.Succeeded());
+}
+
+TEST_F(UpgradeTransferTest, LargestImageArrivesWhole) {
+    rig.UseImage(65535);
+    rig.Start();
+    rig.RunToEnd();
+    EXPECT_EQ(rig.Frames(0x66)[0].bytes, (Bytes{0xA0, 0x04, 0x66, 0xFF, 0xFF, 0xF8}));
+    EXPECT_EQ(rig.Frames(0x67).size(), 1024U);
+    EXPECT_EQ(rig.Frames(0x67).back().bytes.size(), 69U);
+    EXPECT_EQ(rig.reader.image, TransferRig::Pattern(65535));
+    EXPECT_TRUE(rig.transfer.Succeeded());
+}
+
+TEST_F(UpgradeTransferTest, ProbeAnswerAfterHundredMillisecondsWaitsForTheFirstExpiry) {
+    rig.UseImage(10);
+    rig.reader.replyDelayMs = 100;
+    rig.Start();
+    rig.RunUntil(100);
+    EXPECT_TRUE(rig.transfer.probeAcked);
+    rig.RunUntil(499);
+    EXPECT_EQ(rig.comm.opens.size(), 1U);
+    EXPECT_TRUE(rig.Frames(0x64).empty());
+    rig.RunUntil(500);
+    EXPECT_EQ(rig.comm.opens.size(), 2U);
+    EXPECT_EQ(rig.host.TimeOf(Kind::Log, "Change baud rate."), 500);
+}
+
+TEST_F(UpgradeTransferTest, SilentReaderGetsProbesEveryHalfSecondThenTheAttemptEnds) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    rig.RunToEnd();
+
+    std::vector<std::pair<ManualClock::Ms, std::uint8_t>> sent;
+    for (std::size_t i = 0; i < rig.comm.writes.size(); ++i) {
+        sent.emplace_back(rig.writeTimes[i], rig.comm.writes[i].bytes[0]);
+    }
+    const std::vector<std::pair<ManualClock::Ms, std::uint8_t>> expected{
+        {0, 0xA0}, {0, 0x52}, {500, 0xA0}, {1000, 0x52}, {1500, 0xA0}, {2000, 0x52}, {2500, 0xA0}};
+    EXPECT_EQ(sent, expected);
+    EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{kNoProbeAnswer});
+    EXPECT_EQ(rig.host.TimeOf(Kind::Log, kNoProbeAnswer), 3000);
+    EXPECT_TRUE(rig.host.Messages().empty());
+    EXPECT_FALSE(rig.comm.open);
+    EXPECT_TRUE(rig.host.inputsEnabled);
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::NoProbeAnswer);
+    EXPECT_FALSE(rig.transfer.Succeeded());
+}
+
+TEST_F(UpgradeTransferTest, AnsweredFirstProbeLeavesSixBaudRateFrames) {
+    rig.UseImage(10);
+    rig.reader.answerBaud = false;
+    rig.Start();
+    rig.RunToEnd();
+    const auto baud = rig.Frames(0x64);
+    EXPECT_EQ(baud.size(), 6U);
+    for (const auto& frame : baud) {
+        EXPECT_EQ(frame.settings, "9600,N,8,1");
+    }
+    EXPECT_EQ(rig.host.Messages(), std::vector<std::string>{kBaudTimeout});
+    EXPECT_EQ(rig.host.TimeOf(Kind::Message, kBaudTimeout), 500 + 6 * 300);
+    EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{"Change baud rate."});
+    EXPECT_FALSE(rig.comm.open);
+    EXPECT_TRUE(rig.host.inputsEnabled);
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::NoBaudAnswer);
+}
+
+TEST_F(UpgradeTransferTest, TwoSilentProbePeriodsLeaveFourBaudRateFrames) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.reader.answerBaud = false;
+    rig.Start();
+    rig.RunUntil(1200);
+    EXPECT_EQ(rig.transfer.retryCount, 2);
+    rig.Deliver(Ack(0x69));
+    rig.RunToEnd();
+    EXPECT_EQ(rig.host.TimeOf(Kind::Log, "Change baud rate."), 1500);
+    EXPECT_EQ(rig.Frames(0x64).size(), 4U);
+    EXPECT_EQ(rig.host.Messages(), std::vector<std::string>{kBaudTimeout});
+}
+
+TEST_F(UpgradeTransferTest, NextStartResetsTheRetryCount) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    rig.RunToEnd();
+    const std::size_t firstAttempt = rig.comm.writes.size();
+    rig.Start();
+    EXPECT_EQ(rig.transfer.retryCount, 0);
+    rig.RunToEnd(rig.clock.Now() + 10000);
+    EXPECT_EQ(rig.comm.writes.size(), 2 * firstAttempt);
+}
+
+TEST_F(UpgradeTransferTest, BaudAnswerAfterRetriesMovesOn) {
+    rig.UseImage(100);
+    rig.reader.baudFramesToIgnore = 2;
+    rig.Start();
+    rig.RunToEnd();
+    EXPECT_EQ(rig.Frames(0x64).size(), 3U);
+    EXPECT_EQ(rig.host.TimeOf(Kind::Log, "Start sending upgrade firmware."), 500 + 3 * 300);
+    EXPECT_TRUE(rig.transfer.Succeeded());
+}
+
+TEST_F(UpgradeTransferTest, UnacknowledgedDataFrameFailsAfterOneSecond) {
+    rig.UseImage(1000);
+    rig.reader.dataAcksBeforeSilence = 3;
+    rig.Start();
+    rig.RunToEnd();
+    ASSERT_EQ(rig.Frames(0x67).size(), 4U);
+    const ManualClock::Ms lastFrame = rig.writeTimes.back();
+    EXPECT_EQ(rig.host.Messages(), std::vector<std::string>{kSendFailed});
+    EXPECT_EQ(rig.host.TimeOf(Kind::Message, kSendFailed), lastFrame + 1000);
+    EXPECT_FALSE(rig.comm.open);
+    EXPECT_TRUE(rig.transfer.imageData.empty());
+    EXPECT_TRUE(rig.host.inputsEnabled);
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::NoAcknowledgement);
+    EXPECT_EQ(rig.host.Logs(),
+              (std::vector<std::string>{"Change baud rate.", "Start sending upgrade firmware."}));
+}
+
+TEST_F(UpgradeTransferTest, UnacknowledgedEndFrameFailsAfterOneSecond) {
+    rig.UseImage(100);
+    rig.reader.answerEnd = false;
+    rig.Start();
+    rig.RunToEnd();
+    EXPECT_EQ(rig.comm.writes.back().bytes, (Bytes{0xA0, 0x02, 0x68, 0xF6}));
+    EXPECT_EQ(rig.host.TimeOf(Kind::Message, kSendFailed), rig.writeTimes.back() + 1000);
+    EXPECT_FALSE(rig.transfer.Succeeded());
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::NoAcknowledgement);
+}
+
+TEST_F(UpgradeTransferTest, UnansweredSizeFrameWaitsWithoutLimit) {
+    rig.UseImage(100);
+    rig.reader.answerSize = false;
+    rig.Start();
+    rig.RunUntil(3600 * 1000);
+    EXPECT_TRUE(rig.transfer.IsRunning());
+    EXPECT_EQ(rig.transfer.Phase(), TransferPhase::SizeAnnounced);
+    EXPECT_TRUE(rig.comm.open);
+    EXPECT_TRUE(rig.host.Messages().empty());
+    EXPECT_EQ(rig.host.Logs().size(), 2U);
+    rig.transfer.Cancel();
+    EXPECT_FALSE(rig.comm.open);
+    EXPECT_EQ(rig.host.Logs().back(), "The download was stopped.");
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::Cancelled);
+    EXPECT_TRUE(rig.host.inputsEnabled);
+}
+
+TEST_F(UpgradeTransferTest, CancelDuringStreamingStopsEverything) {
+    rig.UseImage(1000);
+    rig.Start();
+    rig.RunUntil(950);
+    ASSERT_EQ(rig.transfer.Phase(), TransferPhase::Streaming);
+    rig.transfer.Cancel();
+    EXPECT_FALSE(rig.comm.open);
+    EXPECT_FALSE(rig.clock.NextDeadline().has_value());
+    EXPECT_TRUE(rig.transfer.imageData.empty());
+    const std::size_t writes = rig.comm.writes.size();
+    rig.RunUntil(5000);
+    EXPECT_EQ(rig.comm.writes.size(), writes);
+    EXPECT_TRUE(rig.host.Messages().empty());
+}
+
+TEST_F(UpgradeTransferTest, ShortPathAsksForAFirmwareAndTouchesNothing) {
+    rig.host.path = "a";
+    rig.Start();
+    EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{"Please select one firmware."});
+    EXPECT_TRUE(rig.comm.opens.empty());
+    EXPECT_EQ(rig.host.Count(Kind::Disable), 0);
+    EXPECT_FALSE(rig.transfer.IsRunning());
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::NoFirmware);
+}
+
+TEST_F(UpgradeTransferTest, PortAlreadyOpenShowsTheMessageThenLogsTheFailure) {
+    rig.UseImage(10);
+    rig.comm.open = true;
+    rig.Start();
+    ASSERT_EQ(rig.host.events.size(), 3U);
+    EXPECT_EQ(rig.host.events[0].kind, Kind::Message);
+    EXPECT_EQ(rig.host.events[0].text, "端口已经打开");
+    EXPECT_EQ(rig.host.events[1].kind, Kind::Enable);
+    EXPECT_EQ(rig.host.events[2].text, "Fail to open the serial port.");
+    EXPECT_TRUE(rig.comm.writes.empty());
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::PortAlreadyOpen);
+}
+
+TEST_F(UpgradeTransferTest, BusyPortEndsTheAttemptBeforeAnyFrameWithTheReason) {
+    rig.UseImage(10);
+    rig.comm.openResult = [](const std::string&, const std::string&) { return CommError::Busy; };
+    rig.Start();
+    EXPECT_TRUE(rig.comm.writes.empty());
+    EXPECT_FALSE(rig.transfer.IsRunning());
+    EXPECT_EQ(rig.host.Logs(), (std::vector<std::string>{
+                                   "Fail to open the serial port.",
+                                   std::string("Reason: ") + ToString(CommError::Busy) + "."}));
+    EXPECT_TRUE(rig.host.inputsEnabled);
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::PortOpenFailed);
+    EXPECT_EQ(rig.transfer.OpenError(), CommError::Busy);
+    EXPECT_FALSE(rig.clock.NextDeadline().has_value());
+}
+
+TEST_F(UpgradeTransferTest, PortVanishingAtTheBaudChangeEndsTheAttempt) {
+    rig.UseImage(10);
+    rig.comm.openResult = [](const std::string&, const std::string& settings) {
+        return settings == "9600,N,8,1" ? CommError::NotFound : CommError::None;
+    };
+    rig.Start();
+    rig.RunToEnd();
+    EXPECT_TRUE(rig.Frames(0x64).empty());
+    EXPECT_EQ(rig.host.Logs().front(), "Fail to open the serial port.");
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::PortOpenFailed);
+    EXPECT_EQ(rig.transfer.OpenError(), CommError::NotFound);
+    EXPECT_TRUE(rig.host.inputsEnabled);
+    EXPECT_EQ(rig.clock.Now(), 500);
+}
+
+TEST_F(UpgradeTransferTest, PortVanishingAtTheDownloadRateEndsTheAttempt) {
+    rig.UseImage(10);
+    rig.comm.openResult = [](const std::string&, const std::string& settings) {
+        return settings == "57600,N,8,1" ? CommError::NotFound : CommError::None;
+    };
+    rig.Start();
+    rig.RunToEnd();
+    EXPECT_TRUE(rig.Frames(0x66).empty());
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::PortOpenFailed);
+    EXPECT_FALSE(rig.transfer.IsRunning());
+}
+
+TEST_F(UpgradeTransferTest, ImageOverTheLimitIsRefusedBeforeAnythingIsSent) {
+    rig.UseImage(65536);
+    rig.Start();
+    EXPECT_EQ(rig.host.Logs(),
+              std::vector<std::string>{"The firmware file is longer than 65535 bytes."});
+    EXPECT_TRUE(rig.comm.opens.empty());
+    EXPECT_TRUE(rig.host.inputsEnabled);
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::FirmwareTooLong);
+}
+
+TEST_F(UpgradeTransferTest, MissingFirmwareIsRefusedBeforeThePortOpens) {
+    rig.host.path = "/nonexistent/firmware.bin";
+    rig.Start();
+    EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{"The firmware file does not exist."});
+    EXPECT_TRUE(rig.comm.opens.empty());
+    EXPECT_TRUE(rig.host.inputsEnabled);
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::FirmwareUnreadable);
+}
+
+TEST_F(UpgradeTransferTest, FirmwareRemovedAfterTheStartStillGoesOutWhole) {
+    const std::string path = rig.UseImage(300);
+    rig.Start();
+    std::filesystem::remove(path);
+    rig.RunToEnd();
+    EXPECT_EQ(rig.reader.image, TransferRig::Pattern(300));
+    EXPECT_TRUE(rig.transfer.Succeeded());
+}
+
+TEST_F(UpgradeTransferTest, StartWithoutADownloadRateIsRefused) {
+    rig.UseImage(10);
+    rig.host.baudIndex = -1;
+    rig.Start();
+    EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{"Please select both baud rates."});
+    EXPECT_TRUE(rig.comm.opens.empty());
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::NoBaudRate);
+}
+
+TEST_F(UpgradeTransferTest, StartWithoutAWorkingRateIsRefused) {
+    rig.UseImage(10);
+    rig.host.selections.deviceBaud = 0;
+    rig.Start();
+    EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{"Please select both baud rates."});
+    EXPECT_TRUE(rig.comm.opens.empty());
+}
+
+TEST_F(UpgradeTransferTest, AnswerSplitAcrossNotificationsIsJudgedWhole) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    rig.Deliver({0xE4, 0x03});
+    EXPECT_FALSE(rig.transfer.probeAcked);
+    EXPECT_EQ(rig.transfer.rxCount, 2);
+    rig.Deliver({0x69, 0x00, 0xB0});
+    EXPECT_TRUE(rig.transfer.probeAcked);
+    EXPECT_EQ(rig.transfer.rxCount, 0);
+}
+
+TEST_F(UpgradeTransferTest, FourByteRunIsNeverActedOn) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    // E4 69 00 and its checksum would pass as a reply if four bytes were judged.
+    rig.Deliver({0xE4, 0x69, 0x00, 0xB3});
+    EXPECT_FALSE(rig.transfer.probeAcked);
+    EXPECT_EQ(rig.transfer.rxCount, 4);
+}
+
+TEST_F(UpgradeTransferTest, EchoedAlternateProbeCountsAsAnAnswer) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    rig.Deliver(Bytes(kAltProbeFrame.begin(), kAltProbeFrame.end()));
+    EXPECT_TRUE(rig.transfer.probeAcked);
+    EXPECT_EQ(rig.transfer.rxCount, 0);
+    rig.RunUntil(500);
+    EXPECT_EQ(rig.host.TimeOf(Kind::Log, "Change baud rate."), 500);
+}
+
+TEST_F(UpgradeTransferTest, FiveByteRunStartingAlternateIsNotAnAnswer) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    rig.Deliver({0x52, 0x00, 0x00, 0xF4, 0xBA});
+    EXPECT_FALSE(rig.transfer.probeAcked);
+    EXPECT_EQ(rig.transfer.rxCount, 5);
+}
+
+TEST_F(UpgradeTransferTest, BadAnswerKeepsItsBytesAndSpoilsTheRun) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    rig.Deliver({0xE4, 0x03, 0x69, 0x00, 0xB1});
+    EXPECT_EQ(rig.transfer.rxCount, 5);
+    rig.Deliver(Ack(0x69));
+    EXPECT_EQ(rig.transfer.rxCount, 10);
+    EXPECT_FALSE(rig.transfer.probeAcked);
+    rig.Deliver({0x11});
+    EXPECT_EQ(rig.transfer.rxCount, 11);
+}
+
+TEST_F(UpgradeTransferTest, OverflowDropsTheGatheredBytesAndStartsFromTheNewOnes) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    rig.Deliver(Bytes(250, 0x00));
+    rig.Deliver(Ack(0x69));
+    EXPECT_EQ(rig.transfer.rxCount, 255);
+    EXPECT_FALSE(rig.transfer.probeAcked);
+    EXPECT_TRUE(rig.host.Logs().empty());
+    rig.Deliver(Ack(0x69));
+    EXPECT_EQ(rig.host.Logs(),
+              std::vector<std::string>{"Too many unrecognised bytes received; they were dropped."});
+    EXPECT_TRUE(rig.transfer.probeAcked);
+    EXPECT_EQ(rig.transfer.rxCount, 0);
+}
+
+TEST_F(UpgradeTransferTest, OversizedDeliveryIsBoundedByTheBuffer) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    rig.Deliver(Bytes(1000, 0x33));
+    EXPECT_EQ(rig.transfer.rxCount, UpgradeTransfer::kRxCapacity);
+    EXPECT_EQ(rig.host.Logs().size(), 1U);
+}
+
+TEST_F(UpgradeTransferTest, StartClearsBytesAnEarlierAttemptLeft) {
+    rig.UseImage(10);
+    rig.transfer.rxCount = 7;
+    rig.Start();
+    EXPECT_EQ(rig.transfer.rxCount, 0);
+}
+
+TEST_F(UpgradeTransferTest, ExpiryAfterTheEndIsIgnored) {
+    rig.UseImage(10);
+    rig.Start();
+    rig.RunToEnd();
+    const std::size_t writes = rig.comm.writes.size();
+    rig.FireTimer(UpgradeTransfer::kAckTimer);
+    rig.FireTimer(UpgradeTransfer::kProbeTimer);
+    EXPECT_EQ(rig.comm.writes.size(), writes);
+    EXPECT_TRUE(rig.host.Messages().empty());
+}
+
+TEST_F(UpgradeTransferTest, BytesWhileIdleAreNotKept) {
+    rig.Deliver({0xE4, 0x03});
+    EXPECT_EQ(rig.transfer.rxCount, 0);
+}
+
+TEST(UpgradeTransferLifetime, TransferBindsAndReleasesTheReceiveHandler) {
+    ManualClock clock;
+    FakeCommControl comm;
+    FakeTransferHost host(clock);
+    {
+        UpgradeTransfer transfer(comm, host);
+        EXPECT_TRUE(comm.HasHandler());
+    }
+    EXPECT_FALSE(comm.HasHandler());
+}
+
+}  // namespace
+}  // namespace uhf

@@ -1,0 +1,433 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fakes/FakeReader.h"
+#include "fakes/FakeSerialPort.h"
+#include "reader/ReaderLink.h"
+
+namespace uhf {
+
+void PrintTo(LinkError error, std::ostream* os) {
+    *os << ToString(error);
+}
+
+namespace {
+
+using test::FakeReader;
+using test::FakeSerialPort;
+using Bytes = std::vector<std::uint8_t>;
+using std::chrono::milliseconds;
+
+const Bytes kStopRequest{0xA0, 0x02, 0xFE, 0x60};
+const Bytes kResumeRequest{0xA0, 0x02, 0x65, 0xF9};
+const Bytes kStopDone{0xE0, 0x03, 0xFE, 0x00, 0x1F};
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) {
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
+
+class ReaderLinkTest : public testing::Test {
+  protected:
+    ReaderLinkTest() {
+        auto fake = std::make_unique<FakeSerialPort>();
+        port = fake.get();
+        link = std::make_unique<ReaderLink>(std::move(fake),
+                                            [this](milliseconds d) { pauses.push_back(d); });
+    }
+
+    void OpenLink() { ASSERT_EQ(link->Open("/dev/ttyUSB0", 9600), 1); }
+
+    // The fake reader answers every request, each answer in one segment.
+    void Answer(FakeReader& reader) {
+        port->SetResponder([&reader](const Bytes& written) {
+            Bytes answer = reader.Answer(written);
+            return answer.empty() ? std::vector<Bytes>{} : std::vector<Bytes>{answer};
+        });
+    }
+
+    // Answers the next request with exactly these segments.
+    void AnswerOnce(std::vector<Bytes> segments) {
+        port->SetResponder([segments, used = false](const Bytes&) mutable {
+            if (used) {
+                return std::vector<Bytes>{};
+            }
+            used = true;
+            return segments;
+        });
+    }
+
+    FakeSerialPort* port = nullptr;
+    std::unique_ptr<ReaderLink> link;
+    std::vector<milliseconds> pauses;
+};
+
+TEST_F(ReaderLinkTest, OpenUsesThePortPathAsGiven) {
+    const std::string path = "/dev/serial/by-id/usb-Some_Vendor_UHF_Reader_0123456789-if00-port0";
+    ASSERT_EQ(link->Open(path, 115200), 1);
+    EXPECT_EQ(port->openedDevice, path);
+    EXPECT_EQ(port->openedBaud, 115200);
+    EXPECT_TRUE(link->IsOpen());
+}
+
+TEST_F(ReaderLinkTest, FailedOpenSaysWhyAndLeavesThePortClosed) {
+    OpenLink();
+    port->openResult = SerialError::PermissionDenied;
+    EXPECT_EQ(link->Open("/dev/ttyS0", 9600), 0);
+    EXPECT_FALSE(link->IsOpen()) << "the port that was open is closed all the same";
+    EXPECT_EQ(link->LastError(), LinkError::OpenFailed);
+    EXPECT_EQ(link->LastOpenError(), SerialError::PermissionDenied);
+}
+
+TEST_F(ReaderLinkTest, CommandsWithoutAPortSendNothing) {
+    ReaderParams record;
+    record.connectPort = 1;
+    record.param112 = 1;
+    record.protocol = 1;
+    std::uint8_t values[8] = {};
+    EXPECT_EQ(link->Stop(), 0);
+    EXPECT_EQ(link->LastError(), LinkError::NotOpen);
+    EXPECT_EQ(link->Resume(), 0);
+    EXPECT_EQ(link->ReadBlock(0, 100, 2, values), 0);
+    EXPECT_EQ(link->ReadParams(record), 0);
+    EXPECT_EQ(link->WriteParams(record), 0);
+    EXPECT_EQ(link->StartTagCollection(), 0);
+    EXPECT_FALSE(link->ReceiveThreadStarted());
+    EXPECT_TRUE(port->Writes().empty());
+    EXPECT_TRUE(pauses.empty());
+}
+
+TEST_F(ReaderLinkTest, StopSendsItsRequestAndPausesBeforeTheRead) {
+    OpenLink();
+    AnswerOnce({kStopDone});
+    EXPECT_EQ(link->Stop(), 1);
+    EXPECT_EQ(port->Writes(), std::vector<Bytes>{kStopRequest});
+    EXPECT_EQ(pauses, std::vector<milliseconds>{milliseconds(100)});
+    EXPECT_EQ(port->ReadCalls(), 1) << "one read per wait";
+}
+
+TEST_F(ReaderLinkTest, ResumeSendsItsRequest) {
+    OpenLink();
+    AnswerOnce({FakeReader::Reply(0xE0, 0x65, {0x00})});
+    EXPECT_EQ(link->Resume(), 1);
+    EXPECT_EQ(port->Writes(), std::vector<Bytes>{kResumeRequest});
+}
+
+struct StatusCase {
+    const char* name;
+    Bytes reply;
+    int expected;
+};
+
+class StopReplyJudgement : public testing::TestWithParam<StatusCase> {};
+
+TEST_P(StopReplyJudgement, JudgesTheReply) {
+    auto fake = std::make_unique<FakeSerialPort>();
+    FakeSerialPort* port = fake.get();
+    ReaderLink link(std::move(fake), [](milliseconds) {});
+    ASSERT_EQ(link.Open("/dev/ttyUSB0", 9600), 1);
+    port->SetResponder([reply = GetParam().reply](const Bytes&) {
+        return reply.empty() ? std::vector<Bytes>{} : std::vector<Bytes>{reply};
+    });
+    EXPECT_EQ(link.Stop(), GetParam().expected) << GetParam().name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, StopReplyJudgement,
+    testing::Values(
+        StatusCase{"status 0", {0xE0, 0x03, 0xFE, 0x00, 0x1F}, 1},
+        StatusCase{"status 1", {0xE0, 0x03, 0xFE, 0x01, 0x1E}, 0},
+        StatusCase{"E4 header, status 0", {0xE4, 0x03, 0xFE, 0x00, 0x1B}, 1},
+        StatusCase{"acknowledgement", {0xE0, 0x04, 0x88, 0x88, 0x88, 0x84}, 1},
+        StatusCase{"half acknowledgement", {0xE0, 0x04, 0x88, 0x88, 0x00, 0x0C}, 0},
+        StatusCase{"0x88 with status 0", FakeReader::Reply(0xE0, 0x88, {0x00}), 1},
+        StatusCase{"0x88 with one data byte 0x88", FakeReader::Reply(0xE0, 0x88, {0x88}), 0},
+        StatusCase{"no data bytes", {0xE0, 0x02, 0xFE, 0x20, 0x00}, 0},
+        StatusCase{"answer to another command", FakeReader::Reply(0xE0, 0x65, {0x00}), 0},
+        StatusCase{"bad checksum", {0xE0, 0x03, 0xFE, 0x00, 0x1E}, 0},
+        StatusCase{"garbage", {0x12, 0x34, 0x56, 0x78, 0x9A}, 0}, StatusCase{"silence", {}, 0},
+        StatusCase{"length byte 1 with a matching checksum", {0xE0, 0x01, 0x1F, 0x00, 0x00}, 0},
+        StatusCase{"fixed 17-byte frame answers nothing",
+                   {0x00, 0xFF, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0xB3, 0xFF},
+                   0}));
+
+TEST_F(ReaderLinkTest, WaitReplySkipsStaleTagFrameBeforeAnswer) {
+    OpenLink();
+    const Bytes stale = FakeReader::TagFrame({1, 2, 3, 4, 5, 6, 7, 8});
+    AnswerOnce({Join({{0x33, 0xE0}, stale, {0xE0, 0x0C}, kStopDone})});
+    EXPECT_EQ(link->Stop(), 1);
+}
+
+TEST_F(ReaderLinkTest, AnswerBeyondTheFirstHundredBytesIsNotFound) {
+    OpenLink();
+    AnswerOnce({Join({Bytes(95, 0x55), kStopDone})});
+    EXPECT_EQ(link->Stop(), 1) << "ends at byte 100";
+    AnswerOnce({Join({Bytes(96, 0x55), kStopDone})});
+    EXPECT_EQ(link->Stop(), 0) << "ends at byte 101";
+    EXPECT_EQ(link->LastError(), LinkError::NoReply);
+}
+
+TEST_F(ReaderLinkTest, SplitReplyFailsAndItsTailIsSkippedNextTime) {
+    OpenLink();
+    AnswerOnce({{0xE0, 0x03, 0xFE}, {0x00, 0x1F}});
+    EXPECT_EQ(link->Stop(), 0) << "a frame is never completed by a second read";
+    EXPECT_EQ(port->ReadCalls(), 1);
+    EXPECT_EQ(port->PendingSegments(), 1u) << "the tail stays in the port";
+    AnswerOnce({kStopDone});
+    EXPECT_EQ(link->Stop(), 1) << "the stale tail is skipped as garbage";
+    EXPECT_EQ(port->PendingSegments(), 0u);
+}
+
+TEST_F(ReaderLinkTest, SecondFrameAfterTheAnswerIsDiscarded) {
+    OpenLink();
+    AnswerOnce({Join({kStopDone, kStopDone})});
+    EXPECT_EQ(link->Stop(), 1);
+    EXPECT_EQ(port->PendingSegments(), 0u);
+    port->SetResponder([](const Bytes&) { return std::vector<Bytes>{}; });
+    EXPECT_EQ(link->Stop(), 0) << "the second frame of the earlier read is gone";
+}
+
+TEST_F(ReaderLinkTest, ShortWriteFailsAndReleasesTheLock) {
+    OpenLink();
+    port->SetWriteLimit(3);
+    EXPECT_EQ(link->Stop(), 0);
+    EXPECT_EQ(link->LastError(), LinkError::WriteFailed);
+    EXPECT_TRUE(pauses.empty()) << "no reply is waited for";
+    port->SetWriteLimit(-1);
+    AnswerOnce({kStopDone});
+    // From another thread, so that a lock left behind would show as a time-out.
+    int result = -1;
+    std::thread other([&] { result = link->Stop(); });
+    other.join();
+    EXPECT_EQ(result, 1);
+}
+
+TEST_F(ReaderLinkTest, VanishedPortFailsTheCommand) {
+    OpenLink();
+    port->SetFailReads(true);
+    EXPECT_EQ(link->Stop(), 0);
+    EXPECT_EQ(link->LastError(), LinkError::PortFailed);
+}
+
+TEST_F(ReaderLinkTest, ReadBlockSendsTheExactRequestAndCopiesTheValues) {
+    OpenLink();
+    AnswerOnce({FakeReader::Reply(0xE0, 0x63, {0x01, 0x02, 0x03, 0x2A, 0x2B, 0x2C})});
+    std::uint8_t values[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+    EXPECT_EQ(link->ReadBlock(0, 100, 2, values), 1);
+    EXPECT_EQ(port->Writes(), (std::vector<Bytes>{{0xA0, 0x05, 0x63, 0x02, 0x00, 0x64, 0x92}}));
+    EXPECT_EQ(values[0], 0x2A);
+    EXPECT_EQ(values[1], 0x2B);
+    EXPECT_EQ(values[2], 0xEE) << "only length bytes are copied";
+}
+
+TEST_F(ReaderLinkTest, ReadBlockTakesValuesFromAnAcknowledgementWithEnoughData) {
+    OpenLink();
+    AnswerOnce({FakeReader::Reply(0xE0, 0x88, {0x88, 0x88, 0x00, 0x07})});
+    std::uint8_t value = 0;
+    EXPECT_EQ(link->ReadBlock(0, 123, 1, &value), 1);
+    EXPECT_EQ(value, 0x07);
+}
+
+struct BlockReplyCase {
+    const char* name;
+    Bytes reply;
+    LinkError error;
+};
+
+class ReadBlockRefusal : public testing::TestWithParam<BlockReplyCase> {};
+
+TEST_P(ReadBlockRefusal, FailsWithoutTouchingTheValues) {
+    auto fake = std::make_unique<FakeSerialPort>();
+    FakeSerialPort* port = fake.get();
+    ReaderLink link(std::move(fake), [](milliseconds) {});
+    ASSERT_EQ(link.Open("/dev/ttyUSB0", 9600), 1);
+    port->SetResponder([reply = GetParam().reply](const Bytes&) {
+        return reply.empty() ? std::vector<Bytes>{} : std::vector<Bytes>{reply};
+    });
+    std::uint8_t values[2] = {0xEE, 0xEE};
+    EXPECT_EQ(link.ReadBlock(0, 100, 2, values), 0) << GetParam().name;
+    EXPECT_EQ(link.LastError(), GetParam().error) << GetParam().name;
+    EXPECT_EQ(values[0], 0xEE);
+    EXPECT_EQ(values[1], 0xEE);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, ReadBlockRefusal,
+    testing::Values(BlockReplyCase{"E4 header", FakeReader::Reply(0xE4, 0x63, {0, 2, 100, 1, 2}),
+                                   LinkError::WrongHeader},
+                    BlockReplyCase{"one value short", FakeReader::Reply(0xE0, 0x63, {0, 2, 100, 1}),
+                                   LinkError::ShortReply},
+                    BlockReplyCase{"acknowledgement without values",
+                                   {0xE0, 0x04, 0x88, 0x88, 0x88, 0x84},
+                                   LinkError::ShortReply},
+                    BlockReplyCase{
+                        "no data", {0xE0, 0x02, 0x63, 0xBB, 0x00}, LinkError::ShortReply},
+                    BlockReplyCase{"silence", {}, LinkError::NoReply}));
+
+TEST_F(ReaderLinkTest, ReadParamsSendsTheSevenBlockReadsInOrder) {
+    OpenLink();
+    FakeReader reader;
+    Answer(reader);
+    ReaderParams record;
+    ASSERT_EQ(link->ReadParams(record), 1);
+    const std::vector<Bytes> expected{
+        {0xA0, 0x05, 0x63, 0x02, 0x00, 0x64, 0x92}, {0xA0, 0x05, 0x63, 0x08, 0x00, 0x70, 0x80},
+        {0xA0, 0x05, 0x63, 0x01, 0x00, 0x7B, 0x7C}, {0xA0, 0x05, 0x63, 0x01, 0x00, 0x84, 0x73},
+        {0xA0, 0x05, 0x63, 0x01, 0x00, 0x87, 0x70}, {0xA0, 0x05, 0x63, 0x02, 0x00, 0x89, 0x6D},
+        {0xA0, 0x05, 0x63, 0x01, 0x00, 0x90, 0x67}};
+    EXPECT_EQ(port->Writes(), expected);
+    EXPECT_EQ(pauses.size(), 7u);
+    EXPECT_EQ(record.param100, 7);
+    EXPECT_EQ(record.power, 30);
+    EXPECT_EQ(record.param112, 2);
+    EXPECT_EQ(record.timeDistance, 5);
+    EXPECT_EQ(record.connectPort, 2);
+    EXPECT_EQ(record.protocol, 3);
+    EXPECT_EQ(record.pulseWidth, 10);
+    EXPECT_EQ(record.pulsePeriods, 20);
+    EXPECT_EQ(record.exportTime, 2);
+    EXPECT_EQ(record.exportDistance, 4);
+    EXPECT_EQ(record.idBorderUponDifferent, 1);
+    EXPECT_EQ(record.param132, 9);
+    EXPECT_EQ(record.cardMode, 1);
+    EXPECT_EQ(record.param137, 12);
+    EXPECT_EQ(record.lockedFrequency, 25);
+}
+
+TEST_F(ReaderLinkTest, ReadParamsStopsAtTheFirstFailedBlockAndKeepsTheRecord) {
+    OpenLink();
+    FakeReader reader;
+    port->SetResponder([&reader](const Bytes& written) {
+        if (reader.requests == 2) {
+            ++reader.requests;
+            return std::vector<Bytes>{};  // the third block gets no answer
+        }
+        return std::vector<Bytes>{reader.Answer(written)};
+    });
+    ReaderParams record;
+    record.power = 99;
+    record.connectPort = 1;
+    EXPECT_EQ(link->ReadParams(record), 0);
+    EXPECT_EQ(port->Writes().size(), 3u) << "no request after the failed block";
+    EXPECT_EQ(record.power, 99);
+    EXPECT_EQ(record.connectPort, 1);
+    EXPECT_EQ(record.param100, 0);
+}
+
+TEST_F(ReaderLinkTest, WriteParamsSendsTheSevenBlockWritesInOrder) {
+    OpenLink();
+    FakeReader reader;
+    Answer(reader);
+    ReaderParams record;
+    record.param100 = 0x00;
+    record.power = 0x1E;
+    record.param112 = 1;
+    record.timeDistance = 2;
+    record.connectPort = 2;
+    record.protocol = 4;
+    record.pulseWidth = 5;
+    record.pulsePeriods = 6;
+    record.exportTime = 3;
+    record.exportDistance = 10;
+    record.idBorderUponDifferent = 1;
+    record.param132 = 0x42;
+    record.cardMode = 1;
+    record.param137 = 15;
+    record.lockedFrequency = 50;
+    ASSERT_EQ(link->WriteParams(record), 1);
+    const std::vector<Bytes> writes = port->Writes();
+    ASSERT_EQ(writes.size(), 7u);
+    EXPECT_EQ(writes[0], (Bytes{0xA0, 0x07, 0x62, 0x02, 0x00, 0x64, 0x00, 0x1E, 0x73}));
+    EXPECT_EQ(writes[1], FakeReader::Reply(0xA0, 0x62, {8, 0, 112, 1, 2, 2, 4, 5, 6, 3, 10}));
+    EXPECT_EQ(writes[2], FakeReader::Reply(0xA0, 0x62, {1, 0, 123, 1}));
+    EXPECT_EQ(writes[3], FakeReader::Reply(0xA0, 0x62, {1, 0, 132, 0x42}));
+    EXPECT_EQ(writes[4], (Bytes{0xA0, 0x06, 0x62, 0x01, 0x00, 0x87, 0x01, 0x6F}));
+    EXPECT_EQ(writes[5], FakeReader::Reply(0xA0, 0x62, {1, 0, 137, 15})) << "137 alone";
+    EXPECT_EQ(writes[6], FakeReader::Reply(0xA0, 0x62, {1, 0, 144, 50}));
+    EXPECT_EQ(reader.memory[138], 0xAB) << "138 is never written";
+}
+
+TEST_F(ReaderLinkTest, WritingAnUnchangedRecordSendsBackWhatWasRead) {
+    OpenLink();
+    FakeReader reader;
+    Answer(reader);
+    const auto before = reader.memory;
+    ReaderParams record;
+    ASSERT_EQ(link->ReadParams(record), 1);
+    ASSERT_EQ(link->WriteParams(record), 1);
+    EXPECT_EQ(reader.blocksWritten, 7);
+    EXPECT_EQ(reader.memory, before);
+}
+
+TEST_F(ReaderLinkTest, WriteParamsStopsAtTheFirstRefusedBlock) {
+    OpenLink();
+    FakeReader reader;
+    reader.failWriteAt = 123;
+    Answer(reader);
+    ReaderParams record;
+    ASSERT_EQ(link->ReadParams(record), 1);
+    port->ClearWrites();
+    record.power = 77;
+    record.timeDistance = 66;
+    EXPECT_EQ(link->WriteParams(record), 0);
+    EXPECT_EQ(link->LastError(), LinkError::StatusRefused);
+    EXPECT_EQ(port->Writes().size(), 3u) << "never sends after a failed block";
+    EXPECT_EQ(reader.memory[101], 77) << "earlier blocks stay written";
+    EXPECT_EQ(reader.memory[113], 66);
+}
+
+TEST_F(ReaderLinkTest, InvalidRecordIsRefusedWithoutBytesOnTheWire) {
+    OpenLink();
+    for (int which = 0; which < 3; ++which) {
+        ReaderParams record;
+        record.connectPort = 1;
+        record.param112 = 1;
+        record.protocol = 1;
+        if (which == 0) {
+            record.param137 = 16;
+        } else if (which == 1) {
+            record.connectPort = 0;
+        } else {
+            record.protocol = 5;
+        }
+        EXPECT_EQ(link->WriteParams(record), 0);
+        EXPECT_EQ(link->LastError(), LinkError::RecordInvalid);
+    }
+    EXPECT_TRUE(port->Writes().empty());
+}
+
+TEST_F(ReaderLinkTest, StartTagCollectionNeedsResume) {
+    OpenLink();
+    FakeReader reader;
+    reader.refuseResume = true;
+    Answer(reader);
+    EXPECT_EQ(link->StartTagCollection(), 0);
+    EXPECT_FALSE(link->ReceiveThreadStarted());
+    EXPECT_EQ(port->Writes(), (std::vector<Bytes>{kStopRequest, kResumeRequest}));
+}
+
+TEST_F(ReaderLinkTest, WriteBlockRefusesMoreValuesThanTheSendBufferHolds) {
+    OpenLink();
+    std::vector<std::uint8_t> values(58, 1);
+    EXPECT_EQ(link->WriteBlock(0, 1, 58, values.data()), 0);
+    EXPECT_EQ(link->LastError(), LinkError::FrameRefused);
+    EXPECT_TRUE(port->Writes().empty());
+    FakeReader reader;
+    Answer(reader);
+    EXPECT_EQ(link->WriteBlock(0, 1, 57, values.data()), 1);
+    ASSERT_EQ(port->Writes().size(), 1u);
+    EXPECT_EQ(port->Writes()[0].size(), 64u);
+}
+
+}  // namespace
+}  // namespace uhf

@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "fakes/PtyPair.h"
+#include "serial/NativeSerialPort.h"
+
+namespace uhf {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+long ElapsedMs(Clock::time_point since) {
+    return static_cast<long>(
+        std::chrono::duration_cast<milliseconds>(Clock::now() - since).count());
+}
+
+class NativeSerialPortPty : public testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(pty.Ok()) << "openpty failed"; }
+
+    void MasterWrite(const std::vector<std::uint8_t>& bytes) {
+        ASSERT_EQ(write(pty.master, bytes.data(), bytes.size()),
+                  static_cast<ssize_t>(bytes.size()));
+    }
+
+    std::vector<std::uint8_t> MasterRead(int count, int timeoutMs = 1000) {
+        std::vector<std::uint8_t> bytes;
+        const auto start = Clock::now();
+        while (static_cast<int>(bytes.size()) < count && ElapsedMs(start) < timeoutMs) {
+            pollfd pfd{pty.master, POLLIN, 0};
+            if (poll(&pfd, 1, 20) > 0) {
+                std::array<std::uint8_t, 256> chunk{};
+                const ssize_t n = read(pty.master, chunk.data(), chunk.size());
+                if (n > 0) {
+                    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + n);
+                }
+            }
+        }
+        return bytes;
+    }
+
+    test::PtyPair pty;
+    NativeSerialPort port;
+};
+
+TEST_F(NativeSerialPortPty, OpenSetsARaw8N1LineWithoutFlowControl) {
+    // Start from a cooked line so that every setting has to be made by Open.
+    termios cooked{};
+    tcgetattr(pty.slave, &cooked);
+    cooked.c_lflag |= ICANON | ECHO | ISIG;
+    cooked.c_iflag |= IXON | ICRNL;
+    cooked.c_oflag |= OPOST | ONLCR;
+    cooked.c_cflag |= PARENB;
+    tcsetattr(pty.slave, TCSANOW, &cooked);
+
+    ASSERT_EQ(port.Open(pty.slavePath, 38400), SerialError::None);
+    ASSERT_TRUE(port.IsOpen());
+    termios tio{};
+    ASSERT_EQ(tcgetattr(pty.slave, &tio), 0);
+    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+    EXPECT_NE(tio.c_cflag & CLOCAL, 0u);
+    EXPECT_NE(tio.c_cflag & CREAD, 0u);
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | INLCR | ISTRIP), 0u);
+    EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B38400));
+    EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B38400));
+
+    // Every byte value crosses unchanged in both directions, 0x0A, 0x0D, 0x11 and 0x13 included.
+    std::vector<std::uint8_t> all(256);
+    for (int i = 0; i < 256; ++i) {
+        all[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
+    }
+    ASSERT_EQ(port.Write(all.data(), 256), 256);
+    EXPECT_EQ(MasterRead(256), all);
+    MasterWrite(all);
+    std::vector<std::uint8_t> back(256);
+    int got = 0;
+    while (got < 256) {
+        const int n = port.Read(back.data() + got, 256 - got);
+        ASSERT_GT(n, 0);
+        got += n;
+    }
+    EXPECT_EQ(back, all);
+}
+
+TEST_F(NativeSerialPortPty, ReadReturnsAtOnceWhenEveryByteHasCome) {
+    ASSERT_EQ(port.Open(pty.slavePath, 9600), SerialError::None);
+    MasterWrite({1, 2, 3, 4});
+    std::array<std::uint8_t, 4> buffer{};
+    const auto start = Clock::now();
+    EXPECT_EQ(port.Read(buffer.data(), 4), 4);
+    EXPECT_LT(ElapsedMs(start), 90) << "no wait for a gap once k bytes are there";
+    EXPECT_EQ(buffer, (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
+}
+
+TEST_F(NativeSerialPortPty, ReadOfSilenceEndsAfterTheTotalTimeout) {
+    ASSERT_EQ(port.Open(pty.slavePath, 9600), SerialError::None);
+    std::array<std::uint8_t, 100> buffer{};
+    const auto start = Clock::now();
+    EXPECT_EQ(port.Read(buffer.data(), 100), 0);
+    const long elapsed = ElapsedMs(start);
+    EXPECT_GE(elapsed, 195) << "k + 100 ms for k = 100";
+    EXPECT_LT(elapsed, 1500);
+}
+
+TEST_F(NativeSerialPortPty, ReadEndsOnAGapAfterTheFirstByte) {
+    ASSERT_EQ(port.Open(pty.slavePath, 9600), SerialError::None);
+    std::thread peer([this] {
+        MasterWrite({0xE0, 0x03});
+        std::this_thread::sleep_for(milliseconds(150));
+        MasterWrite({0xFE, 0x00, 0x1F});
+    });
+    std::array<std::uint8_t, 100> buffer{};
+    const auto start = Clock::now();
+    const int first = port.Read(buffer.data(), 100);
+    const long elapsed = ElapsedMs(start);
+    peer.join();
+    EXPECT_EQ(first, 2) << "the 150 ms pause ends the read";
+    EXPECT_LT(elapsed, 140);
+    // The late bytes wait in the port for the next read.
+    EXPECT_EQ(port.Read(buffer.data(), 100), 3);
+    EXPECT_EQ(buffer[0], 0xFE);
+}
+
+TEST_F(NativeSerialPortPty, ReadOfAFlowingLineEndsAtTheTotalTimeout) {
+    ASSERT_EQ(port.Open(pty.slavePath, 9600), SerialError::None);
+    std::atomic<bool> done{false};
+    std::thread peer([this, &done] {
+        while (!done) {
+            const std::uint8_t byte = 0x55;
+            (void)write(pty.master, &byte, 1);
+            std::this_thread::sleep_for(milliseconds(20));
+        }
+    });
+    std::array<std::uint8_t, 100> buffer{};
+    const auto start = Clock::now();
+    const int got = port.Read(buffer.data(), 100);
+    const long elapsed = ElapsedMs(start);
+    done = true;
+    peer.join();
+    EXPECT_GT(got, 0);
+    EXPECT_LT(got, 100);
+    EXPECT_GE(elapsed, 150) << "bytes every 20 ms never open a 50 ms gap";
+    EXPECT_LT(elapsed, 1500);
+}
+
+TEST_F(NativeSerialPortPty, SecondOpenOfTheSamePortIsBusy) {
+    ASSERT_EQ(port.Open(pty.slavePath, 9600), SerialError::None);
+    NativeSerialPort other;
+    EXPECT_EQ(other.Open(pty.slavePath, 9600), SerialError::Busy);
+    EXPECT_FALSE(other.IsOpen());
+    port.Close();
+    EXPECT_EQ(other.Open(pty.slavePath, 9600), SerialError::None);
+}
+
+TEST_F(NativeSerialPortPty, OpenSetsExclusiveUseForEveryone) {
+    ASSERT_EQ(port.Open(pty.slavePath, 9600), SerialError::None);
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root may open an exclusive terminal; the advisory lock is tested above";
+    }
+    EXPECT_LT(open(pty.slavePath.c_str(), O_RDWR | O_NOCTTY), 0);
+    EXPECT_EQ(errno, EBUSY);
+}
+
+TEST_F(NativeSerialPortPty, OpenFailuresSayWhy) {
+    EXPECT_EQ(port.Open("/dev/no-such-serial-port", 9600), SerialError::NoSuchDevice);
+    EXPECT_EQ(port.Open("", 9600), SerialError::InvalidName);
+    EXPECT_EQ(port.Open("/dev/null", 9600), SerialError::NotATerminal);
+    EXPECT_EQ(port.Open(pty.slavePath, 12345), SerialError::SettingsRefused);
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST_F(NativeSerialPortPty, PermissionDeniedWhenTheDeviceIsNotOurs) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root opens any device";
+    }
+    ASSERT_EQ(chmod(pty.slavePath.c_str(), 0), 0);
+    EXPECT_EQ(port.Open(pty.slavePath, 9600), SerialError::PermissionDenied);
+}
+
+TEST_F(NativeSerialPortPty, ALongPathIsUsedAsGiven) {
+    // Nothing cuts a port name on this platform: a long path is opened whole.
+    const std::string dir = testing::TempDir() + "/a-directory-with-a-rather-long-name-for-ports";
+    mkdir(dir.c_str(), 0700);
+    const std::string link = dir + "/reader-on-the-bench-ttyUSB0";
+    unlink(link.c_str());
+    ASSERT_EQ(symlink(pty.slavePath.c_str(), link.c_str()), 0);
+    EXPECT_EQ(port.Open(link, 9600), SerialError::None);
+    unlink(link.c_str());
+}
+
+TEST_F(NativeSerialPortPty, VanishedPortMakesReadFail) {
+    ASSERT_EQ(port.Open(pty.slavePath, 9600), SerialError::None);
+    close(pty.master);
+    pty.master = -1;
+    std::array<std::uint8_t, 10> buffer{};
+    EXPECT_EQ(port.Read(buffer.data(), 10), -1);
+}
+
+TEST_F(NativeSerialPortPty, ClosedPortRefusesIo) {
+    std::array<std::uint8_t, 4> buffer{};
+    EXPECT_EQ(port.Read(buffer.data(), 4), -1);
+    EXPECT_EQ(port.Write(buffer.data(), 4), -1);
+}
+
+TEST_F(NativeSerialPortPty, ReopenClosesTheOldPortFirst) {
+    test::PtyPair second;
+    ASSERT_TRUE(second.Ok());
+    ASSERT_EQ(port.Open(pty.slavePath, 9600), SerialError::None);
+    ASSERT_EQ(port.Open(second.slavePath, 9600), SerialError::None);
+    NativeSerialPort other;
+    EXPECT_EQ(other.Open(pty.slavePath, 9600), SerialError::None) << "the first port was let go";
+}
+
+}  // namespace
+}  // namespace uhf
