@@ -49,8 +49,13 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
 
 std::vector<std::uint8_t> Frame(std::uint8_t header, std::uint8_t command,
                                 std::vector<std::uint8_t> data) {
-    std::vector<std::uint8_t> frame{header, static_cast<std::uint8_t>(data.size() + 2), command};
-    frame.insert(frame.end(), data.begin(), data.end());
+    // Sized once and filled by index: GCC 12 at -O3 misreads an insert after a braced list as
+    // out of bounds.
+    std::vector<std::uint8_t> frame(data.size() + 3);
+    frame[0] = header;
+    frame[1] = static_cast<std::uint8_t>(data.size() + 2);
+    frame[2] = command;
+    std::copy(data.begin(), data.end(), frame.begin() + 3);
     frame.push_back(FrameChecksum(frame.data(), 0, static_cast<int>(frame.size())));
     return frame;
 }
