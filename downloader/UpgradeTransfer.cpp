@@ -361,6 +361,11 @@ void UpgradeTransfer::ActOnAnswer(const Answer& answer) {
             host.ArmTimer(kAckTimer, kAckMs);
             break;
         case kEndAnswer:
+            // Only the end frame can be acknowledged as the end: taken earlier, it would report
+            // an image that never finished as transferred.
+            if (phase != TransferPhase::Ending) {
+                break;
+            }
             host.StopTimer(kAckTimer);
             host.AddLog(kLogSuccess);
             succeeded = true;

@@ -352,6 +352,22 @@ TEST_F(UpgradeTransferTest, CancelDuringStreamingStopsEverything) {
     EXPECT_TRUE(rig.host.Messages().empty());
 }
 
+TEST_F(UpgradeTransferTest, EndAnswerBeforeTheEndFrameIsNotTakenForSuccess) {
+    rig.UseImage(1000);
+    rig.Start();
+    rig.RunUntil(950);
+    ASSERT_EQ(rig.transfer.Phase(), TransferPhase::Streaming);
+    rig.Deliver(Ack(0x68));
+    EXPECT_FALSE(rig.transfer.Succeeded());
+    EXPECT_EQ(rig.transfer.Phase(), TransferPhase::Streaming);
+    EXPECT_TRUE(rig.comm.open);
+    EXPECT_EQ(rig.host.Logs().size(), 2U);
+    rig.RunToEnd();
+    EXPECT_TRUE(rig.transfer.Succeeded());
+    EXPECT_EQ(rig.Frames(0x67).size(), 16U);
+    EXPECT_EQ(rig.comm.writes.back().bytes, (Bytes{0xA0, 0x02, 0x68, 0xF6}));
+}
+
 TEST_F(UpgradeTransferTest, ShortPathAsksForAFirmwareAndTouchesNothing) {
     rig.host.path = "a";
     rig.Start();
