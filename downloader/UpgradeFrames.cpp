@@ -70,6 +70,9 @@ Answer JudgeAnswer(const std::uint8_t* run, int count) {
     if (count < kMinAnswer) {
         return {AnswerKind::Incomplete, 0};
     }
+    if (run[0] != kReplyHeader && run[0] != kAltHeader) {
+        return {AnswerKind::Unknown, 0};
+    }
     const bool checksumGood = PacketChecksum(run, count - 1) == run[count - 1];
     if (run[0] == kReplyHeader && checksumGood) {
         return {AnswerKind::Reply, run[2]};

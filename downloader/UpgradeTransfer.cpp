@@ -15,6 +15,11 @@ constexpr std::uint8_t kDataAnswer = 0x67;
 constexpr std::uint8_t kEndAnswer = 0x68;
 constexpr std::uint8_t kProbeAnswer = 0x69;
 constexpr int kHighestBaudIndex = 4;
+constexpr int kMinAnswerLength = 5;
+
+bool IsAccepted(const Answer& answer) {
+    return answer.kind == AnswerKind::Reply || answer.kind == AnswerKind::Alternate;
+}
 
 const char* const kLogSelectFirmware = "Please select one firmware.";
 const char* const kLogSelectBaud = "Please select both baud rates.";
@@ -104,6 +109,9 @@ int UpgradeTransfer::OpenPort(int baudRate) {
         openError = comm.LastError() == CommError::None ? CommError::Other : comm.LastError();
         return 0;
     }
+    // Bytes gathered at the old rate (a late answer garbled by the reader's own switch) mean
+    // nothing at the new one and would spoil every answer appended to them.
+    rxCount = 0;
     return 1;
 }
 
@@ -319,23 +327,30 @@ void UpgradeTransfer::HandleCommEvent(const std::uint8_t* bytes, int count) {
     std::memcpy(rxBuffer.data() + rxCount, bytes, static_cast<std::size_t>(count));
     rxCount += count;
 
-    const Answer answer = JudgeAnswer(rxBuffer.data(), rxCount);
-    switch (answer.kind) {
-        case AnswerKind::Incomplete:
-        case AnswerKind::Unknown:
-            return;
-        case AnswerKind::Alternate:
-            probeAcked = true;
-            rxCount = 0;
-            return;
-        case AnswerKind::Reply:
-            ActOnAnswer(answer);
-            return;
+    while (rxCount > 0 && IsRunning()) {
+        // The whole run first; failing that, an answer at its start that later bytes followed
+        // in the same delivery (two answers, or an answer and noise, read together).
+        Answer answer = JudgeAnswer(rxBuffer.data(), rxCount);
+        int used = IsAccepted(answer) ? rxCount : 0;
+        for (int length = kMinAnswerLength; used == 0 && length < rxCount; ++length) {
+            answer = JudgeAnswer(rxBuffer.data(), length);
+            used = IsAccepted(answer) ? length : 0;
+        }
+        if (used == 0) {
+            return;  // keep the bytes and judge them again with the next ones
+        }
+        std::memmove(rxBuffer.data(), rxBuffer.data() + used,
+                     static_cast<std::size_t>(rxCount - used));
+        rxCount -= used;
+        ActOnAnswer(answer);
     }
 }
 
 void UpgradeTransfer::ActOnAnswer(const Answer& answer) {
-    rxCount = 0;
+    if (answer.kind == AnswerKind::Alternate) {
+        probeAcked = true;
+        return;
+    }
     switch (answer.command) {
         case kBaudAnswer:
             baudAcked = true;

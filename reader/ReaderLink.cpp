@@ -73,7 +73,7 @@ void ReaderLink::JoinReceiveThread() {
     }
 }
 
-bool ReaderLink::LockPort(std::unique_lock<std::recursive_timed_mutex>& lock) {
+bool ReaderLink::LockPort(std::unique_lock<TimedRecursiveMutex>& lock) {
     ++portWaiters;
     const bool taken = lock.try_lock_for(kCommandLockWait);
     --portWaiters;
@@ -136,7 +136,7 @@ int ReaderLink::WaitReply(std::uint8_t code, ReaderFrame& frame) {
 }
 
 void ReaderLink::ClearTagStore() {
-    std::lock_guard<std::timed_mutex> tags(tagMutex);
+    std::lock_guard<TimedRecursiveMutex> tags(tagMutex);
     tagCount = 0;
 }
 
@@ -158,7 +158,7 @@ void ReaderLink::ReceiveThreadProc() {
         }
         int got = 0;
         {
-            std::unique_lock<std::recursive_timed_mutex> lock(portMutex, std::defer_lock);
+            std::unique_lock<TimedRecursiveMutex> lock(portMutex, std::defer_lock);
             if (lock.try_lock_for(kThreadLockWait)) {
                 got = port->Read(receiveBuffer.data() + fill, kBufferSize - fill);
             }
@@ -169,7 +169,7 @@ void ReaderLink::ReceiveThreadProc() {
             fill += std::min(got, kBufferSize - fill);
         }
         const int done = ScanTagFrames(receiveBuffer.data(), fill, [this](const std::uint8_t* id) {
-            std::lock_guard<std::timed_mutex> tags(tagMutex);
+            std::lock_guard<TimedRecursiveMutex> tags(tagMutex);
             if (tagCount == kTagSlots) {
                 tagCount = 0;
             }
@@ -187,7 +187,7 @@ int ReaderLink::TakeTagRecords(std::uint8_t* destination) {
     if (destination == nullptr) {
         return 0;
     }
-    std::unique_lock<std::timed_mutex> tags(tagMutex, std::defer_lock);
+    std::unique_lock<TimedRecursiveMutex> tags(tagMutex, std::defer_lock);
     if (!tags.try_lock_for(kTagLockWait)) {
         return Fail(LinkError::LockedOut);
     }
@@ -217,7 +217,7 @@ int ReaderLink::StatusExchange(std::uint8_t code) {
     if (request.SetCommand(code, nullptr, 0) == 0) {
         return Fail(LinkError::FrameRefused);
     }
-    std::unique_lock<std::recursive_timed_mutex> lock(portMutex, std::defer_lock);
+    std::unique_lock<TimedRecursiveMutex> lock(portMutex, std::defer_lock);
     if (!LockPort(lock)) {
         return 0;
     }
@@ -257,7 +257,7 @@ int ReaderLink::ReadBlock(std::uint8_t addressHigh, std::uint8_t address, std::u
     if (request.SetCommand(kReadBlockCode, requestData, 3) == 0) {
         return Fail(LinkError::FrameRefused);
     }
-    std::unique_lock<std::recursive_timed_mutex> lock(portMutex, std::defer_lock);
+    std::unique_lock<TimedRecursiveMutex> lock(portMutex, std::defer_lock);
     if (!LockPort(lock)) {
         return 0;
     }
@@ -300,7 +300,7 @@ int ReaderLink::WriteBlock(std::uint8_t addressHigh, std::uint8_t address, std::
     }
     // Normally held already by WriteParams; taking it again costs nothing and keeps a direct
     // caller from racing the receive thread.
-    std::unique_lock<std::recursive_timed_mutex> lock(portMutex, std::defer_lock);
+    std::unique_lock<TimedRecursiveMutex> lock(portMutex, std::defer_lock);
     if (!LockPort(lock)) {
         return 0;
     }
@@ -319,7 +319,7 @@ int ReaderLink::ReadParams(ReaderParams& out) {
         return Fail(LinkError::NotOpen);
     }
     ReaderParams local;
-    std::unique_lock<std::recursive_timed_mutex> lock(portMutex, std::defer_lock);
+    std::unique_lock<TimedRecursiveMutex> lock(portMutex, std::defer_lock);
     if (!LockPort(lock)) {
         return 0;
     }
@@ -343,7 +343,7 @@ int ReaderLink::WriteParams(const ReaderParams& in) {
     if (!IsOpen()) {
         return Fail(LinkError::NotOpen);
     }
-    std::unique_lock<std::recursive_timed_mutex> lock(portMutex, std::defer_lock);
+    std::unique_lock<TimedRecursiveMutex> lock(portMutex, std::defer_lock);
     if (!LockPort(lock)) {
         return 0;
     }

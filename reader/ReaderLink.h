@@ -13,6 +13,7 @@
 #include "reader/LinkError.h"
 #include "reader/ReaderFrame.h"
 #include "reader/ReaderParams.h"
+#include "reader/TimedRecursiveMutex.h"
 #include "serial/SerialError.h"
 #include "serial/SerialPort.h"
 
@@ -94,7 +95,7 @@ class ReaderLink {
   private:
     int Fail(LinkError error);
     int StatusExchange(std::uint8_t code);
-    bool LockPort(std::unique_lock<std::recursive_timed_mutex>& lock);
+    bool LockPort(std::unique_lock<TimedRecursiveMutex>& lock);
     void JoinReceiveThread();
     void ReceiveThreadProc();
     void ClearTagStore();
@@ -108,9 +109,9 @@ class ReaderLink {
     std::array<std::uint8_t, kSendBufferSize> sendBuffer{};
     std::array<std::uint8_t, kBufferSize> replyBuffer{};
     std::unique_ptr<SerialPort> port;
-    std::recursive_timed_mutex portMutex;
+    TimedRecursiveMutex portMutex;
     std::thread receiveThread;
-    std::timed_mutex tagMutex;
+    TimedRecursiveMutex tagMutex;  // never taken twice by one thread
 
     SleepFunction sleep;
     // Commands waiting for portMutex: the receive thread steps back so that they get it.

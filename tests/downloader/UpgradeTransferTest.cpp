@@ -490,6 +490,46 @@ TEST_F(UpgradeTransferTest, AnswerSplitAcrossNotificationsIsJudgedWhole) {
     EXPECT_EQ(rig.transfer.rxCount, 0);
 }
 
+TEST_F(UpgradeTransferTest, AnswerFollowedByNoiseInOneDeliveryIsAccepted) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    // The reader's second probe answer, garbled by its switch to 9600, read with the first.
+    Bytes run = Ack(0x69);
+    run.insert(run.end(), {0x04, 0x9D, 0x12, 0x8E, 0x2C});
+    rig.Deliver(run);
+    EXPECT_TRUE(rig.transfer.probeAcked);
+    EXPECT_EQ(rig.transfer.rxCount, 5);
+}
+
+TEST_F(UpgradeTransferTest, AnswerFollowedByThePartOfTheNextIsAcceptedAndTheRestKept) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    Bytes run = Ack(0x69);
+    run.insert(run.end(), {0xE4, 0x03});
+    rig.Deliver(run);
+    EXPECT_TRUE(rig.transfer.probeAcked);
+    EXPECT_EQ(rig.transfer.rxCount, 2);
+    rig.Deliver({0x64, 0x00, 0xB5});
+    EXPECT_TRUE(rig.transfer.baudAcked);
+    EXPECT_EQ(rig.transfer.rxCount, 0);
+}
+
+TEST_F(UpgradeTransferTest, TwoCleanAnswersReadTogetherPassAsOneRun) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    // Two frames that each sum to zero make a run that sums to zero: judged whole, by its first.
+    Bytes run = Ack(0x64);
+    const Bytes second = Ack(0x69);
+    run.insert(run.end(), second.begin(), second.end());
+    rig.Deliver(run);
+    EXPECT_TRUE(rig.transfer.baudAcked);
+    EXPECT_FALSE(rig.transfer.probeAcked);
+    EXPECT_EQ(rig.transfer.rxCount, 0);
+}
+
 TEST_F(UpgradeTransferTest, FourByteRunIsNeverActedOn) {
     rig.UseImage(10);
     rig.reader.answerProbe = false;
@@ -556,6 +596,18 @@ TEST_F(UpgradeTransferTest, OversizedDeliveryIsBoundedByTheBuffer) {
     rig.Deliver(Bytes(1000, 0x33));
     EXPECT_EQ(rig.transfer.rxCount, UpgradeTransfer::kRxCapacity);
     EXPECT_EQ(rig.host.Logs().size(), 1U);
+}
+
+TEST_F(UpgradeTransferTest, BytesGatheredAtTheOldRateDoNotSpoilTheBaudAnswer) {
+    rig.UseImage(100);
+    rig.Start();
+    // A second probe answer the reader sent after switching to 9600, garbled at 115200.
+    rig.RunUntil(100);
+    rig.Deliver({0x04, 0x9D, 0x12, 0x8E, 0x2C});
+    EXPECT_EQ(rig.transfer.rxCount, 5);
+    rig.RunToEnd();
+    EXPECT_EQ(rig.Frames(0x64).size(), 1U);
+    EXPECT_TRUE(rig.transfer.Succeeded());
 }
 
 TEST_F(UpgradeTransferTest, StartClearsBytesAnEarlierAttemptLeft) {

@@ -1,0 +1,309 @@
+#include "cli/TesmarleOptions.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <functional>
+#include <map>
+
+#include "cli/TesmarleFields.h"
+
+namespace uhf {
+
+namespace {
+
+std::optional<long> ParseWhole(const std::string& text, long low, long high) {
+    if (text.empty() || text.size() > 7) {
+        return std::nullopt;
+    }
+    long value = 0;
+    for (char c : text) {
+        if (std::isdigit(static_cast<unsigned char>(c)) == 0) {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+    }
+    if (value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<std::uint8_t> FromWords(const std::string& text,
+                                      std::initializer_list<std::pair<const char*, int>> words) {
+    for (const auto& [word, value] : words) {
+        if (text == word) {
+            return static_cast<std::uint8_t>(value);
+        }
+    }
+    return std::nullopt;
+}
+
+struct FieldOption {
+    const char* field;
+    const char* accepts;
+    std::function<std::optional<std::uint8_t>(const std::string&)> parse;
+};
+
+const std::map<std::string, FieldOption>& FieldOptions() {
+    auto byte = [](const std::string& t) -> std::optional<std::uint8_t> {
+        if (auto v = ParseWhole(t, 0, 255)) {
+            return static_cast<std::uint8_t>(*v);
+        }
+        return std::nullopt;
+    };
+    static const std::map<std::string, FieldOption> kOptions{
+        {"--power", {"power", "a number from 0 to 255", byte}},
+        {"--card-mode",
+         {"cardMode", "single or multi",
+          [](const std::string& t) {
+              return FromWords(t, {{"single", 0}, {"multi", 1}});
+          }}},
+        {"--time-distance", {"timeDistance", "a number from 0 to 255 (units of 10 ms)", byte}},
+        {"--id-border",
+         {"idBorderUponDifferent", "on or off",
+          [](const std::string& t) {
+              return FromWords(t, {{"on", 1}, {"off", 0}});
+          }}},
+        {"--connect-port",
+         {"connectPort", "rs485 or wiegand",
+          [](const std::string& t) {
+              return FromWords(t, {{"rs485", 1}, {"wiegand", 2}});
+          }}},
+        {"--protocol",
+         {"protocol", "wiegand26, wiegand34, wiegand32 or wiegand40",
+          [](const std::string& t) {
+              return FromWords(
+                  t, {{"wiegand26", 1}, {"wiegand34", 2}, {"wiegand32", 3}, {"wiegand40", 4}});
+          }}},
+        {"--export-time",
+         {"exportTime", "1, 2 or 3",
+          [](const std::string& t) -> std::optional<std::uint8_t> {
+              if (auto v = ParseWhole(t, 1, 3)) {
+                  return static_cast<std::uint8_t>(*v);
+              }
+              return std::nullopt;
+          }}},
+        {"--export-distance",
+         {"exportDistance", "100, 200, ... or 1000 (ms)",
+          [](const std::string& t) -> std::optional<std::uint8_t> {
+              if (auto v = ParseWhole(t, 100, 1000); v && *v % 100 == 0) {
+                  return static_cast<std::uint8_t>(*v / 100);
+              }
+              return std::nullopt;
+          }}},
+        {"--pulse-width", {"pulseWidth", "a number from 0 to 255 (units of 10 us)", byte}},
+        {"--pulse-periods", {"pulsePeriods", "a number from 0 to 255 (units of 100 us)", byte}},
+        {"--frequency",
+         {"lockedFrequency", "hop or a channel from 902.5 to 927.0 MHz in steps of 0.5",
+          ParseFrequency}},
+    };
+    return kOptions;
+}
+
+std::optional<TesmarleAction> ActionNamed(const std::string& word) {
+    static const std::map<std::string, TesmarleAction> kActions{
+        {"read", TesmarleAction::Read},     {"write", TesmarleAction::Write},
+        {"resume", TesmarleAction::Resume}, {"tags", TesmarleAction::Tags},
+        {"ports", TesmarleAction::Ports},
+    };
+    const auto found = kActions.find(word);
+    if (found == kActions.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+std::optional<double> ParseSeconds(const std::string& text) {
+    if (text.empty() || text.size() > 12) {
+        return std::nullopt;
+    }
+    bool dot = false;
+    for (char c : text) {
+        if (c == '.' && !dot) {
+            dot = true;
+        } else if (std::isdigit(static_cast<unsigned char>(c)) == 0) {
+            return std::nullopt;
+        }
+    }
+    const double value = std::strtod(text.c_str(), nullptr);
+    if (!(value > 0.0) || value > 1.0e7) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& options,
+                       std::string& error) {
+    TesmarleOptions parsed;
+    bool json = false;
+    bool csv = false;
+    bool portGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        std::optional<std::string> inlineValue;
+        if (arg.rfind("--", 0) == 0) {
+            if (const auto eq = arg.find('='); eq != std::string::npos) {
+                inlineValue = arg.substr(eq + 1);
+                arg = arg.substr(0, eq);
+            }
+        }
+        auto value = [&](std::string& out) {
+            if (inlineValue) {
+                out = *inlineValue;
+                return true;
+            }
+            if (i + 1 >= args.size()) {
+                error = arg + " needs a value";
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        auto flag = [&]() {
+            if (inlineValue) {
+                error = arg + " takes no value";
+                return false;
+            }
+            return true;
+        };
+
+        if (arg == "-h" || arg == "--help") {
+            parsed.action = TesmarleAction::Help;
+            options = parsed;
+            return true;
+        }
+        if (arg == "-p" || arg == "--port") {
+            if (!value(parsed.port)) {
+                return false;
+            }
+            if (parsed.port.empty()) {
+                error = arg + ": expected a serial port such as /dev/ttyUSB0";
+                return false;
+            }
+            portGiven = true;
+        } else if (arg == "-b" || arg == "--baud") {
+            std::string text;
+            if (!value(text)) {
+                return false;
+            }
+            const auto baud = ParseWhole(text, 0, 1000000);
+            if (!baud || (*baud != 9600 && *baud != 19200 && *baud != 38400 && *baud != 57600 &&
+                          *baud != 115200)) {
+                error = arg + ": expected 9600, 19200, 38400, 57600 or 115200, got '" + text + "'";
+                return false;
+            }
+            parsed.baudRate = static_cast<int>(*baud);
+        } else if (arg == "--json" || arg == "--csv") {
+            if (!flag()) {
+                return false;
+            }
+            (arg == "--json" ? json : csv) = true;
+        } else if (arg == "--seconds") {
+            std::string text;
+            if (!value(text)) {
+                return false;
+            }
+            parsed.seconds = ParseSeconds(text);
+            if (!parsed.seconds) {
+                error = "--seconds: expected a number of seconds above 0, got '" + text + "'";
+                return false;
+            }
+        } else if (arg == "--from") {
+            if (!value(parsed.fromFile)) {
+                return false;
+            }
+            if (parsed.fromFile.empty()) {
+                error = "--from: expected the name of a JSON file written by 'read --json'";
+                return false;
+            }
+        } else if (const auto option = FieldOptions().find(arg); option != FieldOptions().end()) {
+            std::string text;
+            if (!value(text)) {
+                return false;
+            }
+            const auto parsedValue = option->second.parse(text);
+            if (!parsedValue) {
+                error = arg + ": expected " + option->second.accepts + ", got '" + text + "'";
+                return false;
+            }
+            parsed.changes.push_back({FindTesmarleField(option->second.field), *parsedValue});
+        } else if (!arg.empty() && arg[0] == '-') {
+            error = "unknown option " + arg;
+            return false;
+        } else if (parsed.action == TesmarleAction::None) {
+            const auto action = ActionNamed(arg);
+            if (!action) {
+                error =
+                    "unknown command '" + arg + "' (expected read, write, resume, tags or ports)";
+                return false;
+            }
+            parsed.action = *action;
+        } else {
+            error = "unexpected argument '" + arg + "'";
+            return false;
+        }
+    }
+
+    if (parsed.action == TesmarleAction::None) {
+        error = "no command given (read, write, resume, tags or ports)";
+        return false;
+    }
+    if (!portGiven && parsed.action != TesmarleAction::Ports) {
+        error = "no port given: use -p PORT";
+        return false;
+    }
+    const bool writing = parsed.action == TesmarleAction::Write;
+    const bool tagging = parsed.action == TesmarleAction::Tags;
+    if (!writing && (!parsed.changes.empty() || !parsed.fromFile.empty())) {
+        error = "field options and --from belong to the write command";
+        return false;
+    }
+    if (writing && parsed.changes.empty() && parsed.fromFile.empty()) {
+        error = "write needs at least one field option or --from FILE";
+        return false;
+    }
+    if (!tagging && (parsed.seconds || csv)) {
+        error =
+            std::string(parsed.seconds ? "--seconds" : "--csv") + " belongs to the tags command";
+        return false;
+    }
+    if (json && parsed.action != TesmarleAction::Read && !tagging) {
+        error = "--json belongs to the read and tags commands";
+        return false;
+    }
+    if (json && csv) {
+        error = "--json and --csv exclude each other";
+        return false;
+    }
+    parsed.format = json ? TesmarleFormat::Json : csv ? TesmarleFormat::Csv : TesmarleFormat::Text;
+    options = parsed;
+    return true;
+}
+
+std::string TesmarleUsage() {
+    return "usage:\n"
+           "  tesmarle-cli -p PORT [-b BAUD] read [--json]\n"
+           "  tesmarle-cli -p PORT [-b BAUD] write [FIELD OPTIONS] [--from FILE]\n"
+           "  tesmarle-cli -p PORT [-b BAUD] resume\n"
+           "  tesmarle-cli -p PORT [-b BAUD] tags [--seconds S] [--json | --csv]\n"
+           "  tesmarle-cli ports\n"
+           "\n"
+           "  -p, --port PORT       serial port, for example /dev/ttyUSB0\n"
+           "  -b, --baud BAUD       9600 (default), 19200, 38400, 57600 or 115200\n"
+           "\n"
+           "field options of write:\n"
+           "  --power 0..255                 --card-mode single|multi\n"
+           "  --time-distance 0..255         --id-border on|off\n"
+           "  --connect-port rs485|wiegand   --protocol wiegand26|wiegand34|wiegand32|wiegand40\n"
+           "  --export-time 1|2|3            --export-distance 100|200|...|1000 (ms)\n"
+           "  --pulse-width 0..255           --pulse-periods 0..255\n"
+           "  --frequency hop|MHZ            (one of the 50 channels 902.5 .. 927.0)\n"
+           "  --from FILE                    fields from a file written by 'read --json';\n"
+           "                                 options given beside it win\n"
+           "\n"
+           "exit status: 0 success, 1 port or reader failure, 2 usage error\n";
+}
+
+}  // namespace uhf

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace uhf {
+
+enum class TesmarleAction { None, Help, Read, Write, Resume, Tags, Ports };
+
+enum class TesmarleFormat { Text, Json, Csv };
+
+// One field that `write` changes: the index into TesmarleFields() and the new byte.
+struct FieldChange {
+    int field = 0;
+    std::uint8_t value = 0;
+};
+
+// The command line of tesmarle-cli, checked and turned into values.
+struct TesmarleOptions {
+    TesmarleAction action = TesmarleAction::None;
+    std::string port;
+    int baudRate = 9600;
+    TesmarleFormat format = TesmarleFormat::Text;
+    std::vector<FieldChange> changes;  // from options, in the order given
+    std::string fromFile;              // write --from
+    std::optional<double> seconds;     // tags --seconds
+};
+
+// Parses the arguments after the program name. On a usage error returns false and sets `error`
+// to a message that names the option and what it accepts.
+bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& options,
+                       std::string& error);
+
+// The usage text printed by --help and after a usage error.
+std::string TesmarleUsage();
+
+}  // namespace uhf

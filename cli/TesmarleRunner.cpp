@@ -1,0 +1,263 @@
+#include "cli/TesmarleRunner.h"
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "cli/TesmarleFields.h"
+
+namespace uhf {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kMaxFromFileSize = 64 * 1024;
+constexpr std::chrono::milliseconds kPollStep{20};
+
+std::string TagHex(const std::uint8_t* id, const char* separator) {
+    std::string text;
+    for (int i = 0; i < ReaderLink::kTagRecordSize; ++i) {
+        char byte[4];
+        std::snprintf(byte, sizeof(byte), "%.2X", id[i]);
+        text += (i == 0 ? "" : separator);
+        text += byte;
+    }
+    return text;
+}
+
+bool ReadSmallFile(const std::string& path, std::string& text, std::string& error) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = "cannot open the file";
+        return false;
+    }
+    std::ostringstream buffer;
+    std::array<char, 4096> chunk{};
+    std::size_t total = 0;
+    while (file.read(chunk.data(), chunk.size()) || file.gcount() > 0) {
+        total += static_cast<std::size_t>(file.gcount());
+        if (total > kMaxFromFileSize) {
+            error = "the file is larger than a parameter record can be";
+            return false;
+        }
+        buffer.write(chunk.data(), file.gcount());
+    }
+    if (file.bad()) {
+        error = "cannot read the file";
+        return false;
+    }
+    text = buffer.str();
+    return true;
+}
+
+}  // namespace
+
+TesmarleRunner::TesmarleRunner(ReaderLink& readerLink, std::ostream& output, std::ostream& errors)
+    : link(readerLink), out(output), err(errors), interrupted([] { return false; }) {}
+
+void TesmarleRunner::SetInterrupted(std::function<bool()> check) {
+    interrupted = std::move(check);
+}
+
+void TesmarleRunner::SetPortLister(std::function<std::vector<std::string>()> lister) {
+    listPorts = std::move(lister);
+}
+
+int TesmarleRunner::Fail(const std::string& step) {
+    err << "tesmarle-cli: " << step << " failed: " << ToString(link.LastError()) << "\n";
+    return kExitFailure;
+}
+
+bool TesmarleRunner::OpenPort(const TesmarleOptions& options) {
+    if (link.Open(options.port, options.baudRate) != 0) {
+        return true;
+    }
+    err << "tesmarle-cli: open " << options.port << " failed: " << ToString(link.LastOpenError())
+        << "\n";
+    return false;
+}
+
+int TesmarleRunner::Run(const TesmarleOptions& options) {
+    switch (options.action) {
+        case TesmarleAction::Help:
+            out << TesmarleUsage();
+            return kExitOk;
+        case TesmarleAction::Read:
+            return RunRead(options);
+        case TesmarleAction::Write:
+            return RunWrite(options);
+        case TesmarleAction::Resume:
+            return RunResume(options);
+        case TesmarleAction::Tags:
+            return RunTags(options);
+        case TesmarleAction::Ports:
+            return RunPorts();
+        case TesmarleAction::None:
+            break;
+    }
+    err << "tesmarle-cli: no command given\n" << TesmarleUsage();
+    return kExitUsage;
+}
+
+int TesmarleRunner::RunRead(const TesmarleOptions& options) {
+    if (!OpenPort(options)) {
+        return kExitFailure;
+    }
+    (void)link.Stop();  // a reader that was working answers nothing else
+    ReaderParams params;
+    if (link.ReadParams(params) == 0) {
+        return Fail("read parameters");
+    }
+    link.Close();
+    out << (options.format == TesmarleFormat::Json ? FormatParamsJson(params) + "\n"
+                                                   : FormatParamsText(params));
+    return kExitOk;
+}
+
+int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
+    // Everything from the user is checked before the port is opened.
+    std::vector<FieldChange> changes;
+    if (!options.fromFile.empty()) {
+        std::string text;
+        std::string error;
+        if (!ReadSmallFile(options.fromFile, text, error) ||
+            !ParseParamsJson(text, changes, error)) {
+            err << "tesmarle-cli: --from " << options.fromFile << ": " << error << "\n";
+            return kExitUsage;
+        }
+    }
+    // Options given beside --from win: they are applied after the file's fields.
+    changes.insert(changes.end(), options.changes.begin(), options.changes.end());
+
+    if (!OpenPort(options)) {
+        return kExitFailure;
+    }
+    (void)link.Stop();
+    ReaderParams params;
+    if (link.ReadParams(params) == 0) {
+        return Fail("read parameters");
+    }
+    const ReaderParams before = params;
+    const auto& fields = TesmarleFields();
+    for (const FieldChange& change : changes) {
+        params.*fields[static_cast<std::size_t>(change.field)].member = change.value;
+    }
+    if (link.WriteParams(params) == 0) {
+        return Fail("write parameters");
+    }
+    link.Close();
+    // One line per field named, in the record's order.
+    std::set<int> named;
+    for (const FieldChange& change : changes) {
+        named.insert(change.field);
+    }
+    for (int field : named) {
+        const auto member = fields[static_cast<std::size_t>(field)].member;
+        out << fields[static_cast<std::size_t>(field)].name << ": "
+            << DescribeFieldValue(field, before.*member);
+        if (before.*member == params.*member) {
+            out << " (unchanged)\n";
+        } else {
+            out << " \u2192 " << DescribeFieldValue(field, params.*member) << "\n";
+        }
+    }
+    out << "written\n";
+    return kExitOk;
+}
+
+int TesmarleRunner::RunResume(const TesmarleOptions& options) {
+    if (!OpenPort(options)) {
+        return kExitFailure;
+    }
+    if (link.Resume() == 0) {
+        return Fail("resume");
+    }
+    link.Close();
+    out << "resumed\n";
+    return kExitOk;
+}
+
+int TesmarleRunner::RunTags(const TesmarleOptions& options) {
+    if (!OpenPort(options)) {
+        return kExitFailure;
+    }
+    if (link.StartTagCollection() == 0) {
+        return Fail("start tag collection");
+    }
+    if (options.format == TesmarleFormat::Csv) {
+        out << "n,tag\n" << std::flush;
+    }
+
+    long reports = 0;
+    std::set<std::string> distinct;
+    std::vector<std::uint8_t> store(ReaderLink::kTagStoreSize);
+    auto takeAndPrint = [&] {
+        const int count = link.TakeTagRecords(store.data());
+        for (int i = 0; i < count; ++i) {
+            const std::uint8_t* id = store.data() + i * ReaderLink::kTagRecordSize;
+            ++reports;
+            const std::string hex = TagHex(id, "");
+            distinct.insert(hex);
+            switch (options.format) {
+                case TesmarleFormat::Text:
+                    out << reports << "  " << TagHex(id, " ") << "\n";
+                    break;
+                case TesmarleFormat::Json:
+                    out << "{\"n\": " << reports << ", \"tag\": \"" << hex << "\"}\n";
+                    break;
+                case TesmarleFormat::Csv:
+                    out << reports << "," << hex << "\n";
+                    break;
+            }
+        }
+        out << std::flush;
+    };
+
+    const auto start = Clock::now();
+    const auto end = options.seconds ? start + std::chrono::duration_cast<Clock::duration>(
+                                                   std::chrono::duration<double>(*options.seconds))
+                                     : Clock::time_point::max();
+    auto nextTake = start + kTakeInterval;
+    while (!interrupted()) {
+        const auto now = Clock::now();
+        if (now >= end) {
+            break;
+        }
+        if (now >= nextTake) {
+            takeAndPrint();
+            nextTake += kTakeInterval;
+            continue;
+        }
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>({kPollStep, nextTake - now, end - now}));
+    }
+    // Records that came since the last take would be lost with the Stop.
+    takeAndPrint();
+    int status = kExitOk;
+    if (link.Stop() == 0) {
+        status = Fail("stop");
+    }
+    link.Close();
+    std::ostream& summary = options.format == TesmarleFormat::Text ? out : err;
+    summary << reports << (reports == 1 ? " report, " : " reports, ") << distinct.size()
+            << (distinct.size() == 1 ? " distinct tag" : " distinct tags") << "\n";
+    return status;
+}
+
+int TesmarleRunner::RunPorts() {
+    const std::vector<std::string> ports = listPorts ? listPorts() : std::vector<std::string>{};
+    if (ports.empty()) {
+        err << "tesmarle-cli: no serial port found\n";
+        return kExitFailure;
+    }
+    for (const std::string& port : ports) {
+        out << port << "\n";
+    }
+    return kExitOk;
+}
+
+}  // namespace uhf

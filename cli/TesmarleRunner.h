@@ -1,0 +1,49 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/TesmarleOptions.h"
+#include "reader/ReaderLink.h"
+
+namespace uhf {
+
+// Runs one tesmarle-cli command on a link. Results go to `out`, messages that name the failed
+// step to `err`. Exit status: 0 success, 1 the port or the reader failed, 2 a usage error
+// (including a --from file that cannot be used), found before the port is opened.
+class TesmarleRunner {
+  public:
+    static constexpr int kExitOk = 0;
+    static constexpr int kExitFailure = 1;
+    static constexpr int kExitUsage = 2;
+    static constexpr std::chrono::milliseconds kTakeInterval{500};
+
+    TesmarleRunner(ReaderLink& link, std::ostream& out, std::ostream& err);
+
+    // Polled while tags are collected; true ends the collection (SIGINT, SIGTERM).
+    void SetInterrupted(std::function<bool()> interrupted);
+    // The machine's port names, for `ports`.
+    void SetPortLister(std::function<std::vector<std::string>()> lister);
+
+    int Run(const TesmarleOptions& options);
+
+  private:
+    int Fail(const std::string& step);
+    bool OpenPort(const TesmarleOptions& options);
+    int RunRead(const TesmarleOptions& options);
+    int RunWrite(const TesmarleOptions& options);
+    int RunResume(const TesmarleOptions& options);
+    int RunTags(const TesmarleOptions& options);
+    int RunPorts();
+
+    ReaderLink& link;
+    std::ostream& out;
+    std::ostream& err;
+    std::function<bool()> interrupted;
+    std::function<std::vector<std::string>()> listPorts;
+};
+
+}  // namespace uhf

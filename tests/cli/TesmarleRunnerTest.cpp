@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/TesmarleFields.h"
+#include "cli/TesmarleRunner.h"
+#include "fakes/FakeReader.h"
+#include "fakes/FakeSerialPort.h"
+
+namespace uhf {
+namespace {
+
+using test::FakeReader;
+using test::FakeSerialPort;
+using Bytes = std::vector<std::uint8_t>;
+using Args = std::vector<std::string>;
+
+const Bytes kStopRequest{0xA0, 0x02, 0xFE, 0x60};
+const Bytes kResumeRequest{0xA0, 0x02, 0x65, 0xF9};
+
+class TesmarleRunnerTest : public testing::Test {
+  protected:
+    TesmarleRunnerTest() {
+        auto fake = std::make_unique<FakeSerialPort>();
+        port = fake.get();
+        port->SetEmptyReadWait(std::chrono::milliseconds(5));
+        link = std::make_unique<ReaderLink>(std::move(fake), [](std::chrono::milliseconds) {});
+        port->SetResponder([this](const Bytes& written) {
+            std::vector<Bytes> segments;
+            Bytes answer = reader.Answer(written);
+            if (!answer.empty()) {
+                segments.push_back(answer);
+            }
+            // The reader starts reporting once it has been told to resume.
+            if (written == kResumeRequest && !reader.refuseResume) {
+                for (const Bytes& tag : tagsAfterResume) {
+                    segments.push_back(tag);
+                }
+            }
+            return segments;
+        });
+    }
+
+    int Run(const Args& args) {
+        TesmarleOptions options;
+        std::string error;
+        EXPECT_TRUE(ParseTesmarleArgs(args, options, error)) << error;
+        TesmarleRunner runner(*link, out, err);
+        runner.SetInterrupted([this] { return interrupt.load(); });
+        runner.SetPortLister([this] { return ports; });
+        return runner.Run(options);
+    }
+
+    std::string TempFile(const std::string& text) {
+        const std::string path = testing::TempDir() + "/tesmarle-params-" +
+                                 testing::UnitTest::GetInstance()->current_test_info()->name() +
+                                 ".json";
+        std::ofstream(path) << text;
+        return path;
+    }
+
+    FakeReader reader;
+    FakeSerialPort* port = nullptr;
+    std::unique_ptr<ReaderLink> link;
+    std::ostringstream out;
+    std::ostringstream err;
+    std::atomic<bool> interrupt{false};
+    std::vector<std::string> ports;
+    std::vector<Bytes> tagsAfterResume;
+};
+
+TEST_F(TesmarleRunnerTest, ReadStopsTheReaderThenPrintsTheRecord) {
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "-b", "57600", "read"}), 0);
+    EXPECT_EQ(port->openedBaud, 57600);
+    const auto writes = port->Writes();
+    ASSERT_EQ(writes.size(), 8u);
+    EXPECT_EQ(writes[0], kStopRequest);
+    EXPECT_NE(out.str().find("power                  30\n"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("lockedFrequency        25 (Locked frequency 914.5 MHz)"),
+              std::string::npos);
+    EXPECT_TRUE(err.str().empty());
+    EXPECT_FALSE(port->IsOpen());
+}
+
+TEST_F(TesmarleRunnerTest, ReadJsonPrintsOneObject) {
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "read", "--json"}), 0);
+    EXPECT_EQ(out.str(),
+              "{\"param100\": 7, \"param112\": 2, \"cardMode\": 1, \"idBorderUponDifferent\": 1, "
+              "\"power\": 30, \"connectPort\": 2, \"pulseWidth\": 10, \"pulsePeriods\": 20, "
+              "\"exportTime\": 2, \"exportDistance\": 4, \"lockedFrequency\": 25, "
+              "\"param132\": 9, \"protocol\": 3, \"timeDistance\": 5, \"param137\": 12}\n");
+}
+
+TEST_F(TesmarleRunnerTest, ReadWithoutAReplySaysWhichStepFailed) {
+    reader.silent = true;
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "read"}), 1);
+    EXPECT_EQ(err.str(), "tesmarle-cli: read parameters failed: no reply from the reader\n");
+    EXPECT_TRUE(out.str().empty());
+}
+
+TEST_F(TesmarleRunnerTest, OpenFailureSaysWhy) {
+    port->openResult = SerialError::PermissionDenied;
+    EXPECT_EQ(Run({"-p", "/dev/ttyS4", "read"}), 1);
+    EXPECT_NE(err.str().find("open /dev/ttyS4 failed: permission denied (the user must be in the "
+                             "group that owns the device"),
+              std::string::npos)
+        << err.str();
+    EXPECT_TRUE(port->Writes().empty());
+}
+
+TEST_F(TesmarleRunnerTest, WriteChangesOnlyTheNamedFields) {
+    const auto before = reader.memory;
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "write", "--power", "40", "--card-mode", "single",
+                   "--frequency", "hop", "--export-distance", "400"}),
+              0)
+        << err.str();
+    auto expected = before;
+    expected[101] = 40;
+    expected[135] = 0;
+    expected[144] = 0;
+    EXPECT_EQ(reader.memory, expected);
+    EXPECT_EQ(out.str(),
+              "cardMode: 1 (multi-cards) \u2192 0 (Single-card)\n"
+              "power: 30 \u2192 40\n"
+              "exportDistance: 4 (400 ms) (unchanged)\n"
+              "lockedFrequency: 25 (Locked frequency 914.5 MHz) \u2192 0 (Jump frequency: "
+              "hopping)\n"
+              "written\n");
+    const auto writes = port->Writes();
+    ASSERT_EQ(writes.size(), 15u) << "Stop, seven reads, seven writes";
+    EXPECT_EQ(writes[0], kStopRequest);
+}
+
+TEST_F(TesmarleRunnerTest, WriteFromAFileKeepsTheCarriedBytesAndLetsOptionsWin) {
+    const std::string path = TempFile(
+        "{\"param100\": 99, \"param112\": 3, \"cardMode\": 0, \"idBorderUponDifferent\": 0, "
+        "\"power\": 50, \"connectPort\": 1, \"pulseWidth\": 11, \"pulsePeriods\": 21, "
+        "\"exportTime\": 1, \"exportDistance\": 5, \"lockedFrequency\": 2, \"param132\": 99, "
+        "\"protocol\": 1, \"timeDistance\": 6, \"param137\": 13}\n");
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "write", "--from", path, "--power", "60"}), 0)
+        << err.str();
+    EXPECT_EQ(reader.memory[100], 7) << "param100 stays as the reader holds it";
+    EXPECT_EQ(reader.memory[112], 2);
+    EXPECT_EQ(reader.memory[132], 9);
+    EXPECT_EQ(reader.memory[137], 12);
+    EXPECT_EQ(reader.memory[101], 60) << "the option wins over the file";
+    EXPECT_EQ(reader.memory[114], 1);
+    EXPECT_EQ(reader.memory[115], 1);
+    EXPECT_EQ(reader.memory[116], 11);
+    EXPECT_EQ(reader.memory[144], 2);
+    EXPECT_EQ(reader.memory[123], 0);
+}
+
+TEST_F(TesmarleRunnerTest, BadFromFileIsRefusedBeforeThePortIsOpened) {
+    const std::string path = TempFile("{\"power\": 300}");
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "write", "--from", path}), 2);
+    EXPECT_NE(err.str().find("\"power\" must be a byte value"), std::string::npos) << err.str();
+    EXPECT_EQ(port->openCalls, 0);
+    err.str("");
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "write", "--from", "/no/such/file.json"}), 2);
+    EXPECT_NE(err.str().find("--from /no/such/file.json: cannot open the file"), std::string::npos);
+    EXPECT_EQ(port->openCalls, 0);
+}
+
+TEST_F(TesmarleRunnerTest, RecordRefusedByIsValidIsNamed) {
+    reader.memory[112] = 0;  // param112 out of range in the reader
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "write", "--power", "1"}), 1);
+    EXPECT_NE(err.str().find("write parameters failed: the parameter record is out of range "
+                             "(refused by IsValid)"),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(port->Writes().size(), 8u) << "no block write is sent";
+}
+
+TEST_F(TesmarleRunnerTest, FailedBlockWriteFailsTheCommand) {
+    reader.failWriteAt = 123;
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "write", "--power", "1"}), 1);
+    EXPECT_NE(err.str().find("write parameters failed: the reader refused the request"),
+              std::string::npos);
+    EXPECT_EQ(out.str().find("written"), std::string::npos);
+}
+
+TEST_F(TesmarleRunnerTest, ResumeSendsResumeAlone) {
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "resume"}), 0);
+    EXPECT_EQ(port->Writes(), std::vector<Bytes>{kResumeRequest});
+    reader.refuseResume = true;
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "resume"}), 1);
+    EXPECT_NE(err.str().find("resume failed: the reader refused the request"), std::string::npos);
+}
+
+TEST_F(TesmarleRunnerTest, TagsPrintsEveryReportAndASummary) {
+    tagsAfterResume = {FakeReader::TagFrame({1, 2, 3, 4, 5, 6, 7, 8}),
+                       FakeReader::TagFrame({0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF, 0x00, 0x11}),
+                       FakeReader::TagFrame({1, 2, 3, 4, 5, 6, 7, 8})};
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "tags", "--seconds", "0.6"}), 0) << err.str();
+    EXPECT_EQ(out.str(),
+              "1  01 02 03 04 05 06 07 08\n"
+              "2  AA BB CC DD EE FF 00 11\n"
+              "3  01 02 03 04 05 06 07 08\n"
+              "3 reports, 2 distinct tags\n");
+    const auto writes = port->Writes();
+    ASSERT_GE(writes.size(), 3u);
+    EXPECT_EQ(writes[0], kStopRequest);
+    EXPECT_EQ(writes[1], kResumeRequest);
+    EXPECT_EQ(writes.back(), kStopRequest) << "always stops the reader on the way out";
+    EXPECT_FALSE(port->IsOpen());
+    EXPECT_FALSE(link->ReceiveThreadStarted());
+}
+
+TEST_F(TesmarleRunnerTest, TagsAsJsonAndCsv) {
+    tagsAfterResume = {FakeReader::TagFrame({1, 2, 3, 4, 5, 6, 7, 8})};
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "tags", "--seconds", "0.3", "--json"}), 0);
+    EXPECT_EQ(out.str(), "{\"n\": 1, \"tag\": \"0102030405060708\"}\n");
+    EXPECT_EQ(err.str(), "1 report, 1 distinct tag\n") << "the summary stays off the data";
+    out.str("");
+    err.str("");
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "tags", "--seconds", "0.3", "--csv"}), 0);
+    EXPECT_EQ(out.str(), "n,tag\n1,0102030405060708\n");
+}
+
+TEST_F(TesmarleRunnerTest, TagsEndOnInterruptAndStillStopTheReader) {
+    interrupt = true;
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "tags"}), 0);
+    EXPECT_EQ(port->Writes().back(), kStopRequest);
+    EXPECT_EQ(out.str(), "0 reports, 0 distinct tags\n");
+}
+
+TEST_F(TesmarleRunnerTest, TagsFailWhenTheReaderWillNotResume) {
+    reader.refuseResume = true;
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "tags", "--seconds", "1"}), 1);
+    EXPECT_NE(err.str().find("start tag collection failed: the reader refused the request"),
+              std::string::npos)
+        << err.str();
+    EXPECT_FALSE(link->ReceiveThreadStarted());
+}
+
+TEST_F(TesmarleRunnerTest, PortsListsOnePerLineOrFails) {
+    TesmarleOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseTesmarleArgs({"ports"}, options, error));
+    EXPECT_EQ(Run({"ports"}), 1);
+    EXPECT_EQ(err.str(), "tesmarle-cli: no serial port found\n");
+    ports = {"/dev/ttyS0", "/dev/ttyUSB0"};
+    EXPECT_EQ(Run({"ports"}), 0);
+    EXPECT_EQ(out.str(), "/dev/ttyS0\n/dev/ttyUSB0\n");
+}
+
+}  // namespace
+}  // namespace uhf

@@ -1,0 +1,217 @@
+// QtCommControl on a real pseudo-terminal: the settings reach the line, bytes leave in order, every
+// arrival comes back on the owner's thread, and a port that cannot be opened says why.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "serial/qt/CommSettings.h"
+#include "serial/qt/QtCommControl.h"
+
+namespace uhf {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct SettingsCase {
+    std::string text;
+    bool valid;
+    int baudRate;
+    char parity;
+    int dataBits;
+    int stopBitsTenths;
+};
+
+class CommSettingsTable : public testing::TestWithParam<SettingsCase> {};
+
+TEST_P(CommSettingsTable, ParsesOrRefuses) {
+    const SettingsCase& c = GetParam();
+    CommSettings parsed;
+    ASSERT_EQ(CommSettings::Parse(c.text, parsed), c.valid) << c.text;
+    if (c.valid) {
+        EXPECT_EQ(parsed.baudRate, c.baudRate);
+        EXPECT_EQ(parsed.parity, c.parity);
+        EXPECT_EQ(parsed.dataBits, c.dataBits);
+        EXPECT_EQ(parsed.stopBitsTenths, c.stopBitsTenths);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Strings, CommSettingsTable,
+                         testing::Values(SettingsCase{"115200,N,8,1", true, 115200, 'N', 8, 10},
+                                         SettingsCase{"9600,N,8,1", true, 9600, 'N', 8, 10},
+                                         SettingsCase{"19200,e,7,2", true, 19200, 'E', 7, 20},
+                                         SettingsCase{"38400, O, 5, 1.5", true, 38400, 'O', 5, 15},
+                                         SettingsCase{"", false, 0, 'N', 0, 0},
+                                         SettingsCase{"115200", false, 0, 'N', 0, 0},
+                                         SettingsCase{"0,N,8,1", false, 0, 'N', 0, 0},
+                                         SettingsCase{"-9600,N,8,1", false, 0, 'N', 0, 0},
+                                         SettingsCase{"96x0,N,8,1", false, 0, 'N', 0, 0},
+                                         SettingsCase{"9600,X,8,1", false, 0, 'N', 0, 0},
+                                         SettingsCase{"9600,NN,8,1", false, 0, 'N', 0, 0},
+                                         SettingsCase{"9600,N,9,1", false, 0, 'N', 0, 0},
+                                         SettingsCase{"9600,N,4,1", false, 0, 'N', 0, 0},
+                                         SettingsCase{"9600,N,8,3", false, 0, 'N', 0, 0},
+                                         SettingsCase{"9600,N,8,1,1", false, 0, 'N', 0, 0}));
+
+// Runs the event loop until `done` holds or two seconds pass.
+bool PumpUntil(const std::function<bool()>& done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > 2000) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+class QtCommControlTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        char name[256] = {};
+        ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+        path = name;
+        // Keeping a descriptor of the terminal open keeps it alive between the control's closes.
+        termios raw{};
+        tcgetattr(slave, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(slave, TCSANOW, &raw);
+    }
+    void TearDown() override {
+        close(master);
+        close(slave);
+    }
+
+    Bytes ReadMaster(std::size_t count) {
+        Bytes got;
+        pollfd p{master, POLLIN, 0};
+        while (got.size() < count && poll(&p, 1, 2000) > 0) {
+            std::uint8_t buffer[256];
+            const ssize_t n = read(master, buffer, sizeof buffer);
+            if (n <= 0) {
+                break;
+            }
+            got.insert(got.end(), buffer, buffer + n);
+        }
+        return got;
+    }
+
+    int master = -1;
+    int slave = -1;
+    std::string path;
+};
+
+TEST_F(QtCommControlTest, OpensByPathWithTheSettingsOnTheLine) {
+    QtCommControl comm;
+    ASSERT_EQ(comm.Open(path, "57600,N,8,1"), 1) << comm.LastErrorText();
+    EXPECT_TRUE(comm.IsOpen());
+    termios line{};
+    ASSERT_EQ(tcgetattr(slave, &line), 0);
+    EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B57600));
+    EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(line.c_cflag & PARENB, 0U);
+    EXPECT_EQ(line.c_cflag & CSTOPB, 0U);
+    EXPECT_EQ(line.c_cflag & CRTSCTS, 0U);
+
+    comm.Close();
+    EXPECT_FALSE(comm.IsOpen());
+    ASSERT_EQ(comm.Open(path, "9600,N,8,1"), 1);
+    ASSERT_EQ(tcgetattr(slave, &line), 0);
+    EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B9600));
+}
+
+TEST_F(QtCommControlTest, WrittenBytesLeaveInOrder) {
+    QtCommControl comm;
+    ASSERT_EQ(comm.Open(path, "115200,N,8,1"), 1);
+    const Bytes first{0xA0, 0x03, 0x69, 0x00, 0xF4};
+    const Bytes second{0x52, 0x46, 0x00, 0x00, 0x00, 0xF4, 0x00, 0x00, 0x74};
+    ASSERT_EQ(comm.Write(first.data(), static_cast<int>(first.size())), 1);
+    ASSERT_EQ(comm.Write(second.data(), static_cast<int>(second.size())), 1);
+    // The bytes leave from the event loop.
+    QCoreApplication::processEvents();
+    Bytes expected = first;
+    expected.insert(expected.end(), second.begin(), second.end());
+    EXPECT_EQ(ReadMaster(expected.size()), expected);
+}
+
+TEST_F(QtCommControlTest, EveryArrivalReachesTheHandlerOnTheOwnersThread) {
+    QtCommControl comm;
+    ASSERT_EQ(comm.Open(path, "115200,N,8,1"), 1);
+    Bytes received;
+    int notifications = 0;
+    bool onOwnerThread = true;
+    const auto owner = std::this_thread::get_id();
+    comm.SetReceiveHandler([&](const std::uint8_t* bytes, int count) {
+        ++notifications;
+        onOwnerThread = onOwnerThread && std::this_thread::get_id() == owner;
+        received.insert(received.end(), bytes, bytes + count);
+    });
+    const Bytes part1{0xE4, 0x03};
+    ASSERT_EQ(write(master, part1.data(), part1.size()), 2);
+    // Fewer than five bytes must still be delivered.
+    ASSERT_TRUE(PumpUntil([&] { return received.size() == 2; }));
+    const Bytes part2{0x69, 0x00, 0xB0};
+    ASSERT_EQ(write(master, part2.data(), part2.size()), 3);
+    ASSERT_TRUE(PumpUntil([&] { return received.size() == 5; }));
+    EXPECT_EQ(received, (Bytes{0xE4, 0x03, 0x69, 0x00, 0xB0}));
+    EXPECT_GE(notifications, 2);
+    EXPECT_TRUE(onOwnerThread);
+}
+
+TEST_F(QtCommControlTest, AbsentPortIsNotFound) {
+    QtCommControl comm;
+    EXPECT_EQ(comm.Open("/dev/no-such-port-here", "115200,N,8,1"), 0);
+    EXPECT_EQ(comm.LastError(), CommError::NotFound);
+    EXPECT_FALSE(comm.LastErrorText().empty());
+    EXPECT_FALSE(comm.IsOpen());
+}
+
+TEST_F(QtCommControlTest, PortHeldByAnotherControlIsBusy) {
+    QtCommControl first;
+    ASSERT_EQ(first.Open(path, "115200,N,8,1"), 1);
+    QtCommControl second;
+    EXPECT_EQ(second.Open(path, "115200,N,8,1"), 0);
+    EXPECT_EQ(second.LastError(), CommError::Busy);
+}
+
+TEST_F(QtCommControlTest, SecondOpenOfTheSameControlIsRefused) {
+    QtCommControl comm;
+    ASSERT_EQ(comm.Open(path, "115200,N,8,1"), 1);
+    EXPECT_EQ(comm.Open(path, "9600,N,8,1"), 0);
+    EXPECT_EQ(comm.LastError(), CommError::AlreadyOpen);
+    EXPECT_TRUE(comm.IsOpen());
+}
+
+TEST_F(QtCommControlTest, BadSettingsOpenNothing) {
+    QtCommControl comm;
+    EXPECT_EQ(comm.Open(path, "fast,N,8,1"), 0);
+    EXPECT_EQ(comm.LastError(), CommError::BadSettings);
+    EXPECT_FALSE(comm.IsOpen());
+}
+
+TEST_F(QtCommControlTest, WriteWithoutAPortFails) {
+    QtCommControl comm;
+    const std::uint8_t byte = 0xA0;
+    EXPECT_EQ(comm.Write(&byte, 1), 0);
+    EXPECT_EQ(comm.LastError(), CommError::NotOpen);
+}
+
+}  // namespace
+}  // namespace uhf
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
