@@ -176,20 +176,23 @@ void SimulatorRunner::Flush(SimTime now) {
     }
 }
 
+void SimulatorRunner::UpdateHostBaud(SimTime now) {
+    const int hostBaud = terminal.LineBaud();
+    if (hostBaud != lastHostBaud) {
+        if (options.verbosity >= 1) {
+            Report(now, "tool's line rate: " +
+                            (hostBaud == 0 ? std::string("unknown") : std::to_string(hostBaud)));
+        }
+        lastHostBaud = hostBaud;
+    }
+    simulator->SetHostBaud(hostBaud);
+}
+
 int SimulatorRunner::Run(const volatile std::sig_atomic_t& stop) {
     std::uint8_t buffer[4096];
     while (stop == 0) {
         SimTime now = Now();
-        const int hostBaud = terminal.LineBaud();
-        if (hostBaud != lastHostBaud) {
-            if (options.verbosity >= 1) {
-                Report(now, "tool's line rate: " + (hostBaud == 0 ? std::string("unknown")
-                                                                  : std::to_string(hostBaud)));
-            }
-            lastHostBaud = hostBaud;
-        }
-        simulator->SetHostBaud(hostBaud);
-
+        UpdateHostBaud(now);
         int waitMs = kMaxWaitMs;
         if (const std::optional<SimTime> next = simulator->NextEventAt()) {
             const long long micros = (*next - now).count();
@@ -211,6 +214,8 @@ int SimulatorRunner::Run(const volatile std::sig_atomic_t& stop) {
                     return 1;
                 }
                 now = Now();
+                // Read after the bytes: the tool may have changed its rate just before writing.
+                UpdateHostBaud(now);
                 if (n > 0 && options.verbosity >= 2) {
                     Report(now, "read " + FormatHex(std::vector<std::uint8_t>(buffer, buffer + n)));
                 }
@@ -227,7 +232,9 @@ int SimulatorRunner::Run(const volatile std::sig_atomic_t& stop) {
             case PseudoTerminal::Wait::Interrupted:
                 break;
         }
-        Flush(Now());
+        now = Now();
+        UpdateHostBaud(now);
+        Flush(now);
     }
     Report(Now(), "stopped");
     return 0;

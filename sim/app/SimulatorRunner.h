@@ -29,6 +29,7 @@ class SimulatorRunner {
   private:
     SimTime Now() const;
     void Report(SimTime at, const std::string& text);
+    void UpdateHostBaud(SimTime now);
     void Flush(SimTime now);
     bool SaveState();
     void RemoveLink();

@@ -1,0 +1,179 @@
+// readersim itself, over a pseudo-terminal: the program around the simulator.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "SimTestSupport.h"
+#include "ToolPort.h"
+#include "fakes/ReadersimProcess.h"
+
+namespace uhf {
+namespace {
+
+using namespace simtest;
+using ::testing::ElementsAreArray;
+using uhf::testing::ReadersimProcess;
+
+const Bytes kStopReply{0xE0, 0x03, 0xFE, 0x00, 0x1F};
+
+class ReadersimPtyTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() /
+              ("readersim_test_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override {
+        sim.Stop();
+        std::filesystem::remove_all(dir);
+    }
+    void StartSim(std::vector<std::string> args) {
+        ASSERT_TRUE(sim.Start(READERSIM_PATH, args, (dir / "stderr.txt").string()));
+    }
+    std::string Slurp(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    std::filesystem::path dir;
+    ReadersimProcess sim;
+};
+
+TEST_F(ReadersimPtyTest, AnswersRequestsOnThePortItPrints) {
+    StartSim({});
+    ToolPort port;
+    ASSERT_TRUE(port.Open(sim.Port(), B9600));
+    EXPECT_THAT(port.Exchange(Request(0xFE)), ElementsAreArray(kStopReply));
+    EXPECT_THAT(port.Exchange(Request(0x63, {0x02, 0x00, 0x64})),
+                ElementsAreArray(Bytes{0xE0, 0x07, 0x63, 0x02, 0x00, 0x64, 0x01, 0x1E, 0x31}));
+}
+
+TEST_F(ReadersimPtyTest, ToolAtAnotherRateIsNeitherUnderstoodNorUnderstands) {
+    StartSim({"--baud", "19200", "--working", "--tag-rate", "20"});
+    ToolPort port;
+    ASSERT_TRUE(port.Open(sim.Port(), B9600));
+    const Bytes heard = port.Exchange(Request(0xFE), std::chrono::milliseconds(400));
+    EXPECT_FALSE(heard.empty());  // the tags go on, garbled
+    EXPECT_TRUE(SplitFrames(heard).frames.empty());
+    ASSERT_TRUE(port.SetSpeed(B19200));
+    const SplitResult result =
+        SplitFrames(port.Exchange(Request(0xFE), std::chrono::milliseconds(300)));
+    ASSERT_FALSE(result.frames.empty());
+    EXPECT_EQ(result.frames.back(), kStopReply);
+}
+
+TEST_F(ReadersimPtyTest, PortClosedAndReopenedKeepsWorking) {
+    StartSim({});
+    for (int i = 0; i < 3; ++i) {
+        ToolPort port;
+        ASSERT_TRUE(port.Open(sim.Port(), B9600));
+        EXPECT_THAT(port.Exchange(Request(0xFE)), ElementsAreArray(kStopReply)) << "open " << i;
+    }
+}
+
+TEST_F(ReadersimPtyTest, TagsReportedWhileNobodyListensAreLost) {
+    StartSim({"--working", "--tag-rate", "50"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    ToolPort port;
+    ASSERT_TRUE(port.Open(sim.Port(), B9600));
+    // 30 tags were due meanwhile; at most the one on the line when the port opened arrives.
+    EXPECT_LE(port.ReadFor(std::chrono::milliseconds(5)).size(), 14u);
+}
+
+TEST_F(ReadersimPtyTest, WrittenParametersSurviveARestartThroughTheStateFile) {
+    const std::string state = (dir / "state.txt").string();
+    StartSim({"--state", state});
+    {
+        ToolPort port;
+        ASSERT_TRUE(port.Open(sim.Port(), B9600));
+        EXPECT_THAT(port.Exchange(Request(0x62, {0x01, 0x00, 0x65, 0x2A})),
+                    ElementsAreArray(Bytes{0xE0, 0x03, 0x62, 0x00, 0xBB}));
+    }
+    EXPECT_EQ(sim.Stop(), 0);
+    StartSim({"--state", state});
+    ToolPort port;
+    ASSERT_TRUE(port.Open(sim.Port(), B9600));
+    EXPECT_THAT(port.Exchange(Request(0x63, {0x02, 0x00, 0x64})),
+                ElementsAreArray(Bytes{0xE0, 0x07, 0x63, 0x02, 0x00, 0x64, 0x01, 0x2A, 0x25}));
+}
+
+TEST_F(ReadersimPtyTest, MalformedStateFileIsReportedAndLeftAsItWas) {
+    const std::filesystem::path state = dir / "state.txt";
+    std::ofstream(state) << "not a parameter memory\n";
+    EXPECT_FALSE(
+        sim.Start(READERSIM_PATH, {"--state", state.string()}, (dir / "stderr.txt").string()));
+    EXPECT_EQ(sim.exitStatus, 1);
+    EXPECT_EQ(Slurp(state), "not a parameter memory\n");
+    EXPECT_NE(Slurp(dir / "stderr.txt").find("state.txt"), std::string::npos);
+}
+
+TEST_F(ReadersimPtyTest, UpgradeImageIsWrittenToFirmwareOut) {
+    const std::filesystem::path firmware = dir / "fw.bin";
+    StartSim({"--firmware-out", firmware.string()});
+    Bytes image(200);
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        image[i] = static_cast<std::uint8_t>(i ^ 0x5C);
+    }
+    ToolPort port;
+    ASSERT_TRUE(port.Open(sim.Port(), B9600));
+    ASSERT_THAT(port.Exchange(Request(0x69, {0x00})),
+                ElementsAreArray(Bytes{0xE4, 0x03, 0x69, 0x00, 0xB0}));
+    ASSERT_THAT(port.Exchange(Request(0x64, {0x04})),
+                ElementsAreArray(Bytes{0xE4, 0x03, 0x64, 0x00, 0xB5}));
+    port.Close();
+    ASSERT_TRUE(port.Open(sim.Port(), B115200));
+    ASSERT_THAT(port.Exchange(Request(0x66, {0x00, 0xC8})),
+                ElementsAreArray(Bytes{0xE4, 0x03, 0x66, 0x00, 0xB3}));
+    for (std::size_t from = 0; from < image.size(); from += 64) {
+        const std::size_t n = std::min<std::size_t>(64, image.size() - from);
+        Bytes data(image.begin() + static_cast<std::ptrdiff_t>(from),
+                   image.begin() + static_cast<std::ptrdiff_t>(from + n));
+        data.push_back(0x00);
+        data.push_back(0x00);
+        ASSERT_THAT(port.Exchange(Request(0x67, data)),
+                    ElementsAreArray(Bytes{0xE4, 0x03, 0x67, 0x00, 0xB2}));
+    }
+    ASSERT_THAT(port.Exchange(Request(0x68)),
+                ElementsAreArray(Bytes{0xE4, 0x03, 0x68, 0x00, 0xB1}));
+    const std::string written = Slurp(firmware);
+    EXPECT_EQ(Bytes(written.begin(), written.end()), image);
+    // Back at its working rate once the upgrade is done.
+    ASSERT_TRUE(port.SetSpeed(B9600));
+    EXPECT_THAT(port.Exchange(Request(0xFE)), ElementsAreArray(kStopReply));
+}
+
+TEST_F(ReadersimPtyTest, SigintEndsItCleanlyAndRemovesItsLink) {
+    const std::filesystem::path link = dir / "reader";
+    StartSim({"--link", link.string()});
+    EXPECT_EQ(std::filesystem::read_symlink(link).string(), sim.Port());
+    ToolPort port;
+    ASSERT_TRUE(port.Open(link.string(), B9600));
+    EXPECT_THAT(port.Exchange(Request(0xFE)), ElementsAreArray(kStopReply));
+    EXPECT_EQ(sim.Stop(SIGINT), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+}
+
+TEST_F(ReadersimPtyTest, VerboseLogNamesEveryFrameWithATimeStamp) {
+    StartSim({"-v"});
+    ToolPort port;
+    ASSERT_TRUE(port.Open(sim.Port(), B9600));
+    port.Exchange(Request(0xFE));
+    sim.Stop();
+    const std::string log = Slurp(dir / "stderr.txt");
+    EXPECT_NE(log.find("] received Stop A0 02 FE 60"), std::string::npos) << log;
+    EXPECT_NE(log.find("] sent Stop reply E0 03 FE 00 1F"), std::string::npos) << log;
+}
+
+TEST_F(ReadersimPtyTest, UnknownOptionEndsWithStatus2) {
+    EXPECT_FALSE(sim.Start(READERSIM_PATH, {"--bogus"}, (dir / "stderr.txt").string()));
+    EXPECT_EQ(sim.exitStatus, 2);
+}
+
+}  // namespace
+}  // namespace uhf

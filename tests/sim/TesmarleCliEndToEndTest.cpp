@@ -1,0 +1,160 @@
+// tesmarle-cli against readersim over a pseudo-terminal, with a well-behaved reader and with
+// each of the faults the parameter tool must get through or fail on cleanly.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "SimTestSupport.h"
+#include "ToolPort.h"
+#include "fakes/ReadersimProcess.h"
+#include "fakes/ToolProcess.h"
+
+namespace uhf {
+namespace {
+
+using namespace simtest;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using uhf::testing::ReadersimProcess;
+using uhf::testing::RunTool;
+using uhf::testing::ToolResult;
+
+class TesmarleCliEndToEndTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() /
+              ("tesmarle_e2e_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override {
+        sim.Stop();
+        std::filesystem::remove_all(dir);
+    }
+    void StartSim(const std::vector<std::string>& args) {
+        ASSERT_TRUE(sim.Start(READERSIM_PATH, args, (dir / "readersim.log").string()));
+    }
+    ToolResult Tesmarle(std::vector<std::string> args) {
+        std::vector<std::string> command{TESMARLE_CLI_PATH, "-p", sim.Port()};
+        command.insert(command.end(), args.begin(), args.end());
+        return RunTool(command);
+    }
+
+    std::filesystem::path dir;
+    ReadersimProcess sim;
+};
+
+TEST_F(TesmarleCliEndToEndTest, ReadShowsTheReadersFactorySettings) {
+    StartSim({});
+    const ToolResult r = Tesmarle({"read", "--json"});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("\"power\": 30"));
+    EXPECT_THAT(r.out, HasSubstr("\"connectPort\": 1"));
+    EXPECT_THAT(r.out, HasSubstr("\"protocol\": 1"));
+    EXPECT_THAT(r.out, HasSubstr("\"param137\": 2"));
+}
+
+TEST_F(TesmarleCliEndToEndTest, WrittenPowerSurvivesARestartOfTheReader) {
+    const std::string state = (dir / "state.txt").string();
+    StartSim({"--state", state});
+    const ToolResult write = Tesmarle({"write", "--power", "77"});
+    EXPECT_EQ(write.exitStatus, 0) << write.err;
+    EXPECT_EQ(sim.Stop(), 0);
+
+    StartSim({"--state", state});
+    const ToolResult read = Tesmarle({"read", "--json"});
+    EXPECT_EQ(read.exitStatus, 0) << read.err;
+    EXPECT_THAT(read.out, HasSubstr("\"power\": 77"));
+    EXPECT_THAT(read.out, HasSubstr("\"protocol\": 1"));  // the rest as it was
+}
+
+TEST_F(TesmarleCliEndToEndTest, ResumeLeavesTheReaderReportingTags) {
+    StartSim({"--tag-rate", "20"});
+    const ToolResult r = Tesmarle({"resume"});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    ToolPort port;
+    ASSERT_TRUE(port.Open(sim.Port(), B9600));
+    const SplitResult heard = SplitFrames(port.ReadFor(std::chrono::milliseconds(500)));
+    ASSERT_FALSE(heard.frames.empty());
+    for (const Bytes& frame : heard.frames) {
+        EXPECT_TRUE(IsTagFrame(frame));
+    }
+}
+
+TEST_F(TesmarleCliEndToEndTest, TagsListsTheIdentifiersTheReaderReports) {
+    StartSim({"--tags", "0102030405060708,A1B2C3D4E5F60718", "--tag-rate", "10"});
+    const ToolResult r = Tesmarle({"tags", "--seconds", "2"});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("01 02 03 04 05 06 07 08"));
+    EXPECT_THAT(r.out, HasSubstr("A1 B2 C3 D4 E5 F6 07 18"));
+}
+
+TEST_F(TesmarleCliEndToEndTest, ToolAtAnotherRateThanTheReaderFailsCleanly) {
+    StartSim({"--baud", "19200"});
+    const ToolResult r = Tesmarle({"read"});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_FALSE(r.err.empty());
+}
+
+struct FaultCase {
+    const char* name;
+    std::vector<std::string> flags;
+};
+
+class TesmarleCliFaultTest : public TesmarleCliEndToEndTest,
+                             public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(TesmarleCliFaultTest, EveryCommandGetsThroughTheFault) {
+    std::vector<std::string> args = GetParam().flags;
+    args.insert(args.end(), {"--state", (dir / "state.txt").string(), "--tag-rate", "10"});
+    StartSim(args);
+
+    const ToolResult write = Tesmarle({"write", "--power", "55"});
+    EXPECT_EQ(write.exitStatus, 0) << write.err;
+    const ToolResult read = Tesmarle({"read", "--json"});
+    EXPECT_EQ(read.exitStatus, 0) << read.err;
+    EXPECT_THAT(read.out, HasSubstr("\"power\": 55"));
+    const ToolResult tags = Tesmarle({"tags", "--seconds", "2"});
+    EXPECT_EQ(tags.exitStatus, 0) << tags.err;
+    EXPECT_THAT(tags.out, HasSubstr("E2 00 68 06"));
+    const ToolResult resume = Tesmarle({"resume"});
+    EXPECT_EQ(resume.exitStatus, 0) << resume.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, TesmarleCliFaultTest,
+                         ::testing::Values(FaultCase{"GarbageBeforeReplies", {"--garbage", "9"}},
+                                           FaultCase{"SplitReplies", {"--split", "3"}},
+                                           FaultCase{"Acknowledgement88", {"--ack88"}}),
+                         [](const ::testing::TestParamInfo<FaultCase>& info) {
+                             return info.param.name;
+                         });
+
+class TesmarleCliSilenceTest : public TesmarleCliEndToEndTest,
+                               public ::testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(TesmarleCliSilenceTest, SilentReaderEndsTheCommandWithStatus1InBoundedTime) {
+    StartSim({"--silent-after", "0"});
+    const ToolResult r = Tesmarle(GetParam());
+    EXPECT_EQ(r.exitStatus, 1) << r.out << r.err;
+    EXPECT_FALSE(r.err.empty());
+    EXPECT_LT(r.elapsed, std::chrono::seconds(15));
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, TesmarleCliSilenceTest,
+                         ::testing::Values(std::vector<std::string>{"read"},
+                                           std::vector<std::string>{"write", "--power", "9"},
+                                           std::vector<std::string>{"resume"},
+                                           std::vector<std::string>{"tags", "--seconds", "1"}));
+
+TEST_F(TesmarleCliEndToEndTest, ReaderFallingSilentMidwayFailsTheReadWithStatus1) {
+    StartSim({"--silent-after", "3"});  // Stop and two of the seven blocks
+    const ToolResult r = Tesmarle({"read"});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_THAT(r.out, Not(HasSubstr("power")));
+}
+
+}  // namespace
+}  // namespace uhf
