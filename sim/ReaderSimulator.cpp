@@ -205,7 +205,8 @@ std::optional<SimTime> ReaderSimulator::NextEventAt() const {
     };
     if (!line.empty()) {
         const Scheduled& head = line.front();
-        consider(head.start + LineTime(head.sent + 1, head.baud));
+        consider(head.start +
+                 LineTime(config.frameWrites ? head.bytes.size() : head.sent + 1, head.baud));
     }
     if (mode == Mode::Working && config.tagRate > 0 && !Silent()) {
         consider(std::max(nextTagAt, lineFreeAt));
@@ -257,6 +258,9 @@ void ReaderSimulator::ScheduleTags(SimTime now) {
 void ReaderSimulator::Drain(SimTime now) {
     while (!line.empty()) {
         Scheduled& head = line.front();
+        if (config.frameWrites && head.start + LineTime(head.bytes.size(), head.baud) > now) {
+            return;
+        }
         while (head.sent < head.bytes.size() &&
                head.start + LineTime(head.sent + 1, head.baud) <= now) {
             std::uint8_t b = head.bytes[head.sent++];
