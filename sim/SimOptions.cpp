@@ -53,6 +53,7 @@ const char* SimOptions::Usage() {
            "  --seed N            seed of the noise bytes (default 1)\n"
            "  --turnaround-ms N   time the reader takes before it answers (default 2)\n"
            "  --frame-writes      hand each frame over whole when its last byte has left\n"
+           "  --spin-us N         poll for the last N us before each due byte (timing precision)\n"
            "  -v, --verbose       log every frame received and sent to stderr, time-stamped\n"
            "  -vv                 log every read and write of the terminal as well\n"
            "faults:\n"
@@ -100,6 +101,8 @@ std::optional<SimOptions> SimOptions::Parse(const std::vector<std::string>& args
             ++options.verbosity;
         } else if (arg == "-vv") {
             options.verbosity += 2;
+        } else if (arg == "--spin-us") {
+            ok = number(0, 5000, options.spinUs);
         } else if (arg == "--frame-writes") {
             options.config.frameWrites = true;
         } else if (arg == "--working") {

@@ -209,6 +209,11 @@ int SimulatorRunner::Run(const volatile std::sig_atomic_t& stop) {
             waitUs = std::min<long long>(waitUs, (inFlight.front().arrives - now).count());
         }
         waitUs = std::max(waitUs, 0LL);
+        // A timed wake-up can come late by tens of microseconds; with --spin-us the last stretch
+        // before something falls due is spent polling instead, so replies leave on time.
+        if (options.spinUs > 0 && waitUs < kMaxWaitMs * 1000LL) {
+            waitUs = std::max(waitUs - options.spinUs, 0LL);
+        }
         const int waitMs = static_cast<int>((waitUs + 999) / 1000);
         const PseudoTerminal::Wait wait = terminal.WaitReadableMicros(waitUs);
         const bool open = wait != PseudoTerminal::Wait::NoPeer;
