@@ -224,7 +224,13 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
                                                    std::chrono::duration<double>(*options.seconds))
                                      : Clock::time_point::max();
     auto nextTake = start + kTakeInterval;
+    int status = kExitOk;
     while (!interrupted()) {
+        if (link.ReceiveReadFailed()) {
+            err << "tesmarle-cli: tags failed: " << ToString(LinkError::PortFailed) << "\n";
+            status = kExitFailure;
+            break;
+        }
         const auto now = Clock::now();
         if (now >= end) {
             break;
@@ -238,8 +244,7 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
             std::min<Clock::duration>({kPollStep, nextTake - now, end - now}));
     }
     takeAndPrint();
-    int status = kExitOk;
-    if (link.Stop() == 0) {
+    if (link.Stop() == 0 && status == kExitOk) {
         status = Fail("stop");
     }
     // Close waits for the receive thread, so its last records are in the store for the take.

@@ -7,6 +7,7 @@
 
 #include "cli/TesmarleOptions.h"
 #include "cli/TesmarleRunner.h"
+#include "common/PortConfig.h"
 #include "reader/ReaderLink.h"
 
 namespace {
@@ -34,5 +35,11 @@ int main(int argc, char** argv) {
     uhf::ReaderLink link;
     uhf::TesmarleRunner runner(link, std::cout, std::cerr);
     runner.SetInterrupted([] { return interruptedBySignal != 0; });
+    runner.SetPortLister([] {
+        uhf::PortConfig config;
+        std::vector<std::string> ports;
+        config.ListPorts(ports);
+        return ports;
+    });
     return runner.Run(options);
 }

@@ -29,6 +29,9 @@ ReaderLink::ReaderLink(std::unique_ptr<SerialPort> port) : ReaderLink(std::move(
 
 ReaderLink::ReaderLink(std::unique_ptr<SerialPort> serialPort, SleepFunction sleepFunction)
     : port(std::move(serialPort)), sleep(std::move(sleepFunction)) {
+    if (!port) {
+        port = std::make_unique<NativeSerialPort>();
+    }
     if (!sleep) {
         sleep = RealSleep;
     }
@@ -182,6 +185,7 @@ int ReaderLink::StartReceiveThread() {
         carriedCount = 0;
     }
     stopRequested = 0;
+    receiveReadFailed = false;
     receiveThread = std::thread(&ReaderLink::ReceiveThreadProc, this);
     return 1;
 }
@@ -206,6 +210,7 @@ void ReaderLink::ReceiveThreadProc() {
                 got = port->Read(receiveBuffer.data() + fill, ReadLimit(fill));
             }
         }
+        receiveReadFailed = got < 0;
         if (got < 0) {
             std::this_thread::sleep_for(kFailedReadPause);
         } else {

@@ -97,6 +97,8 @@ class ReaderLink {
     SerialError LastOpenError() const { return lastOpenError; }
     // True while a receive thread has been started and not yet joined.
     bool ReceiveThreadStarted() const { return receiveThread.joinable(); }
+    // True when the receive thread's last read failed (the port went away, for instance).
+    bool ReceiveReadFailed() const { return receiveReadFailed; }
 
   private:
     int Fail(LinkError error);
@@ -128,6 +130,7 @@ class ReaderLink {
     SleepFunction sleep;
     // Commands waiting for portMutex: the receive thread steps back so that they get it.
     std::atomic<int> portWaiters{0};
+    std::atomic<bool> receiveReadFailed{false};
     bool keepReports = false;
     // The start of a tag frame cut off by the end of a reply read, for the next receive thread.
     std::array<std::uint8_t, kBufferSize> carried{};

@@ -6,6 +6,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/TesmarleFields.h"
@@ -229,6 +230,20 @@ TEST_F(TesmarleRunnerTest, TagsEndOnInterruptAndStillStopTheReader) {
     EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "tags"}), 0);
     EXPECT_EQ(port->Writes().back(), kStopRequest);
     EXPECT_EQ(out.str(), "0 reports, 0 distinct tags\n");
+}
+
+TEST_F(TesmarleRunnerTest, TagsEndWithAnErrorWhenThePortGoesAway) {
+    tagsAfterResume = {FakeReader::TagFrame({1, 2, 3, 4, 5, 6, 7, 8})};
+    std::thread unplug([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        port->SetFailReads(true);
+    });
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "tags", "--seconds", "20"}), 1);
+    unplug.join();
+    EXPECT_NE(err.str().find("tags failed: the port failed while reading"), std::string::npos)
+        << err.str();
+    EXPECT_EQ(out.str(), "1  01 02 03 04 05 06 07 08\n1 report, 1 distinct tag\n")
+        << "what was collected is still reported";
 }
 
 TEST_F(TesmarleRunnerTest, TagsFailWhenTheReaderWillNotResume) {

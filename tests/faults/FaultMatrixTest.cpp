@@ -227,7 +227,11 @@ std::vector<FaultCase> Cases() {
          {"--silent-after", "2", "--tag-rate", "20"},
          kTags,
          kStopFailed});
-    add({"Tesmarle_PortVanished_Tags", Tool::Tesmarle, {"--tag-rate", "50"}, kTags, kStopFailed});
+    add({"Tesmarle_PortVanished_Tags",
+         Tool::Tesmarle,
+         {"--tag-rate", "50"},
+         kTags,
+         "tags failed: the port failed while reading|" + kStopFailed});
     cases.back().killSimOn = "sent tag frame";
     cases.back().killSimAfterMs = 300;
     // ferrowin-cli: probing.

@@ -201,9 +201,11 @@ TEST_F(ReceiveThreadTest, AFailingPortDoesNotMakeTheThreadSpin) {
     const int before = port->ReadCalls();
     std::this_thread::sleep_for(milliseconds(300));
     EXPECT_LT(port->ReadCalls() - before, 20);
+    EXPECT_TRUE(link->ReceiveReadFailed());
     port->SetFailReads(false);
     port->Push(FakeReader::TagFrame(IdOf(7)));
     EXPECT_EQ(TakeUntil(1), std::vector<Id>{IdOf(7)}) << "the thread goes on after failures";
+    EXPECT_FALSE(link->ReceiveReadFailed());
 }
 
 TEST_F(ReceiveThreadTest, CommandsGiveUpWhenThePortIsHeldForThreeSeconds) {

@@ -2,6 +2,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -167,13 +168,41 @@ TEST_F(NativeSerialPortPty, SecondOpenOfTheSamePortIsBusy) {
     EXPECT_EQ(other.Open(pty.slavePath, 9600), SerialError::None);
 }
 
-TEST_F(NativeSerialPortPty, OpenSetsExclusiveUseForEveryone) {
-    ASSERT_EQ(port.Open(pty.slavePath, 9600), SerialError::None);
-    if (geteuid() == 0) {
-        GTEST_SKIP() << "root may open an exclusive terminal; the advisory lock is tested above";
+// Runs `attempt` in a child process as an ordinary user (when the test runs as root) and
+// returns the child's exit status.
+template <typename Attempt>
+int AsOrdinaryUser(Attempt attempt) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(99);
+        }
+        _exit(attempt());
     }
-    EXPECT_LT(open(pty.slavePath.c_str(), O_RDWR | O_NOCTTY), 0);
-    EXPECT_EQ(errno, EBUSY);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(NativeSerialPortPty, OpenSetsExclusiveUseForEveryone) {
+    // The device belongs to the user who tries, so that only the exclusive mode can refuse.
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(pty.slavePath.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(port.Open(pty.slavePath, 9600), SerialError::None);
+    const std::string path = pty.slavePath;
+    const int status = AsOrdinaryUser([&path] {
+        const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+        return fd < 0 && errno == EBUSY ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0) << "a plain open of the held port is refused as busy";
+    port.Close();
+    EXPECT_EQ(AsOrdinaryUser([&path] {
+                  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+                  return fd >= 0 ? 0 : 1;
+              }),
+              0)
+        << "and allowed once the port is closed";
 }
 
 TEST_F(NativeSerialPortPty, OpenFailuresSayWhy) {
@@ -185,11 +214,18 @@ TEST_F(NativeSerialPortPty, OpenFailuresSayWhy) {
 }
 
 TEST_F(NativeSerialPortPty, PermissionDeniedWhenTheDeviceIsNotOurs) {
+    ASSERT_EQ(chmod(pty.slavePath.c_str(), 0600), 0);
     if (geteuid() == 0) {
-        GTEST_SKIP() << "root opens any device";
+        ASSERT_EQ(chown(pty.slavePath.c_str(), 0, 0), 0);
+    } else {
+        ASSERT_EQ(chmod(pty.slavePath.c_str(), 0), 0);
     }
-    ASSERT_EQ(chmod(pty.slavePath.c_str(), 0), 0);
-    EXPECT_EQ(port.Open(pty.slavePath, 9600), SerialError::PermissionDenied);
+    const std::string path = pty.slavePath;
+    EXPECT_EQ(AsOrdinaryUser([&path] {
+                  NativeSerialPort other;
+                  return other.Open(path, 9600) == SerialError::PermissionDenied ? 0 : 1;
+              }),
+              0);
 }
 
 TEST_F(NativeSerialPortPty, ALongPathIsUsedAsGiven) {

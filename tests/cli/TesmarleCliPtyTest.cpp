@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "cli/CliProcess.h"
+#include "fakes/PtyReaderPeer.h"
+#include "serial/NativeSerialPort.h"
+
+namespace uhf {
+namespace {
+
+using test::CliProcess;
+using test::FakeReader;
+using test::PtyReaderPeer;
+using Bytes = std::vector<std::uint8_t>;
+using std::chrono::milliseconds;
+
+const Bytes kStopRequest{0xA0, 0x02, 0xFE, 0x60};
+const Bytes kResumeRequest{0xA0, 0x02, 0x65, 0xF9};
+const PtyReaderPeer::Id kTagA{0x30, 0x00, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
+const PtyReaderPeer::Id kTagB{0xE2, 0x00, 0x00, 0x17, 0x22, 0x11, 0x01, 0x45};
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Result RunCli(const std::vector<std::string>& args) {
+    CliProcess process(TESMARLE_CLI, args);
+    EXPECT_TRUE(process.Started());
+    const int status = process.Wait();
+    return {status, process.out, process.err};
+}
+
+int CountLines(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(TesmarleCliPty, ReadStopsTheReaderAndPrintsItsParameters) {
+    PtyReaderPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    const Result r = RunCli({"-p", peer.Path(), "-b", "115200", "read"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("power                  30\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("protocol               3 (Wiegand32)"), std::string::npos);
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    const auto requests = peer.Requests();
+    ASSERT_EQ(requests.size(), 8u);
+    EXPECT_EQ(requests[0], kStopRequest);
+    EXPECT_EQ(requests[1], (Bytes{0xA0, 0x05, 0x63, 0x02, 0x00, 0x64, 0x92}));
+}
+
+TEST(TesmarleCliPty, SettingsReadAsJsonAreCopiedToAnotherReader) {
+    PtyReaderPeer source;
+    PtyReaderPeer target;
+    ASSERT_TRUE(source.Ok() && target.Ok());
+    source.WithReader([](FakeReader& r) {
+        r.memory[100] = 0x55;  // carried bytes differ between the two readers
+        r.memory[101] = 200;
+        r.memory[114] = 1;
+        r.memory[115] = 4;
+        r.memory[135] = 0;
+        r.memory[144] = 0;
+    });
+    const Result read = RunCli({"-p", source.Path(), "read", "--json"});
+    ASSERT_EQ(read.status, 0) << read.err;
+    const std::string file = testing::TempDir() + "/tesmarle-copy.json";
+    std::ofstream(file) << read.out;
+
+    const Result write =
+        RunCli({"-p", target.Path(), "write", "--from", file, "--pulse-width", "33"});
+    EXPECT_EQ(write.status, 0) << write.err;
+    EXPECT_NE(write.out.find("power: 30 \u2192 200\n"), std::string::npos) << write.out;
+    EXPECT_NE(write.out.find("protocol: 3 (Wiegand32) \u2192 4 (Wiegand40)"), std::string::npos);
+    EXPECT_NE(write.out.find("written\n"), std::string::npos);
+    target.WithReader([](FakeReader& r) {
+        EXPECT_EQ(r.memory[100], 7) << "param100 stays as this reader held it";
+        EXPECT_EQ(r.memory[101], 200);
+        EXPECT_EQ(r.memory[114], 1);
+        EXPECT_EQ(r.memory[115], 4);
+        EXPECT_EQ(r.memory[116], 33) << "the option wins over the file";
+        EXPECT_EQ(r.memory[135], 0);
+        EXPECT_EQ(r.memory[144], 0);
+        EXPECT_EQ(r.memory[138], 0xAB);
+    });
+}
+
+TEST(TesmarleCliPty, ResumeSendsTheResumeRequest) {
+    PtyReaderPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    const Result r = RunCli({"-p", peer.Path(), "resume"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(peer.Requests(), std::vector<Bytes>{kResumeRequest});
+    peer.WithReader([](FakeReader& reader) { EXPECT_TRUE(reader.working); });
+}
+
+TEST(TesmarleCliPty, TagsForSomeSecondsAsCsv) {
+    PtyReaderPeer peer({kTagA, kTagB});
+    ASSERT_TRUE(peer.Ok());
+    const Result r = RunCli({"-p", peer.Path(), "tags", "--seconds", "1.5", "--csv"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.out.rfind("n,tag\n", 0), 0u) << r.out;
+    // Rows are numbered from 1; the first tag may have gone by with the Resume reply.
+    EXPECT_EQ(r.out.find("1,", 6), 6u) << r.out;
+    EXPECT_NE(r.out.find(",3000123456789ABC\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(",E200001722110145\n"), std::string::npos) << r.out;
+    const int rows = CountLines(r.out) - 1;
+    EXPECT_GE(rows, 2);
+    EXPECT_EQ(r.err, std::to_string(rows) + " reports, 2 distinct tags\n");
+    const auto requests = peer.Requests();
+    ASSERT_GE(requests.size(), 3u);
+    EXPECT_EQ(requests[0], kStopRequest);
+    EXPECT_EQ(requests[1], kResumeRequest);
+    EXPECT_EQ(requests.back(), kStopRequest);
+    peer.WithReader([](FakeReader& reader) { EXPECT_FALSE(reader.working); });
+}
+
+class TagsSignal : public testing::TestWithParam<int> {};
+
+TEST_P(TagsSignal, EndsCollectionStopsTheReaderAndSummarises) {
+    PtyReaderPeer peer({kTagA});
+    ASSERT_TRUE(peer.Ok());
+    CliProcess process(TESMARLE_CLI, {"-p", peer.Path(), "tags"});
+    ASSERT_TRUE(process.Started());
+    ASSERT_TRUE(process.WaitForOutput("1  30 00 12 34 56 78 9A BC\n", milliseconds(10000)))
+        << process.out << process.err;
+    process.Signal(GetParam());
+    EXPECT_EQ(process.Wait(), 0) << process.err;
+    EXPECT_NE(process.out.find(" distinct tag\n"), std::string::npos) << process.out;
+    EXPECT_EQ(peer.Requests().back(), kStopRequest);
+    peer.WithReader([](FakeReader& reader) { EXPECT_FALSE(reader.working); });
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, TagsSignal, testing::Values(SIGINT, SIGTERM),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGINT ? "SIGINT" : "SIGTERM");
+                         });
+
+TEST(TesmarleCliPty, TagsAsJsonLines) {
+    PtyReaderPeer peer({kTagB});
+    ASSERT_TRUE(peer.Ok());
+    const Result r = RunCli({"-p", peer.Path(), "tags", "--seconds", "1", "--json"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("{\"n\": 1, \"tag\": \"E200001722110145\"}\n", 0), 0u) << r.out;
+    EXPECT_NE(r.err.find(" distinct tag\n"), std::string::npos) << r.err;
+}
+
+TEST(TesmarleCliPty, SilentReaderFailsTheRead) {
+    PtyReaderPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    peer.WithReader([](FakeReader& reader) { reader.silent = true; });
+    const Result r = RunCli({"-p", peer.Path(), "read"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tesmarle-cli: read parameters failed: no reply from the reader\n");
+    EXPECT_TRUE(r.out.empty());
+}
+
+TEST(TesmarleCliPty, InvalidRecordIsNamedAndNothingIsWritten) {
+    PtyReaderPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    peer.WithReader([](FakeReader& reader) { reader.memory[137] = 16; });
+    const Result r = RunCli({"-p", peer.Path(), "write", "--power", "1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("refused by IsValid"), std::string::npos) << r.err;
+    peer.WithReader([](FakeReader& reader) { EXPECT_EQ(reader.blocksWritten, 0); });
+}
+
+TEST(TesmarleCliPty, OpenFailuresSayWhy) {
+    const Result missing = RunCli({"-p", "/dev/no-such-reader-port", "read"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "tesmarle-cli: open /dev/no-such-reader-port failed: no such device\n");
+
+    PtyReaderPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    NativeSerialPort holder;
+    ASSERT_EQ(holder.Open(peer.Path(), 9600), SerialError::None);
+    const Result busy = RunCli({"-p", peer.Path(), "read"});
+    EXPECT_EQ(busy.status, 1);
+    EXPECT_NE(busy.err.find("failed: the port is busy"), std::string::npos) << busy.err;
+    EXPECT_TRUE(peer.Requests().empty());
+}
+
+TEST(TesmarleCliPty, UsageErrorsExitWithTwoBeforeOpeningThePort) {
+    PtyReaderPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    const Result r = RunCli({"-p", peer.Path(), "write", "--export-time", "5"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--export-time: expected 1, 2 or 3, got '5'"), std::string::npos);
+    EXPECT_TRUE(peer.Requests().empty());
+    EXPECT_EQ(RunCli({"read"}).status, 2);
+    const Result ports = RunCli({"ports"});
+    EXPECT_TRUE(ports.status == 0 || ports.status == 1) << "0 with a list, 1 with none";
+    EXPECT_EQ(ports.status == 1, ports.out.empty());
+    if (ports.status == 1) {
+        EXPECT_EQ(ports.err, "tesmarle-cli: no serial port found\n");
+    }
+    const Result help = RunCli({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("tesmarle-cli -p PORT [-b BAUD] read [--json]"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace uhf

@@ -1,0 +1,139 @@
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fakes/FakeReader.h"
+#include "fakes/PtyPair.h"
+
+namespace uhf::test {
+
+// A reader on the far end of a pseudo-terminal: a thread that answers the parameter protocol
+// with a FakeReader and, while the reader is working, sends one tag frame every
+// `tagInterval` from a list of identifiers, round and round. The code under test opens Path().
+class PtyReaderPeer {
+  public:
+    using Bytes = std::vector<std::uint8_t>;
+    using Id = std::array<std::uint8_t, 8>;
+
+    explicit PtyReaderPeer(std::vector<Id> tagIds = {},
+                           std::chrono::milliseconds interval = std::chrono::milliseconds(100))
+        : tags(std::move(tagIds)), tagInterval(interval) {
+        reader.working = false;
+        if (pty.Ok()) {
+            fcntl(pty.master, F_SETFL, fcntl(pty.master, F_GETFL) | O_NONBLOCK);
+            thread = std::thread([this] { Run(); });
+        }
+    }
+    ~PtyReaderPeer() {
+        done = true;
+        if (thread.joinable()) {
+            thread.join();
+        }
+    }
+    PtyReaderPeer(const PtyReaderPeer&) = delete;
+    PtyReaderPeer& operator=(const PtyReaderPeer&) = delete;
+
+    bool Ok() const { return pty.Ok(); }
+    const std::string& Path() const { return pty.slavePath; }
+    int SlaveFd() const { return pty.slave; }
+
+    // Runs `action` on the reader's state with the peer paused.
+    void WithReader(const std::function<void(FakeReader&)>& action) {
+        std::lock_guard<std::mutex> lock(mutex);
+        action(reader);
+    }
+    std::vector<Bytes> Requests() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return requests;
+    }
+    int TagsSent() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return tagsSent;
+    }
+
+  private:
+    void Send(const Bytes& bytes) {
+        std::size_t done = 0;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        while (done < bytes.size() && std::chrono::steady_clock::now() < deadline) {
+            const ssize_t n = write(pty.master, bytes.data() + done, bytes.size() - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+    }
+
+    void Run() {
+        Bytes pending;
+        auto nextTag = std::chrono::steady_clock::now();
+        while (!done) {
+            pollfd pfd{pty.master, POLLIN, 0};
+            if (poll(&pfd, 1, 5) > 0 && (pfd.revents & POLLIN) != 0) {
+                std::array<std::uint8_t, 512> chunk{};
+                const ssize_t n = read(pty.master, chunk.data(), chunk.size());
+                if (n > 0) {
+                    pending.insert(pending.end(), chunk.begin(), chunk.begin() + n);
+                }
+            }
+            // Requests start with 0xA0 and carry their length; anything else is skipped.
+            while (!pending.empty()) {
+                if (pending[0] != 0xA0) {
+                    pending.erase(pending.begin());
+                    continue;
+                }
+                if (pending.size() < 2 || pending.size() < pending[1] + 2u) {
+                    break;
+                }
+                const Bytes request(pending.begin(), pending.begin() + pending[1] + 2);
+                pending.erase(pending.begin(), pending.begin() + pending[1] + 2);
+                Bytes answer;
+                {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    requests.push_back(request);
+                    answer = reader.Answer(request);
+                }
+                Send(answer);
+            }
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= nextTag) {
+                nextTag = now + tagInterval;
+                Bytes frame;
+                {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    if (reader.working && !tags.empty()) {
+                        frame = FakeReader::TagFrame(tags[nextId++ % tags.size()]);
+                        ++tagsSent;
+                    }
+                }
+                Send(frame);
+            }
+        }
+    }
+
+    PtyPair pty;
+    std::mutex mutex;
+    FakeReader reader;
+    std::vector<Bytes> requests;
+    std::vector<Id> tags;
+    std::size_t nextId = 0;
+    int tagsSent = 0;
+    std::chrono::milliseconds tagInterval;
+    std::atomic<bool> done{false};
+    std::thread thread;
+};
+
+}  // namespace uhf::test
