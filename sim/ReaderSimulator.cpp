@@ -33,6 +33,8 @@ constexpr std::uint8_t kStatusUnknownCommand = 0x02;
 constexpr int kUpgradeBaud = 9600;
 constexpr int kMaxBlock = 32;
 constexpr std::size_t kDataPerFrame = 64;
+// Entries kept for a caller that does not take them; the oldest half goes first.
+constexpr std::size_t kLogCapacity = 4096;
 
 std::string Hex(const std::vector<std::uint8_t>& bytes) {
     std::string text;
@@ -48,15 +50,14 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
 }
 
 std::vector<std::uint8_t> Frame(std::uint8_t header, std::uint8_t command,
-                                std::vector<std::uint8_t> data) {
-    // Sized once and filled by index: GCC 12 at -O3 misreads an insert after a braced list as
-    // out of bounds.
-    std::vector<std::uint8_t> frame(data.size() + 3);
+                                const std::vector<std::uint8_t>& data) {
+    // Sized up front: GCC 12 at -O3 misreads an insert into a 3-byte vector as out of bounds.
+    std::vector<std::uint8_t> frame(data.size() + 4);
     frame[0] = header;
     frame[1] = static_cast<std::uint8_t>(data.size() + 2);
     frame[2] = command;
     std::copy(data.begin(), data.end(), frame.begin() + 3);
-    frame.push_back(FrameChecksum(frame.data(), 0, static_cast<int>(frame.size())));
+    frame.back() = FrameChecksum(frame.data(), 0, static_cast<int>(frame.size() - 1));
     return frame;
 }
 
@@ -153,6 +154,9 @@ std::uint8_t ReaderSimulator::NextNoise() {
 }
 
 void ReaderSimulator::Log(SimTime at, std::string text) {
+    if (log.size() >= kLogCapacity) {
+        log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(kLogCapacity / 2));
+    }
     log.push_back(SimLogEntry{at, std::move(text)});
 }
 
@@ -205,8 +209,11 @@ std::optional<SimTime> ReaderSimulator::NextEventAt() const {
     };
     if (!line.empty()) {
         const Scheduled& head = line.front();
-        consider(head.start +
-                 LineTime(config.frameWrites ? head.bytes.size() : head.sent + 1, head.baud));
+        // A bare rate switch is due at its start; otherwise when the next byte has left, or with
+        // frame writes when the last one has.
+        const std::size_t upTo =
+            config.frameWrites ? head.bytes.size() : std::min(head.sent + 1, head.bytes.size());
+        consider(head.start + LineTime(upTo, head.baud));
     }
     if (mode == Mode::Working && config.tagRate > 0 && !Silent()) {
         consider(std::max(nextTagAt, lineFreeAt));
@@ -248,7 +255,7 @@ void ReaderSimulator::ScheduleTags(SimTime now) {
         const TagId& id = population.Report(tagReports++);
         std::vector<std::uint8_t> data{0x00, 0x01};
         data.insert(data.end(), id.begin(), id.end());
-        std::vector<std::uint8_t> frame = Frame(kReplyHeader, kTagReport, std::move(data));
+        std::vector<std::uint8_t> frame = Frame(kReplyHeader, kTagReport, data);
         Log(due, "sent tag frame " + Hex(frame));
         Queue(std::move(frame), due, 0);
         nextTagAt = due + period;
@@ -391,6 +398,12 @@ void ReaderSimulator::HandleProbe(SimTime now) {
     }
     mode = Mode::Upgrade;
     lastUpgradeFrameAt = now;
+    // Probes heard before the switch to the upgrade rate are all answered before it: the tool
+    // sends the probe and the alternate probe together.
+    if (!line.empty() && line.back().baudAfter == kUpgradeBaud && readerBaud != kUpgradeBaud) {
+        line.back().baudAfter = 0;
+        queuedBaud = line.back().baud;
+    }
     SendReply(Frame(kUpgradeHeader, kProbe, {kStatusDone}), now, "probe answer", kUpgradeBaud);
 }
 

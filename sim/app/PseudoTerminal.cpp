@@ -146,10 +146,11 @@ PseudoTerminal::Wait PseudoTerminal::WaitReadableMicros(long long timeoutUs) con
     if ((p.revents & POLLIN) != 0) {
         return Wait::Readable;
     }
-    if ((p.revents & POLLHUP) != 0) {
-        return Wait::NoPeer;
+    if ((p.revents & POLLNVAL) != 0) {
+        return Wait::Error;
     }
-    return Wait::Error;
+    // POLLHUP, or an error condition on the line: either way nothing reaches a tool now.
+    return Wait::NoPeer;
 }
 
 long PseudoTerminal::Read(std::uint8_t* buffer, std::size_t capacity) {

@@ -227,8 +227,13 @@ int SimulatorRunner::Run(const volatile std::sig_atomic_t& stop) {
             case PseudoTerminal::Wait::Readable: {
                 const long n = terminal.Read(buffer, sizeof buffer);
                 if (n < 0) {
+                    if (errno == EBADF) {
+                        Report(Now(), "the terminal is gone");
+                        return 1;
+                    }
                     Report(Now(), std::string("cannot read the terminal: ") + std::strerror(errno));
-                    return 1;
+                    ::usleep(kNoPeerPauseMs * 1000);
+                    break;
                 }
                 now = Now();
                 // Read after the bytes: the tool may have changed its rate just before writing.

@@ -120,6 +120,21 @@ TEST(ReaderSimulatorTest, ReplyLeavesAtTenBitsAByteAfterTheTurnaround) {
     EXPECT_THAT(bench.Wait(10ms), ElementsAreArray(Bytes{0x00, 0x1F}));
 }
 
+TEST(ReaderSimulatorTest, NextEventIsTheNextByteOrTagAndNothingWhenIdle) {
+    Bench idle;
+    EXPECT_FALSE(idle.sim.NextEventAt().has_value());
+    idle.Send(Request(0xFE));
+    EXPECT_EQ(idle.sim.NextEventAt(), std::optional<SimTime>(2ms + 1042us));
+    idle.Wait(1s);
+    EXPECT_FALSE(idle.sim.NextEventAt().has_value());
+
+    SimConfig config;
+    config.tagRate = 4;
+    Bench working(config, {}, ReaderSimulator::Mode::Working);
+    working.Wait(100ms);  // the first tag frame has gone; the next is due at 250 ms
+    EXPECT_EQ(working.sim.NextEventAt(), std::optional<SimTime>(250ms));
+}
+
 struct LineTimeCase {
     std::size_t count;
     int baud;

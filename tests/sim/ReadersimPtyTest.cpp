@@ -101,8 +101,9 @@ TEST_F(ReadersimPtyTest, TagsReportedWhileNobodyListensAreLost) {
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
     ToolPort port;
     ASSERT_TRUE(port.Open(sim.Port(), B9600));
-    // 30 tags were due meanwhile; at most the one on the line when the port opened arrives.
-    EXPECT_LE(port.ReadFor(std::chrono::milliseconds(5)).size(), 14u);
+    // 30 tag frames (420 bytes) were due meanwhile; only the frame on the line when the port
+    // opened may arrive, or two when a busy machine held readersim back for a moment.
+    EXPECT_LE(port.ReadFor(std::chrono::milliseconds(5)).size(), 28u);
 }
 
 TEST_F(ReadersimPtyTest, WrittenParametersSurviveARestartThroughTheStateFile) {

@@ -188,5 +188,19 @@ TEST(UpgradeTest, ProbeAndAlternateProbeSentTogetherAreBothAnswered) {
     EXPECT_THAT(bench.Exchange(both), ElementsAreArray(twice));
 }
 
+TEST(UpgradeTest, ProbesSentTogetherAreAnsweredAtTheWorkingRateBeforeTheSwitch) {
+    SimConfig config = QuietConfig();
+    config.workingBaud = 115200;
+    Bench bench(config);
+    bench.sim.SetHostBaud(115200);
+    Bytes both = Request(0x69, {0x00});
+    const Bytes alt{0x52, 0x46, 0x00, 0x00, 0x00, 0xF4, 0x00, 0x00, 0x74};
+    both.insert(both.end(), alt.begin(), alt.end());
+    Bytes twice = kProbeAnswer;
+    twice.insert(twice.end(), kProbeAnswer.begin(), kProbeAnswer.end());
+    EXPECT_THAT(bench.Exchange(both), ElementsAreArray(twice));  // neither garbled
+    EXPECT_EQ(bench.sim.ReaderBaud(), 9600);
+}
+
 }  // namespace
 }  // namespace uhf
