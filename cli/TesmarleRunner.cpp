@@ -185,6 +185,8 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
     if (!OpenPort(options)) {
         return kExitFailure;
     }
+    // Every report the reader sends before its Stop answer is printed, none left in the store.
+    link.KeepEveryTagReport(true);
     if (link.StartTagCollection() == 0) {
         return Fail("start tag collection");
     }
@@ -241,12 +243,13 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
         std::this_thread::sleep_for(
             std::min<Clock::duration>({kPollStep, nextTake - now, end - now}));
     }
-    // Records that came since the last take would be lost with the Stop.
     takeAndPrint();
     if (link.Stop() == 0 && status == kExitOk) {
         status = Fail("stop");
     }
+    // Close waits for the receive thread, so its last records are in the store for the take.
     link.Close();
+    takeAndPrint();
     std::ostream& summary = options.format == TesmarleFormat::Text ? out : err;
     summary << reports << (reports == 1 ? " report, " : " reports, ") << distinct.size()
             << (distinct.size() == 1 ? " distinct tag" : " distinct tags") << "\n";

@@ -19,7 +19,9 @@ class TesmarleRunner {
     static constexpr int kExitOk = 0;
     static constexpr int kExitFailure = 1;
     static constexpr int kExitUsage = 2;
-    static constexpr std::chrono::milliseconds kTakeInterval{500};
+    // Well inside the 450-record store: at 115200 baud 450 reports arrive in about 550 ms, and
+    // a full store starts over, losing what it held.
+    static constexpr std::chrono::milliseconds kTakeInterval{100};
 
     TesmarleRunner(ReaderLink& link, std::ostream& out, std::ostream& err);
 

@@ -22,6 +22,9 @@ void OnInterrupt(int) {
 }
 
 constexpr int kInterruptPollMs = 50;
+// The transfer itself waits for the size answer without limit (the window has its exit button);
+// a command line must end on its own.
+constexpr int kSizeAnswerLimitMs = 3000;
 
 }  // namespace
 
@@ -48,7 +51,17 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
     QTimer interruptPoll;
+    int sizeWaitMs = 0;
     QObject::connect(&interruptPoll, &QTimer::timeout, [&] {
+        sizeWaitMs = transfer.Phase() == uhf::TransferPhase::SizeAnnounced
+                         ? sizeWaitMs + kInterruptPollMs
+                         : 0;
+        if (sizeWaitMs > kSizeAnswerLimitMs) {
+            sizeWaitMs = 0;
+            host.AddLog("The reader did not answer the image size.");
+            transfer.Cancel();
+            return;
+        }
         if (interrupted != 0) {
             interruptPoll.stop();
             if (transfer.IsRunning()) {

@@ -356,6 +356,11 @@ void UpgradeTransfer::ActOnAnswer(const Answer& answer) {
             baudAcked = true;
             break;
         case kSizeAnswer:
+            // Before the size frame went out (or once streaming), a size answer is stray: acting on
+            // it would send image data early, at the wrong rate or out of turn.
+            if (phase != TransferPhase::SizeAnnounced) {
+                break;
+            }
             host.StopTimer(kAckTimer);
             if (!lastPacketSent) {
                 host.Pause(kFirstPacketPauseMs);
@@ -365,6 +370,9 @@ void UpgradeTransfer::ActOnAnswer(const Answer& answer) {
             host.ArmTimer(kAckTimer, kAckMs);
             break;
         case kDataAnswer:
+            if (phase != TransferPhase::Streaming && phase != TransferPhase::Ending) {
+                break;
+            }
             host.StopTimer(kAckTimer);
             if (lastPacketSent) {
                 SendEnd();
@@ -376,6 +384,11 @@ void UpgradeTransfer::ActOnAnswer(const Answer& answer) {
             host.ArmTimer(kAckTimer, kAckMs);
             break;
         case kEndAnswer:
+            // Only the end frame can be acknowledged as the end: taken earlier, it would report
+            // an image that never finished as transferred.
+            if (phase != TransferPhase::Ending) {
+                break;
+            }
             host.StopTimer(kAckTimer);
             host.AddLog(kLogSuccess);
             succeeded = true;

@@ -132,6 +132,9 @@ int ReaderLink::WaitReply(std::uint8_t code, ReaderFrame& frame) {
             break;
         }
     }
+    if (keepReports) {
+        CollectTagsFromReplyRead();
+    }
     // One read per wait: whatever follows the answer, or was never recognised, is dropped.
     replyPos = 0;
     replyCount = 0;
@@ -143,10 +146,44 @@ void ReaderLink::ClearTagStore() {
     tagCount = 0;
 }
 
+int ReaderLink::ReadLimit(int fill) const {
+    if (!keepReports) {
+        return kBufferSize - fill;
+    }
+    // What is kept starts a frame: a read that ends on a frame boundary leaves no frame split
+    // between this thread and the reply read of a command that takes the port next.
+    constexpr int kWholeFrames = kBufferSize / kTagFrameSize * kTagFrameSize;
+    return kWholeFrames - fill;
+}
+
+void ReaderLink::StoreTagRecord(const std::uint8_t* id) {
+    std::lock_guard<TimedRecursiveMutex> tags(tagMutex);
+    if (tagCount == kTagSlots) {
+        tagCount = 0;
+    }
+    std::memcpy(tagRecords.data() + tagCount * kTagRecordSize, id, kTagRecordSize);
+    ++tagCount;
+}
+
+void ReaderLink::CollectTagsFromReplyRead() {
+    const int done = ScanTagFrames(replyBuffer.data(), replyCount,
+                                   [this](const std::uint8_t* id) { StoreTagRecord(id); });
+    // A running thread has its own partial frame; only a thread yet to start takes this one.
+    carriedCount = 0;
+    if (!receiveThread.joinable() && done < replyCount) {
+        carriedCount = replyCount - done;
+        std::memcpy(carried.data(), replyBuffer.data() + done,
+                    static_cast<std::size_t>(carriedCount));
+    }
+}
+
 int ReaderLink::StartReceiveThread() {
     // Only one thread may use receiveBuffer: an earlier one ends before a new one starts.
     JoinReceiveThread();
-    ClearTagStore();
+    if (!keepReports) {
+        ClearTagStore();
+        carriedCount = 0;
+    }
     stopRequested = 0;
     receiveReadFailed = false;
     receiveThread = std::thread(&ReaderLink::ReceiveThreadProc, this);
@@ -154,8 +191,14 @@ int ReaderLink::StartReceiveThread() {
 }
 
 void ReaderLink::ReceiveThreadProc() {
-    ClearTagStore();
     int fill = 0;
+    if (keepReports) {
+        fill = std::min(carriedCount, kBufferSize);
+        std::memcpy(receiveBuffer.data(), carried.data(), static_cast<std::size_t>(fill));
+        carriedCount = 0;
+    } else {
+        ClearTagStore();
+    }
     while (stopRequested == 0) {
         if (portWaiters > 0) {
             std::this_thread::sleep_for(kYieldToCommand);
@@ -164,7 +207,7 @@ void ReaderLink::ReceiveThreadProc() {
         {
             std::unique_lock<TimedRecursiveMutex> lock(portMutex, std::defer_lock);
             if (lock.try_lock_for(kThreadLockWait)) {
-                got = port->Read(receiveBuffer.data() + fill, kBufferSize - fill);
+                got = port->Read(receiveBuffer.data() + fill, ReadLimit(fill));
             }
         }
         receiveReadFailed = got < 0;
@@ -173,19 +216,15 @@ void ReaderLink::ReceiveThreadProc() {
         } else {
             fill += std::min(got, kBufferSize - fill);
         }
-        const int done = ScanTagFrames(receiveBuffer.data(), fill, [this](const std::uint8_t* id) {
-            std::lock_guard<TimedRecursiveMutex> tags(tagMutex);
-            if (tagCount == kTagSlots) {
-                tagCount = 0;
-            }
-            std::memcpy(tagRecords.data() + tagCount * kTagRecordSize, id, kTagRecordSize);
-            ++tagCount;
-        });
+        const int done = ScanTagFrames(receiveBuffer.data(), fill,
+                                       [this](const std::uint8_t* id) { StoreTagRecord(id); });
         std::memmove(receiveBuffer.data(), receiveBuffer.data() + done,
                      static_cast<std::size_t>(fill - done));
         fill -= done;
     }
-    ClearTagStore();
+    if (!keepReports) {
+        ClearTagStore();
+    }
 }
 
 int ReaderLink::TakeTagRecords(std::uint8_t* destination) {
@@ -232,7 +271,9 @@ int ReaderLink::StatusExchange(std::uint8_t code) {
     const int result = CheckReplyStatus(code);
     if (result != 0 && code == kStopCode) {
         // Still under portMutex: the lock order is portMutex, then tagMutex.
-        ClearTagStore();
+        if (!keepReports) {
+            ClearTagStore();
+        }
         stopRequested = 1;
     }
     if (result != 0) {

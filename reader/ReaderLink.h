@@ -87,6 +87,12 @@ class ReaderLink {
     int WriteParams(const ReaderParams& in);
     int StartTagCollection();
 
+    // For callers that must not lose a report (tesmarle-cli tags): records stay in the store
+    // until taken, also across Stop and the end of the receive thread, and the tag frames that
+    // a reply read passes over, or that follow the answer in it, become records too. Off by
+    // default: the store is then emptied as the dialogs expect.
+    void KeepEveryTagReport(bool keep) { keepReports = keep; }
+
     LinkError LastError() const { return lastError; }
     SerialError LastOpenError() const { return lastOpenError; }
     // True while a receive thread has been started and not yet joined.
@@ -101,6 +107,12 @@ class ReaderLink {
     void JoinReceiveThread();
     void ReceiveThreadProc();
     void ClearTagStore();
+    void StoreTagRecord(const std::uint8_t* id);
+    // Bytes the receive thread asks for when it holds `fill`.
+    int ReadLimit(int fill) const;
+    // Keep mode: the tag frames of the last reply read become records; an unfinished one at its
+    // end is kept for a receive thread about to start.
+    void CollectTagsFromReplyRead();
 
     std::atomic<int> stopRequested{0};
     std::array<std::uint8_t, kBufferSize> receiveBuffer{};
@@ -119,6 +131,10 @@ class ReaderLink {
     // Commands waiting for portMutex: the receive thread steps back so that they get it.
     std::atomic<int> portWaiters{0};
     std::atomic<bool> receiveReadFailed{false};
+    bool keepReports = false;
+    // The start of a tag frame cut off by the end of a reply read, for the next receive thread.
+    std::array<std::uint8_t, kBufferSize> carried{};
+    int carriedCount = 0;
     LinkError lastError = LinkError::None;
     SerialError lastOpenError = SerialError::None;
 };

@@ -209,8 +209,10 @@ std::optional<SimTime> ReaderSimulator::NextEventAt() const {
     };
     if (!line.empty()) {
         const Scheduled& head = line.front();
-        // A bare rate switch is due at its start; otherwise when the next byte has left.
-        const std::size_t upTo = std::min(head.sent + 1, head.bytes.size());
+        // A bare rate switch is due at its start; otherwise when the next byte has left, or with
+        // frame writes when the last one has.
+        const std::size_t upTo =
+            config.frameWrites ? head.bytes.size() : std::min(head.sent + 1, head.bytes.size());
         consider(head.start + LineTime(upTo, head.baud));
     }
     if (mode == Mode::Working && config.tagRate > 0 && !Silent()) {
@@ -263,6 +265,9 @@ void ReaderSimulator::ScheduleTags(SimTime now) {
 void ReaderSimulator::Drain(SimTime now) {
     while (!line.empty()) {
         Scheduled& head = line.front();
+        if (config.frameWrites && head.start + LineTime(head.bytes.size(), head.baud) > now) {
+            return;
+        }
         while (head.sent < head.bytes.size() &&
                head.start + LineTime(head.sent + 1, head.baud) <= now) {
             std::uint8_t b = head.bytes[head.sent++];

@@ -33,6 +33,9 @@ struct SimConfig {
     int requestGapMs = 100;     // a partial request older than this is noise
     int upgradeIdleMs = 10000;  // an upgrade without a frame for this long is abandoned
     std::uint32_t seed = 1;     // for the noise bytes
+    // The bytes of a frame are handed over together once its last byte has left, instead of one
+    // at a time: the tool sees every frame complete at the same moment, with far fewer wake-ups.
+    bool frameWrites = false;
     SimFaults faults;
 };
 

@@ -51,6 +51,9 @@ const char* SimOptions::Usage() {
            "  --firmware-out FILE write the image of a completed upgrade to FILE\n"
            "  --link PATH         make PATH a symlink to the port\n"
            "  --seed N            seed of the noise bytes (default 1)\n"
+           "  --turnaround-ms N   time the reader takes before it answers (default 2)\n"
+           "  --frame-writes      hand each frame over whole when its last byte has left\n"
+           "  --spin-us N         poll for the last N us before each due byte (timing precision)\n"
            "  -v, --verbose       log every frame received and sent to stderr, time-stamped\n"
            "  -vv                 log every read and write of the terminal as well\n"
            "faults:\n"
@@ -98,6 +101,10 @@ std::optional<SimOptions> SimOptions::Parse(const std::vector<std::string>& args
             ++options.verbosity;
         } else if (arg == "-vv") {
             options.verbosity += 2;
+        } else if (arg == "--spin-us") {
+            ok = number(0, 5000, options.spinUs);
+        } else if (arg == "--frame-writes") {
+            options.config.frameWrites = true;
         } else if (arg == "--working") {
             options.startWorking = true;
         } else if (arg == "--ack88") {
@@ -126,6 +133,8 @@ std::optional<SimOptions> SimOptions::Parse(const std::vector<std::string>& args
                 options.config.tags = TagPopulation::Generate(count);
                 countGiven = true;
             }
+        } else if (arg == "--turnaround-ms") {
+            ok = number(0, 1000, options.config.turnaroundMs);
         } else if (arg == "--tag-rate") {
             ok = number(0, 1000, options.config.tagRate);
         } else if (arg == "--seed") {

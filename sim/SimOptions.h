@@ -15,6 +15,7 @@ struct SimOptions {
     std::string statePath;      // parameter memory kept here across runs
     std::string firmwarePath;   // the image of a completed upgrade is written here
     std::string linkPath;       // a symlink to the pseudo-terminal's slave
+    int spinUs = 0;             // poll instead of sleeping this long before each due event
     int verbosity = 0;          // 1: every frame received and sent; 2: every read and write too
     bool help = false;
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace uhf {
 
@@ -127,8 +128,15 @@ int PseudoTerminal::LineBaud() const {
 }
 
 PseudoTerminal::Wait PseudoTerminal::WaitReadable(int timeoutMs) const {
+    return WaitReadableMicros(static_cast<long long>(timeoutMs) * 1000);
+}
+
+PseudoTerminal::Wait PseudoTerminal::WaitReadableMicros(long long timeoutUs) const {
     pollfd p{master, POLLIN, 0};
-    const int r = ::poll(&p, 1, timeoutMs);
+    timespec timeout{};
+    timeout.tv_sec = static_cast<time_t>(timeoutUs / 1'000'000);
+    timeout.tv_nsec = static_cast<long>(timeoutUs % 1'000'000) * 1000;
+    const int r = ::ppoll(&p, 1, &timeout, nullptr);
     if (r < 0) {
         return errno == EINTR ? Wait::Interrupted : Wait::Error;
     }

@@ -188,17 +188,34 @@ void SimulatorRunner::UpdateHostBaud(SimTime now) {
     simulator->SetHostBaud(hostBaud);
 }
 
+void SimulatorRunner::DeliverArrived(SimTime now) {
+    while (!inFlight.empty() && inFlight.front().arrives <= now) {
+        const std::vector<std::uint8_t>& bytes = inFlight.front().bytes;
+        simulator->Receive(bytes.data(), bytes.size(), now);
+        inFlight.pop_front();
+    }
+}
+
 int SimulatorRunner::Run(const volatile std::sig_atomic_t& stop) {
     std::uint8_t buffer[4096];
     while (stop == 0) {
         SimTime now = Now();
         UpdateHostBaud(now);
-        int waitMs = kMaxWaitMs;
+        long long waitUs = kMaxWaitMs * 1000LL;
         if (const std::optional<SimTime> next = simulator->NextEventAt()) {
-            const long long micros = (*next - now).count();
-            waitMs = static_cast<int>(std::clamp<long long>((micros + 999) / 1000, 0, kMaxWaitMs));
+            waitUs = std::min<long long>(waitUs, (*next - now).count());
         }
-        const PseudoTerminal::Wait wait = terminal.WaitReadable(waitMs);
+        if (!inFlight.empty()) {
+            waitUs = std::min<long long>(waitUs, (inFlight.front().arrives - now).count());
+        }
+        waitUs = std::max(waitUs, 0LL);
+        // A timed wake-up can come late by tens of microseconds; with --spin-us the last stretch
+        // before something falls due is spent polling instead, so replies leave on time.
+        if (options.spinUs > 0 && waitUs < kMaxWaitMs * 1000LL) {
+            waitUs = std::max(waitUs - options.spinUs, 0LL);
+        }
+        const int waitMs = static_cast<int>((waitUs + 999) / 1000);
+        const PseudoTerminal::Wait wait = terminal.WaitReadableMicros(waitUs);
         const bool open = wait != PseudoTerminal::Wait::NoPeer;
         if (open != peerOpen) {
             peerOpen = open;
@@ -224,7 +241,13 @@ int SimulatorRunner::Run(const volatile std::sig_atomic_t& stop) {
                 if (n > 0 && options.verbosity >= 2) {
                     Report(now, "read " + FormatHex(std::vector<std::uint8_t>(buffer, buffer + n)));
                 }
-                simulator->Receive(buffer, static_cast<std::size_t>(n), now);
+                if (n > 0) {
+                    const int rate = lastHostBaud > 0 ? lastHostBaud : simulator->ReaderBaud();
+                    lineInFreeAt = std::max(now, lineInFreeAt) +
+                                   ReaderSimulator::LineTime(static_cast<std::size_t>(n), rate);
+                    inFlight.push_back(
+                        {lineInFreeAt, std::vector<std::uint8_t>(buffer, buffer + n)});
+                }
                 break;
             }
             case PseudoTerminal::Wait::NoPeer:
@@ -239,6 +262,7 @@ int SimulatorRunner::Run(const volatile std::sig_atomic_t& stop) {
         }
         now = Now();
         UpdateHostBaud(now);
+        DeliverArrived(now);
         Flush(now);
     }
     Report(Now(), "stopped");

@@ -3,8 +3,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "sim/ReaderSimulator.h"
 #include "sim/SimOptions.h"
@@ -30,6 +32,8 @@ class SimulatorRunner {
     SimTime Now() const;
     void Report(SimTime at, const std::string& text);
     void UpdateHostBaud(SimTime now);
+    // Hands the simulator the bytes whose last bit has crossed the line by `now`.
+    void DeliverArrived(SimTime now);
     void Flush(SimTime now);
     bool SaveState();
     void RemoveLink();
@@ -42,6 +46,14 @@ class SimulatorRunner {
     bool linkMade = false;
     bool peerOpen = false;
     int lastHostBaud = -1;
+    // What the tool wrote, held until it would have crossed the line at the tool's rate: a
+    // pseudo-terminal hands it over at once.
+    struct InFlight {
+        SimTime arrives;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::deque<InFlight> inFlight;
+    SimTime lineInFreeAt{0};
 };
 
 }  // namespace uhf

@@ -352,6 +352,49 @@ TEST_F(UpgradeTransferTest, CancelDuringStreamingStopsEverything) {
     EXPECT_TRUE(rig.host.Messages().empty());
 }
 
+TEST_F(UpgradeTransferTest, EndAnswerBeforeTheEndFrameIsNotTakenForSuccess) {
+    rig.UseImage(1000);
+    rig.Start();
+    rig.RunUntil(950);
+    ASSERT_EQ(rig.transfer.Phase(), TransferPhase::Streaming);
+    rig.Deliver(Ack(0x68));
+    EXPECT_FALSE(rig.transfer.Succeeded());
+    EXPECT_EQ(rig.transfer.Phase(), TransferPhase::Streaming);
+    EXPECT_TRUE(rig.comm.open);
+    EXPECT_EQ(rig.host.Logs().size(), 2U);
+    rig.RunToEnd();
+    EXPECT_TRUE(rig.transfer.Succeeded());
+    EXPECT_EQ(rig.Frames(0x67).size(), 16U);
+    EXPECT_EQ(rig.comm.writes.back().bytes, (Bytes{0xA0, 0x02, 0x68, 0xF6}));
+}
+
+TEST_F(UpgradeTransferTest, StraySizeAndDataAnswersBeforeTheSizeFrameSendNoImageData) {
+    rig.UseImage(1000);
+    rig.Start();
+    rig.RunUntil(600);
+    ASSERT_EQ(rig.transfer.Phase(), TransferPhase::BaudChange);
+    rig.Deliver(Ack(0x66));
+    rig.Deliver(Ack(0x67));
+    EXPECT_TRUE(rig.Frames(0x67).empty());
+    EXPECT_EQ(rig.transfer.Phase(), TransferPhase::BaudChange);
+    rig.RunToEnd();
+    EXPECT_TRUE(rig.transfer.Succeeded());
+    const auto frames = rig.Frames(0x67);
+    ASSERT_EQ(frames.size(), 16U);
+    EXPECT_EQ(frames.front().settings, "57600,N,8,1") << "data goes out at the download rate only";
+}
+
+TEST_F(UpgradeTransferTest, RepeatedSizeAnswerWhileStreamingSendsNoExtraFrame) {
+    rig.UseImage(1000);
+    rig.reader.dataAcksBeforeSilence = 0;
+    rig.Start();
+    rig.RunUntil(950);
+    ASSERT_EQ(rig.transfer.Phase(), TransferPhase::Streaming);
+    ASSERT_EQ(rig.Frames(0x67).size(), 1U);
+    rig.Deliver(Ack(0x66));
+    EXPECT_EQ(rig.Frames(0x67).size(), 1U) << "one unacknowledged frame at a time";
+}
+
 TEST_F(UpgradeTransferTest, ShortPathAsksForAFirmwareAndTouchesNothing) {
     rig.host.path = "a";
     rig.Start();

@@ -242,5 +242,58 @@ TEST_F(ReceiveThreadTest, NothingToTakeOnceTheThreadHasEnded) {
     EXPECT_EQ(link->TakeTagRecords(nullptr), 0);
 }
 
+TEST_F(ReceiveThreadTest, KeepModeTurnsTagsBehindTheResumeAnswerIntoRecords) {
+    link->KeepEveryTagReport(true);
+    const Bytes third = FakeReader::TagFrame(IdOf(3));
+    port->SetResponder([&](const Bytes& written) {
+        Bytes answer = FakeReader::Reply(0xE0, written[2], {0x00});
+        if (written[2] == ReaderLink::kResumeCode) {
+            // The reader starts reporting right behind its answer; the read cuts the third frame.
+            for (const Bytes& tag :
+                 {FakeReader::TagFrame(IdOf(1)), FakeReader::TagFrame(IdOf(2))}) {
+                answer.insert(answer.end(), tag.begin(), tag.end());
+            }
+            answer.insert(answer.end(), third.begin(), third.begin() + 6);
+        }
+        return std::vector<Bytes>{answer};
+    });
+    ASSERT_EQ(link->StartTagCollection(), 1);
+    port->Push(Bytes(third.begin() + 6, third.end()));
+    EXPECT_EQ(TakeUntil(3), (std::vector<Id>{IdOf(1), IdOf(2), IdOf(3)}));
+}
+
+TEST_F(ReceiveThreadTest, KeepModeLeavesEveryReportForTheTakeAfterStopAndClose) {
+    link->KeepEveryTagReport(true);
+    ASSERT_EQ(link->StartTagCollection(), 1);
+    port->Push(FakeReader::TagFrame(IdOf(1)));
+    WaitUntilDrained();
+    // Reports still on the line when Stop arrives come before its answer, in the same read.
+    port->SetResponder([](const Bytes& written) {
+        Bytes answer = FakeReader::TagFrame(IdOf(2));
+        const Bytes reply = FakeReader::Reply(0xE0, written[2], {0x00});
+        answer.insert(answer.end(), reply.begin(), reply.end());
+        return std::vector<Bytes>{answer};
+    });
+    ASSERT_EQ(link->Stop(), 1);
+    link->Close();
+    std::vector<Id> ids;
+    TakeInto(ids);
+    EXPECT_EQ(ids, (std::vector<Id>{IdOf(1), IdOf(2)}));
+}
+
+TEST_F(ReceiveThreadTest, WithoutKeepModeTagsBehindTheResumeAnswerAreDropped) {
+    port->SetResponder([](const Bytes& written) {
+        Bytes answer = FakeReader::Reply(0xE0, written[2], {0x00});
+        if (written[2] == ReaderLink::kResumeCode) {
+            const Bytes tag = FakeReader::TagFrame(IdOf(1));
+            answer.insert(answer.end(), tag.begin(), tag.end());
+        }
+        return std::vector<Bytes>{answer};
+    });
+    ASSERT_EQ(link->StartTagCollection(), 1);
+    port->Push(FakeReader::TagFrame(IdOf(2)));
+    EXPECT_EQ(TakeUntil(1), std::vector<Id>{IdOf(2)});
+}
+
 }  // namespace
 }  // namespace uhf

@@ -218,6 +218,23 @@ TEST(SimOptionsTest, OptionsAndFaultFlagsAreRead) {
     EXPECT_TRUE(options->startWorking);
 }
 
+TEST(SimOptionsTest, TimingOptionsOfTheBenchmarkAreRead) {
+    std::string error;
+    const auto options =
+        SimOptions::Parse({"--turnaround-ms", "0", "--frame-writes", "--spin-us", "300"}, error);
+    ASSERT_TRUE(options.has_value()) << error;
+    EXPECT_EQ(options->config.turnaroundMs, 0);
+    EXPECT_TRUE(options->config.frameWrites);
+    EXPECT_EQ(options->spinUs, 300);
+    const auto defaults = SimOptions::Parse({}, error);
+    ASSERT_TRUE(defaults.has_value());
+    EXPECT_EQ(defaults->config.turnaroundMs, 2);
+    EXPECT_FALSE(defaults->config.frameWrites);
+    EXPECT_EQ(defaults->spinUs, 0);
+    EXPECT_FALSE(SimOptions::Parse({"--spin-us", "9000"}, error).has_value());
+    EXPECT_FALSE(SimOptions::Parse({"--turnaround-ms", "-1"}, error).has_value());
+}
+
 TEST(SimOptionsTest, BadArgumentsAreRefusedWithAReason) {
     const std::vector<std::vector<std::string>> cases = {
         {"--baud", "12345"},  {"--baud"},

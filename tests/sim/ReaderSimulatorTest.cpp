@@ -166,3 +166,33 @@ TEST(ReaderSimulatorTest, BaudRateIndexesNameTheFiveDownloadRates) {
 
 }  // namespace
 }  // namespace uhf
+
+namespace uhf {
+namespace {
+
+using namespace simtest;
+
+TEST(ReaderSimulatorFrameWrites, FrameIsHandedOverWholeOnlyOnceItsLastByteHasLeft) {
+    SimConfig config = QuietConfig();
+    config.workingBaud = 9600;
+    config.turnaroundMs = 0;
+    config.frameWrites = true;
+    Bench bench(config);
+    bench.Send(Request(0xFE));
+    // Five bytes at 9600 baud take 5208 us: nothing before, all of them then.
+    EXPECT_TRUE(bench.Wait(5200us).empty());
+    EXPECT_EQ(bench.sim.NextEventAt(), SimTime{5209});
+    EXPECT_EQ(bench.Wait(9us), (Bytes{0xE0, 0x03, 0xFE, 0x00, 0x1F}));
+}
+
+TEST(ReaderSimulatorFrameWrites, WithoutItBytesLeaveOneAtATime) {
+    SimConfig config = QuietConfig();
+    config.workingBaud = 9600;
+    config.turnaroundMs = 0;
+    Bench bench(config);
+    bench.Send(Request(0xFE));
+    EXPECT_EQ(bench.Wait(2100us), (Bytes{0xE0, 0x03}));
+}
+
+}  // namespace
+}  // namespace uhf

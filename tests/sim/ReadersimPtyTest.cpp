@@ -68,6 +68,25 @@ TEST_F(ReadersimPtyTest, ToolAtAnotherRateIsNeitherUnderstoodNorUnderstands) {
     EXPECT_EQ(result.frames.back(), kStopReply);
 }
 
+TEST_F(ReadersimPtyTest, RequestCountsAsArrivedOnlyOnceItHasCrossedTheLine) {
+    StartSim({"--baud", "1200", "--turnaround-ms", "0", "--frame-writes"});
+    ToolPort port;
+    ASSERT_TRUE(port.Open(sim.Port(), B1200));
+    // At 1200 baud the 4-byte Stop takes 33 ms on the line and its 5-byte answer 42 ms: the
+    // answer cannot be complete before 75 ms, although the terminal passes the request at once.
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(port.Write(Request(0xFE)));
+    Bytes heard;
+    while (heard.size() < kStopReply.size() &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(2)) {
+        const Bytes more = port.ReadFor(std::chrono::milliseconds(5));
+        heard.insert(heard.end(), more.begin(), more.end());
+    }
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_THAT(heard, ElementsAreArray(kStopReply));
+    EXPECT_GE(elapsed, std::chrono::milliseconds(75));
+}
+
 TEST_F(ReadersimPtyTest, PortClosedAndReopenedKeepsWorking) {
     StartSim({});
     for (int i = 0; i < 3; ++i) {

@@ -1,0 +1,118 @@
+// Cost of the streaming step of the upgrade transfer: one acknowledgement handled and the next
+// 70-byte data frame built and handed to the control, driven through do-nothing fakes.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "downloader/TransferHost.h"
+#include "downloader/UpgradeTransfer.h"
+#include "serial/CommControl.h"
+
+namespace {
+
+// Keeps only the last frame written, so the benchmark measures the transfer, not a recorder.
+class SinkCommControl : public uhf::CommControl {
+  public:
+    int Open(const std::string&, const std::string&) override {
+        open = true;
+        return 1;
+    }
+    void Close() override { open = false; }
+    bool IsOpen() const override { return open; }
+    int Write(const std::uint8_t* bytes, int count) override {
+        lastFirst = count > 0 ? bytes[0] : 0;
+        bytesWritten += count;
+        return 1;
+    }
+    void SetReceiveHandler(ReceiveHandler newHandler) override { handler = std::move(newHandler); }
+    uhf::CommError LastError() const override { return uhf::CommError::None; }
+    std::string LastErrorText() const override { return {}; }
+
+    void Deliver(const std::uint8_t* bytes, int count) { handler(bytes, count); }
+
+    bool open = false;
+    std::uint8_t lastFirst = 0;
+    std::int64_t bytesWritten = 0;
+    ReceiveHandler handler;
+};
+
+class SilentHost : public uhf::TransferHost {
+  public:
+    explicit SilentHost(std::string firmware) : path(std::move(firmware)) {}
+    void AddLog(const std::string&) override {}
+    void EnableInputs() override {}
+    void DisableInputs() override {}
+    uhf::TransferSelections ReadSelections() override {
+        return {"/dev/null-reader", 0, 115200, 115200};
+    }
+    void SetProgressRange(int, int) override {}
+    void SetProgressPosition(int position) override { benchmark::DoNotOptimize(position); }
+    int DownloadBaudIndex() override { return 4; }
+    std::string FirmwarePath() override { return path; }
+    void ShowMessage(const std::string&) override {}
+    void ArmTimer(int, int) override {}
+    void StopTimer(int) override {}
+    void Pause(int) override {}
+
+  private:
+    std::string path;
+};
+
+constexpr std::uint8_t kProbeAck[] = {0xE4, 0x03, 0x69, 0x00, 0xB0};
+constexpr std::uint8_t kBaudAck[] = {0xE4, 0x03, 0x64, 0x00, 0xB5};
+constexpr std::uint8_t kSizeAck[] = {0xE4, 0x03, 0x66, 0x00, 0xB3};
+constexpr std::uint8_t kDataAck[] = {0xE4, 0x03, 0x67, 0x00, 0xB2};
+constexpr std::uint8_t kEndAck[] = {0xE4, 0x03, 0x68, 0x00, 0xB1};
+
+// Runs a transfer up to its first data frame.
+void StartStreaming(uhf::UpgradeTransfer& transfer, SinkCommControl& comm) {
+    transfer.StartDownload();
+    comm.Deliver(kProbeAck, 5);
+    transfer.HandleTimer(uhf::UpgradeTransfer::kProbeTimer);
+    comm.Deliver(kBaudAck, 5);
+    transfer.HandleTimer(uhf::UpgradeTransfer::kBaudTimer);
+    comm.Deliver(kSizeAck, 5);
+}
+
+void BM_AcknowledgeAndSendNextDataFrame(benchmark::State& state) {
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / "uhf_bench_firmware.bin";
+    {
+        std::vector<char> image(65535);
+        for (std::size_t i = 0; i < image.size(); ++i) {
+            image[i] = static_cast<char>(i * 31 + 7);
+        }
+        std::ofstream out(file, std::ios::binary);
+        out.write(image.data(), static_cast<std::streamsize>(image.size()));
+    }
+    SinkCommControl comm;
+    SilentHost host(file.string());
+    uhf::UpgradeTransfer transfer(comm, host);
+    StartStreaming(transfer, comm);
+    if (transfer.Phase() != uhf::TransferPhase::Streaming) {
+        state.SkipWithError("the transfer did not reach streaming");
+        return;
+    }
+    std::int64_t frames = 0;
+    for (auto _ : state) {
+        comm.Deliver(kDataAck, 5);
+        ++frames;
+        if (transfer.Phase() == uhf::TransferPhase::Ending) {
+            state.PauseTiming();
+            comm.Deliver(kEndAck, 5);
+            StartStreaming(transfer, comm);
+            state.ResumeTiming();
+        }
+    }
+    state.SetItemsProcessed(frames);
+    state.SetBytesProcessed(frames * 64);
+    std::filesystem::remove(file);
+}
+BENCHMARK(BM_AcknowledgeAndSendNextDataFrame);
+
+}  // namespace

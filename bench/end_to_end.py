@@ -1,0 +1,195 @@
+#!/usr/bin/env python3
+"""End-to-end timing of the tools against readersim at the real line rate.
+
+Reports, from one run: download efficiency at 115200 and 9600 baud for a 65535-byte image,
+the parameter read ratio, and the tag stream at 115200 (reports lost, CPU share of
+tesmarle-cli). Called by scripts/bench with the build folder.
+"""
+import argparse
+import os
+import re
+import resource
+import subprocess
+import sys
+import tempfile
+import time
+
+IMAGE_SIZE = 65535
+PROBE_MS, BAUD_MS, PAUSE_MS = 500, 300, 100
+REPLY_PAUSE_MS, READ_GAP_MS = 100, 50
+# Reply bytes of the seven ReadBlock exchanges (2, 8, 1, 1, 1, 2 and 1 values, 6 bytes around).
+READ_REPLY_BYTES = [9, 15, 8, 8, 8, 9, 8]
+READ_REQUEST_BYTES = 7
+# A reader that answers at once, hands each frame over whole when its last byte has left the line,
+# and polls instead of sleeping for the last 300 us before a byte is due, so that the simulator's
+# own wake-ups do not count against the tool. The tag stream needs no such precision.
+SIM_TIMING = ["--turnaround-ms", "0", "--frame-writes", "--spin-us", "300"]
+
+
+def wire_s(count, baud):
+    return count * 10.0 / baud
+
+
+def realtime_prefix():
+    """Runs the tool and the simulator with a real-time priority when the machine allows it, so
+    that other work on a shared machine does not stretch their wake-ups."""
+    try:
+        if subprocess.run(["chrt", "-f", "10", "true"], capture_output=True).returncode == 0:
+            return ["chrt", "-f", "10"]
+    except FileNotFoundError:
+        pass
+    return []
+
+
+class Readersim:
+    def __init__(self, binary, args, prefix, log_path):
+        self.log_path = log_path
+        self.log = open(log_path, "wb")
+        self.proc = subprocess.Popen(prefix + [binary] + args, stdout=subprocess.PIPE,
+                                     stderr=self.log)
+        self.port = self.proc.stdout.readline().decode().strip()
+        if not self.port:
+            raise RuntimeError("readersim did not start: see " + log_path)
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait(timeout=10)
+        self.log.close()
+        with open(self.log_path, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
+
+def run_timed(cmd, stdout=subprocess.DEVNULL):
+    """Runs cmd; returns (exit status, wall seconds, CPU seconds of the child)."""
+    start = time.monotonic()
+    proc = subprocess.Popen(cmd, stdout=stdout, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(proc.pid, 0)
+    wall = time.monotonic() - start
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    err = proc.stderr.read().decode(errors="replace")
+    return proc.returncode, wall, usage.ru_utime + usage.ru_stime, err
+
+
+def log_times(log, pattern):
+    """Seconds of the day of every log line matching pattern."""
+    times = []
+    for line in log.splitlines():
+        m = re.match(r"\[(\d+):(\d+):(\d+)\.(\d+)\] (.*)", line)
+        if m and re.search(pattern, m.group(5)):
+            h, mi, s, ms = (int(x) for x in m.groups()[:4])
+            times.append(h * 3600 + mi * 60 + s + ms / 1000.0)
+    return times
+
+
+def download(args, prefix, baud, work):
+    image = os.path.join(work, "firmware.bin")
+    with open(image, "wb") as f:
+        f.write(os.urandom(IMAGE_SIZE))
+    received = os.path.join(work, "received-%d.bin" % baud)
+    sim = Readersim(args.readersim, ["--baud", str(baud)] + SIM_TIMING
+                    + ["--firmware-out", received],
+                    prefix, os.path.join(work, "readersim-download-%d.log" % baud))
+    status, wall, cpu, err = run_timed(prefix + [args.ferrowin, "-p", sim.port, "--device-baud",
+                                                 str(baud), "--download-baud", str(baud), image])
+    sim.stop()
+    with open(image, "rb") as a:
+        sent = a.read()
+    ok = status == 0 and os.path.exists(received) and open(received, "rb").read() == sent
+    frames = IMAGE_SIZE // 64 + (1 if IMAGE_SIZE % 64 else 0)
+    last = IMAGE_SIZE - (frames - 1) * 64
+    on_wire = (5 + 9 + 5 + 5) + (5 + 5) + (6 + 5) + (frames - 1) * 70 + (last + 6) \
+        + frames * 5 + (4 + 5)
+    # The probe and baud-rate frames travel at the working rate and at 9600.
+    ideal = (wire_s(24, baud) + wire_s(10, 9600) + wire_s(on_wire - 34, baud)
+             + (PROBE_MS + BAUD_MS + PAUSE_MS) / 1000.0)
+    print("download at %6d baud: %s, measured %.3f s, ideal %.3f s, efficiency %.3f "
+          "(target >= 0.97)%s" % (baud, "image arrived whole" if ok else "FAILED", wall, ideal,
+                                  ideal / wall, "" if ok else "\n" + err))
+    return ok and ideal / wall >= 0.97
+
+
+def parameter_read(args, prefix, work):
+    baud = 115200
+    sim = Readersim(args.readersim, ["--baud", str(baud), "-v"] + SIM_TIMING, prefix,
+                    os.path.join(work, "readersim-read.log"))
+    status, wall, cpu, err = run_timed(prefix + [args.tesmarle, "-p", sim.port, "-b", str(baud),
+                                                 "read"])
+    time.sleep(0.2)
+    log = sim.stop()
+    first = log_times(log, r"^received ReadBlock")
+    closed = log_times(log, r"^the tool closed the port")
+    if status != 0 or len(first) != 7 or not closed:
+        print("parameter read: FAILED (status %d)\n%s" % (status, err))
+        return False
+    measured = closed[0] - first[0] + wire_s(READ_REQUEST_BYTES, baud)
+    ideal = sum(REPLY_PAUSE_MS / 1000.0 + wire_s(n, baud) + READ_GAP_MS / 1000.0
+                for n in READ_REPLY_BYTES)
+    print("parameter read at 115200 baud: measured %.3f s, schedule %.3f s, ratio %.3f "
+          "(target <= 1.05)" % (measured, ideal, measured / ideal))
+    return measured / ideal <= 1.05
+
+
+def tag_stream(args, prefix, work):
+    baud = 115200
+    rate = baud // 10 // 14  # frames a second at the full line rate
+    sim = Readersim(args.readersim, ["--baud", str(baud), "--tag-rate", str(rate),
+                                     "--tag-count", "1000", "-v"] + SIM_TIMING[:3],
+                    prefix, os.path.join(work, "readersim-tags.log"))
+    out_path = os.path.join(work, "tags.txt")
+    with open(out_path, "wb") as out:
+        status, wall, cpu, err = run_timed(prefix + [args.tesmarle, "-p", sim.port, "-b",
+                                                     str(baud), "tags", "--seconds",
+                                                     str(args.tag_seconds)], stdout=out)
+    time.sleep(0.2)
+    log = sim.stop()
+    sent = re.findall(r"sent tag frame E0 0C 58 00 01 ((?:[0-9A-F]{2} ){7}[0-9A-F]{2})", log)
+    printed = []
+    with open(out_path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            m = re.match(r"\d+\s+((?:[0-9A-F]{2} ){7}[0-9A-F]{2})\s*$", line)
+            if m:
+                printed.append(m.group(1))
+    # What was printed must be what was sent, in order; the rest was lost.
+    j = 0
+    for tag in sent:
+        if j < len(printed) and printed[j] == tag:
+            j += 1
+    invented = len(printed) - j
+    lost = len(sent) - j
+    share = 100.0 * cpu / wall if wall > 0 else 0.0
+    print("tag stream at 115200 baud for %d s: %d reports sent (%.0f a second), %d printed, "
+          "%d lost (target 0)%s" % (args.tag_seconds, len(sent), len(sent) / args.tag_seconds,
+                                    len(printed), lost,
+                                    ", %d printed that were never sent" % invented
+                                    if invented else ""))
+    print("tesmarle-cli CPU time: %.2f s in %.1f s, %.2f%% of one core (target < 2%%)"
+          % (cpu, wall, share))
+    if status != 0:
+        print("tesmarle-cli tags ended with status %d\n%s" % (status, err))
+    return status == 0 and lost == 0 and invented == 0 and share < 2.0
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--readersim", required=True)
+    parser.add_argument("--ferrowin", required=True)
+    parser.add_argument("--tesmarle", required=True)
+    parser.add_argument("--tag-seconds", type=int, default=60)
+    parser.add_argument("--keep", help="keep the logs in this folder")
+    args = parser.parse_args()
+    prefix = realtime_prefix()
+    print("real-time priority for the tools and readersim: %s" % ("on" if prefix else "off"))
+    work = args.keep or tempfile.mkdtemp(prefix="uhf_bench_")
+    os.makedirs(work, exist_ok=True)
+    results = [
+        download(args, prefix, 115200, work),
+        download(args, prefix, 9600, work),
+        parameter_read(args, prefix, work),
+        tag_stream(args, prefix, work),
+    ]
+    print("logs in " + work)
+    return 0 if all(results) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

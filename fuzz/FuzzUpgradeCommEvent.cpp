@@ -1,0 +1,217 @@
+// HandleCommEvent of the upgrade transfer fed arbitrary deliveries, with timer expiries mixed in,
+// starting from every phase. Checks after each step: the gathered run stays inside its 256
+// bytes; every frame sent sums to 0; data frames carry the image's own bytes, in order, none
+// skipped or repeated; nothing is written while the port is closed; an ended attempt has closed
+// the port; success is reported only after the end frame followed the final data frame.
+//
+// Input: byte 0 = starting phase (mod 6) and image choice (/ 6 mod 5); then steps: a step byte
+// s with s % 8 < 5 delivers the next s / 8 + 1 bytes as one notification, 5..7 fire timer
+// s % 8 - 5 if it is armed.
+#include <unistd.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "downloader/TransferHost.h"
+#include "downloader/UpgradeTransfer.h"
+#include "serial/CommControl.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) {
+        __builtin_trap();
+    }
+}
+
+constexpr std::array<int, 5> kImageSizes{0, 1, 64, 65, 300};
+std::array<std::vector<std::uint8_t>, 5> images;
+std::array<std::string, 5> imagePaths;
+
+class CheckingComm : public uhf::CommControl {
+  public:
+    int Open(const std::string&, const std::string&) override {
+        if (open) {
+            return 0;
+        }
+        open = true;
+        return 1;
+    }
+    void Close() override { open = false; }
+    bool IsOpen() const override { return open; }
+    int Write(const std::uint8_t* bytes, int count) override {
+        Check(open && count > 0);
+        std::uint8_t sum = 0;
+        for (int i = 0; i < count; ++i) {
+            sum = static_cast<std::uint8_t>(sum + bytes[i]);
+        }
+        Check(sum == 0);
+        if (count >= 6 && bytes[0] == 0xA0 && bytes[2] == 0x67) {
+            // A data frame: A0 (r+4) 67 <r image bytes> 00 00 checksum.
+            const int r = count - 6;
+            Check(bytes[1] == r + 4 && r <= 64 && !endSent);
+            Check(sentOffset + static_cast<std::size_t>(r) <= image->size());
+            for (int i = 0; i < r; ++i) {
+                Check(bytes[3 + i] == (*image)[sentOffset + static_cast<std::size_t>(i)]);
+            }
+            sentOffset += static_cast<std::size_t>(r);
+            finalSent = r < 64 || sentOffset == image->size();
+            Check(!(finalSent && sentOffset != image->size()));
+        } else if (count == 4 && bytes[2] == 0x68) {
+            Check(finalSent);
+            endSent = true;
+        }
+        return 1;
+    }
+    void SetReceiveHandler(ReceiveHandler newHandler) override { handler = std::move(newHandler); }
+    uhf::CommError LastError() const override { return uhf::CommError::None; }
+    std::string LastErrorText() const override { return {}; }
+
+    void Deliver(const std::uint8_t* bytes, int count) {
+        if (handler) {
+            handler(bytes, count);
+        }
+    }
+
+    const std::vector<std::uint8_t>* image = nullptr;
+    bool open = false;
+    std::size_t sentOffset = 0;
+    bool finalSent = false;
+    bool endSent = false;
+    ReceiveHandler handler;
+};
+
+class Host : public uhf::TransferHost {
+  public:
+    void AddLog(const std::string&) override {}
+    void EnableInputs() override {}
+    void DisableInputs() override {}
+    uhf::TransferSelections ReadSelections() override { return {"/dev/fuzz", 0, 115200, 57600}; }
+    void SetProgressRange(int, int upper) override { range = upper; }
+    void SetProgressPosition(int position) override { Check(position >= 0 && position <= range); }
+    int DownloadBaudIndex() override { return 3; }
+    std::string FirmwarePath() override { return path; }
+    void ShowMessage(const std::string&) override {}
+    void ArmTimer(int id, int) override {
+        Check(id >= 0 && id <= 2);
+        armed[static_cast<std::size_t>(id)] = true;
+    }
+    void StopTimer(int id) override {
+        Check(id >= 0 && id <= 2);
+        armed[static_cast<std::size_t>(id)] = false;
+    }
+    void Pause(int milliseconds) override { Check(milliseconds == 100); }
+
+    // Like a real host, only a timer that is armed can expire, and it expires once.
+    bool Expire(int id) {
+        const bool was = armed[static_cast<std::size_t>(id)];
+        armed[static_cast<std::size_t>(id)] = false;
+        return was;
+    }
+
+    std::string path;
+    int range = 0;
+    std::array<bool, 3> armed{};
+};
+
+const std::uint8_t kProbeAck[] = {0xE4, 0x03, 0x69, 0x00, 0xB0};
+const std::uint8_t kBaudAck[] = {0xE4, 0x03, 0x64, 0x00, 0xB5};
+const std::uint8_t kSizeAck[] = {0xE4, 0x03, 0x66, 0x00, 0xB3};
+const std::uint8_t kDataAck[] = {0xE4, 0x03, 0x67, 0x00, 0xB2};
+
+void CheckState(const uhf::UpgradeTransfer& transfer, const CheckingComm& comm) {
+    Check(transfer.rxCount >= 0 && transfer.rxCount <= uhf::UpgradeTransfer::kRxCapacity);
+    Check(transfer.nextPacket >= 0 &&
+          (transfer.nextPacket < transfer.packetCount || transfer.nextPacket == 0));
+    if (!transfer.IsRunning()) {
+        Check(!comm.IsOpen());
+    }
+    if (transfer.Succeeded()) {
+        Check(comm.endSent && comm.sentOffset == comm.image->size());
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    for (std::size_t i = 0; i < kImageSizes.size(); ++i) {
+        images[i].resize(static_cast<std::size_t>(kImageSizes[i]));
+        for (std::size_t b = 0; b < images[i].size(); ++b) {
+            images[i][b] = static_cast<std::uint8_t>(b * 7 + i);
+        }
+        imagePaths[i] =
+            "/tmp/uhf_fuzz_image_" + std::to_string(::getpid()) + "_" + std::to_string(i) + ".bin";
+        std::FILE* file = std::fopen(imagePaths[i].c_str(), "wb");
+        if (file == nullptr) {
+            return 1;
+        }
+        if (!images[i].empty()) {
+            std::fwrite(images[i].data(), 1, images[i].size(), file);
+        }
+        std::fclose(file);
+    }
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    const int phase = data[0] % 6;
+    const std::size_t imageChoice = (data[0] / 6) % kImageSizes.size();
+    CheckingComm comm;
+    comm.image = &images[imageChoice];
+    Host host;
+    host.path = imagePaths[imageChoice];
+    uhf::UpgradeTransfer transfer(comm, host);
+
+    // Walk a well-behaved exchange up to the chosen phase.
+    if (phase >= 1) {
+        transfer.StartDownload();
+        Check(transfer.Phase() == uhf::TransferPhase::Probing);
+    }
+    if (phase >= 2) {
+        comm.Deliver(kProbeAck, 5);
+        Check(host.Expire(uhf::UpgradeTransfer::kProbeTimer));
+        transfer.HandleTimer(uhf::UpgradeTransfer::kProbeTimer);
+        Check(transfer.Phase() == uhf::TransferPhase::BaudChange);
+    }
+    if (phase >= 3) {
+        comm.Deliver(kBaudAck, 5);
+        Check(host.Expire(uhf::UpgradeTransfer::kBaudTimer));
+        transfer.HandleTimer(uhf::UpgradeTransfer::kBaudTimer);
+        Check(transfer.Phase() == uhf::TransferPhase::SizeAnnounced);
+    }
+    if (phase >= 4) {
+        comm.Deliver(kSizeAck, 5);
+        Check(transfer.Phase() == uhf::TransferPhase::Streaming);
+    }
+    if (phase >= 5) {
+        while (transfer.Phase() == uhf::TransferPhase::Streaming) {
+            comm.Deliver(kDataAck, 5);
+        }
+        Check(transfer.Phase() == uhf::TransferPhase::Ending);
+    }
+    CheckState(transfer, comm);
+
+    std::size_t pos = 1;
+    while (pos < size) {
+        const std::uint8_t step = data[pos++];
+        if (step % 8 < 5) {
+            const std::size_t want = static_cast<std::size_t>(step / 8) + 1;
+            const std::size_t n = want < size - pos ? want : size - pos;
+            if (n > 0) {
+                comm.Deliver(data + pos, static_cast<int>(n));
+                pos += n;
+            }
+        } else if (host.Expire(step % 8 - 5)) {
+            transfer.HandleTimer(step % 8 - 5);
+        }
+        CheckState(transfer, comm);
+    }
+    return 0;
+}
