@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "sim/HexDigit.h"
+
 namespace uhf {
 
 namespace {
@@ -30,19 +32,6 @@ constexpr FactorySetting kFactorySettings[] = {
     {138, 0x00},  // read with 137, never written by the tools
     {144, 0x00},  // lockedFrequency: hopping
 };
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 }  // namespace
 

@@ -1,23 +1,12 @@
 #include "sim/TagPopulation.h"
 
+#include "sim/HexDigit.h"
+
 namespace uhf {
 
 namespace {
 
 constexpr int kDefaultCount = 5;
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 }  // namespace
 
@@ -57,8 +46,8 @@ std::optional<std::vector<TagId>> TagPopulation::ParseList(std::string_view text
         }
         TagId id{};
         for (std::size_t i = 0; i < 8; ++i) {
-            const int high = HexValue(item[2 * i]);
-            const int low = HexValue(item[2 * i + 1]);
+            const int high = HexDigit(item[2 * i]);
+            const int low = HexDigit(item[2 * i + 1]);
             if (high < 0 || low < 0) {
                 error = "tag identifier '" + std::string(item) + "' is not 16 hexadecimal digits";
                 return std::nullopt;
