@@ -81,10 +81,15 @@ TEST_P(FaultMatrixTest, ToolEndsWithAClearMessageAndStatusOne) {
     std::vector<std::string> simArgs{"--baud", std::to_string(c.simBaud), "-v"};
     simArgs.insert(simArgs.end(), c.simArgs.begin(), c.simArgs.end());
     const std::string simLog = (dir / "readersim.log").string();
+    // The tool opens the reader's link, not its pseudo-terminal, and a killed reader's link is
+    // removed at once: a test running beside this one may be handed the freed /dev/pts number,
+    // and a tool that opens its port again must not reach that other test's reader.
+    const std::string port = (dir / "reader").string();
+    simArgs.insert(simArgs.end(), {"--link", port});
     ASSERT_TRUE(sim.Start(READERSIM_PATH, simArgs, simLog));
-    const std::string port = sim.Port();
     if (c.portGoneAtStart) {
         sim.Stop(SIGKILL);
+        std::filesystem::remove(port);
     }
 
     std::vector<std::string> args{"-p", port};
@@ -115,6 +120,7 @@ TEST_P(FaultMatrixTest, ToolEndsWithAClearMessageAndStatusOne) {
         ASSERT_NE(Slurp(simLog).find(c.killSimOn), std::string::npos) << "never reached the phase";
         std::this_thread::sleep_for(milliseconds(c.killSimAfterMs));
         sim.Stop(SIGKILL);
+        std::filesystem::remove(port);
     }
     const ToolResult result = tool.Wait(milliseconds(30000));
     const std::string said = result.out + result.err;
