@@ -86,6 +86,10 @@ bool ReaderLink::LockPort(std::unique_lock<TimedRecursiveMutex>& lock) {
     return taken;
 }
 
+bool ReaderLink::LockAndSend(std::unique_lock<TimedRecursiveMutex>& lock, ReaderFrame& request) {
+    return LockPort(lock) && SendFrame(request) != 0;
+}
+
 int ReaderLink::SendFrame(ReaderFrame& frame) {
     if (!IsOpen()) {
         return Fail(LinkError::NotOpen);
@@ -262,10 +266,7 @@ int ReaderLink::StatusExchange(std::uint8_t code) {
         return Fail(LinkError::FrameRefused);
     }
     std::unique_lock<TimedRecursiveMutex> lock(portMutex, std::defer_lock);
-    if (!LockPort(lock)) {
-        return 0;
-    }
-    if (SendFrame(request) == 0) {
+    if (!LockAndSend(lock, request)) {
         return 0;
     }
     const int result = CheckReplyStatus(code);
@@ -304,10 +305,7 @@ int ReaderLink::ReadBlock(std::uint8_t addressHigh, std::uint8_t address, std::u
         return Fail(LinkError::FrameRefused);
     }
     std::unique_lock<TimedRecursiveMutex> lock(portMutex, std::defer_lock);
-    if (!LockPort(lock)) {
-        return 0;
-    }
-    if (SendFrame(request) == 0) {
+    if (!LockAndSend(lock, request)) {
         return 0;
     }
     ReaderFrame reply;
@@ -347,10 +345,7 @@ int ReaderLink::WriteBlock(std::uint8_t addressHigh, std::uint8_t address, std::
     // Normally held already by WriteParams; taking it again costs nothing and keeps a direct
     // caller from racing the receive thread.
     std::unique_lock<TimedRecursiveMutex> lock(portMutex, std::defer_lock);
-    if (!LockPort(lock)) {
-        return 0;
-    }
-    if (SendFrame(request) == 0) {
+    if (!LockAndSend(lock, request)) {
         return 0;
     }
     if (CheckReplyStatus(kWriteBlockCode) == 0) {

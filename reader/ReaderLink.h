@@ -104,6 +104,8 @@ class ReaderLink {
     int Fail(LinkError error);
     int StatusExchange(std::uint8_t code);
     bool LockPort(std::unique_lock<TimedRecursiveMutex>& lock);
+    // Takes portMutex, then writes the request; the lock stays held for the reply.
+    bool LockAndSend(std::unique_lock<TimedRecursiveMutex>& lock, ReaderFrame& request);
     void JoinReceiveThread();
     void ReceiveThreadProc();
     void ClearTagStore();

@@ -123,6 +123,17 @@ TEST_F(ReaderLinkTest, ResumeSendsItsRequest) {
     EXPECT_EQ(port->Writes(), std::vector<Bytes>{kResumeRequest});
 }
 
+// An open link whose reader answers every request with `reply` (stays silent when it is empty).
+std::unique_ptr<ReaderLink> OpenLinkAnswering(const Bytes& reply) {
+    auto port = std::make_unique<FakeSerialPort>();
+    port->SetResponder([reply](const Bytes&) {
+        return reply.empty() ? std::vector<Bytes>{} : std::vector<Bytes>{reply};
+    });
+    auto link = std::make_unique<ReaderLink>(std::move(port), [](milliseconds) {});
+    EXPECT_EQ(link->Open("/dev/ttyUSB0", 9600), 1);
+    return link;
+}
+
 struct StatusCase {
     const char* name;
     Bytes reply;
@@ -132,14 +143,8 @@ struct StatusCase {
 class StopReplyJudgement : public testing::TestWithParam<StatusCase> {};
 
 TEST_P(StopReplyJudgement, JudgesTheReply) {
-    auto fake = std::make_unique<FakeSerialPort>();
-    FakeSerialPort* port = fake.get();
-    ReaderLink link(std::move(fake), [](milliseconds) {});
-    ASSERT_EQ(link.Open("/dev/ttyUSB0", 9600), 1);
-    port->SetResponder([reply = GetParam().reply](const Bytes&) {
-        return reply.empty() ? std::vector<Bytes>{} : std::vector<Bytes>{reply};
-    });
-    EXPECT_EQ(link.Stop(), GetParam().expected) << GetParam().name;
+    const auto link = OpenLinkAnswering(GetParam().reply);
+    EXPECT_EQ(link->Stop(), GetParam().expected) << GetParam().name;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -247,16 +252,10 @@ struct BlockReplyCase {
 class ReadBlockRefusal : public testing::TestWithParam<BlockReplyCase> {};
 
 TEST_P(ReadBlockRefusal, FailsWithoutTouchingTheValues) {
-    auto fake = std::make_unique<FakeSerialPort>();
-    FakeSerialPort* port = fake.get();
-    ReaderLink link(std::move(fake), [](milliseconds) {});
-    ASSERT_EQ(link.Open("/dev/ttyUSB0", 9600), 1);
-    port->SetResponder([reply = GetParam().reply](const Bytes&) {
-        return reply.empty() ? std::vector<Bytes>{} : std::vector<Bytes>{reply};
-    });
+    const auto link = OpenLinkAnswering(GetParam().reply);
     std::uint8_t values[2] = {0xEE, 0xEE};
-    EXPECT_EQ(link.ReadBlock(0, 100, 2, values), 0) << GetParam().name;
-    EXPECT_EQ(link.LastError(), GetParam().error) << GetParam().name;
+    EXPECT_EQ(link->ReadBlock(0, 100, 2, values), 0) << GetParam().name;
+    EXPECT_EQ(link->LastError(), GetParam().error) << GetParam().name;
     EXPECT_EQ(values[0], 0xEE);
     EXPECT_EQ(values[1], 0xEE);
 }
