@@ -4,6 +4,8 @@
 #include <cctype>
 #include <charconv>
 
+#include "cli/ArgumentReader.h"
+
 namespace uhf {
 
 namespace {
@@ -41,48 +43,43 @@ std::optional<FerrowinOptions> FerrowinOptions::Parse(const std::vector<std::str
     bool portGiven = false;
     bool deviceGiven = false;
     bool downloadGiven = false;
-    bool onlyOperands = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                error = arg + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        if (onlyOperands || arg.empty() || arg[0] != '-' || arg == "-") {
-            if (!options.firmware.empty()) {
-                error = "only one firmware file can be given";
-                return std::nullopt;
-            }
-            options.firmware = arg;
-        } else if (arg == "--") {
-            onlyOperands = true;
-        } else if (arg == "-h" || arg == "--help") {
-            options.help = true;
-        } else if (arg == "-p" || arg == "--port") {
-            if (!value(options.port)) {
-                return std::nullopt;
-            }
-            portGiven = true;
-        } else if (arg == "--device-baud" || arg == "--download-baud") {
-            std::string text;
-            if (!value(text)) {
-                return std::nullopt;
-            }
-            int& rate = arg == "--device-baud" ? options.deviceBaud : options.downloadBaud;
-            if (!ParseRate(text, rate)) {
-                error =
-                    arg + " must be one of 9600, 19200, 38400, 57600, 115200, not \"" + text + "\"";
-                return std::nullopt;
-            }
-            (arg == "--device-baud" ? deviceGiven : downloadGiven) = true;
-        } else {
-            error = "unknown option " + arg;
-            return std::nullopt;
+    const std::vector<ArgumentReader::Option> table{
+        {{"-h", "--help"},
+         false,
+         [&](const std::string&, const std::string&, std::string&) {
+             options.help = true;
+             return true;
+         }},
+        {{"-p", "--port"},
+         true,
+         [&](const std::string&, const std::string& value, std::string&) {
+             options.port = value;
+             portGiven = true;
+             return true;
+         }},
+        {{"--device-baud", "--download-baud"},
+         true,
+         [&](const std::string& name, const std::string& value, std::string& why) {
+             const bool device = name == "--device-baud";
+             if (!ParseRate(value, device ? options.deviceBaud : options.downloadBaud)) {
+                 why = name + " must be one of 9600, 19200, 38400, 57600, 115200, not \"" + value +
+                       "\"";
+                 return false;
+             }
+             (device ? deviceGiven : downloadGiven) = true;
+             return true;
+         }},
+    };
+    const auto firmware = [&](const std::string& operand, std::string& why) {
+        if (!options.firmware.empty()) {
+            why = "only one firmware file can be given";
+            return false;
         }
+        options.firmware = operand;
+        return true;
+    };
+    if (!ArgumentReader().AcceptEndOfOptions().Read(args, table, firmware, error)) {
+        return std::nullopt;
     }
     if (options.help) {
         return options;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 
+#include "cli/ArgumentReader.h"
 #include "cli/TesmarleFields.h"
 
 namespace uhf {
@@ -140,110 +141,99 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
     bool json = false;
     bool csv = false;
     bool portGiven = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        std::optional<std::string> inlineValue;
-        if (arg.rfind("--", 0) == 0) {
-            if (const auto eq = arg.find('='); eq != std::string::npos) {
-                inlineValue = arg.substr(eq + 1);
-                arg = arg.substr(0, eq);
-            }
-        }
-        auto value = [&](std::string& out) {
-            if (inlineValue) {
-                out = *inlineValue;
-                return true;
-            }
-            if (i + 1 >= args.size()) {
-                error = arg + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        auto flag = [&]() {
-            if (inlineValue) {
-                error = arg + " takes no value";
-                return false;
-            }
-            return true;
-        };
-
-        if (arg == "-h" || arg == "--help") {
-            parsed.action = TesmarleAction::Help;
-            options = parsed;
-            return true;
-        }
-        if (arg == "-p" || arg == "--port") {
-            if (!value(parsed.port)) {
-                return false;
-            }
-            if (parsed.port.empty()) {
-                error = arg + ": expected a serial port such as /dev/ttyUSB0";
-                return false;
-            }
-            portGiven = true;
-        } else if (arg == "-b" || arg == "--baud") {
-            std::string text;
-            if (!value(text)) {
-                return false;
-            }
-            const auto baud = ParseWhole(text, 0, 1000000);
-            if (!baud || (*baud != 9600 && *baud != 19200 && *baud != 38400 && *baud != 57600 &&
-                          *baud != 115200)) {
-                error = arg + ": expected 9600, 19200, 38400, 57600 or 115200, got '" + text + "'";
-                return false;
-            }
-            parsed.baudRate = static_cast<int>(*baud);
-        } else if (arg == "--json" || arg == "--csv") {
-            if (!flag()) {
-                return false;
-            }
-            (arg == "--json" ? json : csv) = true;
-        } else if (arg == "--seconds") {
-            std::string text;
-            if (!value(text)) {
-                return false;
-            }
-            parsed.seconds = ParseSeconds(text);
-            if (!parsed.seconds) {
-                error = "--seconds: expected a number of seconds above 0, got '" + text + "'";
-                return false;
-            }
-        } else if (arg == "--from") {
-            if (!value(parsed.fromFile)) {
-                return false;
-            }
-            if (parsed.fromFile.empty()) {
-                error = "--from: expected the name of a JSON file written by 'read --json'";
-                return false;
-            }
-        } else if (const auto option = FieldOptions().find(arg); option != FieldOptions().end()) {
-            std::string text;
-            if (!value(text)) {
-                return false;
-            }
-            const auto parsedValue = option->second.parse(text);
-            if (!parsedValue) {
-                error = arg + ": expected " + option->second.accepts + ", got '" + text + "'";
-                return false;
-            }
-            parsed.changes.push_back({FindTesmarleField(option->second.field), *parsedValue});
-        } else if (!arg.empty() && arg[0] == '-') {
-            error = "unknown option " + arg;
-            return false;
-        } else if (parsed.action == TesmarleAction::None) {
-            const auto action = ActionNamed(arg);
-            if (!action) {
-                error =
-                    "unknown command '" + arg + "' (expected read, write, resume, tags or ports)";
-                return false;
-            }
-            parsed.action = *action;
-        } else {
-            error = "unexpected argument '" + arg + "'";
+    using Option = ArgumentReader::Option;
+    std::vector<Option> table{
+        {{"-h", "--help"},
+         false,
+         [&](const std::string&, const std::string&, std::string&) {
+             parsed.action = TesmarleAction::Help;
+             return true;
+         },
+         true},
+        {{"-p", "--port"},
+         true,
+         [&](const std::string& name, const std::string& value, std::string& why) {
+             if (value.empty()) {
+                 why = name + ": expected a serial port such as /dev/ttyUSB0";
+                 return false;
+             }
+             parsed.port = value;
+             portGiven = true;
+             return true;
+         }},
+        {{"-b", "--baud"},
+         true,
+         [&](const std::string& name, const std::string& value, std::string& why) {
+             const auto baud = ParseWhole(value, 0, 1000000);
+             if (!baud || (*baud != 9600 && *baud != 19200 && *baud != 38400 && *baud != 57600 &&
+                           *baud != 115200)) {
+                 why = name + ": expected 9600, 19200, 38400, 57600 or 115200, got '" + value + "'";
+                 return false;
+             }
+             parsed.baudRate = static_cast<int>(*baud);
+             return true;
+         }},
+        {{"--json", "--csv"},
+         false,
+         [&](const std::string& name, const std::string&, std::string&) {
+             (name == "--json" ? json : csv) = true;
+             return true;
+         }},
+        {{"--seconds"},
+         true,
+         [&](const std::string&, const std::string& value, std::string& why) {
+             parsed.seconds = ParseSeconds(value);
+             if (!parsed.seconds) {
+                 why = "--seconds: expected a number of seconds above 0, got '" + value + "'";
+                 return false;
+             }
+             return true;
+         }},
+        {{"--from"},
+         true,
+         [&](const std::string&, const std::string& value, std::string& why) {
+             parsed.fromFile = value;
+             if (parsed.fromFile.empty()) {
+                 why = "--from: expected the name of a JSON file written by 'read --json'";
+                 return false;
+             }
+             return true;
+         }},
+    };
+    for (const auto& [optionName, fieldOption] : FieldOptions()) {
+        table.push_back(
+            {{optionName},
+             true,
+             [&parsed, &option = fieldOption](const std::string& name, const std::string& value,
+                                              std::string& why) {
+                 const auto parsedValue = option.parse(value);
+                 if (!parsedValue) {
+                     why = name + ": expected " + option.accepts + ", got '" + value + "'";
+                     return false;
+                 }
+                 parsed.changes.push_back({FindTesmarleField(option.field), *parsedValue});
+                 return true;
+             }});
+    }
+    const auto command = [&](const std::string& word, std::string& why) {
+        if (parsed.action != TesmarleAction::None) {
+            why = "unexpected argument '" + word + "'";
             return false;
         }
+        const auto action = ActionNamed(word);
+        if (!action) {
+            why = "unknown command '" + word + "' (expected read, write, resume, tags or ports)";
+            return false;
+        }
+        parsed.action = *action;
+        return true;
+    };
+    if (!ArgumentReader().AcceptInlineValues().Read(args, table, command, error)) {
+        return false;
+    }
+    if (parsed.action == TesmarleAction::Help) {
+        options = parsed;
+        return true;
     }
 
     if (parsed.action == TesmarleAction::None) {

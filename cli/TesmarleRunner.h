@@ -6,19 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "cli/ExitStatus.h"
 #include "cli/TesmarleOptions.h"
 #include "reader/ReaderLink.h"
 
 namespace uhf {
 
 // Runs one tesmarle-cli command on a link. Results go to `out`, messages that name the failed
-// step to `err`. Exit status: 0 success, 1 the port or the reader failed, 2 a usage error
-// (including a --from file that cannot be used), found before the port is opened.
+// step to `err`. Exit status (ExitStatus.h): 0 success, 1 the port, the reader or the --from file
+// failed, 2 a usage error (including a --from file that is not a record), found before the port
+// is opened.
 class TesmarleRunner {
   public:
-    static constexpr int kExitOk = 0;
-    static constexpr int kExitFailure = 1;
-    static constexpr int kExitUsage = 2;
     // Well inside the 450-record store: at 115200 baud 450 reports arrive in about 550 ms, and
     // a full store starts over, losing what it held.
     static constexpr std::chrono::milliseconds kTakeInterval{100};

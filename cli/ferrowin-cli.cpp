@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/ExitStatus.h"
 #include "cli/FerrowinCliHost.h"
 #include "cli/FerrowinOptions.h"
 #include "cli/FerrowinTerminal.h"
@@ -34,11 +35,11 @@ int main(int argc, char** argv) {
     const std::optional<uhf::FerrowinOptions> options = uhf::FerrowinOptions::Parse(args, error);
     if (!options) {
         std::fprintf(stderr, "ferrowin-cli: %s\n%s", error.c_str(), uhf::FerrowinOptions::Usage());
-        return 2;
+        return uhf::kExitUsage;
     }
     if (options->help) {
         std::fputs(uhf::FerrowinOptions::Usage(), stdout);
-        return 0;
+        return uhf::kExitOk;
     }
 
     QCoreApplication app(argc, argv);
@@ -78,5 +79,5 @@ int main(int argc, char** argv) {
         app.exec();
     }
     host.FinishProgress();
-    return transfer.Succeeded() ? 0 : 1;
+    return transfer.Succeeded() ? uhf::kExitOk : uhf::kExitFailure;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/ExitStatus.h"
 #include "cli/TesmarleOptions.h"
 #include "cli/TesmarleRunner.h"
 #include "common/PortConfig.h"
@@ -26,7 +27,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!uhf::ParseTesmarleArgs(args, options, error)) {
         std::cerr << "tesmarle-cli: " << error << "\n(tesmarle-cli --help shows the usage)\n";
-        return uhf::TesmarleRunner::kExitUsage;
+        return uhf::kExitUsage;
     }
 
     std::signal(SIGINT, OnSignal);

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "sim/ReaderSimulator.h"
-#include "sim/SimOptions.h"
 #include "sim/app/PseudoTerminal.h"
+#include "sim/app/SimOptions.h"
 
 namespace uhf {
 

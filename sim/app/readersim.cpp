@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/SimOptions.h"
+#include "cli/ExitStatus.h"
+#include "sim/app/SimOptions.h"
 #include "sim/app/SimulatorRunner.h"
 
 namespace {
@@ -24,11 +25,11 @@ int main(int argc, char** argv) {
     std::optional<uhf::SimOptions> options = uhf::SimOptions::Parse(args, error);
     if (!options) {
         std::fprintf(stderr, "readersim: %s\n%s", error.c_str(), uhf::SimOptions::Usage());
-        return 2;
+        return uhf::kExitUsage;
     }
     if (options->help) {
         std::fputs(uhf::SimOptions::Usage(), stdout);
-        return 0;
+        return uhf::kExitOk;
     }
 
     struct sigaction action {};
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
     uhf::SimulatorRunner runner(std::move(*options));
     if (!runner.Start(error)) {
         std::fprintf(stderr, "readersim: %s\n", error.c_str());
-        return 1;
+        return uhf::kExitFailure;
     }
     std::printf("%s\n", runner.PortPath().c_str());
     std::fflush(stdout);
