@@ -1,12 +1,10 @@
 #include "cli/TesmarleRunner.h"
 
-#include <array>
 #include <cstdio>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <thread>
 
+#include "cli/InputFile.h"
 #include "cli/TesmarleFields.h"
 
 namespace uhf {
@@ -27,31 +25,6 @@ std::string TagHex(const std::uint8_t* id, const char* separator) {
         text += byte;
     }
     return text;
-}
-
-bool ReadSmallFile(const std::string& path, std::string& text, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "cannot open the file";
-        return false;
-    }
-    std::ostringstream buffer;
-    std::array<char, 4096> chunk{};
-    std::size_t total = 0;
-    while (file.read(chunk.data(), chunk.size()) || file.gcount() > 0) {
-        total += static_cast<std::size_t>(file.gcount());
-        if (total > kMaxFromFileSize) {
-            error = "the file is larger than a parameter record can be";
-            return false;
-        }
-        buffer.write(chunk.data(), file.gcount());
-    }
-    if (file.bad()) {
-        error = "cannot read the file";
-        return false;
-    }
-    text = buffer.str();
-    return true;
 }
 
 }  // namespace
@@ -124,8 +97,13 @@ int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
     if (!options.fromFile.empty()) {
         std::string text;
         std::string error;
-        if (!ReadSmallFile(options.fromFile, text, error) ||
-            !ParseParamsJson(text, changes, error)) {
+        // A file that cannot be read fails as a firmware file does in ferrowin-cli; one that
+        // is not a record is a usage error.
+        if (!InputFile::ReadSmall(options.fromFile, kMaxFromFileSize, text, error)) {
+            err << "tesmarle-cli: --from " << options.fromFile << ": " << error << "\n";
+            return kExitFailure;
+        }
+        if (!ParseParamsJson(text, changes, error)) {
             err << "tesmarle-cli: --from " << options.fromFile << ": " << error << "\n";
             return kExitUsage;
         }

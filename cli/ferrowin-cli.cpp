@@ -1,7 +1,6 @@
 // ferrowin-cli: the firmware download tool without a window.
 #include <QCoreApplication>
 #include <QTimer>
-#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -11,16 +10,11 @@
 #include "cli/FerrowinCliHost.h"
 #include "cli/FerrowinOptions.h"
 #include "cli/FerrowinTerminal.h"
+#include "cli/ProcessSetup.h"
 #include "downloader/UpgradeTransfer.h"
 #include "serial/qt/QtCommControl.h"
 
 namespace {
-
-volatile std::sig_atomic_t interrupted = 0;
-
-void OnInterrupt(int) {
-    interrupted = 1;
-}
 
 constexpr int kInterruptPollMs = 50;
 // The transfer itself waits for the size answer without limit (the window has its exit button);
@@ -30,6 +24,7 @@ constexpr int kSizeAnswerLimitMs = 3000;
 }  // namespace
 
 int main(int argc, char** argv) {
+    uhf::ProcessSetup::Prepare();
     const std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     const std::optional<uhf::FerrowinOptions> options = uhf::FerrowinOptions::Parse(args, error);
@@ -39,7 +34,7 @@ int main(int argc, char** argv) {
     }
     if (options->help) {
         std::fputs(uhf::FerrowinOptions::Usage(), stdout);
-        return uhf::kExitOk;
+        return uhf::ProcessSetup::Finish("ferrowin-cli", uhf::kExitOk);
     }
 
     QCoreApplication app(argc, argv);
@@ -48,9 +43,8 @@ int main(int argc, char** argv) {
     uhf::UpgradeTransfer transfer(comm, host);
     host.Attach(&transfer);
 
-    // The handler only raises a flag; the event loop looks at it and ends the attempt cleanly.
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
+    // The signal handlers only raise a flag; the event loop looks at it and ends the attempt
+    // cleanly.
     QTimer interruptPoll;
     int sizeWaitMs = 0;
     QObject::connect(&interruptPoll, &QTimer::timeout, [&] {
@@ -63,7 +57,7 @@ int main(int argc, char** argv) {
             transfer.Cancel();
             return;
         }
-        if (interrupted != 0) {
+        if (uhf::ProcessSetup::Interrupted()) {
             interruptPoll.stop();
             if (transfer.IsRunning()) {
                 transfer.Cancel();
@@ -79,5 +73,6 @@ int main(int argc, char** argv) {
         app.exec();
     }
     host.FinishProgress();
-    return transfer.Succeeded() ? uhf::kExitOk : uhf::kExitFailure;
+    return uhf::ProcessSetup::Finish("ferrowin-cli",
+                                     transfer.Succeeded() ? uhf::kExitOk : uhf::kExitFailure);
 }

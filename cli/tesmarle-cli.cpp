@@ -1,27 +1,18 @@
 // tesmarle-cli: the reader's parameter tool without a window.
 
-#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/ExitStatus.h"
+#include "cli/ProcessSetup.h"
 #include "cli/TesmarleOptions.h"
 #include "cli/TesmarleRunner.h"
 #include "common/PortConfig.h"
 #include "reader/ReaderLink.h"
 
-namespace {
-
-volatile std::sig_atomic_t interruptedBySignal = 0;
-
-extern "C" void OnSignal(int) {
-    interruptedBySignal = 1;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
+    uhf::ProcessSetup::Prepare();
     const std::vector<std::string> args(argv + 1, argv + argc);
     uhf::TesmarleOptions options;
     std::string error;
@@ -30,17 +21,17 @@ int main(int argc, char** argv) {
         return uhf::kExitUsage;
     }
 
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-
     uhf::ReaderLink link;
     uhf::TesmarleRunner runner(link, std::cout, std::cerr);
-    runner.SetInterrupted([] { return interruptedBySignal != 0; });
+    // Output that can no longer be written ends a tag collection as Ctrl-C does: nobody reads
+    // the rows any more (a pipe to `head` that has closed, a full disk).
+    runner.SetInterrupted([] { return uhf::ProcessSetup::Interrupted() || !std::cout; });
     runner.SetPortLister([] {
         uhf::PortConfig config;
         std::vector<std::string> ports;
         config.ListPorts(ports);
         return ports;
     });
-    return runner.Run(options);
+    const int status = runner.Run(options);
+    return uhf::ProcessSetup::Finish("tesmarle-cli", status);
 }

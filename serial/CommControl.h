@@ -9,12 +9,13 @@ namespace uhf {
 // Why a port could not be opened or written.
 enum class CommError {
     None,
-    NotFound,     // no such device
-    Busy,         // in use by another program, or access refused
-    BadSettings,  // the settings string could not be parsed or applied
-    AlreadyOpen,  // this control already has a port open
-    NotOpen,      // a write with no port open
-    WriteFailed,  // the device refused the bytes
+    NotFound,          // no such device
+    Busy,              // in use by another program
+    PermissionDenied,  // this user may not open the device
+    BadSettings,       // the settings string could not be parsed or applied
+    AlreadyOpen,       // this control already has a port open
+    NotOpen,           // a write with no port open
+    WriteFailed,       // the device refused the bytes
     Other,
 };
 
@@ -25,7 +26,9 @@ inline const char* ToString(CommError error) {
         case CommError::NotFound:
             return "the port does not exist";
         case CommError::Busy:
-            return "the port is busy or access to it was refused";
+            return "the port is busy (another program has it open)";
+        case CommError::PermissionDenied:
+            return "permission denied";
         case CommError::BadSettings:
             return "the port settings are not valid";
         case CommError::AlreadyOpen:

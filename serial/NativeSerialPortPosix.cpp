@@ -73,6 +73,12 @@ SerialError ErrorFromOpen(int error) {
             return SerialError::PermissionDenied;
         case EBUSY:
             return SerialError::Busy;
+        case EISDIR:
+            return SerialError::IsADirectory;
+        case ELOOP:
+            return SerialError::LinkLoop;
+        case ENAMETOOLONG:
+            return SerialError::NameTooLong;
         default:
             return SerialError::IoError;
     }

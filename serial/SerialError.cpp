@@ -17,6 +17,12 @@ std::string ToString(SerialError error) {
             return "the port is busy (another program has it open)";
         case SerialError::NotATerminal:
             return "the device is not a serial port";
+        case SerialError::IsADirectory:
+            return "the name is a directory, not a device";
+        case SerialError::LinkLoop:
+            return "too many levels of symbolic links";
+        case SerialError::NameTooLong:
+            return "the name is too long";
         case SerialError::SettingsRefused:
             return "the port refused the line settings";
         case SerialError::IoError:

@@ -12,6 +12,9 @@ enum class SerialError {
     PermissionDenied,  // the device exists but this user may not open it
     Busy,              // another program holds the port
     NotATerminal,      // the device is not a serial line
+    IsADirectory,      // the name is a directory's
+    LinkLoop,          // the name's symbolic links go round in a loop
+    NameTooLong,       // the name, or a part of it, is longer than the system takes
     SettingsRefused,   // the driver refused the line settings (baud rate, framing, time-outs)
     IoError,           // any other failure of the operating system
 };

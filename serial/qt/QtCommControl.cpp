@@ -83,8 +83,16 @@ int QtCommControl::Open(const std::string& portName, const std::string& settings
     port.setStopBits(ToQtStopBits(parsed.stopBitsTenths));
     port.setFlowControl(QSerialPort::NoFlowControl);
     if (!port.open(QIODevice::ReadWrite)) {
-        const CommError error = FromQtError(port.error());
+        CommError error = FromQtError(port.error());
         lastErrorText = port.errorString().toStdString();
+        // Qt says PermissionError for a refused open and for a port another program holds
+        // (busy, or its lock file taken); only the words tell them apart.
+        const QString words = port.errorString();
+        if (error == CommError::Busy &&
+            !words.contains(QLatin1String("busy"), Qt::CaseInsensitive) &&
+            !words.contains(QLatin1String("lock"), Qt::CaseInsensitive)) {
+            error = CommError::PermissionDenied;
+        }
         lastError = error == CommError::None ? CommError::Other : error;
         port.clearError();
         return 0;

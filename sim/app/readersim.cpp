@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/ExitStatus.h"
+#include "cli/ProcessSetup.h"
 #include "sim/app/SimOptions.h"
 #include "sim/app/SimulatorRunner.h"
 
@@ -20,6 +21,7 @@ void OnSignal(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    uhf::ProcessSetup::ReserveStandardDescriptors();
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     std::optional<uhf::SimOptions> options = uhf::SimOptions::Parse(args, error);
@@ -29,7 +31,7 @@ int main(int argc, char** argv) {
     }
     if (options->help) {
         std::fputs(uhf::SimOptions::Usage(), stdout);
-        return uhf::kExitOk;
+        return uhf::ProcessSetup::Finish("readersim", uhf::kExitOk);
     }
 
     struct sigaction action {};

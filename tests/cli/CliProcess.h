@@ -1,5 +1,6 @@
 #pragma once
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -14,10 +15,18 @@ extern char** environ;
 
 namespace uhf::test {
 
+// Where the program's standard streams go, when not to the test's pipes.
+struct CliStreams {
+    enum class Output { Pipe, Closed, Full };
+    Output out = Output::Pipe;  // Closed: started with descriptor 1 closed; Full: /dev/full
+    std::string inputFile;      // standard input from this file (default: inherited)
+};
+
 // A command-line program run by a test, with its standard output and error captured.
 class CliProcess {
   public:
-    CliProcess(const std::string& program, const std::vector<std::string>& args) {
+    CliProcess(const std::string& program, const std::vector<std::string>& args,
+               const CliStreams& streams = {}) {
         int outPipe[2];
         int errPipe[2];
         if (pipe(outPipe) != 0 || pipe(errPipe) != 0) {
@@ -25,7 +34,20 @@ class CliProcess {
         }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+        if (!streams.inputFile.empty()) {
+            posix_spawn_file_actions_addopen(&actions, 0, streams.inputFile.c_str(), O_RDONLY, 0);
+        }
+        switch (streams.out) {
+            case CliStreams::Output::Pipe:
+                posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+                break;
+            case CliStreams::Output::Closed:
+                posix_spawn_file_actions_addclose(&actions, 1);
+                break;
+            case CliStreams::Output::Full:
+                posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0);
+                break;
+        }
         posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
         posix_spawn_file_actions_addclose(&actions, outPipe[0]);
         posix_spawn_file_actions_addclose(&actions, errPipe[0]);
@@ -73,6 +95,15 @@ class CliProcess {
         return true;
     }
 
+    // Stops reading standard output, as `head` does once it has its lines: the program's next
+    // write finds the pipe closed.
+    void CloseOutput() {
+        if (outFd >= 0) {
+            close(outFd);
+            outFd = -1;
+        }
+    }
+
     void Signal(int signal) {
         if (pid > 0) {
             kill(pid, signal);
@@ -91,11 +122,13 @@ class CliProcess {
         int status = 0;
         waitpid(pid, &status, 0);
         exited = true;
+        terminatingSignal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
     std::string out;
     std::string err;
+    int terminatingSignal = 0;  // the signal that ended the program, if one did
 
   private:
     // Reads what is there; false once both streams have ended.

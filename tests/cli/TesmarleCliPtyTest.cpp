@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <fstream>
 #include <string>
@@ -8,11 +11,13 @@
 #include "cli/CliProcess.h"
 #include "fakes/PtyReaderPeer.h"
 #include "serial/NativeSerialPort.h"
+#include "serial/SerialError.h"
 
 namespace uhf {
 namespace {
 
 using test::CliProcess;
+using test::CliStreams;
 using test::FakeReader;
 using test::PtyReaderPeer;
 using Bytes = std::vector<std::uint8_t>;
@@ -119,7 +124,13 @@ TEST(TesmarleCliPty, TagsForSomeSecondsAsCsv) {
     peer.WithReader([](FakeReader& reader) { EXPECT_FALSE(reader.working); });
 }
 
-class TagsSignal : public testing::TestWithParam<int> {};
+struct SignalCase {
+    int signal;
+    const char* name;
+    int status;  // a hang-up means the terminal is gone: the run fails
+};
+
+class TagsSignal : public testing::TestWithParam<SignalCase> {};
 
 TEST_P(TagsSignal, EndsCollectionStopsTheReaderAndSummarises) {
     PtyReaderPeer peer({kTagA});
@@ -128,16 +139,19 @@ TEST_P(TagsSignal, EndsCollectionStopsTheReaderAndSummarises) {
     ASSERT_TRUE(process.Started());
     ASSERT_TRUE(process.WaitForOutput("1  30 00 12 34 56 78 9A BC\n", milliseconds(10000)))
         << process.out << process.err;
-    process.Signal(GetParam());
-    EXPECT_EQ(process.Wait(), 0) << process.err;
+    process.Signal(GetParam().signal);
+    EXPECT_EQ(process.Wait(), GetParam().status) << process.err;
     EXPECT_NE(process.out.find(" distinct tag\n"), std::string::npos) << process.out;
     EXPECT_EQ(peer.Requests().back(), kStopRequest);
     peer.WithReader([](FakeReader& reader) { EXPECT_FALSE(reader.working); });
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, TagsSignal, testing::Values(SIGINT, SIGTERM),
-                         [](const testing::TestParamInfo<int>& info) {
-                             return std::string(info.param == SIGINT ? "SIGINT" : "SIGTERM");
+INSTANTIATE_TEST_SUITE_P(Signals, TagsSignal,
+                         testing::Values(SignalCase{SIGINT, "SIGINT", 0},
+                                         SignalCase{SIGTERM, "SIGTERM", 0},
+                                         SignalCase{SIGHUP, "SIGHUP", 1}),
+                         [](const testing::TestParamInfo<SignalCase>& info) {
+                             return std::string(info.param.name);
                          });
 
 TEST(TesmarleCliPty, TagsAsJsonLines) {
@@ -201,6 +215,130 @@ TEST(TesmarleCliPty, UsageErrorsExitWithTwoBeforeOpeningThePort) {
     const Result help = RunCli({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("tesmarle-cli -p PORT [-b BAUD] read [--json]"), std::string::npos);
+}
+
+// Output that cannot be written fails the run, whatever the command did on the line.
+struct FullOutputCase {
+    const char* name;
+    std::vector<std::string> args;
+    int power;  // in the reader afterwards
+};
+
+class OutputToAFullDevice : public testing::TestWithParam<FullOutputCase> {};
+
+TEST_P(OutputToAFullDevice, FailsWithAMessageAndLeavesTheReaderStopped) {
+    PtyReaderPeer peer({kTagA});
+    ASSERT_TRUE(peer.Ok());
+    std::vector<std::string> args{"-p", peer.Path()};
+    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+    CliProcess process(TESMARLE_CLI, args, {CliStreams::Output::Full, ""});
+    ASSERT_TRUE(process.Started());
+    EXPECT_EQ(process.Wait(), 1) << process.err;
+    EXPECT_NE(process.err.find("tesmarle-cli: cannot write to standard output"), std::string::npos)
+        << process.err;
+    peer.WithReader([](FakeReader& reader) {
+        EXPECT_FALSE(reader.working);
+        EXPECT_EQ(reader.memory[101], GetParam().power) << "the command itself ran";
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, OutputToAFullDevice,
+                         testing::Values(FullOutputCase{"ReadJson", {"read", "--json"}, 30},
+                                         FullOutputCase{
+                                             "TagsCsv", {"tags", "--seconds", "0.6", "--csv"}, 30},
+                                         FullOutputCase{"Write", {"write", "--power", "77"}, 77}),
+                         [](const testing::TestParamInfo<FullOutputCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(TesmarleCliPty, ClosedStandardOutputNeverReachesTheLine) {
+    PtyReaderPeer peer({kTagA, kTagB});
+    ASSERT_TRUE(peer.Ok());
+    CliProcess process(TESMARLE_CLI, {"-p", peer.Path(), "tags", "--seconds", "0.8"},
+                       {CliStreams::Output::Closed, ""});
+    ASSERT_TRUE(process.Started());
+    EXPECT_EQ(process.Wait(), 0) << process.err;
+    EXPECT_GE(peer.TagsSent(), 2);
+    EXPECT_EQ(peer.NoiseReceived(), 0) << "tag rows were written into the serial line";
+    EXPECT_EQ(peer.Requests().back(), kStopRequest);
+}
+
+TEST(TesmarleCliPty, ReaderOfTheRowsGoingAwayStopsTheCollection) {
+    // tesmarle-cli tags | head -1
+    PtyReaderPeer peer({kTagA}, milliseconds(20));
+    ASSERT_TRUE(peer.Ok());
+    CliProcess process(TESMARLE_CLI, {"-p", peer.Path(), "tags"});
+    ASSERT_TRUE(process.Started());
+    ASSERT_TRUE(process.WaitForOutput("1  30 00 12 34 56 78 9A BC\n", milliseconds(10000)))
+        << process.err;
+    process.CloseOutput();
+    EXPECT_EQ(process.Wait(milliseconds(10000)), 1) << process.err;
+    EXPECT_EQ(process.terminatingSignal, 0);
+    EXPECT_NE(process.err.find("tesmarle-cli: cannot write to standard output"), std::string::npos)
+        << process.err;
+    EXPECT_EQ(peer.Requests().back(), kStopRequest);
+    peer.WithReader([](FakeReader& reader) { EXPECT_FALSE(reader.working); });
+}
+
+TEST(TesmarleCliPty, WriteIntoAClosedPipeIsNotKilledAndTheWriteLands) {
+    // tesmarle-cli write --power 77 | true
+    PtyReaderPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    CliProcess process(TESMARLE_CLI, {"-p", peer.Path(), "write", "--power", "77"});
+    ASSERT_TRUE(process.Started());
+    process.CloseOutput();
+    EXPECT_EQ(process.Wait(), 1) << process.err;
+    EXPECT_EQ(process.terminatingSignal, 0) << "not killed by SIGPIPE";
+    EXPECT_NE(process.err.find("cannot write to standard output"), std::string::npos)
+        << process.err;
+    peer.WithReader([](FakeReader& reader) { EXPECT_EQ(reader.memory[101], 77); });
+}
+
+TEST(TesmarleCliPty, FromReadsOnlyRegularFilesOrStandardInput) {
+    PtyReaderPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    const std::string dir = testing::TempDir() + "/tesmarle-from-" + std::to_string(getpid());
+    mkdir(dir.c_str(), 0700);
+    const std::string fifo = dir + "/fifo";
+    unlink(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+
+    // A FIFO with no writer would hold open() up for good.
+    const Result fromFifo = RunCli({"-p", peer.Path(), "write", "--from", fifo});
+    EXPECT_EQ(fromFifo.status, 1) << fromFifo.err;
+    EXPECT_EQ(fromFifo.err, "tesmarle-cli: --from " + fifo +
+                                ": cannot open the file: it is not a regular file\n");
+    const Result fromDir = RunCli({"-p", peer.Path(), "write", "--from", dir});
+    EXPECT_EQ(fromDir.status, 1) << fromDir.err;
+    EXPECT_NE(fromDir.err.find("it is a directory"), std::string::npos) << fromDir.err;
+    EXPECT_TRUE(peer.Requests().empty());
+
+    const std::string json = dir + "/power.json";
+    std::ofstream(json) << "{\"power\": 91}\n";
+    CliProcess fromStdin(TESMARLE_CLI, {"-p", peer.Path(), "write", "--from", "-"},
+                         {CliStreams::Output::Pipe, json});
+    ASSERT_TRUE(fromStdin.Started());
+    EXPECT_EQ(fromStdin.Wait(), 0) << fromStdin.err;
+    peer.WithReader([](FakeReader& reader) { EXPECT_EQ(reader.memory[101], 91); });
+    unlink(fifo.c_str());
+    unlink(json.c_str());
+    rmdir(dir.c_str());
+}
+
+TEST(TesmarleCliPty, OpenFailureOfAPathThatIsNoDeviceSaysWhat) {
+    const std::string dir = testing::TempDir();
+    const std::string loop = dir + "/tesmarle-loop-" + std::to_string(getpid());
+    unlink(loop.c_str());
+    ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);
+    const Result looped = RunCli({"-p", loop, "read"});
+    EXPECT_EQ(looped.status, 1);
+    EXPECT_EQ(looped.err,
+              "tesmarle-cli: open " + loop + " failed: too many levels of symbolic links\n");
+    unlink(loop.c_str());
+    const Result directory = RunCli({"-p", dir, "read"});
+    EXPECT_NE(directory.err.find("failed: the name is a directory, not a device"),
+              std::string::npos)
+        << directory.err;
 }
 
 }  // namespace

@@ -164,7 +164,7 @@ TEST_F(TesmarleRunnerTest, BadFromFileIsRefusedBeforeThePortIsOpened) {
     EXPECT_NE(err.str().find("\"power\" must be a byte value"), std::string::npos) << err.str();
     EXPECT_EQ(port->openCalls, 0);
     err.str("");
-    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "write", "--from", "/no/such/file.json"}), 2);
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "write", "--from", "/no/such/file.json"}), 1);
     EXPECT_NE(err.str().find("--from /no/such/file.json: cannot open the file"), std::string::npos);
     EXPECT_EQ(port->openCalls, 0);
 }

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <cerrno>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -175,6 +176,22 @@ TEST_F(QtCommControlTest, AbsentPortIsNotFound) {
     EXPECT_EQ(comm.LastError(), CommError::NotFound);
     EXPECT_FALSE(comm.LastErrorText().empty());
     EXPECT_FALSE(comm.IsOpen());
+}
+
+TEST_F(QtCommControlTest, RefusedOpenIsPermissionDeniedNotBusy) {
+    // A file that refuses writing to everyone, root included.
+    const std::string refused = "/sys/kernel/notes";
+    const int probe = open(refused.c_str(), O_RDWR);
+    if (probe >= 0 || errno != EACCES) {
+        if (probe >= 0) {
+            close(probe);
+        }
+        GTEST_SKIP() << refused << " does not refuse a read-write open here";
+    }
+    QtCommControl comm;
+    EXPECT_EQ(comm.Open(refused, "115200,N,8,1"), 0);
+    EXPECT_EQ(comm.LastError(), CommError::PermissionDenied) << comm.LastErrorText();
+    EXPECT_STREQ(ToString(comm.LastError()), "permission denied");
 }
 
 TEST_F(QtCommControlTest, PortHeldByAnotherControlIsBusy) {

@@ -62,6 +62,11 @@ class PtyReaderPeer {
         std::lock_guard<std::mutex> lock(mutex);
         return tagsSent;
     }
+    // Bytes that came in outside any request (skipped).
+    int NoiseReceived() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return noise;
+    }
 
   private:
     void Send(const Bytes& bytes) {
@@ -93,6 +98,8 @@ class PtyReaderPeer {
             while (!pending.empty()) {
                 if (pending[0] != 0xA0) {
                     pending.erase(pending.begin());
+                    std::lock_guard<std::mutex> lock(mutex);
+                    ++noise;
                     continue;
                 }
                 if (pending.size() < 2 || pending.size() < pending[1] + 2u) {
@@ -131,6 +138,7 @@ class PtyReaderPeer {
     std::vector<Id> tags;
     std::size_t nextId = 0;
     int tagsSent = 0;
+    int noise = 0;
     std::chrono::milliseconds tagInterval;
     std::atomic<bool> done{false};
     std::thread thread;

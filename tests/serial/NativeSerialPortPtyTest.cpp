@@ -213,6 +213,26 @@ TEST_F(NativeSerialPortPty, OpenFailuresSayWhy) {
     EXPECT_FALSE(port.IsOpen());
 }
 
+TEST_F(NativeSerialPortPty, NameThatIsNoDeviceSaysWhatItIs) {
+    const std::string loop = testing::TempDir() + "/serial-loop-" + std::to_string(getpid());
+    unlink(loop.c_str());
+    ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);
+    const struct {
+        std::string path;
+        SerialError error;
+    } cases[] = {
+        {testing::TempDir(), SerialError::IsADirectory},
+        {loop, SerialError::LinkLoop},
+        {"/tmp/" + std::string(300, 'n'), SerialError::NameTooLong},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(port.Open(c.path, 9600), c.error) << ToString(port.Open(c.path, 9600));
+        EXPECT_NE(ToString(c.error), ToString(SerialError::IoError));
+    }
+    unlink(loop.c_str());
+    EXPECT_FALSE(port.IsOpen());
+}
+
 TEST_F(NativeSerialPortPty, PermissionDeniedWhenTheDeviceIsNotOurs) {
     ASSERT_EQ(chmod(pty.slavePath.c_str(), 0600), 0);
     if (geteuid() == 0) {
