@@ -9,4 +9,8 @@ bool StderrIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
 }
 
+std::string PortPathAsGiven(const std::string& port) {
+    return port;
+}
+
 }  // namespace uhf

@@ -37,9 +37,12 @@ int main(int argc, char** argv) {
         return uhf::ProcessSetup::Finish("ferrowin-cli", uhf::kExitOk);
     }
 
+    uhf::FerrowinOptions run = *options;
+    run.port = uhf::PortPathAsGiven(options->port);
+
     QCoreApplication app(argc, argv);
     uhf::QtCommControl comm;
-    uhf::FerrowinCliHost host(*options, uhf::StderrIsTerminal());
+    uhf::FerrowinCliHost host(run, uhf::StderrIsTerminal());
     uhf::UpgradeTransfer transfer(comm, host);
     host.Attach(&transfer);
 

@@ -366,6 +366,61 @@ TEST_F(FerrowinCliEndToEnd, AbsentPortFailsBeforeAnyFrame) {
     EXPECT_NE(run.err.find(" Fail to open the serial port.\n"), std::string::npos) << run.err;
 }
 
+TEST_F(FerrowinCliEndToEnd, RelativePortPathIsOpenedAsGiven) {
+    const fs::path image = WriteImage(100);
+    const fs::path received = dir / "received.bin";
+    Reader reader(dir, {"--baud", "115200", "--firmware-out", received.string()});
+    ASSERT_FALSE(reader.port.empty());
+    // A name relative to the working folder, not one under /dev.
+    const std::string name = "ferrowin-e2e-reader-" + std::to_string(getpid());
+    fs::remove(name);
+    fs::create_symlink(reader.port, name);
+    const CliRun run = RunCli(
+        {"-p", name, "--device-baud", "115200", "--download-baud", "115200", image.string()});
+    fs::remove(name);
+    const std::string log = reader.Log();
+    reader.Stop();
+    EXPECT_EQ(run.status, 0) << run.err << log;
+    EXPECT_TRUE(ReadFile(received) == ReadFile(image));
+}
+
+TEST_F(FerrowinCliEndToEnd, LogReaderGoingAwayDoesNotEndTheTransfer) {
+    // ferrowin-cli ... 2>&1 | head -1
+    const fs::path image = WriteImage(3000);
+    const fs::path received = dir / "received.bin";
+    Reader reader(dir, {"--baud", "115200", "--firmware-out", received.string()});
+    ASSERT_FALSE(reader.port.empty());
+    int pipeFds[2];
+    ASSERT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);  // no child may hold the reading end
+    std::string firstLine;
+    std::thread head([&] {
+        char c = 0;
+        while (read(pipeFds[0], &c, 1) == 1 && c != '\n') {
+            firstLine += c;
+        }
+        close(pipeFds[0]);
+    });
+    const CliRun run = RunCli(
+        {"-p", reader.port, "--device-baud", "115200", "--download-baud", "115200", image.string()},
+        pipeFds[1]);
+    close(pipeFds[1]);
+    head.join();
+    const std::string log = reader.Log();
+    reader.Stop();
+    EXPECT_FALSE(firstLine.empty());
+    EXPECT_EQ(run.status, 0) << "141 is death by SIGPIPE\n" << log;
+    EXPECT_TRUE(ReadFile(received) == ReadFile(image));
+}
+
+TEST_F(FerrowinCliEndToEnd, MissingOrUnreadableFirmwareFailsWithOne) {
+    // The status tesmarle-cli gives a --from file it cannot read.
+    for (const fs::path& firmware : {dir / "no-such.bin", dir}) {
+        const CliRun run = RunCli({"-p", (dir / "no-such-port").string(), "--device-baud", "9600",
+                                   "--download-baud", "9600", firmware.string()});
+        EXPECT_EQ(run.status, 1) << firmware << run.err;
+    }
+}
+
 TEST_F(FerrowinCliEndToEnd, UsageErrorsExitWithTwo) {
     EXPECT_EQ(RunCli({}).status, 2);
     EXPECT_EQ(
