@@ -8,8 +8,8 @@
 
 namespace uhf {
 
-std::optional<std::string> AtomicFile::Read(const std::string& path, bool& missing,
-                                            std::string& error) {
+std::optional<std::string> AtomicFile::Read(const std::string& path, std::size_t maxSize,
+                                            bool& missing, std::string& error) {
     missing = false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -33,6 +33,11 @@ std::optional<std::string> AtomicFile::Read(const std::string& path, bool& missi
             break;
         }
         contents.append(buffer, static_cast<std::size_t>(n));
+        if (contents.size() > maxSize) {
+            error = path + ": larger than " + std::to_string(maxSize) + " bytes";
+            ::close(fd);
+            return std::nullopt;
+        }
     }
     ::close(fd);
     return contents;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -10,9 +11,10 @@ namespace uhf {
 // the file sees the old contents or the new, never half of them.
 class AtomicFile {
   public:
-    // The file's contents; nothing when it does not exist (`missing` set) or cannot be read.
-    static std::optional<std::string> Read(const std::string& path, bool& missing,
-                                           std::string& error);
+    // The file's contents; nothing when it does not exist (`missing` set), cannot be read, or
+    // holds more than `maxSize` bytes (a device such as /dev/zero never ends).
+    static std::optional<std::string> Read(const std::string& path, std::size_t maxSize,
+                                           bool& missing, std::string& error);
     static bool Write(const std::string& path, const std::string& contents, std::string& error);
 };
 

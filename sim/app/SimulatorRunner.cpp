@@ -15,6 +15,11 @@ namespace uhf {
 namespace {
 
 constexpr int kMaxWaitMs = 20;
+// A state file is a few hundred bytes; anything far larger is not one.
+constexpr std::size_t kMaxStateFileSize = 64 * 1024;
+// What a serial driver's receive buffer holds: bytes written faster than the line carries them
+// beyond this are lost, as on a real line.
+constexpr std::size_t kMaxBytesInFlight = 4096;
 // While nobody has the port open the master reports a hang-up at once; this keeps the loop from
 // spinning then.
 constexpr int kNoPeerPauseMs = 5;
@@ -64,7 +69,7 @@ bool SimulatorRunner::Start(std::string& error) {
         bool missing = false;
         std::string readError;
         const std::optional<std::string> text =
-            AtomicFile::Read(options.statePath, missing, readError);
+            AtomicFile::Read(options.statePath, kMaxStateFileSize, missing, readError);
         if (text) {
             std::string parseError;
             std::optional<ParameterMemory> loaded = ParameterMemory::Parse(*text, parseError);
@@ -192,8 +197,39 @@ void SimulatorRunner::DeliverArrived(SimTime now) {
     while (!inFlight.empty() && inFlight.front().arrives <= now) {
         const std::vector<std::uint8_t>& bytes = inFlight.front().bytes;
         simulator->Receive(bytes.data(), bytes.size(), now);
+        bytesInFlight -= bytes.size();
         inFlight.pop_front();
     }
+    if (inFlight.empty()) {
+        EndOverrun(now);
+    }
+}
+
+void SimulatorRunner::EndOverrun(SimTime now) {
+    if (overrunDropped > 0) {
+        Report(now, std::to_string(overrunDropped) + " bytes dropped (line overrun)");
+        overrunDropped = 0;
+    }
+}
+
+void SimulatorRunner::TakeIn(const std::uint8_t* bytes, std::size_t count, SimTime now) {
+    const std::size_t room = kMaxBytesInFlight - bytesInFlight;
+    const std::size_t taken = std::min(count, room);
+    if (taken < count) {
+        if (overrunDropped == 0) {
+            Report(now, "the tool writes faster than the line carries: the excess is dropped");
+        }
+        overrunDropped += count - taken;
+    } else {
+        EndOverrun(now);
+    }
+    if (taken == 0) {
+        return;
+    }
+    const int rate = lastHostBaud > 0 ? lastHostBaud : simulator->ReaderBaud();
+    lineInFreeAt = std::max(now, lineInFreeAt) + ReaderSimulator::LineTime(taken, rate);
+    inFlight.push_back({lineInFreeAt, std::vector<std::uint8_t>(bytes, bytes + taken)});
+    bytesInFlight += taken;
 }
 
 int SimulatorRunner::Run(const volatile std::sig_atomic_t& stop) {
@@ -242,11 +278,7 @@ int SimulatorRunner::Run(const volatile std::sig_atomic_t& stop) {
                     Report(now, "read " + FormatHex(std::vector<std::uint8_t>(buffer, buffer + n)));
                 }
                 if (n > 0) {
-                    const int rate = lastHostBaud > 0 ? lastHostBaud : simulator->ReaderBaud();
-                    lineInFreeAt = std::max(now, lineInFreeAt) +
-                                   ReaderSimulator::LineTime(static_cast<std::size_t>(n), rate);
-                    inFlight.push_back(
-                        {lineInFreeAt, std::vector<std::uint8_t>(buffer, buffer + n)});
+                    TakeIn(buffer, static_cast<std::size_t>(n), now);
                 }
                 break;
             }

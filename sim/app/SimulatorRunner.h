@@ -34,6 +34,10 @@ class SimulatorRunner {
     void UpdateHostBaud(SimTime now);
     // Hands the simulator the bytes whose last bit has crossed the line by `now`.
     void DeliverArrived(SimTime now);
+    // Queues what the tool wrote to arrive at the line rate; beyond what a driver's buffer holds
+    // it is dropped, and the log says so once per overrun.
+    void TakeIn(const std::uint8_t* bytes, std::size_t count, SimTime now);
+    void EndOverrun(SimTime now);
     void Flush(SimTime now);
     bool SaveState();
     void RemoveLink();
@@ -54,6 +58,8 @@ class SimulatorRunner {
     };
     std::deque<InFlight> inFlight;
     SimTime lineInFreeAt{0};
+    std::size_t bytesInFlight = 0;
+    std::size_t overrunDropped = 0;  // in the overrun going on
 };
 
 }  // namespace uhf

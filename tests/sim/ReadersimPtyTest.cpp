@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "SimTestSupport.h"
 #include "ToolPort.h"
@@ -131,6 +132,60 @@ TEST_F(ReadersimPtyTest, MalformedStateFileIsReportedAndLeftAsItWas) {
     EXPECT_EQ(sim.exitStatus, 1);
     EXPECT_EQ(Slurp(state), "not a parameter memory\n");
     EXPECT_NE(Slurp(dir / "stderr.txt").find("state.txt"), std::string::npos);
+}
+
+class OversizedStateFile : public ReadersimPtyTest,
+                           public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(OversizedStateFile, IsRefusedWithoutReadingItAll) {
+    std::string state = GetParam();
+    if (state.empty()) {  // a sparse megabyte
+        state = (dir / "state.txt").string();
+        std::ofstream(state).close();
+        std::filesystem::resize_file(state, 1 << 20);
+    }
+    EXPECT_FALSE(sim.Start(READERSIM_PATH, {"--state", state}, (dir / "stderr.txt").string()));
+    EXPECT_EQ(sim.exitStatus, 1);
+    EXPECT_NE(Slurp(dir / "stderr.txt").find(state + ": larger than 65536 bytes"),
+              std::string::npos)
+        << Slurp(dir / "stderr.txt");
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, OversizedStateFile, ::testing::Values("", "/dev/zero"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(*info.param == '\0' ? "SparseFile" : "DevZero");
+                         });
+
+TEST_F(ReadersimPtyTest, BytesFasterThanTheLineAreDroppedAndItStillAnswers) {
+    StartSim({"--baud", "115200"});
+    ToolPort port;
+    ASSERT_TRUE(port.Open(sim.Port(), B115200));
+    // Unpaced writes for a moment: far more than 115200 baud carries in that time.
+    const Bytes noise(4096, 0x00);
+    std::size_t written = 0;
+    const auto floodEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+    while (std::chrono::steady_clock::now() < floodEnd && written < (8u << 20)) {
+        const ssize_t n = ::write(port.fd, noise.data(), noise.size());
+        if (n > 0) {
+            written += static_cast<std::size_t>(n);
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    ASSERT_GT(written, 200u * 1024) << "less than 17 s of line time: proves nothing";
+    // Once what the line could carry has come in, the next request is answered.
+    bool answered = false;
+    for (int attempt = 0; attempt < 15 && !answered; ++attempt) {
+        if (!port.Write(Request(0xFE))) {  // the terminal's own buffer may still be full
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            continue;
+        }
+        const SplitResult heard = SplitFrames(port.ReadFor(std::chrono::milliseconds(300)));
+        answered = !heard.frames.empty() && heard.frames.back() == kStopReply;
+    }
+    EXPECT_TRUE(answered) << written << " bytes written";
+    EXPECT_NE(Slurp(dir / "stderr.txt").find("bytes dropped (line overrun)"), std::string::npos)
+        << Slurp(dir / "stderr.txt");
 }
 
 TEST_F(ReadersimPtyTest, UpgradeImageIsWrittenToFirmwareOut) {
