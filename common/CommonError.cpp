@@ -10,6 +10,8 @@ const char* ToString(CommonError error) {
             return "settings file too large";
         case CommonError::ReadFailed:
             return "settings file could not be read";
+        case CommonError::ReadOnly:
+            return "settings file is read-only";
         case CommonError::InvalidText:
             return "section, key or value cannot be stored in a settings file";
         case CommonError::TempCreateFailed:

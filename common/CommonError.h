@@ -7,6 +7,7 @@ enum class CommonError {
     None,
     FileTooLarge,  // the settings file is bigger than any settings file we write
     ReadFailed,    // the settings file exists but could not be read
+    ReadOnly,      // the settings file is read-only, or this user may not write it
     InvalidText,   // a section, key or value that cannot be stored on one line
     TempCreateFailed,
     TempWriteFailed,

@@ -5,8 +5,9 @@
 #include "common/ExecutableFolder.h"
 
 namespace uhf {
+namespace {
 
-std::string ExecutableFolder::Find() {
+std::string ExecutablePath() {
     // Linux paths may be longer than any fixed buffer: grow until the link fits.
     std::vector<char> buffer(4096);
     for (;;) {
@@ -15,15 +16,27 @@ std::string ExecutableFolder::Find() {
             return {};
         }
         if (static_cast<std::size_t>(length) < buffer.size()) {
-            std::string path(buffer.data(), static_cast<std::size_t>(length));
-            std::size_t slash = path.rfind('/');
-            return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+            return std::string(buffer.data(), static_cast<std::size_t>(length));
         }
         if (buffer.size() >= 1024 * 1024) {
             return {};
         }
         buffer.resize(buffer.size() * 2);
     }
+}
+
+}  // namespace
+
+std::string ExecutableFolder::Find() {
+    std::string path = ExecutablePath();
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string ExecutableFolder::ProgramName() {
+    std::string path = ExecutablePath();
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(slash + 1);
 }
 
 }  // namespace uhf

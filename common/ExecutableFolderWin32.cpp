@@ -5,8 +5,9 @@
 #include "common/ExecutableFolder.h"
 
 namespace uhf {
+namespace {
 
-std::string ExecutableFolder::Find() {
+std::string ExecutablePath() {
     // MAX_PATH first; a longer path would come back cut, so the buffer grows until it fits.
     std::vector<char> buffer(MAX_PATH);
     for (;;) {
@@ -16,16 +17,30 @@ std::string ExecutableFolder::Find() {
             return {};
         }
         if (length < size) {
-            std::string path(buffer.data(), length);
-            // Drive and directory: everything up to the last separator.
-            std::size_t cut = path.find_last_of("\\/:");
-            return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+            return std::string(buffer.data(), length);
         }
         if (buffer.size() >= 32768) {
             return {};
         }
         buffer.resize(buffer.size() * 2);
     }
+}
+
+}  // namespace
+
+std::string ExecutableFolder::Find() {
+    std::string path = ExecutablePath();
+    // Drive and directory: everything up to the last separator.
+    std::size_t cut = path.find_last_of("\\/:");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+std::string ExecutableFolder::ProgramName() {
+    std::string path = ExecutablePath();
+    std::size_t cut = path.find_last_of("\\/:");
+    std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+    std::size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
 }  // namespace uhf

@@ -1,10 +1,14 @@
 #include "common/PortConfig.h"
 
 #include <climits>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
+#include "common/AtomicFile.h"
 #include "common/ExecutableFolder.h"
 #include "common/PortEnumerator.h"
+#include "common/UserConfigFolder.h"
 
 namespace uhf {
 namespace {
@@ -27,10 +31,28 @@ constexpr DefaultEntry kDefaults[] = {
 PortConfig::PortConfig() : PortConfig(ExecutableFolder::Find(), &PortEnumerator::ListSystemPorts) {}
 
 PortConfig::PortConfig(std::string folder, std::function<std::vector<std::string>()> source)
+    : PortConfig(std::move(folder), UserConfigFolder::Find(ExecutableFolder::ProgramName()),
+                 std::move(source)) {}
+
+PortConfig::PortConfig(std::string folder, std::string userConfigDir,
+                       std::function<std::vector<std::string>()> source)
     : executableDir(std::move(folder)),
+      settingsDir(executableDir),
       portSource(std::move(source)),
       profile(BuildPath(std::string(kFileName))) {
+    // Asking is not writing: the folder is left as it is.
+    if (!userConfigDir.empty() && !AtomicFile::FolderWritable(executableDir)) {
+        settingsDir = std::move(userConfigDir);
+        profile.SetPath(settingsDir + std::string(kFileName));
+    }
+    profile.AddSectionSpelling(
+        SectionName(),
+        std::string(reinterpret_cast<const char*>(kUtf8SectionBytes), sizeof kUtf8SectionBytes));
     iniPath = profile.Path();
+}
+
+void PortConfig::SetNoticeHandler(std::function<void(const std::string&)> handler) {
+    notice = std::move(handler);
 }
 
 PortConfig::~PortConfig() = default;
@@ -126,8 +148,19 @@ bool PortConfig::ReadFilePath(std::string& path) {
 }
 
 void PortConfig::WriteValue(const std::string& key, const std::string& value) {
+    if (settingsDir != executableDir) {
+        // The user's configuration folder may not exist yet.
+        std::error_code ignored;
+        std::filesystem::create_directories(settingsDir, ignored);
+    }
     Settings().WriteString(SectionName(), key, value);
     lastError = profile.LastError();
+    if (lastError != CommonError::None && !noticeGiven) {
+        noticeGiven = true;
+        if (notice) {
+            notice("Settings are not saved: " + iniPath + ": " + ToString(lastError));
+        }
+    }
 }
 
 void PortConfig::WriteDefaults() {

@@ -15,6 +15,11 @@ namespace uhf {
 // shared by both tools. The settings file remembers the download tool's chosen port, its two
 // baud-rate choices (all three as list indexes) and its firmware path.
 //
+// When the executable's folder cannot be written (an installed program, a read-only share),
+// the file lives in the user's configuration folder instead (UserConfigFolder), and is read
+// from there too. A settings file saved with its section name in UTF-8 is read as the same
+// section; what is written is always GBK.
+//
 // A read that finds no characters fails and puts back the default of every key that is
 // missing or empty; keys that hold a value are never overwritten by a read.
 class PortConfig {
@@ -23,6 +28,9 @@ class PortConfig {
     // between the Windows and the Linux tool unchanged.
     static constexpr unsigned char kSectionBytes[] = {0xB4, 0xAE, 0xBF, 0xDA,
                                                       0xC9, 0xE8, 0xD6, 0xC3};
+    // The same name as a Linux text editor saves it, in UTF-8.
+    static constexpr unsigned char kUtf8SectionBytes[] = {0xE4, 0xB8, 0xB2, 0xE5, 0x8F, 0xA3,
+                                                          0xE8, 0xAE, 0xBE, 0xE7, 0xBD, 0xAE};
     static constexpr std::string_view kFileName = "System.ini";
     static constexpr std::string_view kPortKey = "Port";
     static constexpr std::string_view kDeviceBaudKey = "DeviceBaud";
@@ -33,9 +41,13 @@ class PortConfig {
 
     // Settings beside the running executable, ports from the system.
     PortConfig();
-    // For tests: executableDir ends with a path separator; portSource returns the port names
-    // in order, an empty list meaning none.
+    // executableDir ends with a path separator; portSource returns the port names in order, an
+    // empty list meaning none. The fallback folder is the user's, named after this program.
     PortConfig(std::string executableDir, std::function<std::vector<std::string>()> portSource);
+    // userConfigDir (ending in a separator, or empty for none) holds the file when
+    // executableDir cannot be written; it is made when the first value is written.
+    PortConfig(std::string executableDir, std::string userConfigDir,
+               std::function<std::vector<std::string>()> portSource);
     virtual ~PortConfig();
 
     std::string iniPath;
@@ -62,6 +74,10 @@ class PortConfig {
     // Why the last read, write or port listing did not do its work.
     CommonError LastError() const { return lastError; }
 
+    // Called once, with a line for the user, the first time a value could not be saved (a
+    // read-only file, a folder that cannot be written); later failures only set LastError.
+    void SetNoticeHandler(std::function<void(const std::string&)> handler);
+
     static std::string SectionName();
 
     // A decimal index as the settings are read: leading blanks and a sign accepted, digits up
@@ -74,7 +90,10 @@ class PortConfig {
     void WriteMissingDefaults();
 
     std::string executableDir;
+    std::string settingsDir;
     std::function<std::vector<std::string>()> portSource;
+    std::function<void(const std::string&)> notice;
+    bool noticeGiven = false;
     ProfileFile profile;
     CommonError lastError = CommonError::None;
 };

@@ -132,6 +132,41 @@ std::string_view ProfileText::Content(const Line& line) const {
     return content;
 }
 
+void ProfileText::AddSectionSpelling(std::string_view canonical, std::string_view other) {
+    spellings.emplace_back(Trim(canonical), Trim(other));
+}
+
+bool ProfileText::SectionMatches(std::string_view header, std::string_view section) const {
+    if (NamesEqual(header, section)) {
+        return true;
+    }
+    for (const auto& [canonical, other] : spellings) {
+        if (NamesEqual(canonical, section) && NamesEqual(header, other)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void ProfileText::RespellSections(std::string_view section) {
+    std::vector<Line> lines = SplitLines();
+    bool respelled = false;
+    // From the end, so that the offsets of the lines before stay right.
+    for (std::size_t i = lines.size(); i-- > 0;) {
+        Parsed parsed = Parse(Content(lines[i]));
+        if (parsed.kind != LineKind::Section || NamesEqual(parsed.name, section) ||
+            !SectionMatches(parsed.name, section)) {
+            continue;
+        }
+        auto offset = static_cast<std::size_t>(parsed.name.data() - bytes.data());
+        bytes.replace(offset, parsed.name.size(), section);
+        respelled = true;
+    }
+    if (respelled && std::string_view(bytes).starts_with(kUtf8Bom)) {
+        bytes.erase(0, kUtf8Bom.size());
+    }
+}
+
 std::optional<std::string> ProfileText::Find(std::string_view section, std::string_view key) const {
     section = Trim(section);
     key = Trim(key);
@@ -139,7 +174,7 @@ std::optional<std::string> ProfileText::Find(std::string_view section, std::stri
     for (const Line& line : SplitLines()) {
         Parsed parsed = Parse(Content(line));
         if (parsed.kind == LineKind::Section) {
-            inSection = NamesEqual(parsed.name, section);
+            inSection = SectionMatches(parsed.name, section);
         } else if (parsed.kind == LineKind::Key && inSection && NamesEqual(parsed.name, key)) {
             return std::string(Unquote(parsed.value));
         }
@@ -153,6 +188,7 @@ bool ProfileText::Set(std::string_view section, std::string_view key, std::strin
     }
     section = Trim(section);
     key = Trim(key);
+    RespellSections(section);
 
     std::vector<Line> lines = SplitLines();
     bool inSection = false;
@@ -162,7 +198,7 @@ bool ProfileText::Set(std::string_view section, std::string_view key, std::strin
     for (std::size_t i = 0; i < lines.size(); ++i) {
         Parsed parsed = Parse(Content(lines[i]));
         if (parsed.kind == LineKind::Section) {
-            inSection = NamesEqual(parsed.name, section);
+            inSection = SectionMatches(parsed.name, section);
             inFirstSection = inSection && !seenSection;
             if (inFirstSection) {
                 seenSection = true;

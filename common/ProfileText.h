@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace uhf {
@@ -33,6 +34,11 @@ class ProfileText {
     // (see IsStorable).
     bool Set(std::string_view section, std::string_view key, std::string_view value);
 
+    // A section header spelled `other` is read as the section `canonical` (a name that a text
+    // editor saved in another encoding); Set rewrites such headers as `canonical`, dropping a
+    // UTF-8 byte order mark in front of the file, since the file is then no longer UTF-8.
+    void AddSectionSpelling(std::string_view canonical, std::string_view other);
+
     const std::string& Bytes() const { return bytes; }
 
     // Names compared as the private-profile functions compare them.
@@ -55,8 +61,11 @@ class ProfileText {
 
     std::vector<Line> SplitLines() const;
     std::string_view Content(const Line& line) const;
+    bool SectionMatches(std::string_view header, std::string_view section) const;
+    void RespellSections(std::string_view section);
 
     std::string bytes;
+    std::vector<std::pair<std::string, std::string>> spellings;  // canonical, other
 };
 
 }  // namespace uhf

@@ -112,7 +112,8 @@ void DownloadDialog::Initialise() {
     icon_ = FerrowinIcon::Create();
     setWindowIcon(icon_);
 
-    // 4 to 6. The stored choices.
+    // 4 to 6. The stored choices. A settings file that cannot be written is said once, here.
+    config_.SetNoticeHandler([this](const std::string& line) { AddLog(line); });
     RestoreBaudRates();
     FillPortList();
     std::string storedPath;

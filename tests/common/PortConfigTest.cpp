@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "TempFolder.h"
 #include "common/PortConfig.h"
+#include "common/UserConfigFolder.h"
 
 namespace uhf {
 namespace {
@@ -182,6 +185,95 @@ TEST_F(PortConfigTest, ChangedIniPathIsTheFileThatIsUsed) {
     EXPECT_FALSE(folder.Exists("System.ini"));
     EXPECT_EQ(folder.Read("Elsewhere.ini"), kHeader + "Port=1\r\n");
 }
+
+TEST_F(PortConfigTest, SectionSavedInUtf8IsReadAndWrittenBackAsTheSameSection) {
+    const std::string utf8Header = "[\xE4\xB8\xB2\xE5\x8F\xA3\xE8\xAE\xBE\xE7\xBD\xAE]\n";
+    WriteSettings(utf8Header + "Port=2\nDeviceBaud=3\nDownBaud=1\nDownloadFilePath=/fw/a.bin\n");
+    int deviceBaud = -1;
+    int downBaud = -1;
+    int port = -1;
+    std::string path;
+    EXPECT_TRUE(config.ReadBaudIndexes(deviceBaud, downBaud));
+    EXPECT_TRUE(config.ReadPortIndex(port));
+    EXPECT_TRUE(config.ReadFilePath(path));
+    EXPECT_EQ(deviceBaud, 3);
+    EXPECT_EQ(downBaud, 1);
+    EXPECT_EQ(port, 2);
+    EXPECT_EQ(path, "/fw/a.bin");
+    config.WriteValue("Port", "4");
+    EXPECT_EQ(
+        Settings(),
+        "[" + kGbkSection + "]\nPort=4\r\nDeviceBaud=3\nDownBaud=1\nDownloadFilePath=/fw/a.bin\n");
+}
+
+TEST_F(PortConfigTest, ReadOnlySettingsFileIsKeptAndTheUserIsToldOnce) {
+    const std::string stored = kHeader + "DeviceBaud=3\r\n";
+    WriteSettings(stored);
+    ::chmod(config.iniPath.c_str(), 0444);
+    std::vector<std::string> notices;
+    config.SetNoticeHandler([&](const std::string& line) { notices.push_back(line); });
+    int deviceBaud = -1;
+    int downBaud = -1;
+    EXPECT_FALSE(config.ReadBaudIndexes(deviceBaud, downBaud));  // defaults cannot be written
+    EXPECT_EQ(deviceBaud, 3);
+    config.WriteValue("Port", "1");
+    EXPECT_EQ(config.LastError(), CommonError::ReadOnly);
+    EXPECT_EQ(Settings(), stored);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0],
+              "Settings are not saved: " + config.iniPath + ": settings file is read-only");
+}
+
+TEST(PortConfigFolderTest, UnwritableProgramFolderKeepsTheSettingsInTheUsersFolder) {
+    test::TempFolder folder;
+    // A folder that cannot be written, even by root: one that is not there.
+    const std::string programDir = folder.PathOf("missing") + "/";
+    const std::string userDir = folder.PathOf("config") + "/Ferrowin/";
+    PortConfig config(programDir, userDir, NoPorts);
+    EXPECT_EQ(config.iniPath, userDir + "System.ini");
+    EXPECT_EQ(config.BuildPath("System.ini"), programDir + "System.ini");
+    EXPECT_FALSE(folder.Exists("config")) << "construction touches nothing";
+
+    config.WriteValue("Port", "2");
+    EXPECT_EQ(config.LastError(), CommonError::None);
+    EXPECT_EQ(folder.Read("config/Ferrowin/System.ini"), kHeader + "Port=2\r\n");
+    PortConfig again(programDir, userDir, NoPorts);
+    int port = -1;
+    EXPECT_TRUE(again.ReadPortIndex(port)) << "read from the same place";
+    EXPECT_EQ(port, 2);
+    EXPECT_FALSE(folder.Exists("missing"));
+
+    // A program folder that can be written keeps the file beside the program.
+    PortConfig beside(folder.Dir(), userDir, NoPorts);
+    EXPECT_EQ(beside.iniPath, folder.Dir() + "System.ini");
+}
+
+struct XdgCase {
+    const char* xdgConfigHome;
+    const char* home;
+    std::string folder;
+};
+
+void PrintTo(const XdgCase& c, std::ostream* out) {
+    *out << (c.xdgConfigHome ? c.xdgConfigHome : "(unset)") << ", "
+         << (c.home ? c.home : "(unset)");
+}
+
+class UserConfigFolderTest : public ::testing::TestWithParam<XdgCase> {};
+
+TEST_P(UserConfigFolderTest, FollowsTheXdgRule) {
+    const XdgCase& c = GetParam();
+    EXPECT_EQ(UserConfigFolder::FromXdg(c.xdgConfigHome, c.home, "Ferrowin"), c.folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, UserConfigFolderTest,
+    ::testing::Values(XdgCase{"/cfg", "/home/u", "/cfg/Ferrowin/"},
+                      XdgCase{"/cfg/", "/home/u", "/cfg/Ferrowin/"},
+                      XdgCase{nullptr, "/home/u", "/home/u/.config/Ferrowin/"},
+                      XdgCase{"", "/home/u", "/home/u/.config/Ferrowin/"},
+                      XdgCase{"relative", "/home/u", "/home/u/.config/Ferrowin/"},
+                      XdgCase{nullptr, nullptr, ""}, XdgCase{nullptr, "", ""}));
 
 TEST(PortConfigPortsTest, ListPortsKeepsTheSourcesOrderAndReplacesTheListsContents) {
     PortConfig config("/nowhere/", [] {

@@ -95,6 +95,23 @@ TEST(ProfileTextTest, RecognisesASectionAfterAByteOrderMark) {
     EXPECT_EQ(text.Find("S", "k"), "v");
 }
 
+TEST(ProfileTextTest, SectionSavedInAnotherEncodingIsTheSameSectionAndIsWrittenBackInOurs) {
+    const std::string gbk = "\xB4\xAE\xBF\xDA\xC9\xE8\xD6\xC3";
+    const std::string utf8 = "\xE4\xB8\xB2\xE5\x8F\xA3\xE8\xAE\xBE\xE7\xBD\xAE";
+    ProfileText text("\xEF\xBB\xBF; saved by an editor\n[Other]\nPort=9\n[ " + utf8 +
+                     " ]\nPort=2\n");
+    text.AddSectionSpelling(gbk, utf8);
+    EXPECT_EQ(text.Find(gbk, "Port"), "2");
+    EXPECT_EQ(text.Find(utf8, "Port"), "2") << "the other spelling still names it";
+    ASSERT_TRUE(text.Set(gbk, "DownBaud", "4"));
+    EXPECT_EQ(text.Bytes(),
+              "; saved by an editor\n[Other]\nPort=9\n[ " + gbk + " ]\nPort=2\nDownBaud=4\r\n");
+
+    ProfileText plain("[Other]\nPort=9\n");
+    plain.AddSectionSpelling(gbk, utf8);
+    EXPECT_EQ(plain.Find(gbk, "Port"), std::nullopt);
+}
+
 TEST(ProfileTextTest, SetReplacesTheValueWhereItStandsAndKeepsEveryOtherByte) {
     const std::string before = "; top comment\n[S]\r\nport = 1\nBaud=2\n\n[T]\nPort=5\n";
     ProfileText text(before);

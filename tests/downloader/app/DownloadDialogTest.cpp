@@ -64,6 +64,26 @@ TEST_F(DownloadDialogTest, FirstStartWritesDefaultsAndSelectsOnlyTheFirstPort) {
     EXPECT_EQ(port, 0);
 }
 
+TEST_F(DownloadDialogTest, ReadOnlySettingsFileIsSaidOnceInTheLogAndLeftAsItWas) {
+    Store("DeviceBaud", "1");
+    QFile ini(QString::fromStdString(IniPath()));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray before = ini.readAll();
+    ini.close();
+    ASSERT_TRUE(ini.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+
+    Open();  // the missing keys' defaults cannot be written
+    DeviceBaudList()->setCurrentIndex(3);
+    PortList()->setCurrentIndex(2);
+
+    const QStringList lines = LogMessages().filter(QStringLiteral("read-only"));
+    ASSERT_EQ(lines.size(), 1) << LogMessages().join('\n').toStdString();
+    EXPECT_TRUE(lines[0].contains(QString::fromStdString(IniPath())));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ini.readAll(), before);
+    EXPECT_TRUE(notifier.messages.isEmpty());
+}
+
 TEST_F(DownloadDialogTest, StoredChoicesAreRestored) {
     Store("Port", "2");
     Store("DeviceBaud", "3");
