@@ -259,8 +259,9 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
             std::string(parsed.seconds ? "--seconds" : "--csv") + " belongs to the tags command";
         return false;
     }
-    if (json && parsed.action != TesmarleAction::Read && !tagging) {
-        error = "--json belongs to the read and tags commands";
+    if (json && parsed.action != TesmarleAction::Read && !tagging &&
+        parsed.action != TesmarleAction::Ports) {
+        error = "--json belongs to the read, tags and ports commands";
         return false;
     }
     if (json && csv) {
@@ -278,7 +279,7 @@ std::string TesmarleUsage() {
            "  tesmarle-cli -p PORT [-b BAUD] write [FIELD OPTIONS] [--from FILE]\n"
            "  tesmarle-cli -p PORT [-b BAUD] resume\n"
            "  tesmarle-cli -p PORT [-b BAUD] tags [--seconds S] [--json | --csv]\n"
-           "  tesmarle-cli ports\n"
+           "  tesmarle-cli ports [--json]\n"
            "\n"
            "  -p, --port PORT       serial port, for example /dev/ttyUSB0\n"
            "  -b, --baud BAUD       9600 (default), 19200, 38400, 57600 or 115200\n"

@@ -27,6 +27,44 @@ std::string TagHex(const std::uint8_t* id, const char* separator) {
     return text;
 }
 
+// A JSON string, or null for an empty text.
+std::string JsonText(const std::string& text) {
+    if (text.empty()) {
+        return "null";
+    }
+    std::string json = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            json += '\\';
+            json += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
+            json += escaped;
+        } else {
+            json += c;
+        }
+    }
+    return json + "\"";
+}
+
+// One object a line, every key always present.
+std::string FormatPortsJson(const std::vector<PortInfo>& ports) {
+    std::string json = "[";
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const PortInfo& p = ports[i];
+        json += (i == 0 ? "\n" : ",\n");
+        json += "  {\"path\": " + JsonText(p.path) + ", \"byId\": " + JsonText(p.byIdPath) +
+                ", \"vendorId\": " + JsonText(p.vendorId) +
+                ", \"productId\": " + JsonText(p.productId) +
+                ", \"manufacturer\": " + JsonText(p.manufacturer) +
+                ", \"product\": " + JsonText(p.product) +
+                ", \"serialNumber\": " + JsonText(p.serialNumber) +
+                ", \"driver\": " + JsonText(p.driver) + "}";
+    }
+    return json + (ports.empty() ? "]\n" : "\n]\n");
+}
+
 }  // namespace
 
 TesmarleRunner::TesmarleRunner(ReaderLink& readerLink, std::ostream& output, std::ostream& errors)
@@ -36,7 +74,7 @@ void TesmarleRunner::SetInterrupted(std::function<bool()> check) {
     interrupted = std::move(check);
 }
 
-void TesmarleRunner::SetPortLister(std::function<std::vector<std::string>()> lister) {
+void TesmarleRunner::SetPortLister(std::function<std::vector<PortInfo>()> lister) {
     listPorts = std::move(lister);
 }
 
@@ -68,7 +106,7 @@ int TesmarleRunner::Run(const TesmarleOptions& options) {
         case TesmarleAction::Tags:
             return RunTags(options);
         case TesmarleAction::Ports:
-            return RunPorts();
+            return RunPorts(options);
         case TesmarleAction::None:
             break;
     }
@@ -234,14 +272,18 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
     return status;
 }
 
-int TesmarleRunner::RunPorts() {
-    const std::vector<std::string> ports = listPorts ? listPorts() : std::vector<std::string>{};
+int TesmarleRunner::RunPorts(const TesmarleOptions& options) {
+    const std::vector<PortInfo> ports = listPorts ? listPorts() : std::vector<PortInfo>{};
+    if (options.format == TesmarleFormat::Json) {
+        out << FormatPortsJson(ports);  // "[]" too, so that a script always gets a list
+    } else {
+        for (const PortInfo& port : ports) {
+            out << port.path << "\n";
+        }
+    }
     if (ports.empty()) {
         err << "tesmarle-cli: no serial port found\n";
         return kExitFailure;
-    }
-    for (const std::string& port : ports) {
-        out << port << "\n";
     }
     return kExitOk;
 }

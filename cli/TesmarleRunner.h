@@ -8,6 +8,7 @@
 
 #include "cli/ExitStatus.h"
 #include "cli/TesmarleOptions.h"
+#include "common/PortInfo.h"
 #include "reader/ReaderLink.h"
 
 namespace uhf {
@@ -26,8 +27,8 @@ class TesmarleRunner {
 
     // Polled while tags are collected; true ends the collection (SIGINT, SIGTERM).
     void SetInterrupted(std::function<bool()> interrupted);
-    // The machine's port names, for `ports`.
-    void SetPortLister(std::function<std::vector<std::string>()> lister);
+    // The machine's ports, for `ports`.
+    void SetPortLister(std::function<std::vector<PortInfo>()> lister);
 
     int Run(const TesmarleOptions& options);
 
@@ -38,13 +39,13 @@ class TesmarleRunner {
     int RunWrite(const TesmarleOptions& options);
     int RunResume(const TesmarleOptions& options);
     int RunTags(const TesmarleOptions& options);
-    int RunPorts();
+    int RunPorts(const TesmarleOptions& options);
 
     ReaderLink& link;
     std::ostream& out;
     std::ostream& err;
     std::function<bool()> interrupted;
-    std::function<std::vector<std::string>()> listPorts;
+    std::function<std::vector<PortInfo>()> listPorts;
 };
 
 }  // namespace uhf

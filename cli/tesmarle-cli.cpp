@@ -8,7 +8,7 @@
 #include "cli/ProcessSetup.h"
 #include "cli/TesmarleOptions.h"
 #include "cli/TesmarleRunner.h"
-#include "common/PortConfig.h"
+#include "common/PortEnumerator.h"
 #include "reader/ReaderLink.h"
 
 int main(int argc, char** argv) {
@@ -26,12 +26,7 @@ int main(int argc, char** argv) {
     // Output that can no longer be written ends a tag collection as Ctrl-C does: nobody reads
     // the rows any more (a pipe to `head` that has closed, a full disk).
     runner.SetInterrupted([] { return uhf::ProcessSetup::Interrupted() || !std::cout; });
-    runner.SetPortLister([] {
-        uhf::PortConfig config;
-        std::vector<std::string> ports;
-        config.ListPorts(ports);
-        return ports;
-    });
+    runner.SetPortLister(&uhf::PortEnumerator::ListSystemPortDetails);
     const int status = runner.Run(options);
     return uhf::ProcessSetup::Finish("tesmarle-cli", status);
 }

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "common/PortInfo.h"
+
 namespace uhf {
 
 // The serial ports of this machine, as the platform lists them: COM names from the registry
@@ -11,6 +13,10 @@ class PortEnumerator {
   public:
     // Empty when there is none or the list cannot be read.
     static std::vector<std::string> ListSystemPorts();
+
+    // The same ports with what the system knows of each (on Linux from sysfs; the Windows
+    // registry gives names only).
+    static std::vector<PortInfo> ListSystemPortDetails();
 
     // The ports a user named (a simulated reader's pseudo-terminal, which the system does not
     // list as a serial port), followed by the system's own.

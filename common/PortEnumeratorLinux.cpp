@@ -7,4 +7,8 @@ std::vector<std::string> PortEnumerator::ListSystemPorts() {
     return SysfsPortScanner().Scan();
 }
 
+std::vector<PortInfo> PortEnumerator::ListSystemPortDetails() {
+    return SysfsPortScanner().ScanDetails();
+}
+
 }  // namespace uhf

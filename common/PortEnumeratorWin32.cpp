@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <utility>
 
 #include "common/PortEnumerator.h"
 
@@ -31,6 +32,16 @@ std::vector<std::string> PortEnumerator::ListSystemPorts() {
         ports.emplace_back(reinterpret_cast<const char*>(data), length);
     }
     RegCloseKey(key);
+    return ports;
+}
+
+std::vector<PortInfo> PortEnumerator::ListSystemPortDetails() {
+    std::vector<PortInfo> ports;
+    for (std::string& name : ListSystemPorts()) {
+        PortInfo info;
+        info.path = std::move(name);
+        ports.push_back(std::move(info));
+    }
     return ports;
 }
 

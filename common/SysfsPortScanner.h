@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/PortInfo.h"
+
 namespace uhf {
 
 // Lists the serial ports that the kernel registered as real devices: the entries of the tty
@@ -15,20 +17,29 @@ namespace uhf {
 class SysfsPortScanner {
   public:
     explicit SysfsPortScanner(std::string ttyClassDir = "/sys/class/tty",
-                              std::string deviceDir = "/dev/");
+                              std::string deviceDir = "/dev/",
+                              std::string byIdDir = "/dev/serial/by-id/");
 
     // Device paths (deviceDir + name) in natural order: ttyS2 before ttyS10 before ttyUSB0.
     // Empty when the class directory is missing or unreadable.
     std::vector<std::string> Scan() const;
+
+    // The same ports in the same order, each with its driver, the USB device it belongs to
+    // (the nearest parent device with a vendor id) and its link in byIdDir.
+    std::vector<PortInfo> ScanDetails() const;
 
     // Orders names with their digit runs compared as numbers.
     static bool NaturalLess(std::string_view a, std::string_view b);
 
   private:
     bool IsRealPort(const std::string& name) const;
+    // The real ports' sysfs names in natural order.
+    std::vector<std::string> Names() const;
+    PortInfo Describe(const std::string& name) const;
 
     std::string ttyClassDir;
     std::string deviceDir;
+    std::string byIdDir;
 };
 
 }  // namespace uhf

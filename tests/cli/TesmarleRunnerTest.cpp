@@ -72,7 +72,7 @@ class TesmarleRunnerTest : public testing::Test {
     std::ostringstream out;
     std::ostringstream err;
     std::atomic<bool> interrupt{false};
-    std::vector<std::string> ports;
+    std::vector<PortInfo> ports;
     std::vector<Bytes> tagsAfterResume;
 };
 
@@ -261,9 +261,34 @@ TEST_F(TesmarleRunnerTest, PortsListsOnePerLineOrFails) {
     ASSERT_TRUE(ParseTesmarleArgs({"ports"}, options, error));
     EXPECT_EQ(Run({"ports"}), 1);
     EXPECT_EQ(err.str(), "tesmarle-cli: no serial port found\n");
-    ports = {"/dev/ttyS0", "/dev/ttyUSB0"};
+    ports = {{.path = "/dev/ttyS0"}, {.path = "/dev/ttyUSB0"}};
     EXPECT_EQ(Run({"ports"}), 0);
     EXPECT_EQ(out.str(), "/dev/ttyS0\n/dev/ttyUSB0\n");
+}
+
+TEST_F(TesmarleRunnerTest, PortsAsJsonDescribeEachPortWithNullForWhatIsUnknown) {
+    PortInfo ftdi{"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+                  "0403",         "6001",
+                  "FTDI",         "FT232R \"USB\" UART\\",
+                  "A50285BI",     "ftdi_sio"};
+    ports = {{"/dev/ttyS0", "", "", "", "", "", "", "serial8250"}, ftdi};
+    EXPECT_EQ(Run({"ports", "--json"}), 0);
+    EXPECT_EQ(
+        out.str(),
+        "[\n"
+        "  {\"path\": \"/dev/ttyS0\", \"byId\": null, \"vendorId\": null, \"productId\": null, "
+        "\"manufacturer\": null, \"product\": null, \"serialNumber\": null, \"driver\": "
+        "\"serial8250\"},\n"
+        "  {\"path\": \"/dev/ttyUSB0\", \"byId\": "
+        "\"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\", \"vendorId\": "
+        "\"0403\", \"productId\": \"6001\", \"manufacturer\": \"FTDI\", \"product\": "
+        "\"FT232R \\\"USB\\\" UART\\\\\", \"serialNumber\": \"A50285BI\", \"driver\": "
+        "\"ftdi_sio\"}\n"
+        "]\n");
+    out.str("");
+    ports.clear();
+    EXPECT_EQ(Run({"ports", "--json"}), 1);
+    EXPECT_EQ(out.str(), "[]\n");
 }
 
 }  // namespace

@@ -8,54 +8,17 @@
 #include "common/PortConfig.h"
 #include "common/PortEnumerator.h"
 #include "common/SysfsPortScanner.h"
+#include "fakes/FakeSysfs.h"
 
 namespace uhf {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A fake /sys: devices/ holds the device folders, class/tty/ the entries linking to them, as
-// the kernel lays them out.
-class FakeSysfs {
-  public:
-    explicit FakeSysfs(const test::TempFolder& folder)
-        : root(folder.PathOf("sys")), classDir(root / "class" / "tty") {
-        fs::create_directories(classDir);
-        fs::create_directories(root / "bus" / "platform" / "drivers" / "serial8250");
-        fs::create_directories(root / "bus" / "usb-serial" / "drivers" / "ftdi_sio");
-    }
-
-    // A tty with no device behind it (virtual terminal, console, pseudo-terminal master).
-    void AddVirtual(const std::string& name) {
-        fs::path dir = root / "devices" / "virtual" / "tty" / name;
-        fs::create_directories(dir);
-        fs::create_directory_symlink(dir, classDir / name);
-    }
-
-    // A tty with a device; type < 0 leaves the "type" attribute out.
-    void AddDevice(const std::string& name, int type, const std::string& driver) {
-        fs::path device = root / "devices" / ("dev-" + name);
-        fs::path tty = device / "tty" / name;
-        fs::create_directories(tty);
-        fs::create_directory_symlink(root / "bus" / driver, device / "driver");
-        fs::create_directory_symlink(device, tty / "device");
-        if (type >= 0) {
-            test::TempFolder::WriteFile(tty / "type", std::to_string(type) + "\n");
-        }
-        fs::create_directory_symlink(tty, classDir / name);
-    }
-
-    std::string ClassDir() const { return classDir.string(); }
-
-  private:
-    fs::path root;
-    fs::path classDir;
-};
-
 class SysfsPortScannerTest : public ::testing::Test {
   protected:
     test::TempFolder folder;
-    FakeSysfs sysfs{folder};
+    test::FakeSysfs sysfs{folder.PathOf("root")};
 };
 
 TEST_F(SysfsPortScannerTest, ListsRealPortsInNaturalOrderAsDevicePaths) {
@@ -86,6 +49,54 @@ TEST_F(SysfsPortScannerTest, LeavesOutSerialPortsWithoutAUartBehindThem) {
 
     EXPECT_EQ(SysfsPortScanner(sysfs.ClassDir(), "/dev/").Scan(),
               (std::vector<std::string>{"/dev/ttyS0", "/dev/ttyS3"}));
+}
+
+TEST_F(SysfsPortScannerTest, DescribesEachUsbAdapterAndTheBuiltInUart) {
+    for (const test::FakeUsbAdapter& adapter : test::BenchAdapters()) {
+        sysfs.AddUsbAdapter(adapter);
+    }
+    sysfs.AddBuiltInUart("ttyS0");
+    sysfs.AddVirtual("tty1");
+    // A link of another port, and one that is not a link, are not the adapters'.
+    fs::create_symlink("../../ttyUSB10", sysfs.ByIdDir() / "usb-Other_Device-if00-port0");
+    test::FakeSysfs::WriteFile(sysfs.ByIdDir() / "stray-ttyUSB0", "");
+
+    const std::string byId = sysfs.ByIdDir().string() + "/";
+    const std::vector<PortInfo> ports =
+        SysfsPortScanner(sysfs.ClassDir(), "/dev/", sysfs.ByIdDir().string()).ScanDetails();
+    ASSERT_EQ(ports.size(), 4u);
+    const auto fields = [](const PortInfo& p) {
+        return std::vector<std::string>{p.path,         p.byIdPath, p.vendorId,     p.productId,
+                                        p.manufacturer, p.product,  p.serialNumber, p.driver};
+    };
+    EXPECT_EQ(fields(ports[0]),
+              (std::vector<std::string>{"/dev/ttyS0", "", "", "", "", "", "", "serial"}));
+    EXPECT_EQ(fields(ports[1]),
+              (std::vector<std::string>{
+                  "/dev/ttyUSB0", byId + "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "0403",
+                  "6001", "FTDI", "FT232R USB UART", "A50285BI", "ftdi_sio"}));
+    EXPECT_EQ(
+        fields(ports[2]),
+        (std::vector<std::string>{
+            "/dev/ttyUSB1",
+            byId + "usb-Silicon_Labs_CP2102_USB_to_UART_Bridge_Controller_0001-if00-port0", "10c4",
+            "ea60", "Silicon Labs", "CP2102 USB to UART Bridge Controller", "0001", "cp210x"}));
+    EXPECT_EQ(fields(ports[3]),
+              (std::vector<std::string>{"/dev/ttyUSB2", byId + "usb-1a86_USB2.0-Serial-if00-port0",
+                                        "1a86", "7523", "", "USB2.0-Serial", "", "ch341-uart"}));
+
+    EXPECT_EQ(ports[1].Describe(),
+              "FTDI FT232R USB UART, USB 0403:6001, serial A50285BI, driver ftdi_sio, " + byId +
+                  "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    EXPECT_EQ(ports[3].Describe(), "USB2.0-Serial, USB 1a86:7523, driver ch341-uart, " + byId +
+                                       "usb-1a86_USB2.0-Serial-if00-port0");
+    EXPECT_EQ(ports[0].Describe(), "driver serial");
+    // The plain list is the same ports in the same order.
+    std::vector<std::string> paths;
+    for (const PortInfo& port : ports) {
+        paths.push_back(port.path);
+    }
+    EXPECT_EQ(SysfsPortScanner(sysfs.ClassDir(), "/dev/").Scan(), paths);
 }
 
 TEST_F(SysfsPortScannerTest, TurnsTheKernelsBangBackIntoASlash) {

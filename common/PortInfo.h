@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+namespace uhf {
+
+// One serial port and what the system knows of the device behind it. Only path is always
+// there; the rest is empty where the system does not tell (a built-in UART has no USB
+// description, Windows' registry list has none of it).
+struct PortInfo {
+    std::string path{};          // what to open: /dev/ttyUSB0, COM3
+    std::string byIdPath{};      // /dev/serial/by-id/..., a name that survives replugging
+    std::string vendorId{};      // USB vendor id, four hexadecimal digits ("0403")
+    std::string productId{};     // USB product id ("6001")
+    std::string manufacturer{};  // as the USB device names itself ("FTDI")
+    std::string product{};       // "FT232R USB UART"
+    std::string serialNumber{};
+    std::string driver{};  // the kernel driver bound to the port ("ftdi_sio", "serial8250")
+
+    // One readable line of what is known beside the path, for a tooltip or a detailed list:
+    // "FTDI FT232R USB UART, USB 0403:6001, serial A50285BI, driver ftdi_sio,
+    // /dev/serial/by-id/usb-FTDI_...". Empty when nothing is known.
+    std::string Describe() const;
+};
+
+}  // namespace uhf
