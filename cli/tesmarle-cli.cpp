@@ -10,6 +10,7 @@
 #include "cli/TesmarleRunner.h"
 #include "common/PortEnumerator.h"
 #include "reader/ReaderLink.h"
+#include "serial/LowLatencyMode.h"
 
 int main(int argc, char** argv) {
     uhf::ProcessSetup::Prepare();
@@ -21,6 +22,9 @@ int main(int argc, char** argv) {
         return uhf::kExitUsage;
     }
 
+    uhf::LowLatencyMode::System().SetWarningSink([](const std::string& warning) {
+        std::cerr << "tesmarle-cli: warning: " << warning << "\n";
+    });
     uhf::ReaderLink link;
     uhf::TesmarleRunner runner(link, std::cout, std::cerr);
     // Output that can no longer be written ends a tag collection as Ctrl-C does: nobody reads

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "serial/LowLatencyMode.h"
 #include "serial/NativeSerialPort.h"
 
 namespace uhf {
@@ -152,6 +153,8 @@ SerialError NativeSerialPort::Open(const std::string& device, int baudRate) {
         ::close(fd);
         return SerialError::IoError;
     }
+    // A USB adapter's driver may hold received bytes for up to 16 ms; it warns, never fails.
+    (void)LowLatencyMode::System().Request(fd, device);
     handle->fd = fd;
     return SerialError::None;
 }
