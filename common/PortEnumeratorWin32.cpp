@@ -1,11 +1,52 @@
 #include <windows.h>
+// After windows.h:
+#include <initguid.h>
+// After initguid.h, so that the class GUID is defined here:
+#include <devguid.h>
+#include <setupapi.h>
 
 #include <cstring>
+#include <map>
 #include <utility>
 
 #include "common/PortEnumerator.h"
 
 namespace uhf {
+namespace {
+
+// The friendly names SetupAPI gives the present ports ("USB Serial Port (COM3)"), by port name.
+std::map<std::string, std::string> FriendlyNames() {
+    std::map<std::string, std::string> names;
+    HDEVINFO set = SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+    if (set == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
+        HKEY key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+        if (key == INVALID_HANDLE_VALUE) {
+            continue;
+        }
+        char port[80] = {};
+        DWORD size = sizeof port - 1;
+        DWORD type = 0;
+        const LONG read =
+            RegQueryValueExA(key, "PortName", nullptr, &type, reinterpret_cast<BYTE*>(port), &size);
+        RegCloseKey(key);
+        char name[256] = {};
+        if (read == ERROR_SUCCESS && type == REG_SZ &&
+            SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_FRIENDLYNAME, nullptr,
+                                              reinterpret_cast<BYTE*>(name), sizeof name - 1,
+                                              nullptr)) {
+            names[port] = name;
+        }
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    return names;
+}
+
+}  // namespace
 
 std::vector<std::string> PortEnumerator::ListSystemPorts() {
     std::vector<std::string> ports;
@@ -36,9 +77,13 @@ std::vector<std::string> PortEnumerator::ListSystemPorts() {
 }
 
 std::vector<PortInfo> PortEnumerator::ListSystemPortDetails() {
+    const std::map<std::string, std::string> friendly = FriendlyNames();
     std::vector<PortInfo> ports;
     for (std::string& name : ListSystemPorts()) {
         PortInfo info;
+        if (auto found = friendly.find(name); found != friendly.end()) {
+            info.product = found->second;
+        }
         info.path = std::move(name);
         ports.push_back(std::move(info));
     }

@@ -6,14 +6,14 @@ namespace uhf {
 
 // One serial port and what the system knows of the device behind it. Only path is always
 // there; the rest is empty where the system does not tell (a built-in UART has no USB
-// description, Windows' registry list has none of it).
+// description; the Windows list has only the friendly name).
 struct PortInfo {
     std::string path{};          // what to open: /dev/ttyUSB0, COM3
     std::string byIdPath{};      // /dev/serial/by-id/..., a name that survives replugging
     std::string vendorId{};      // USB vendor id, four hexadecimal digits ("0403")
     std::string productId{};     // USB product id ("6001")
     std::string manufacturer{};  // as the USB device names itself ("FTDI")
-    std::string product{};       // "FT232R USB UART"
+    std::string product{};       // "FT232R USB UART"; on Windows the friendly name
     std::string serialNumber{};
     std::string driver{};  // the kernel driver bound to the port ("ftdi_sio", "serial8250")
 
