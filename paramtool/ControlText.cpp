@@ -1,40 +1,44 @@
 #include "paramtool/ControlText.h"
 
+#include <cstdio>
+
 namespace uhf {
 
-QStringList FrequencyItems() {
-    QStringList items;
+std::vector<std::string> FrequencyItems() {
+    std::vector<std::string> items;
     // Built by adding 0.5 to a single-precision start, which is exact at these values.
     float frequency = 902.5F;
     for (int i = 0; i < 50; ++i) {
-        items.append(QString::asprintf("%3.1f MHz", static_cast<double>(frequency)));
+        char text[32];
+        std::snprintf(text, sizeof text, "%3.1f MHz", static_cast<double>(frequency));
+        items.emplace_back(text);
         frequency += 0.5F;
     }
     return items;
 }
 
-QString TagText(const std::uint8_t* record) {
-    QString text;
+std::string TagText(const std::uint8_t* record) {
+    char text[8 * 3 + 1];
     for (int i = 0; i < 8; ++i) {
-        text += QString::asprintf("%.2X ", static_cast<unsigned>(record[i]));
+        std::snprintf(text + i * 3, 4, "%.2X ", static_cast<unsigned>(record[i]));
     }
-    return text;
+    return std::string(text, 8 * 3);
 }
 
-std::uint8_t LowByteOfInteger(const QString& text) {
-    qsizetype i = 0;
-    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) {
+std::uint8_t LowByteOfInteger(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
         ++i;
     }
     bool negative = false;
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
-        negative = text[i] == u'-';
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
         ++i;
     }
     // Arithmetic modulo 256 keeps exactly the low 8 bits of the whole number.
     unsigned value = 0;
-    while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
-        value = (value * 10U + static_cast<unsigned>(text[i].unicode() - u'0')) & 0xFFU;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        value = (value * 10U + static_cast<unsigned>(text[i] - '0')) & 0xFFU;
         ++i;
     }
     if (negative) {

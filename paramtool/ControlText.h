@@ -1,21 +1,21 @@
 #pragma once
 
-#include <QString>
-#include <QStringList>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace uhf {
 
 // The 50 locked channels as the frequency list shows them: "902.5 MHz" to "927.0 MHz".
-QStringList FrequencyItems();
+std::vector<std::string> FrequencyItems();
 
 // The eight identifier bytes of one tag record, each as "%.2X " (24 characters).
-QString TagText(const std::uint8_t* record);
+std::string TagText(const std::uint8_t* record);
 
 // A number box's text as a signed decimal integer, leading blanks and sign allowed, reading up
 // to the first non-digit (0 when there is no number), reduced to its low 8 bits. Long texts
 // wrap instead of overflowing.
-std::uint8_t LowByteOfInteger(const QString& text);
+std::uint8_t LowByteOfInteger(const std::string& text);
 
 // The list index that shows a stored choice (value - 1), or -1 when no item stands for it.
 int ItemIndexForValue(std::uint8_t value, int itemCount);

@@ -2,30 +2,23 @@
 
 #include <QAction>
 #include <QDialog>
-#include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
+#include "paramtool/ParamPresenter.h"
+#include "paramtool/QtDialogView.h"
+#include "paramtool/QtTaskRunner.h"
 #include "reader/ReaderLink.h"
-#include "reader/ReaderParams.h"
 #include "widgets/DialogBuilder.h"
 #include "widgets/Notifier.h"
 
-class QComboBox;
+class QCloseEvent;
 class QKeyEvent;
-class QLineEdit;
-class QPushButton;
-class QRadioButton;
 
 namespace uhf {
 
-// Lists the serial port names for the "Port" list, in the order the machine gives them.
-using PortSource = std::function<std::vector<std::string>()>;
-
-// Tesmarle's main window: connects to the reader, shows and edits its parameter record, writes
-// it back, sends the resume command and opens the tag window. Every reader call is synchronous
-// on the window's thread, under a wait cursor; every outcome goes to the notifier.
+// Tesmarle's main window, a thin Qt view over ParamPresenter. Reader calls run on a worker
+// thread while the window keeps painting under the wait cursor; every outcome goes to the
+// notifier.
 class ParamDialog : public QDialog {
     Q_OBJECT
 
@@ -38,35 +31,33 @@ class ParamDialog : public QDialog {
     QWidget* Control(int id) const { return builder_.Control(id); }
     // The window-menu entry that opens the about box.
     QAction* AboutAction() const { return aboutAction_; }
+    // True while a reader call runs.
+    bool IsBusy() const { return presenter_.IsBusy(); }
 
-    void Connect();
-    void Disconnect();
-    void Set();
-    void Read();
-    void Resume();
+    void Connect() { presenter_.Connect(); }
+    void Disconnect() { presenter_.Disconnect(); }
+    void Set() { presenter_.Set(); }
+    void Read() { presenter_.Read(); }
+    void Resume() { presenter_.Resume(); }
     void IdentifyTags();
     void ShowAboutBox();
 
+    void accept() override;
+    void reject() override;
+
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
-    void Initialise(const PortSource& portSource);
+    void BuildView();
     void WireControls();
-    void ShowParams(const ReaderParams& params);
-    void TakeParams(ReaderParams& params) const;
-    void SetDisconnectedState();
-    void SetConnectedState();
-    void EnableWiegandGroup(bool on);
-
-    QComboBox* Combo(int id) const;
-    QLineEdit* Edit(int id) const;
-    QPushButton* Button(int id) const;
-    QRadioButton* Radio(int id) const;
 
     std::unique_ptr<ReaderLink> link_;
-    Notifier& notifier_;
     DialogBuilder builder_;
+    QtDialogView view_;
+    QtTaskRunner runner_;
+    ParamPresenter presenter_;
     QAction* aboutAction_ = nullptr;
 };
 

@@ -1,50 +1,47 @@
 #pragma once
 
 #include <QDialog>
-#include <QTimer>
-#include <array>
-#include <cstdint>
 
+#include "paramtool/QtDialogView.h"
+#include "paramtool/QtTaskRunner.h"
+#include "paramtool/QtTimerService.h"
 #include "paramtool/TagListModel.h"
+#include "paramtool/TagPresenter.h"
 #include "reader/ReaderLink.h"
 #include "widgets/DialogBuilder.h"
 
-class QLabel;
-class QTreeView;
-
 namespace uhf {
 
-// Tesmarle's tag identification window. "Start" sets the reader identifying and the link
-// collecting; every 500 ms the identifiers collected since the last tick become numbered rows.
-// Closing it, by "Back" or by Escape, sends the stop command so nothing runs on unseen.
+// Tesmarle's tag identification window, a thin Qt view over TagPresenter. The list shows the
+// presenter's rows through a model that formats a row only when it is drawn.
 class TagDialog : public QDialog {
     Q_OBJECT
 
   public:
-    static constexpr int kTickMilliseconds = 500;
+    static constexpr int kTickMilliseconds = static_cast<int>(TagPresenter::kTickPeriod.count());
 
     explicit TagDialog(ReaderLink& link, QWidget* parent = nullptr);
 
     QWidget* Control(int id) const { return builder_.Control(id); }
     const TagListModel& Model() const { return model_; }
-    bool IsTicking() const { return timer_.isActive(); }
+    bool IsTicking() const { return presenter_.IsTicking(); }
+    bool IsBusy() const { return presenter_.IsBusy(); }
 
-    void Start();
-    void Stop();
-    void Clear();
-    void Tick();
+    void Start() { presenter_.Start(); }
+    void Stop() { presenter_.Stop(); }
+    void Clear() { presenter_.Clear(); }
+    void Tick() { presenter_.Tick(); }
 
     void accept() override;  // "Back"
     void reject() override;  // Escape
 
   private:
-    void SetStatus(const QString& text);
-
-    ReaderLink& link_;
     DialogBuilder builder_;
+    QtDialogView view_;
+    QtTaskRunner runner_;
+    QtTimerService timers_;
+    TagPresenter presenter_;
     TagListModel model_;
-    QTimer timer_;
-    std::array<std::uint8_t, 450 * 8> tagBuffer_{};
 };
 
 }  // namespace uhf

@@ -1,11 +1,14 @@
 #include "paramtool/TagListModel.h"
 
+#include <utility>
+
 namespace uhf {
 
-TagListModel::TagListModel(QObject* parent) : QAbstractTableModel(parent) {}
+TagListModel::TagListModel(CellText cellText, QObject* parent)
+    : QAbstractTableModel(parent), cellText_(std::move(cellText)) {}
 
 int TagListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(tagTexts_.size());
+    return parent.isValid() ? 0 : rows_;
 }
 
 int TagListModel::columnCount(const QModelIndex& parent) const {
@@ -13,7 +16,7 @@ int TagListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant TagListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= tagTexts_.size()) {
+    if (!index.isValid() || index.row() >= rows_) {
         return {};
     }
     if (role == Qt::TextAlignmentRole) {
@@ -22,8 +25,7 @@ QVariant TagListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole) {
         return {};
     }
-    // Rows are never removed singly, so a row's number is its place in the list.
-    return index.column() == 0 ? QString::asprintf("%d", index.row() + 1) : tagTexts_[index.row()];
+    return cellText_(index.row(), index.column());
 }
 
 QVariant TagListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -39,19 +41,18 @@ QVariant TagListModel::headerData(int section, Qt::Orientation orientation, int 
     return section == 0 ? QStringLiteral("NO.") : QStringLiteral("Tag Data");
 }
 
-void TagListModel::AppendRows(const QStringList& tagTexts) {
-    if (tagTexts.isEmpty()) {
+void TagListModel::RowsAppended(int first, int count) {
+    if (count <= 0 || first != rows_) {
         return;
     }
-    const int first = static_cast<int>(tagTexts_.size());
-    beginInsertRows(QModelIndex(), first, first + static_cast<int>(tagTexts.size()) - 1);
-    tagTexts_.append(tagTexts);
+    beginInsertRows(QModelIndex(), first, first + count - 1);
+    rows_ += count;
     endInsertRows();
 }
 
-void TagListModel::Clear() {
+void TagListModel::RowsCleared() {
     beginResetModel();
-    tagTexts_.clear();
+    rows_ = 0;
     endResetModel();
 }
 

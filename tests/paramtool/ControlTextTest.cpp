@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "paramtool/ControlText.h"
 
@@ -16,8 +18,7 @@ struct NumberCase {
 class LowByteOfIntegerTest : public testing::TestWithParam<NumberCase> {};
 
 TEST_P(LowByteOfIntegerTest, KeepsTheLowEightBitsOfTheNumberTyped) {
-    EXPECT_EQ(LowByteOfInteger(QString::fromUtf8(GetParam().text)), GetParam().expected)
-        << GetParam().text;
+    EXPECT_EQ(LowByteOfInteger(GetParam().text), GetParam().expected) << GetParam().text;
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, LowByteOfIntegerTest,
@@ -31,12 +32,12 @@ INSTANTIATE_TEST_SUITE_P(Texts, LowByteOfIntegerTest,
                                          NumberCase{"4294967597", 45}, NumberCase{"1 2", 1}));
 
 TEST(FrequencyItemsTest, ListsFiftyChannelsFromNineHundredTwoPointFive) {
-    const QStringList items = FrequencyItems();
-    ASSERT_EQ(items.size(), 50);
-    EXPECT_EQ(items.first(), "902.5 MHz");
+    const std::vector<std::string> items = FrequencyItems();
+    ASSERT_EQ(items.size(), 50U);
+    EXPECT_EQ(items.front(), "902.5 MHz");
     EXPECT_EQ(items[1], "903.0 MHz");
     EXPECT_EQ(items[19], "912.0 MHz");
-    EXPECT_EQ(items.last(), "927.0 MHz");
+    EXPECT_EQ(items.back(), "927.0 MHz");
 }
 
 TEST(TagTextTest, FormatsEachByteAsTwoUpperCaseDigitsAndASpace) {
@@ -44,7 +45,7 @@ TEST(TagTextTest, FormatsEachByteAsTwoUpperCaseDigitsAndASpace) {
     EXPECT_EQ(TagText(a.data()), "01 02 03 04 0A 0B 0C 0D ");
     const std::array<std::uint8_t, 8> b{0x30, 0, 0, 0, 0, 0, 0, 0xFF};
     EXPECT_EQ(TagText(b.data()), "30 00 00 00 00 00 00 FF ");
-    EXPECT_EQ(TagText(b.data()).size(), 24);
+    EXPECT_EQ(TagText(b.data()).size(), 24U);
 }
 
 TEST(ItemIndexForValueTest, MapsStoredChoicesToItemsAndOthersToNoSelection) {

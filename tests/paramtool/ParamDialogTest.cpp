@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -55,8 +60,35 @@ SimConfig QuickReader() {
     return config;
 }
 
+// What "Connnect" says with no port to name.
+const QString kOpenFailNoName =
+    QStringLiteral("Open Fail!\nthe port name is not a valid port name");
+
 // Stop and the seven block reads of a connect.
 constexpr int kFramesOfConnect = 8;
+
+// Notes the time of every paint of the widget it watches.
+class PaintClock : public QObject {
+  public:
+    void Reset() {
+        count = 0;
+        longest = 0;
+        last.start();
+    }
+    qint64 LongestGap() const { return std::max(longest, last.elapsed()); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && last.isValid()) {
+            longest = std::max(longest, last.restart());
+            ++count;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+    int count = 0;
+    qint64 longest = 0;
+    QElapsedTimer last;
+};
 
 class ParamDialogTest : public testing::Test {
   protected:
@@ -74,7 +106,8 @@ class ParamDialogTest : public testing::Test {
 
     void Connect() {
         Button(kConnectButton)->click();
-        ASSERT_EQ(notifier.messages, QStringList{}) << "connect failed";
+        ASSERT_EQ(notifier.messages, QStringList{})
+            << "connect failed: " << ToString(dialog->Link().LastError());
     }
 
     QPushButton* Button(int id) const { return qobject_cast<QPushButton*>(dialog->Control(id)); }
@@ -195,16 +228,82 @@ TEST_F(ParamDialogTest, ConnectShowsTheReadersRecordAndDisconnectReversesTheButt
 TEST_F(ParamDialogTest, ConnectToAMissingPortSaysOpenFailAndStaysDisconnected) {
     OpenWithPorts({"/dev/no-such-serial-port"});
     Button(kConnectButton)->click();
-    EXPECT_EQ(notifier.messages, QStringList{"Open Fail!"});
+    EXPECT_EQ(notifier.messages, QStringList{"Open Fail!\nno such device"});
     EXPECT_FALSE(dialog->Link().IsOpen());
     ExpectConnectedButtons(false);
+}
+
+TEST_F(ParamDialogTest, ConnectToAPortInUseSaysOpenFailAndThatItIsBusy) {
+    Open();
+    ReaderLink other;
+    ASSERT_EQ(other.Open(reader->Path(), 9600), 1);
+    Button(kConnectButton)->click();
+    EXPECT_EQ(notifier.messages,
+              QStringList{"Open Fail!\nthe port is busy (another program has it open)"});
+    ExpectConnectedButtons(false);
+}
+
+TEST_F(ParamDialogTest, PortPathShowsWhollyInItsTooltipAndChannelListScrollsADozenAtATime) {
+    const std::string longPath = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    OpenWithPorts({longPath, "/dev/ttyS0"});
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    EXPECT_EQ(Combo(kPortList)->toolTip().toStdString(), longPath);
+    Combo(kPortList)->setCurrentIndex(1);
+    EXPECT_EQ(Combo(kPortList)->toolTip(), "/dev/ttyS0");
+
+    QComboBox* channels = Combo(kFrequencyList);
+    channels->showPopup();
+    QAbstractItemView* list = channels->view();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }, 5000));
+    const int rowHeight = list->sizeHintForRow(0);
+    ASSERT_GT(rowHeight, 0);
+    const int shown = list->viewport()->height() / rowHeight;
+    EXPECT_GE(shown, 10);
+    EXPECT_LE(shown, 13);
+    EXPECT_GT(list->verticalScrollBar()->maximum(), 0) << "the rest is a scroll away";
+    channels->hidePopup();
+}
+
+TEST_F(ParamDialogTest, WindowKeepsPaintingWhileASlowReaderAnswersSet) {
+    SimConfig config;
+    config.tagRate = 0;  // tag reports would end each reply read long before a slow reply
+    // Each exchange then takes about 300 ms, near the longest the link waits for a reply.
+    config.faults.delayMs = 180;
+    Open(config);
+    Connect();
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+
+    // Asks for a repaint every 10 ms and notes when each one is drawn.
+    PaintClock paints;
+    dialog->installEventFilter(&paints);
+    QTimer repaint;
+    QObject::connect(&repaint, &QTimer::timeout, dialog.get(), [this] { dialog->update(); });
+    repaint.start(10);
+    QTest::qWait(50);
+    paints.Reset();
+    QTimer::singleShot(0, [this] {
+        // A second press while Set runs must not start another call.
+        Button(kSetButton)->click();
+        Button(kReadButton)->click();
+    });
+    Button(kSetButton)->click();
+    const qint64 longestGap = paints.LongestGap();
+    repaint.stop();
+    EXPECT_EQ(notifier.messages, QStringList{"The parameters is set into the device successfully"});
+    EXPECT_GT(paints.count, 20) << "Set takes seconds; the window painted all along";
+    EXPECT_LT(longestGap, 250) << "longest gap between paints: " << longestGap << " ms";
+    RecordProperty("longest_paint_gap_ms", static_cast<int>(longestGap));
+    std::printf("longest gap between paints during Set: %lld ms over %d paints\n",
+                static_cast<long long>(longestGap), paints.count);
 }
 
 TEST_F(ParamDialogTest, ConnectWithNoPortsSaysOpenFail) {
     OpenWithPorts({});
     EXPECT_EQ(Combo(kPortList)->count(), 0);
     Button(kConnectButton)->click();
-    EXPECT_EQ(notifier.messages, QStringList{"Open Fail!"});
+    EXPECT_EQ(notifier.messages, QStringList{kOpenFailNoName});
     ExpectConnectedButtons(false);
 }
 
@@ -412,7 +511,7 @@ TEST_F(ParamDialogTest, EnterClicksTheFocusedButtonAndClosesTheWindowElsewhere) 
     dialog->show();
     Button(kConnectButton)->setFocus();
     QTest::keyClick(Button(kConnectButton), Qt::Key_Return);
-    EXPECT_EQ(notifier.messages, QStringList{"Open Fail!"}) << "Enter clicked \"Connnect\"";
+    EXPECT_EQ(notifier.messages, QStringList{kOpenFailNoName}) << "Enter clicked \"Connnect\"";
     EXPECT_TRUE(dialog->isVisible());
 
     Edit(kPowerEdit)->setFocus();

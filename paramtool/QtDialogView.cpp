@@ -1,0 +1,195 @@
+#include "paramtool/QtDialogView.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QCursor>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+
+#include "paramtool/TagListModel.h"
+
+namespace uhf {
+
+namespace {
+
+bool IsUserInput(QEvent::Type type) {
+    switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+QtDialogView::QtDialogView(QDialog& window, const DialogBuilder& builder, Notifier* notifier)
+    : window_(window), builder_(builder), notifier_(notifier) {}
+
+QtDialogView::~QtDialogView() {
+    SetBusy(false);
+}
+
+void QtDialogView::AttachList(int id, TagListModel* model) {
+    lists_.insert(id, model);
+}
+
+std::string QtDialogView::Text(int id) const {
+    QWidget* control = builder_.Control(id);
+    if (auto* combo = qobject_cast<QComboBox*>(control)) {
+        return combo->currentText().toStdString();
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+        return edit->text().toStdString();
+    }
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+        return label->text().toStdString();
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        return button->text().toStdString();
+    }
+    return {};
+}
+
+void QtDialogView::SetText(int id, const std::string& text) {
+    QWidget* control = builder_.Control(id);
+    const QString value = QString::fromStdString(text);
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+        edit->setText(value);
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
+        label->setText(value);
+    } else if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->isEditable()) {
+        combo->setEditText(value);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        button->setText(value);
+    }
+}
+
+bool QtDialogView::IsChecked(int id) const {
+    auto* button = builder_.ControlAs<QAbstractButton>(id);
+    return button != nullptr && button->isChecked();
+}
+
+void QtDialogView::SetChecked(int id, bool checked) {
+    if (auto* button = builder_.ControlAs<QAbstractButton>(id)) {
+        button->setChecked(checked);
+    }
+}
+
+int QtDialogView::SelectedIndex(int id) const {
+    auto* combo = builder_.ControlAs<QComboBox>(id);
+    if (combo == nullptr) {
+        return -1;
+    }
+    if (combo->isEditable()) {
+        // The edit field may hold typed text; it counts only when it names an item.
+        return combo->findText(combo->currentText(), Qt::MatchExactly);
+    }
+    return combo->currentIndex();
+}
+
+void QtDialogView::SelectIndex(int id, int index) {
+    if (auto* combo = builder_.ControlAs<QComboBox>(id)) {
+        combo->setCurrentIndex(index);
+    }
+}
+
+int QtDialogView::ItemCount(int id) const {
+    auto* combo = builder_.ControlAs<QComboBox>(id);
+    return combo != nullptr ? combo->count() : 0;
+}
+
+void QtDialogView::AddItem(int id, const std::string& text) {
+    if (auto* combo = builder_.ControlAs<QComboBox>(id)) {
+        combo->addItem(QString::fromStdString(text));
+    }
+}
+
+void QtDialogView::Enable(int id, bool on) {
+    if (QWidget* control = builder_.Control(id)) {
+        control->setEnabled(on);
+    }
+}
+
+void QtDialogView::ShowMessage(const std::string& text) {
+    if (notifier_ != nullptr) {
+        notifier_->Notify(QString::fromStdString(text));
+    }
+}
+
+void QtDialogView::SetBusy(bool busy) {
+    if (busy == busy_) {
+        return;
+    }
+    busy_ = busy;
+    if (busy) {
+        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        qApp->installEventFilter(this);
+    } else {
+        qApp->removeEventFilter(this);
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+bool QtDialogView::eventFilter(QObject* watched, QEvent* event) {
+    if (busy_ && IsUserInput(event->type()) && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        if (widget == &window_ || window_.isAncestorOf(widget)) {
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+QAbstractItemView* QtDialogView::ListView(int id) const {
+    return builder_.ControlAs<QAbstractItemView>(id);
+}
+
+void QtDialogView::RowsAppended(int id, int first, int count) {
+    if (TagListModel* model = lists_.value(id, nullptr)) {
+        model->RowsAppended(first, count);
+    }
+}
+
+void QtDialogView::RowsCleared(int id) {
+    if (TagListModel* model = lists_.value(id, nullptr)) {
+        model->RowsCleared();
+    }
+}
+
+bool QtDialogView::IsScrolledToEnd(int id) const {
+    QAbstractItemView* view = ListView(id);
+    if (view == nullptr) {
+        return true;
+    }
+    const QScrollBar* bar = view->verticalScrollBar();
+    return bar->value() >= bar->maximum();
+}
+
+void QtDialogView::ScrollToRow(int id, int row) {
+    QAbstractItemView* view = ListView(id);
+    if (view != nullptr && view->model() != nullptr) {
+        view->scrollTo(view->model()->index(row, 0), QAbstractItemView::EnsureVisible);
+    }
+}
+
+void QtDialogView::CloseDialog(bool accepted) {
+    window_.done(accepted ? QDialog::Accepted : QDialog::Rejected);
+}
+
+}  // namespace uhf

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "paramtool/DialogView.h"
+
+namespace uhf::test {
+
+// A window as plain data for presenter tests: each control's state by identifier, and a journal
+// of busy changes and messages in the order they happened.
+class FakeDialogView : public DialogView {
+  public:
+    struct Control {
+        std::string text;
+        bool checked = false;
+        int selected = -1;
+        std::vector<std::string> items;
+        bool enabled = true;
+    };
+
+    std::string Text(int id) const override {
+        const Control& c = At(id);
+        return c.selected >= 0 && c.selected < static_cast<int>(c.items.size())
+                   ? c.items[static_cast<std::size_t>(c.selected)]
+                   : c.text;
+    }
+    void SetText(int id, const std::string& text) override { controls[id].text = text; }
+    bool IsChecked(int id) const override { return At(id).checked; }
+    void SetChecked(int id, bool checked) override { controls[id].checked = checked; }
+    int SelectedIndex(int id) const override { return At(id).selected; }
+    void SelectIndex(int id, int index) override { controls[id].selected = index; }
+    int ItemCount(int id) const override { return static_cast<int>(At(id).items.size()); }
+    void AddItem(int id, const std::string& text) override { controls[id].items.push_back(text); }
+    void Enable(int id, bool on) override { controls[id].enabled = on; }
+    void ShowMessage(const std::string& text) override {
+        messages.push_back(text);
+        journal.push_back("message " + text);
+    }
+    void SetBusy(bool on) override {
+        busy = on;
+        journal.push_back(on ? "busy" : "idle");
+    }
+    void RowsAppended(int, int first, int count) override {
+        appended.push_back({first, count});
+        rows += count;
+    }
+    void RowsCleared(int) override { rows = 0; }
+    bool IsScrolledToEnd(int) const override { return scrolledToEnd; }
+    void ScrollToRow(int, int row) override { scrolledTo = row; }
+    void CloseDialog(bool accepted) override { closed = accepted; }
+
+    const Control& At(int id) const {
+        static const Control none;
+        const auto found = controls.find(id);
+        return found == controls.end() ? none : found->second;
+    }
+
+    std::map<int, Control> controls;
+    std::vector<std::string> messages;
+    std::vector<std::string> journal;
+    bool busy = false;
+    int rows = 0;
+    std::vector<std::pair<int, int>> appended;  // first, count
+    bool scrolledToEnd = true;
+    int scrolledTo = -1;
+    std::optional<bool> closed;
+};
+
+}  // namespace uhf::test

@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "fakes/FakeDialogView.h"
+#include "fakes/FakeReader.h"
+#include "fakes/FakeSerialPort.h"
+#include "fakes/FakeTaskRunner.h"
+#include "paramtool/ParamPresenter.h"
+#include "paramtool/TesmarleControlIds.h"
+
+namespace uhf {
+namespace {
+
+using test::FakeDialogView;
+using test::FakeReader;
+using test::FakeSerialPort;
+using test::FakeTaskRunner;
+using Bytes = std::vector<std::uint8_t>;
+using Strings = std::vector<std::string>;
+
+constexpr int kConnectedButtons[] = {kDisconnectButton, kSetButton, kRefreshButton, kReadButton,
+                                     kIdentifyButton};
+
+class ParamPresenterTest : public testing::Test {
+  protected:
+    ParamPresenterTest() {
+        auto fake = std::make_unique<FakeSerialPort>();
+        port = fake.get();
+        link = std::make_unique<ReaderLink>(std::move(fake), [](std::chrono::milliseconds) {});
+        port->SetResponder([this](const Bytes& written) {
+            std::lock_guard<std::mutex> lock(readerMutex);
+            Bytes answer = reader.Answer(written);
+            return answer.empty() ? std::vector<Bytes>{} : std::vector<Bytes>{answer};
+        });
+        // The lists the window's template fills.
+        view.controls[kConnectPortList].items = {"RS-485", "Wiegand"};
+        view.controls[kProtocolList].items = {"Wiegand26", "Wiegand34", "Wiegand32", "Wiegand40"};
+        view.controls[kExportTimeCombo].items = {"1", "2", "3", "4", "5"};
+        view.controls[kExportDistanceList].items = {"100ms", "200ms", "300ms", "400ms", "500ms"};
+        presenter = std::make_unique<ParamPresenter>(view, *link, runner);
+        presenter->Initialise([] { return Strings{"/dev/ttyUSB0", "/dev/ttyS0"}; });
+    }
+
+    void ExpectConnected(bool connected) const {
+        EXPECT_EQ(view.At(kConnectButton).enabled, !connected);
+        for (int id : kConnectedButtons) {
+            EXPECT_EQ(view.At(id).enabled, connected) << "control " << id;
+        }
+    }
+
+    FakeSerialPort* port = nullptr;
+    std::mutex readerMutex;
+    FakeReader reader;
+    std::unique_ptr<ReaderLink> link;
+    FakeDialogView view;
+    FakeTaskRunner runner;
+    std::unique_ptr<ParamPresenter> presenter;
+};
+
+TEST_F(ParamPresenterTest, InitialisesTheListsAndTheDisconnectedState) {
+    EXPECT_EQ(view.At(kPortList).items, (Strings{"/dev/ttyUSB0", "/dev/ttyS0"}));
+    EXPECT_EQ(view.At(kPortList).selected, 0);
+    EXPECT_EQ(view.At(kBaudList).items, (Strings{"9600", "19200", "38400", "57600", "115200"}));
+    EXPECT_EQ(view.Text(kBaudList), "9600");
+    ASSERT_EQ(view.At(kFrequencyList).items.size(), 50U);
+    EXPECT_EQ(view.At(kFrequencyList).selected, -1);
+    EXPECT_EQ(view.At(kConnectPortList).selected, 0);
+    ExpectConnected(false);
+    for (int id : {kExportDistanceList, kExportTimeCombo, kProtocolList, kPulsePeriodsEdit,
+                   kPulseWidthEdit}) {
+        EXPECT_FALSE(view.At(id).enabled) << id;
+    }
+    EXPECT_TRUE(port->Writes().empty()) << "nothing goes to the reader before Connnect";
+}
+
+struct OpenFailureCase {
+    const char* name;
+    SerialError error;
+    const char* message;
+};
+
+class ConnectFailureTest : public ParamPresenterTest,
+                           public testing::WithParamInterface<OpenFailureCase> {};
+
+TEST_P(ConnectFailureTest, SaysOpenFailWithTheReasonOnASecondLine) {
+    port->openResult = GetParam().error;
+    view.controls[kBaudList].selected = 4;
+    presenter->Connect();
+    EXPECT_EQ(port->openedBaud, 115200);
+    EXPECT_EQ(view.messages, Strings{GetParam().message});
+    EXPECT_EQ(view.journal.front(), "busy");
+    EXPECT_EQ(view.journal.at(1), "idle") << "the message comes after the wait cursor";
+    EXPECT_FALSE(link->IsOpen());
+    ExpectConnected(false);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reasons, ConnectFailureTest,
+    testing::Values(
+        OpenFailureCase{"Missing", SerialError::NoSuchDevice, "Open Fail!\nno such device"},
+        OpenFailureCase{"Busy", SerialError::Busy,
+                        "Open Fail!\nthe port is busy (another program has it open)"},
+        OpenFailureCase{"Forbidden", SerialError::PermissionDenied,
+                        "Open Fail!\npermission denied (the user must be in the group that owns "
+                        "the device, e.g. dialout)"}),
+    [](const testing::TestParamInfo<OpenFailureCase>& info) { return info.param.name; });
+
+TEST_F(ParamPresenterTest, ASilentReaderGivesOpenFailAloneAndClosesThePort) {
+    reader.silent = true;
+    presenter->Connect();
+    EXPECT_EQ(view.messages, Strings{"Open Fail!"});
+    EXPECT_FALSE(link->IsOpen());
+    ExpectConnected(false);
+}
+
+TEST_F(ParamPresenterTest, WhileACallRunsTheWindowIsBusyAndEveryHandlerIsIgnored) {
+    runner.hold = true;
+    presenter->Connect();
+    ASSERT_EQ(runner.pending.size(), 1U);
+    EXPECT_TRUE(presenter->IsBusy());
+    EXPECT_TRUE(view.busy);
+    EXPECT_FALSE(presenter->CanIdentifyTags());
+
+    presenter->Connect();
+    presenter->Set();
+    presenter->Read();
+    presenter->Resume();
+    presenter->Disconnect();
+    presenter->ConnectPortChosen(1);
+    EXPECT_EQ(runner.calls, 1) << "no second call starts";
+    EXPECT_FALSE(view.At(kProtocolList).enabled);
+    EXPECT_TRUE(port->Writes().empty()) << "the held call has not run yet";
+
+    ASSERT_TRUE(runner.Finish());
+    EXPECT_FALSE(presenter->IsBusy());
+    EXPECT_FALSE(view.busy);
+    EXPECT_TRUE(link->IsOpen());
+    ExpectConnected(true);
+    EXPECT_TRUE(view.messages.empty());
+}
+
+TEST_F(ParamPresenterTest, SetStaysBusyFromItsReadToItsWriteAndReportsOnceIdle) {
+    presenter->Connect();
+    runner.hold = true;
+    view.controls[kPowerEdit].text = "300";
+    presenter->Set();
+    ASSERT_TRUE(runner.Finish());  // the read
+    EXPECT_TRUE(view.busy) << "the window stays busy between the read and the write";
+    EXPECT_TRUE(view.messages.empty());
+    ASSERT_EQ(runner.pending.size(), 1U);
+    ASSERT_TRUE(runner.Finish());  // the write
+    EXPECT_EQ(view.messages, Strings{"The parameters is set into the device successfully"});
+    EXPECT_EQ(reader.memory[101], 44);
+    const std::vector<std::string> tail(view.journal.end() - 3, view.journal.end());
+    EXPECT_EQ(tail, (Strings{"busy", "idle",
+                             "message The parameters is set into the device successfully"}));
+}
+
+TEST_F(ParamPresenterTest, FailedReadOfSetWritesNothing) {
+    presenter->Connect();
+    port->ClearWrites();
+    reader.silent = true;
+    presenter->Set();
+    EXPECT_EQ(view.messages,
+              Strings{"Setting Error:It is fail to get the parameters from the device"});
+    for (const Bytes& written : port->Writes()) {
+        EXPECT_NE(written.at(2), 0x62) << "no block is written";
+    }
+    EXPECT_FALSE(view.busy);
+    ExpectConnected(true);
+}
+
+}  // namespace
+}  // namespace uhf
