@@ -90,7 +90,9 @@ void ParamPresenter::Connect() {
                 // The reason goes on a second line, so the first stays the one users know.
                 std::string text = "Open Fail!";
                 if (call->openError != SerialError::None) {
-                    text += "\n" + ToString(call->openError);
+                    // Appended in two steps: GCC 12 at -O3 misreads "\n" + string as overlapping.
+                    text += '\n';
+                    text += ToString(call->openError);
                 }
                 view_.ShowMessage(text);
                 link_.Close();

@@ -2,7 +2,7 @@
 
 #include <QHeaderView>
 #include <QPushButton>
-#include <QTreeView>
+#include <QTableView>
 
 #include "paramtool/TesmarleTemplates.h"
 
@@ -18,12 +18,12 @@ TagDialog::TagDialog(ReaderLink& link, QWidget* parent)
       }) {
     builder_.Build(*this);
 
-    auto* view = builder_.ControlAs<QTreeView>(kTagList);
+    auto* view = builder_.ControlAs<QTableView>(kTagList);
     view->setModel(&model_);
     view_.AttachList(kTagList, &model_);
     const int w = view->frameGeometry().width();
-    view->header()->resizeSection(0, w / 9);
-    view->header()->resizeSection(1, w - w / 9 - 22);
+    view->horizontalHeader()->resizeSection(0, w / 9);
+    view->horizontalHeader()->resizeSection(1, w - w / 9 - 22);
 
     connect(builder_.ControlAs<QPushButton>(kStartButton), &QPushButton::clicked, this,
             &TagDialog::Start);

@@ -88,7 +88,7 @@ DialogTemplate MakeTagDialogTemplate() {
     t.pointSize = 9;
     t.resizable = true;
     t.controls = {
-        {kTagList, K::ListView, "", 11, 11, 216, 130},
+        {kTagList, K::VirtualListView, "", 11, 11, 216, 130},
         {kStatusLine, K::CenteredLabel, "", 13, 142, 212, 8},
         {kStartButton, K::PushButton, "Start", 13, 153, 50, 14},
         {kStopButton, K::PushButton, "Stop", 66, 153, 50, 14},

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QTableView>
 #include <QTreeView>
 
 namespace uhf {
@@ -127,6 +128,23 @@ QWidget* DialogBuilder::Create(const ControlTemplate& control, QDialog& dialog) 
             view->setEditTriggers(QAbstractItemView::NoEditTriggers);
             view->header()->setStretchLastSection(false);
             view->header()->setDefaultAlignment(Qt::AlignHCenter);
+            return view;
+        }
+        case ControlKind::VirtualListView: {
+            // A table view keeps no structure per row, so a million rows cost it nothing; shown
+            // without grid or row header it reads as the report view above.
+            auto* view = new QTableView(&dialog);
+            view->setShowGrid(false);
+            view->setWordWrap(false);
+            view->setSelectionMode(QAbstractItemView::SingleSelection);
+            view->setSelectionBehavior(QAbstractItemView::SelectRows);
+            view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+            view->verticalHeader()->hide();
+            view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+            view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 2);
+            view->horizontalHeader()->setStretchLastSection(false);
+            view->horizontalHeader()->setHighlightSections(false);
+            view->horizontalHeader()->setDefaultAlignment(Qt::AlignHCenter);
             return view;
         }
         case ControlKind::Icon: {

@@ -21,7 +21,8 @@ enum class ControlKind {
     ReadOnlyEdit,
     RadioButton,
     CheckBox,
-    ListView,  // report view
+    ListView,         // report view
+    VirtualListView,  // report view whose rows are asked for when drawn, for lists that grow large
     ProgressBar,
     Icon,  // the dialog's window icon at its natural size
 };

@@ -6,8 +6,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTableView>
 #include <QTest>
-#include <QTreeView>
 #include <optional>
 
 #include "paramtool/TagDialog.h"
@@ -85,11 +85,11 @@ TEST_F(TagDialogTest, OpensIdleWithItsColumnsAndSendsNothing) {
     EXPECT_TRUE(Button(kBackButton)->isDefault());
     EXPECT_EQ(Button(kBackButton)->text(), "Back");
 
-    auto* view = qobject_cast<QTreeView*>(dialog->Control(kTagList));
+    auto* view = qobject_cast<QTableView*>(dialog->Control(kTagList));
     ASSERT_NE(view, nullptr);
     const int w = view->frameGeometry().width();
-    EXPECT_EQ(view->header()->sectionSize(0), w / 9);
-    EXPECT_EQ(view->header()->sectionSize(1), w - w / 9 - 22);
+    EXPECT_EQ(view->horizontalHeader()->sectionSize(0), w / 9);
+    EXPECT_EQ(view->horizontalHeader()->sectionSize(1), w - w / 9 - 22);
     const DialogUnits units(dialog->font());
     EXPECT_EQ(view->geometry(), units.ToPixels(11, 11, 216, 130));
     EXPECT_EQ(dialog->size(), QSize(units.ToPixelsX(238), units.ToPixelsY(174)));
