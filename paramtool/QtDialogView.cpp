@@ -183,7 +183,13 @@ bool QtDialogView::IsScrolledToEnd(int id) const {
 
 void QtDialogView::ScrollToRow(int id, int row) {
     QAbstractItemView* view = ListView(id);
-    if (view != nullptr && view->model() != nullptr) {
+    if (view == nullptr || view->model() == nullptr) {
+        return;
+    }
+    if (row == view->model()->rowCount() - 1) {
+        // Lays out the rows just added first, so the scroll range already counts them.
+        view->scrollToBottom();
+    } else {
         view->scrollTo(view->model()->index(row, 0), QAbstractItemView::EnsureVisible);
     }
 }

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <optional>
@@ -174,6 +176,27 @@ TEST_F(TagDialogTest, FailedStartKeepsARunningTimer) {
     Button(kStartButton)->click();
     EXPECT_EQ(Status(), "Fail to identify 6B tag");
     EXPECT_TRUE(dialog->IsTicking());
+}
+
+TEST_F(TagDialogTest, FollowsTheNewestRowOnlyWhileScrolledToTheEnd) {
+    StartReader(15);
+    dialog->show();
+    auto* view = qobject_cast<QAbstractItemView*>(dialog->Control(kTagList));
+    QScrollBar* bar = view->verticalScrollBar();
+    Button(kStartButton)->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->maximum() > 2; }, kWaitMs));
+    ASSERT_TRUE(WaitForRows(Rows() + 1));
+    EXPECT_EQ(bar->value(), bar->maximum()) << "the newest row is shown";
+
+    bar->setValue(0);
+    const int rows = Rows();
+    ASSERT_TRUE(WaitForRows(rows + 2));
+    EXPECT_EQ(bar->value(), 0) << "a user who scrolled up stays where they are";
+
+    view->scrollToBottom();
+    ASSERT_TRUE(WaitForRows(Rows() + 2));
+    EXPECT_EQ(bar->value(), bar->maximum()) << "back at the end, the list follows again";
+    Button(kBackButton)->click();
 }
 
 TEST_F(TagDialogTest, RendersWithRows) {
