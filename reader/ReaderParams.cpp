@@ -2,23 +2,45 @@
 
 namespace uhf {
 
+namespace {
+
+struct Bound {
+    const char* name;
+    std::uint8_t ReaderParams::*field;
+    std::uint8_t low;
+    std::uint8_t high;
+};
+
+// The checks of IsValid, in its order.
+constexpr Bound kBounds[] = {
+    {"param137", &ReaderParams::param137, 0, 15}, {"connectPort", &ReaderParams::connectPort, 1, 3},
+    {"cardMode", &ReaderParams::cardMode, 0, 1},  {"param112", &ReaderParams::param112, 1, 3},
+    {"protocol", &ReaderParams::protocol, 1, 4},
+};
+
+const Bound* FirstRefused(const ReaderParams& record) {
+    for (const Bound& bound : kBounds) {
+        const std::uint8_t value = record.*bound.field;
+        if (value < bound.low || value > bound.high) {
+            return &bound;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 int ReaderParams::IsValid() const {
-    if (param137 > 15) {
-        return 0;
+    return FirstRefused(*this) == nullptr ? 1 : 0;
+}
+
+std::string ReaderParams::Refusal() const {
+    const Bound* bound = FirstRefused(*this);
+    if (bound == nullptr) {
+        return {};
     }
-    if (connectPort < 1 || connectPort > 3) {
-        return 0;
-    }
-    if (cardMode > 1) {
-        return 0;
-    }
-    if (param112 < 1 || param112 > 3) {
-        return 0;
-    }
-    if (protocol < 1 || protocol > 4) {
-        return 0;
-    }
-    return 1;
+    return std::string(bound->name) + " is " + std::to_string(this->*bound->field) + ", allowed " +
+           std::to_string(bound->low) + " to " + std::to_string(bound->high);
 }
 
 bool operator==(const ReaderParams& a, const ReaderParams& b) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace uhf {
 
@@ -16,6 +17,9 @@ class ReaderParams {
     // 1 when the record may be written to the reader: param137 0..15, connectPort 1..3,
     // cardMode 0..1, param112 1..3, protocol 1..4. No other field is bounded.
     int IsValid() const;
+    // Why IsValid refuses the record: the first field out of range, its value and its range, as
+    // "param137 is 16, allowed 0 to 15"; empty when the record is valid.
+    std::string Refusal() const;
 
     std::uint8_t param100 = 0;               // 100, carried unchanged
     std::uint8_t param112 = 0;               // 112, carried unchanged
