@@ -79,7 +79,7 @@ void TesmarleRunner::SetPortLister(std::function<std::vector<PortInfo>()> lister
 }
 
 int TesmarleRunner::Fail(const std::string& step) {
-    err << "tesmarle-cli: " << step << " failed: " << ToString(link.LastError()) << "\n";
+    err << "tesmarle-cli: " << step << " failed: " << link.LastErrorText() << "\n";
     return kExitFailure;
 }
 
@@ -198,6 +198,9 @@ int TesmarleRunner::RunResume(const TesmarleOptions& options) {
 }
 
 int TesmarleRunner::RunTags(const TesmarleOptions& options) {
+    // --seconds counts from here: the whole command, the exchanges that start collection included,
+    // ends once they have run out and the reader has answered the final Stop.
+    const auto start = Clock::now();
     if (!OpenPort(options)) {
         return kExitFailure;
     }
@@ -235,11 +238,10 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
         out << std::flush;
     };
 
-    const auto start = Clock::now();
     const auto end = options.seconds ? start + std::chrono::duration_cast<Clock::duration>(
                                                    std::chrono::duration<double>(*options.seconds))
                                      : Clock::time_point::max();
-    auto nextTake = start + kTakeInterval;
+    auto nextTake = Clock::now() + kTakeInterval;
     int status = kExitOk;
     while (!interrupted()) {
         if (link.ReceiveReadFailed()) {

@@ -103,7 +103,7 @@ class FakeReader {
                     return Reply(replyHeader, code, {0x01});
                 }
                 if (failWriteAt == address) {
-                    return Reply(replyHeader, code, {0x05});
+                    return Reply(replyHeader, code, {failWriteStatus});
                 }
                 for (int i = 0; i < length; ++i) {
                     memory[static_cast<std::size_t>((address + i) & 0xFFFF)] = request[6 + i];
@@ -121,6 +121,7 @@ class FakeReader {
     bool silent = false;
     bool refuseResume = false;
     int failWriteAt = -1;
+    std::uint8_t failWriteStatus = 0x05;
     int blocksWritten = 0;
     int requests = 0;
     std::uint8_t replyHeader = 0xE0;
