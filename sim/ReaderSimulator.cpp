@@ -413,6 +413,11 @@ void ReaderSimulator::HandleParameterFrame(const ReceivedRequest& request, SimTi
         return;
     }
     const std::vector<std::uint8_t>& data = request.data;
+    if (config.ignoreWhileWorking && mode == Mode::Working && request.command != kStop &&
+        request.command != kResume && request.command != kProbe) {
+        Log(now, std::string("ignored while working: ") + CommandName(request.command));
+        return;
+    }
     switch (request.command) {
         case kStop:
         case kResume: {
