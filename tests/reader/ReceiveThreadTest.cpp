@@ -230,7 +230,7 @@ TEST_F(ReceiveThreadTest, KeepModeKeepsTheFrameUnderWayWhenTheFinalStopTakesTheP
 // Checked by ThreadSanitizer: the carried bytes of the Resume read are handed over at the start.
 TEST_F(ReceiveThreadTest, KeepModeCommandsRightAfterTheStartDoNotRaceTheThread) {
     link->KeepEveryTagReport(true);
-    for (int round = 0; round < 5; ++round) {
+    for (int round = 0; round < 200; ++round) {
         ASSERT_EQ(link->StartTagCollection(), 1);
         ReaderParams record;
         EXPECT_EQ(link->ReadParams(record), 1);
