@@ -105,6 +105,19 @@ TEST_F(TesmarleRunnerTest, ReadWithoutAReplySaysWhichStepFailed) {
     EXPECT_TRUE(out.str().empty());
 }
 
+TEST_F(TesmarleRunnerTest, AReplyWithAWrongChecksumIsNamed) {
+    port->SetResponder([this](const Bytes& written) {
+        Bytes answer = reader.Answer(written);
+        if (written[2] == 0x63) {
+            answer.back() ^= 0x01;
+        }
+        return std::vector<Bytes>{answer};
+    });
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "read"}), 1);
+    EXPECT_EQ(err.str(),
+              "tesmarle-cli: read parameters failed: the reader's reply had a wrong checksum\n");
+}
+
 TEST_F(TesmarleRunnerTest, OpenFailureSaysWhy) {
     port->openResult = SerialError::PermissionDenied;
     EXPECT_EQ(Run({"-p", "/dev/ttyS4", "read"}), 1);
