@@ -548,8 +548,8 @@ int ReaderLink::WriteParams(const ReaderParams& in) {
                            std::to_string(kParamBlocks[static_cast<std::size_t>(j)].address);
             }
             lastErrorDetail = "at the block at address " + std::to_string(block.address) +
-                              (i == 0 ? "; no block was written"
-                                      : "; the blocks at " + written + " were already written");
+                              (i == 0 ? " (no block written)"
+                                      : " (already written: the blocks at " + written + ")");
             return 0;
         }
     }

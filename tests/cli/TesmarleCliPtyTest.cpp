@@ -251,8 +251,8 @@ TEST(TesmarleCliPty, ARefusedWriteBehindARepeatedDoneFails) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err,
               "tesmarle-cli: write parameters failed: two different replies answered the request "
-              "(a late copy of an earlier one?): at the block at address 132; the blocks at 100, "
-              "112, 123 were already written\n");
+              "(a late copy of an earlier one?): at the block at address 132 (already written: the "
+              "blocks at 100, 112, 123)\n");
     EXPECT_EQ(r.out.find("written"), std::string::npos) << r.out;
 }
 

@@ -196,7 +196,7 @@ TEST_F(TesmarleRunnerTest, FailedBlockWriteFailsTheCommand) {
     EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "write", "--power", "1"}), 1);
     EXPECT_EQ(err.str(),
               "tesmarle-cli: write parameters failed: the reader refused the request: at the "
-              "block at address 123; the blocks at 100, 112 were already written\n");
+              "block at address 123 (already written: the blocks at 100, 112)\n");
     EXPECT_EQ(out.str().find("written"), std::string::npos);
 }
 
