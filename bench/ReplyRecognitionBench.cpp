@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "reader/FrameChecksum.h"
+#include "protocol/FrameChecksum.h"
 #include "reader/ReaderFrame.h"
 #include "reader/ReplyRecognition.h"
 

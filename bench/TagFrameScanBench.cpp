@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "reader/FrameChecksum.h"
+#include "protocol/FrameChecksum.h"
 #include "reader/TagFrameScanner.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <system_error>
 #include <utility>
 
-#include "downloader/UpgradeFrames.h"
+#include "protocol/UpgradeFrames.h"
 
 namespace uhf {
 

@@ -4,16 +4,12 @@
 #include <cstring>
 
 #include "downloader/FirmwareReader.h"
+#include "protocol/UpgradeCode.h"
 
 namespace uhf {
 
 namespace {
 
-constexpr std::uint8_t kBaudAnswer = 0x64;
-constexpr std::uint8_t kSizeAnswer = 0x66;
-constexpr std::uint8_t kDataAnswer = 0x67;
-constexpr std::uint8_t kEndAnswer = 0x68;
-constexpr std::uint8_t kProbeAnswer = 0x69;
 constexpr int kHighestBaudIndex = 4;
 constexpr int kMinAnswerLength = 5;
 
@@ -352,10 +348,10 @@ void UpgradeTransfer::ActOnAnswer(const Answer& answer) {
         return;
     }
     switch (answer.command) {
-        case kBaudAnswer:
+        case Byte(UpgradeCode::BaudRate):
             baudAcked = true;
             break;
-        case kSizeAnswer:
+        case Byte(UpgradeCode::Size):
             // Before the size frame went out (or once streaming), a size answer is stray: acting on
             // it would send image data early, at the wrong rate or out of turn.
             if (phase != TransferPhase::SizeAnnounced) {
@@ -369,7 +365,7 @@ void UpgradeTransfer::ActOnAnswer(const Answer& answer) {
             phase = TransferPhase::Streaming;
             host.ArmTimer(kAckTimer, kAckMs);
             break;
-        case kDataAnswer:
+        case Byte(UpgradeCode::Data):
             if (phase != TransferPhase::Streaming && phase != TransferPhase::Ending) {
                 break;
             }
@@ -383,7 +379,7 @@ void UpgradeTransfer::ActOnAnswer(const Answer& answer) {
             }
             host.ArmTimer(kAckTimer, kAckMs);
             break;
-        case kEndAnswer:
+        case Byte(UpgradeCode::End):
             // Only the end frame can be acknowledged as the end: taken earlier, it would report
             // an image that never finished as transferred.
             if (phase != TransferPhase::Ending) {
@@ -394,7 +390,7 @@ void UpgradeTransfer::ActOnAnswer(const Answer& answer) {
             succeeded = true;
             Finish(TransferError::None);
             break;
-        case kProbeAnswer:
+        case Byte(UpgradeCode::Probe):
             probeAcked = true;
             break;
         default:

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "downloader/TransferHost.h"
-#include "downloader/UpgradeFrames.h"
+#include "protocol/UpgradeFrames.h"
 #include "serial/CommControl.h"
 
 namespace uhf {

@@ -1,6 +1,9 @@
 #include "reader/ReaderFrame.h"
 
 #include <algorithm>
+#include <array>
+
+#include "protocol/FrameChecksum.h"
 
 namespace uhf {
 
@@ -23,12 +26,9 @@ int ReaderFrame::UpdateChecksum() {
     if (length < 2) {
         return 0;
     }
-    unsigned sum = header + length + command;
-    const std::size_t dataCount = std::min<std::size_t>(length - 2u, data.size());
-    for (std::size_t i = 0; i < dataCount; ++i) {
-        sum += data[i];
-    }
-    checksum = static_cast<std::uint8_t>((256u - (sum & 0xFFu)) & 0xFFu);
+    const std::array<std::uint8_t, 3> head{header, length, command};
+    const int dataCount = static_cast<int>(std::min<std::size_t>(length - 2u, data.size()));
+    checksum = ChecksumOfSum(ByteSum(data.data(), 0, dataCount, ByteSum(head.data(), 0, 3)));
     return 1;
 }
 

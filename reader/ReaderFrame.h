@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "protocol/ReaderCode.h"
+
 namespace uhf {
 
 // One request or reply frame of the parameter protocol:
@@ -10,8 +12,6 @@ namespace uhf {
 // Requests carry header 0xA0; replies 0xE0, 0xE4, or 0x00 for the fixed 17-byte frame.
 class ReaderFrame {
   public:
-    static constexpr std::uint8_t kRequestHeader = 0xA0;
-
     ReaderFrame() = default;
     virtual ~ReaderFrame() = default;
     ReaderFrame(const ReaderFrame&) = default;

@@ -205,7 +205,8 @@ void ReaderLink::JudgeReplyBytes(std::uint8_t code, bool final, ReplyJudgement& 
         int consumed = 0;
         if (RecognizeReply(bytes, replyCount, replyPos, frame, consumed) == 0) {
             const bool whole = replyPos + needed <= replyCount && needed > 1;
-            if (whole && (bytes[replyPos + 2] == code || bytes[replyPos + 2] == kAcknowledgeCode)) {
+            if (whole && (bytes[replyPos + 2] == code ||
+                          bytes[replyPos + 2] == Byte(ReaderCode::Acknowledge))) {
                 judgement.badChecksum = true;
             }
             ++replyPos;
@@ -213,7 +214,7 @@ void ReaderLink::JudgeReplyBytes(std::uint8_t code, bool final, ReplyJudgement& 
         }
         const std::uint8_t* start = bytes + replyPos;
         replyPos += consumed;
-        if (frame.command == code || frame.command == kAcknowledgeCode) {
+        if (frame.command == code || frame.command == Byte(ReaderCode::Acknowledge)) {
             if (judgement.answerBytes.empty()) {
                 judgement.answerBytes.assign(start, start + consumed);
                 *judgement.answer = std::move(frame);
@@ -396,11 +397,12 @@ int ReaderLink::CheckReplyStatus(std::uint8_t code) {
     if (WaitReply(code, reply) == 0) {
         return 0;
     }
-    if (!reply.data.empty() && reply.data[0] == 0x00) {
+    if (!reply.data.empty() && reply.data[0] == kStatusDone) {
         return 1;
     }
-    if (reply.command == kAcknowledgeCode && reply.data.size() >= 2 &&
-        reply.data[0] == kAcknowledgeCode && reply.data[1] == kAcknowledgeCode) {
+    if (reply.command == Byte(ReaderCode::Acknowledge) && reply.data.size() >= 2 &&
+        reply.data[0] == Byte(ReaderCode::Acknowledge) &&
+        reply.data[1] == Byte(ReaderCode::Acknowledge)) {
         return 1;
     }
     return Fail(LinkError::StatusRefused);
@@ -416,7 +418,7 @@ int ReaderLink::StatusExchange(std::uint8_t code) {
         return 0;
     }
     const int result = CheckReplyStatus(code);
-    if (result != 0 && code == kStopCode) {
+    if (result != 0 && code == Byte(ReaderCode::Stop)) {
         // Still under portMutex: the lock order is portMutex, then tagMutex.
         if (!keepReports) {
             ClearTagStore();
@@ -433,11 +435,11 @@ int ReaderLink::Stop() {
     if (!IsOpen()) {
         return Fail(LinkError::NotOpen);
     }
-    return StatusExchange(kStopCode);
+    return StatusExchange(Byte(ReaderCode::Stop));
 }
 
 int ReaderLink::Resume() {
-    return StatusExchange(kResumeCode);
+    return StatusExchange(Byte(ReaderCode::Resume));
 }
 
 int ReaderLink::ReadBlock(std::uint8_t addressHigh, std::uint8_t address, std::uint8_t length,
@@ -447,7 +449,7 @@ int ReaderLink::ReadBlock(std::uint8_t addressHigh, std::uint8_t address, std::u
     }
     const std::uint8_t requestData[3] = {length, addressHigh, address};
     ReaderFrame request;
-    if (request.SetCommand(kReadBlockCode, requestData, 3) == 0) {
+    if (request.SetCommand(Byte(ReaderCode::ReadBlock), requestData, 3) == 0) {
         return Fail(LinkError::FrameRefused);
     }
     std::unique_lock<TimedRecursiveMutex> lock(portMutex, std::defer_lock);
@@ -455,10 +457,10 @@ int ReaderLink::ReadBlock(std::uint8_t addressHigh, std::uint8_t address, std::u
         return 0;
     }
     ReaderFrame reply;
-    if (WaitReply(kReadBlockCode, reply) == 0) {
+    if (WaitReply(Byte(ReaderCode::ReadBlock), reply) == 0) {
         return 0;
     }
-    if (reply.header != 0xE0) {
+    if (reply.header != kReplyHeader) {
         return Fail(LinkError::WrongHeader);
     }
     // Three bytes of the reply come before the values; a reply without all of them fails.
@@ -484,7 +486,7 @@ int ReaderLink::WriteBlock(std::uint8_t addressHigh, std::uint8_t address, std::
     requestData[2] = address;
     std::copy_n(values, length, requestData.begin() + 3);
     ReaderFrame request;
-    if (request.SetCommand(kWriteBlockCode, requestData.data(),
+    if (request.SetCommand(Byte(ReaderCode::WriteBlock), requestData.data(),
                            static_cast<std::uint8_t>(3 + length)) == 0) {
         return Fail(LinkError::FrameRefused);
     }
@@ -494,7 +496,7 @@ int ReaderLink::WriteBlock(std::uint8_t addressHigh, std::uint8_t address, std::
     if (!LockAndSend(lock, request)) {
         return 0;
     }
-    if (CheckReplyStatus(kWriteBlockCode) == 0) {
+    if (CheckReplyStatus(Byte(ReaderCode::WriteBlock)) == 0) {
         return 0;
     }
     ClearError();

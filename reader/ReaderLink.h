@@ -51,12 +51,6 @@ class ReaderLink {
     static constexpr std::chrono::milliseconds kTagLockWait{1000};
     static constexpr std::chrono::milliseconds kReplyPause{100};
 
-    static constexpr std::uint8_t kStopCode = 0xFE;
-    static constexpr std::uint8_t kResumeCode = 0x65;
-    static constexpr std::uint8_t kReadBlockCode = 0x63;
-    static constexpr std::uint8_t kWriteBlockCode = 0x62;
-    static constexpr std::uint8_t kAcknowledgeCode = 0x88;
-
     using SleepFunction = std::function<void(std::chrono::milliseconds)>;
 
     // On the machine's own serial port.

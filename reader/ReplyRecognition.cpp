@@ -1,15 +1,12 @@
 #include "reader/ReplyRecognition.h"
 
-#include "reader/FrameChecksum.h"
+#include "protocol/FrameChecksum.h"
+#include "protocol/ReaderCode.h"
 
 namespace uhf {
 
 namespace {
 
-constexpr std::uint8_t kReplyHeader = 0xE0;
-constexpr std::uint8_t kUpgradeReplyHeader = 0xE4;
-constexpr std::uint8_t kFixedHeader = 0x00;
-constexpr std::uint8_t kShortLengthCommand = 0x80;
 constexpr int kFixedFrameSize = 17;
 
 int RecognizeHeaderFrame(const std::uint8_t* bytes, int count, int pos, bool shortLengthRule,
@@ -44,7 +41,7 @@ int RecognizeFixedFrame(const std::uint8_t* bytes, int count, int pos, ReaderFra
     }
     // The fixed frame leaves the record's checksum as it was.
     const std::uint8_t keptChecksum = frame.checksum;
-    frame.Assign(kFixedHeader, 0xFF, 0xFF, bytes + pos + 3, 12, keptChecksum);
+    frame.Assign(kFixedFrameHeader, 0xFF, 0xFF, bytes + pos + 3, 12, keptChecksum);
     consumed = kFixedFrameSize;
     return 1;
 }
@@ -61,7 +58,7 @@ int RecognizeReply(const std::uint8_t* bytes, int count, int pos, ReaderFrame& f
             return RecognizeHeaderFrame(bytes, count, pos, true, frame, consumed);
         case kUpgradeReplyHeader:
             return RecognizeHeaderFrame(bytes, count, pos, false, frame, consumed);
-        case kFixedHeader:
+        case kFixedFrameHeader:
             return RecognizeFixedFrame(bytes, count, pos, frame, consumed);
         default:
             return 0;

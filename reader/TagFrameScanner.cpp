@@ -1,6 +1,7 @@
 #include "reader/TagFrameScanner.h"
 
-#include "reader/FrameChecksum.h"
+#include "protocol/FrameChecksum.h"
+#include "protocol/ReaderCode.h"
 
 namespace uhf {
 
@@ -9,7 +10,7 @@ int IsTagFrameAt(const std::uint8_t* bytes, int count, int pos) {
         return 0;
     }
     const std::uint8_t* f = bytes + pos;
-    if (f[0] != 0xE0 || f[1] != 0x0C || f[2] != 0x58) {
+    if (f[0] != kReplyHeader || f[1] != kTagFrameSize - 2 || f[2] != Byte(ReaderCode::TagReport)) {
         return 0;
     }
     return FrameChecksum(f, 0, kTagFrameSize - 1) == f[kTagFrameSize - 1] ? 1 : 0;

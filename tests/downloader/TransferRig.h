@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "FakeTransferHost.h"
-#include "downloader/UpgradeFrames.h"
+#include "protocol/UpgradeFrames.h"
 #include "downloader/UpgradeTransfer.h"
 #include "fakes/FakeCommControl.h"
 #include "fakes/ManualClock.h"

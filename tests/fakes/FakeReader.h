@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "reader/FrameChecksum.h"
+#include "protocol/FrameChecksum.h"
 
 namespace uhf::test {
 

@@ -5,7 +5,7 @@
 #include <numeric>
 #include <vector>
 
-#include "reader/FrameChecksum.h"
+#include "protocol/FrameChecksum.h"
 #include "reader/ReaderFrame.h"
 #include "reader/ReplyRecognition.h"
 

@@ -300,7 +300,7 @@ TEST_F(ReceiveThreadTest, KeepModeTurnsTagsBehindTheResumeAnswerIntoRecords) {
     const Bytes third = FakeReader::TagFrame(IdOf(3));
     port->SetResponder([&](const Bytes& written) {
         Bytes answer = FakeReader::Reply(0xE0, written[2], {0x00});
-        if (written[2] == ReaderLink::kResumeCode) {
+        if (written[2] == 0x65) {
             // The reader starts reporting right behind its answer; the read cuts the third frame.
             for (const Bytes& tag :
                  {FakeReader::TagFrame(IdOf(1)), FakeReader::TagFrame(IdOf(2))}) {
@@ -337,7 +337,7 @@ TEST_F(ReceiveThreadTest, KeepModeLeavesEveryReportForTheTakeAfterStopAndClose) 
 TEST_F(ReceiveThreadTest, WithoutKeepModeTagsBehindTheResumeAnswerAreDropped) {
     port->SetResponder([](const Bytes& written) {
         Bytes answer = FakeReader::Reply(0xE0, written[2], {0x00});
-        if (written[2] == ReaderLink::kResumeCode) {
+        if (written[2] == 0x65) {
             const Bytes tag = FakeReader::TagFrame(IdOf(1));
             answer.insert(answer.end(), tag.begin(), tag.end());
         }

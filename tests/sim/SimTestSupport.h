@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "reader/FrameChecksum.h"
+#include "protocol/FrameChecksum.h"
 #include "sim/ReaderSimulator.h"
 
 namespace uhf::simtest {

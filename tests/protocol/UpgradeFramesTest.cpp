@@ -4,7 +4,7 @@
 #include <numeric>
 #include <vector>
 
-#include "downloader/UpgradeFrames.h"
+#include "protocol/UpgradeFrames.h"
 
 namespace uhf {
 namespace {

@@ -1,28 +1,23 @@
-#include "downloader/UpgradeFrames.h"
+#include "protocol/UpgradeFrames.h"
 
 #include <cstring>
+
+#include "protocol/FrameChecksum.h"
+#include "protocol/ReaderCode.h"
+#include "protocol/UpgradeCode.h"
 
 namespace uhf {
 
 namespace {
-constexpr std::uint8_t kRequestHeader = 0xA0;
-constexpr std::uint8_t kReplyHeader = 0xE4;
-constexpr std::uint8_t kAltHeader = 0x52;
-constexpr std::uint8_t kAltMark = 0xF4;
-constexpr int kAltMarkOffset = 5;
 constexpr int kMinAnswer = 5;
 }  // namespace
 
 std::uint8_t PacketChecksum(const std::uint8_t* bytes, int count) {
-    unsigned sum = 0;
-    for (int i = 0; i < count; ++i) {
-        sum += bytes[i];
-    }
-    return static_cast<std::uint8_t>((256U - (sum & 0xFFU)) & 0xFFU);
+    return FrameChecksum(bytes, 0, count);
 }
 
 std::array<std::uint8_t, 5> BuildBaudFrame(std::uint8_t index) {
-    std::array<std::uint8_t, 5> frame{kRequestHeader, 0x03, 0x64, index, 0};
+    std::array<std::uint8_t, 5> frame{kRequestHeader, 0x03, Byte(UpgradeCode::BaudRate), index, 0};
     frame[4] = PacketChecksum(frame.data(), 4);
     return frame;
 }
@@ -30,7 +25,7 @@ std::array<std::uint8_t, 5> BuildBaudFrame(std::uint8_t index) {
 std::array<std::uint8_t, 6> BuildSizeFrame(std::uint16_t imageLength) {
     std::array<std::uint8_t, 6> frame{kRequestHeader,
                                       0x04,
-                                      0x66,
+                                      Byte(UpgradeCode::Size),
                                       static_cast<std::uint8_t>(imageLength >> 8),
                                       static_cast<std::uint8_t>(imageLength & 0xFF),
                                       0};
@@ -56,7 +51,7 @@ int BuildDataFrame(const std::uint8_t* image, int imageLength, int packet, int p
     }
     out[0] = kRequestHeader;
     out[1] = static_cast<std::uint8_t>(count + 4);
-    out[2] = 0x67;
+    out[2] = Byte(UpgradeCode::Data);
     if (count > 0) {
         std::memcpy(out + 3, image + offset, static_cast<std::size_t>(count));
     }
@@ -70,16 +65,16 @@ Answer JudgeAnswer(const std::uint8_t* run, int count) {
     if (count < kMinAnswer) {
         return {AnswerKind::Incomplete, 0};
     }
-    if (run[0] != kReplyHeader && run[0] != kAltHeader) {
+    if (run[0] != kUpgradeReplyHeader && run[0] != kAltProbeHeader) {
         return {AnswerKind::Unknown, 0};
     }
     const bool checksumGood = PacketChecksum(run, count - 1) == run[count - 1];
-    if (run[0] == kReplyHeader && checksumGood) {
+    if (run[0] == kUpgradeReplyHeader && checksumGood) {
         return {AnswerKind::Reply, run[2]};
     }
     // A 5-byte run has no byte at the mark's offset, so it cannot be an alternate answer.
-    if (run[0] == kAltHeader && checksumGood && count > kAltMarkOffset &&
-        run[kAltMarkOffset] == kAltMark) {
+    if (run[0] == kAltProbeHeader && checksumGood && count > kAltProbeMarkOffset &&
+        run[kAltProbeMarkOffset] == kAltProbeMark) {
         return {AnswerKind::Alternate, 0};
     }
     return {AnswerKind::Unknown, 0};
