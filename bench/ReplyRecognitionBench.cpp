@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "protocol/FrameChecksum.h"
-#include "reader/ReaderFrame.h"
-#include "reader/ReplyRecognition.h"
+#include "protocol/ReaderFrame.h"
+#include "protocol/ReplyRecognition.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "protocol/FrameChecksum.h"
-#include "reader/TagFrameScanner.h"
+#include "protocol/TagFrameScanner.h"
 
 namespace {
 

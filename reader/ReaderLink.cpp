@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "protocol/ReplyRecognition.h"
+#include "protocol/TagFrameScanner.h"
 #include "reader/ParamBlocks.h"
-#include "reader/ReplyRecognition.h"
-#include "reader/TagFrameScanner.h"
 #include "serial/NativeSerialPort.h"
 
 namespace uhf {

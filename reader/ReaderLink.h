@@ -10,8 +10,8 @@
 #include <string>
 #include <thread>
 
+#include "protocol/ReaderFrame.h"
 #include "reader/LinkError.h"
-#include "reader/ReaderFrame.h"
 #include "reader/ReaderParams.h"
 #include "reader/TagFrameScanner.h"
 #include "reader/TimedRecursiveMutex.h"

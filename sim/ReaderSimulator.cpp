@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "protocol/FrameChecksum.h"
+#include "protocol/FrameCodec.h"
 #include "protocol/ReaderCode.h"
 #include "protocol/UpgradeCode.h"
 
@@ -32,18 +32,6 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
         text += cell;
     }
     return text;
-}
-
-std::vector<std::uint8_t> Frame(std::uint8_t header, std::uint8_t command,
-                                const std::vector<std::uint8_t>& data) {
-    // Sized up front: GCC 12 at -O3 misreads an insert into a 3-byte vector as out of bounds.
-    std::vector<std::uint8_t> frame(data.size() + 4);
-    frame[0] = header;
-    frame[1] = static_cast<std::uint8_t>(data.size() + 2);
-    frame[2] = command;
-    std::copy(data.begin(), data.end(), frame.begin() + 3);
-    frame.back() = FrameChecksum(frame.data(), 0, static_cast<int>(frame.size() - 1));
-    return frame;
 }
 
 const char* CommandName(std::uint8_t command) {
@@ -239,9 +227,7 @@ void ReaderSimulator::ScheduleTags(SimTime now) {
             return;
         }
         const TagId& id = population.Report(tagReports++);
-        std::vector<std::uint8_t> data{0x00, 0x01};
-        data.insert(data.end(), id.begin(), id.end());
-        std::vector<std::uint8_t> frame = Frame(kReplyHeader, Byte(ReaderCode::TagReport), data);
+        std::vector<std::uint8_t> frame = EncodeTagFrame(id, 0x00, 0x01);
         Log(due, "sent tag frame " + Hex(frame));
         Queue(std::move(frame), due, 0);
         nextTagAt = due + period;
@@ -340,12 +326,10 @@ void ReaderSimulator::SendReply(std::vector<std::uint8_t> frame, SimTime now,
 void ReaderSimulator::SendStatus(std::uint8_t command, std::uint8_t status, SimTime now,
                                  const std::string& what) {
     if (config.faults.ack88) {
-        SendReply({kReplyHeader, 0x04, Byte(ReaderCode::Acknowledge), Byte(ReaderCode::Acknowledge),
-                   Byte(ReaderCode::Acknowledge), 0x84},
-                  now, "0x88 acknowledgement for " + what);
+        SendReply(EncodeAcknowledgement(), now, "0x88 acknowledgement for " + what);
         return;
     }
-    SendReply(Frame(kReplyHeader, command, {status}), now, what);
+    SendReply(EncodeFrame(kReplyHeader, command, {status}), now, what);
 }
 
 void ReaderSimulator::ProcessRequests(SimTime now) {
@@ -391,7 +375,7 @@ void ReaderSimulator::HandleProbe(SimTime now) {
         line.back().baudAfter = 0;
         queuedBaud = line.back().baud;
     }
-    SendReply(Frame(kUpgradeReplyHeader, Byte(UpgradeCode::Probe), {kStatusDone}), now,
+    SendReply(EncodeFrame(kUpgradeReplyHeader, Byte(UpgradeCode::Probe), {kStatusDone}), now,
               "probe answer", kUpgradeBaud);
 }
 
@@ -429,13 +413,12 @@ void ReaderSimulator::HandleParameterFrame(const ReceivedRequest& request, SimTi
             std::vector<std::uint8_t> values(static_cast<std::size_t>(std::max(count, 0)));
             if (data.size() != 3 || data[1] != 0 || count < 1 || count > kMaxBlock ||
                 !memory.Read(address, count, values.data())) {
-                SendReply(Frame(kReplyHeader, Byte(ReaderCode::ReadBlock), {kStatusBadRequest}),
-                          now, "ReadBlock refusal");
+                SendReply(
+                    EncodeFrame(kReplyHeader, Byte(ReaderCode::ReadBlock), {kStatusBadRequest}),
+                    now, "ReadBlock refusal");
                 return;
             }
-            std::vector<std::uint8_t> reply{data[0], data[1], data[2]};
-            reply.insert(reply.end(), values.begin(), values.end());
-            SendReply(Frame(kReplyHeader, Byte(ReaderCode::ReadBlock), std::move(reply)), now,
+            SendReply(EncodeReadBlockReply({data[0], data[1], data[2]}, values), now,
                       "ReadBlock reply");
             return;
         }
@@ -467,7 +450,7 @@ void ReaderSimulator::HandleParameterFrame(const ReceivedRequest& request, SimTi
             return;
         default:
             ++framesAnswered;
-            SendReply(Frame(kReplyHeader, request.command, {kStatusUnknownCommand}), now,
+            SendReply(EncodeFrame(kReplyHeader, request.command, {kStatusUnknownCommand}), now,
                       "refusal of an unknown command");
             return;
     }
@@ -483,7 +466,7 @@ void ReaderSimulator::HandleUpgradeFrame(const ReceivedRequest& request, SimTime
     auto acknowledge = [&](std::uint8_t command, const std::string& what, int baudAfter = 0) {
         ++framesAnswered;
         lastUpgradeFrameAt = now;
-        SendReply(Frame(kUpgradeReplyHeader, command, {kStatusDone}), now, what, baudAfter);
+        SendReply(EncodeFrame(kUpgradeReplyHeader, command, {kStatusDone}), now, what, baudAfter);
     };
     switch (request.command) {
         case Byte(UpgradeCode::Probe):

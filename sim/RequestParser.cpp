@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "protocol/FrameChecksum.h"
+#include "protocol/FrameCodec.h"
 #include "protocol/ReaderCode.h"
 #include "protocol/UpgradeCode.h"
 #include "protocol/UpgradeFrames.h"
@@ -60,14 +60,15 @@ std::optional<ReceivedRequest> RequestParser::Next(SimTime now) {
             ReceivedRequest request;
             request.bytes.assign(buffer.begin(),
                                  buffer.begin() + static_cast<std::ptrdiff_t>(size));
-            if (ByteSum(request.bytes.data(), 0, static_cast<int>(size)) != 0) {
+            std::optional<RequestView> frame = ParseRequest(request.bytes.data(), size);
+            if (!frame) {
                 request.kind = ReceivedRequest::Kind::BadChecksum;
                 buffer.pop_front();  // reported, not counted as noise
                 return request;
             }
             request.kind = ReceivedRequest::Kind::Frame;
-            request.command = request.bytes[2];
-            request.data.assign(request.bytes.begin() + 3, request.bytes.end() - 1);
+            request.command = frame->command;
+            request.data = std::move(frame->data);
             buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(size));
             return request;
         }

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fakes/FakeReader.h"
-#include "reader/TagFrameScanner.h"
+#include "protocol/TagFrameScanner.h"
 
 namespace uhf {
 namespace {

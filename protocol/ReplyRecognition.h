@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "reader/ReaderFrame.h"
+#include "protocol/ReaderFrame.h"
 
 namespace uhf {
 

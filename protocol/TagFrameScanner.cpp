@@ -1,4 +1,4 @@
-#include "reader/TagFrameScanner.h"
+#include "protocol/TagFrameScanner.h"
 
 #include "protocol/FrameChecksum.h"
 #include "protocol/ReaderCode.h"

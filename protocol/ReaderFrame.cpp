@@ -1,4 +1,4 @@
-#include "reader/ReaderFrame.h"
+#include "protocol/ReaderFrame.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "reader/ReplyRecognition.h"
+#include "protocol/ReplyRecognition.h"
 
 #include "protocol/FrameChecksum.h"
 #include "protocol/ReaderCode.h"
