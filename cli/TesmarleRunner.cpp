@@ -158,9 +158,8 @@ int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
         return Fail("read parameters");
     }
     const ReaderParams before = params;
-    const auto& fields = TesmarleFields();
     for (const FieldChange& change : changes) {
-        params.*fields[static_cast<std::size_t>(change.field)].member = change.value;
+        params[static_cast<ParamField>(change.field)] = change.value;
     }
     if (link.WriteParams(params) == 0) {
         return Fail("write parameters");
@@ -172,13 +171,12 @@ int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
         named.insert(change.field);
     }
     for (int field : named) {
-        const auto member = fields[static_cast<std::size_t>(field)].member;
-        out << fields[static_cast<std::size_t>(field)].name << ": "
-            << DescribeFieldValue(field, before.*member);
-        if (before.*member == params.*member) {
+        const ParamField which = static_cast<ParamField>(field);
+        out << FieldInfo(which).name << ": " << DescribeFieldValue(field, before[which]);
+        if (before[which] == params[which]) {
             out << " (unchanged)\n";
         } else {
-            out << " \u2192 " << DescribeFieldValue(field, params.*member) << "\n";
+            out << " \u2192 " << DescribeFieldValue(field, params[which]) << "\n";
         }
     }
     out << "written\n";

@@ -1,14 +1,13 @@
 #include "paramtool/ControlText.h"
 
+#include "protocol/ParamFields.h"
+
 namespace uhf {
 
 QStringList FrequencyItems() {
     QStringList items;
-    // Built by adding 0.5 to a single-precision start, which is exact at these values.
-    float frequency = 902.5F;
-    for (int i = 0; i < 50; ++i) {
-        items.append(QString::asprintf("%3.1f MHz", static_cast<double>(frequency)));
-        frequency += 0.5F;
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        items.append(QString::fromStdString(ChannelText(channel)));
     }
     return items;
 }

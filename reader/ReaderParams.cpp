@@ -1,28 +1,37 @@
 #include "reader/ReaderParams.h"
 
+#include <array>
+
 namespace uhf {
 
 namespace {
 
-struct Bound {
-    const char* name;
-    std::uint8_t ReaderParams::*field;
-    std::uint8_t low;
-    std::uint8_t high;
+// The members in the order of ParamField.
+constexpr std::array<std::uint8_t ReaderParams::*, kParamFieldCount> kMembers{
+    &ReaderParams::param100,        &ReaderParams::param112,
+    &ReaderParams::cardMode,        &ReaderParams::idBorderUponDifferent,
+    &ReaderParams::power,           &ReaderParams::connectPort,
+    &ReaderParams::pulseWidth,      &ReaderParams::pulsePeriods,
+    &ReaderParams::exportTime,      &ReaderParams::exportDistance,
+    &ReaderParams::lockedFrequency, &ReaderParams::param132,
+    &ReaderParams::protocol,        &ReaderParams::timeDistance,
+    &ReaderParams::param137,
 };
 
-// The checks of IsValid, in its order.
-constexpr Bound kBounds[] = {
-    {"param137", &ReaderParams::param137, 0, 15}, {"connectPort", &ReaderParams::connectPort, 1, 3},
-    {"cardMode", &ReaderParams::cardMode, 0, 1},  {"param112", &ReaderParams::param112, 1, 3},
-    {"protocol", &ReaderParams::protocol, 1, 4},
-};
+// The bounded fields in the order IsValid checks them, so that a refusal names the first.
+constexpr ParamField kCheckOrder[] = {ParamField::Param137, ParamField::ConnectPort,
+                                      ParamField::CardMode, ParamField::Param112,
+                                      ParamField::Protocol};
 
-const Bound* FirstRefused(const ReaderParams& record) {
-    for (const Bound& bound : kBounds) {
-        const std::uint8_t value = record.*bound.field;
-        if (value < bound.low || value > bound.high) {
-            return &bound;
+const ParamFieldInfo* FirstRefused(const ReaderParams& record) {
+    for (const ParamField field : kCheckOrder) {
+        if (!InValidRange(FieldInfo(field), record[field])) {
+            return &FieldInfo(field);
+        }
+    }
+    for (const ParamFieldInfo& info : ParamFields()) {
+        if (!InValidRange(info, record[info.field])) {
+            return &info;
         }
     }
     return nullptr;
@@ -35,22 +44,29 @@ int ReaderParams::IsValid() const {
 }
 
 std::string ReaderParams::Refusal() const {
-    const Bound* bound = FirstRefused(*this);
+    const ParamFieldInfo* bound = FirstRefused(*this);
     if (bound == nullptr) {
         return {};
     }
-    return std::string(bound->name) + " is " + std::to_string(this->*bound->field) + ", allowed " +
-           std::to_string(bound->low) + " to " + std::to_string(bound->high);
+    return std::string(bound->name) + " is " + std::to_string((*this)[bound->field]) +
+           ", allowed " + std::to_string(bound->low) + " to " + std::to_string(bound->high);
+}
+
+std::uint8_t& ReaderParams::operator[](ParamField field) {
+    return this->*kMembers[static_cast<std::size_t>(field)];
+}
+
+std::uint8_t ReaderParams::operator[](ParamField field) const {
+    return this->*kMembers[static_cast<std::size_t>(field)];
 }
 
 bool operator==(const ReaderParams& a, const ReaderParams& b) {
-    return a.param100 == b.param100 && a.param112 == b.param112 && a.cardMode == b.cardMode &&
-           a.idBorderUponDifferent == b.idBorderUponDifferent && a.power == b.power &&
-           a.connectPort == b.connectPort && a.pulseWidth == b.pulseWidth &&
-           a.pulsePeriods == b.pulsePeriods && a.exportTime == b.exportTime &&
-           a.exportDistance == b.exportDistance && a.lockedFrequency == b.lockedFrequency &&
-           a.param132 == b.param132 && a.protocol == b.protocol &&
-           a.timeDistance == b.timeDistance && a.param137 == b.param137;
+    for (const ParamFieldInfo& info : ParamFields()) {
+        if (a[info.field] != b[info.field]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace uhf
