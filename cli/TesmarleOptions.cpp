@@ -6,6 +6,7 @@
 
 #include "cli/ArgumentReader.h"
 #include "cli/TesmarleFields.h"
+#include "protocol/BaudRates.h"
 
 namespace uhf {
 
@@ -75,8 +76,7 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
          true,
          [&](const std::string& name, const std::string& value, std::string& why) {
              const auto baud = ParseWholeNumber(value, 0, 1000000);
-             if (!baud || (*baud != 9600 && *baud != 19200 && *baud != 38400 && *baud != 57600 &&
-                           *baud != 115200)) {
+             if (!baud || BaudRateIndex(static_cast<int>(*baud)) < 0) {
                  why = name + ": expected 9600, 19200, 38400, 57600 or 115200, got '" + value + "'";
                  return false;
              }

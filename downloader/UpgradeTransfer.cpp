@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "downloader/FirmwareReader.h"
+#include "protocol/BaudRates.h"
 #include "protocol/UpgradeCode.h"
 
 namespace uhf {
@@ -249,7 +250,7 @@ void UpgradeTransfer::HandleProbeTimer() {
     host.StopTimer(kProbeTimer);
     if (probeAcked) {
         comm.Close();
-        if (OpenPort(kChangeBaud) == 0) {
+        if (OpenPort(kBaudChangeRate) == 0) {
             FailOpen(TransferError::PortOpenFailed);
             return;
         }

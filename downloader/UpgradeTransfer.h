@@ -46,7 +46,6 @@ class UpgradeTransfer {
     static constexpr int kBaudMs = 300;
     static constexpr int kAckMs = 1000;
     static constexpr int kFirstPacketPauseMs = 100;
-    static constexpr int kChangeBaud = 9600;
     static constexpr int kRxCapacity = 256;
     static constexpr int kMaxRetries = 5;
 

@@ -13,6 +13,7 @@
 #include "paramtool/ControlText.h"
 #include "paramtool/TagDialog.h"
 #include "paramtool/TesmarleTemplates.h"
+#include "protocol/BaudRates.h"
 #include "reader/ReaderParams.h"
 #include "widgets/EnterKey.h"
 #include "widgets/WaitCursor.h"
@@ -84,7 +85,9 @@ void ParamDialog::Initialise(const PortSource& portSource) {
     ports->setCurrentIndex(ports->count() > 0 ? 0 : -1);
 
     QComboBox* bauds = Combo(kBaudList);
-    bauds->addItems({"9600", "19200", "38400", "57600", "115200"});
+    for (const int rate : kBaudRates) {
+        bauds->addItem(QString::number(rate));
+    }
     bauds->setCurrentIndex(0);
 
     Combo(kFrequencyList)->addItems(FrequencyItems());

@@ -10,6 +10,7 @@
 
 #include "serial/LowLatencyMode.h"
 #include "serial/NativeSerialPort.h"
+#include "serial/PosixSpeed.h"
 
 namespace uhf {
 
@@ -28,40 +29,6 @@ int MillisecondsLeft(Clock::time_point deadline) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
-}
-
-bool SpeedFor(int baudRate, speed_t& speed) {
-    switch (baudRate) {
-        case 1200:
-            speed = B1200;
-            return true;
-        case 2400:
-            speed = B2400;
-            return true;
-        case 4800:
-            speed = B4800;
-            return true;
-        case 9600:
-            speed = B9600;
-            return true;
-        case 19200:
-            speed = B19200;
-            return true;
-        case 38400:
-            speed = B38400;
-            return true;
-        case 57600:
-            speed = B57600;
-            return true;
-        case 115200:
-            speed = B115200;
-            return true;
-        case 230400:
-            speed = B230400;
-            return true;
-        default:
-            return false;
-    }
 }
 
 SerialError ErrorFromOpen(int error) {
@@ -89,10 +56,11 @@ SerialError ErrorFromOpen(int error) {
 }
 
 SerialError Configure(int fd, int baudRate) {
-    speed_t speed = B9600;
-    if (!SpeedFor(baudRate, speed)) {
+    const std::optional<speed_t> found = SpeedForBaud(baudRate);
+    if (!found) {
         return SerialError::SettingsRefused;
     }
+    const speed_t speed = *found;
     termios tio{};
     if (tcgetattr(fd, &tio) != 0) {
         return errno == ENOTTY ? SerialError::NotATerminal : SerialError::IoError;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "protocol/BaudRates.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/ReaderCode.h"
 #include "protocol/UpgradeCode.h"
@@ -14,8 +15,6 @@ namespace {
 constexpr std::uint8_t kStatusBadRequest = 0x01;
 constexpr std::uint8_t kStatusUnknownCommand = 0x02;
 
-// The upgrade is talked at this rate until the tool names the download rate.
-constexpr int kUpgradeBaud = 9600;
 constexpr int kMaxBlock = 32;
 constexpr std::size_t kDataPerFrame = 64;
 // Entries kept for a caller that does not take them; the oldest half goes first.
@@ -98,11 +97,7 @@ SimTime ReaderSimulator::LineTime(std::size_t count, int baud) {
 }
 
 int ReaderSimulator::BaudForIndex(int index) {
-    static constexpr int kRates[] = {9600, 19200, 38400, 57600, 115200};
-    if (index < 0 || index >= 5) {
-        return 0;
-    }
-    return kRates[index];
+    return BaudRateAt(index);
 }
 
 void ReaderSimulator::SetHostBaud(int baud) {
@@ -364,19 +359,20 @@ void ReaderSimulator::Handle(const ReceivedRequest& request, SimTime now) {
 void ReaderSimulator::HandleProbe(SimTime now) {
     ++framesAnswered;
     if (mode != Mode::Upgrade) {
-        Log(now, "entering the upgrade: the reader goes to " + std::to_string(kUpgradeBaud) +
+        Log(now, "entering the upgrade: the reader goes to " + std::to_string(kBaudChangeRate) +
                      " baud after its answer");
     }
     mode = Mode::Upgrade;
     lastUpgradeFrameAt = now;
     // Probes heard before the switch to the upgrade rate are all answered before it: the tool
     // sends the probe and the alternate probe together.
-    if (!line.empty() && line.back().baudAfter == kUpgradeBaud && readerBaud != kUpgradeBaud) {
+    if (!line.empty() && line.back().baudAfter == kBaudChangeRate &&
+        readerBaud != kBaudChangeRate) {
         line.back().baudAfter = 0;
         queuedBaud = line.back().baud;
     }
     SendReply(EncodeFrame(kUpgradeReplyHeader, Byte(UpgradeCode::Probe), {kStatusDone}), now,
-              "probe answer", kUpgradeBaud);
+              "probe answer", kBaudChangeRate);
 }
 
 void ReaderSimulator::HandleParameterFrame(const ReceivedRequest& request, SimTime now) {
