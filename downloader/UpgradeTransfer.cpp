@@ -5,7 +5,7 @@
 
 #include "downloader/FirmwareReader.h"
 #include "protocol/BaudRates.h"
-#include "protocol/UpgradeCode.h"
+#include "protocol/ProtocolCodes.h"
 
 namespace uhf {
 

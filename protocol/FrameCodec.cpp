@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "protocol/FrameChecksum.h"
-#include "protocol/ReaderCode.h"
+#include "protocol/ProtocolCodes.h"
 
 namespace uhf {
 

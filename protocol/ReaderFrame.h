@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "protocol/ReaderCode.h"
+#include "protocol/ProtocolCodes.h"
 
 namespace uhf {
 

@@ -1,7 +1,7 @@
 #include "protocol/TagFrameScanner.h"
 
 #include "protocol/FrameChecksum.h"
-#include "protocol/ReaderCode.h"
+#include "protocol/ProtocolCodes.h"
 
 namespace uhf {
 

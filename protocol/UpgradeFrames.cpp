@@ -3,8 +3,7 @@
 #include <cstring>
 
 #include "protocol/FrameChecksum.h"
-#include "protocol/ReaderCode.h"
-#include "protocol/UpgradeCode.h"
+#include "protocol/ProtocolCodes.h"
 
 namespace uhf {
 

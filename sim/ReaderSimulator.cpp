@@ -5,8 +5,7 @@
 
 #include "protocol/BaudRates.h"
 #include "protocol/FrameCodec.h"
-#include "protocol/ReaderCode.h"
-#include "protocol/UpgradeCode.h"
+#include "protocol/ProtocolCodes.h"
 
 namespace uhf {
 

@@ -3,8 +3,7 @@
 #include <algorithm>
 
 #include "protocol/FrameCodec.h"
-#include "protocol/ReaderCode.h"
-#include "protocol/UpgradeCode.h"
+#include "protocol/ProtocolCodes.h"
 #include "protocol/UpgradeFrames.h"
 
 namespace uhf {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "protocol/FrameCodec.h"
-#include "protocol/ReaderCode.h"
+#include "protocol/ProtocolCodes.h"
 
 namespace uhf::test {
 

@@ -7,7 +7,7 @@
 
 #include "protocol/FrameChecksum.h"
 #include "protocol/FrameCodec.h"
-#include "protocol/ReaderCode.h"
+#include "protocol/ProtocolCodes.h"
 #include "sim/ReaderSimulator.h"
 
 namespace uhf::simtest {

@@ -14,7 +14,19 @@ enum class ReaderCode : std::uint8_t {
     Acknowledge = 0x88,  // answers whatever request waits, with the data 88 88
 };
 
-constexpr std::uint8_t Byte(ReaderCode code) {
+// Command byte of the upgrade protocol's frames; the reader's answer to a frame carries the
+// frame's own code.
+enum class UpgradeCode : std::uint8_t {
+    BaudRate = 0x64,
+    Size = 0x66,
+    Data = 0x67,
+    End = 0x68,
+    Probe = 0x69,
+};
+
+// The code as the byte on the wire.
+template <typename Code>
+constexpr std::uint8_t Byte(Code code) {
     return static_cast<std::uint8_t>(code);
 }
 
@@ -29,5 +41,11 @@ inline constexpr std::uint8_t kShortLengthCommand = 0x80;
 
 // First data byte of a status reply.
 inline constexpr std::uint8_t kStatusDone = 0x00;
+
+// The upgrade's alternate probe and its answer start with this byte and hold the mark at its
+// offset.
+inline constexpr std::uint8_t kAltProbeHeader = 0x52;
+inline constexpr std::uint8_t kAltProbeMark = 0xF4;
+inline constexpr int kAltProbeMarkOffset = 5;
 
 }  // namespace uhf
