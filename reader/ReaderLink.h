@@ -11,9 +11,9 @@
 #include <thread>
 
 #include "protocol/ReaderFrame.h"
+#include "protocol/TagFrameScanner.h"
 #include "reader/LinkError.h"
 #include "reader/ReaderParams.h"
-#include "reader/TagFrameScanner.h"
 #include "reader/TimedRecursiveMutex.h"
 #include "serial/SerialError.h"
 #include "serial/SerialPort.h"
