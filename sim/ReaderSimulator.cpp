@@ -380,8 +380,9 @@ void ReaderSimulator::HandleParameterFrame(const ReceivedRequest& request, SimTi
         return;
     }
     const std::vector<std::uint8_t>& data = request.data;
-    if (config.ignoreWhileWorking && mode == Mode::Working && request.command != kStop &&
-        request.command != kResume && request.command != kProbe) {
+    if (config.ignoreWhileWorking && mode == Mode::Working &&
+        request.command != Byte(ReaderCode::Stop) && request.command != Byte(ReaderCode::Resume) &&
+        request.command != Byte(UpgradeCode::Probe)) {
         Log(now, std::string("ignored while working: ") + CommandName(request.command));
         return;
     }
