@@ -278,10 +278,10 @@ TEST_P(LateCopyAheadOfTheAnswer, FailsTheExchangeWhenTheyDiffer) {
 INSTANTIATE_TEST_SUITE_P(
     Replies, LateCopyAheadOfTheAnswer,
     testing::Values(CopyCase{"read: the previous block's reply",
-                             FakeReader::Reply(0xE0, 0x63, {0x00, 0x01, 132, 0x09}), 0,
+                             FakeReader::Reply(0xE0, 0x63, {0x01, 0x00, 132, 0x09}), 0,
                              LinkError::Conflicting},
                     CopyCase{"read: the same reply",
-                             FakeReader::Reply(0xE0, 0x63, {0x00, 0x02, 100, 7, 30}), 1,
+                             FakeReader::Reply(0xE0, 0x63, {0x02, 0x00, 100, 7, 30}), 1,
                              LinkError::None},
                     CopyCase{"read: an answer to another command",
                              FakeReader::Reply(0xE0, 0x62, {0x00}), 1, LinkError::None},
