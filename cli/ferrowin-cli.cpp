@@ -13,6 +13,7 @@
 #include "cli/ProcessSetup.h"
 #include "downloader/UpgradeTransfer.h"
 #include "serial/qt/QtCommControl.h"
+#include "version/ProgramVersion.h"
 
 namespace {
 
@@ -25,6 +26,9 @@ constexpr int kSizeAnswerLimitMs = 3000;
 
 int main(int argc, char** argv) {
     uhf::ProcessSetup::Prepare();
+    if (uhf::PrintVersionIfAsked("ferrowin-cli", argc, argv)) {
+        return uhf::ProcessSetup::Finish("ferrowin-cli", uhf::kExitOk);
+    }
     const std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     const std::optional<uhf::FerrowinOptions> options = uhf::FerrowinOptions::Parse(args, error);
