@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -15,6 +16,11 @@ struct ArgsCase {
     bool version;
     bool help;
 };
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const ArgsCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class StandardOptionsTest : public testing::TestWithParam<ArgsCase> {};
 
