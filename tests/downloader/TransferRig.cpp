@@ -5,6 +5,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "fakes/TempFolder.h"
+
 namespace uhf {
 
 Bytes TransferRig::Pattern(int size) {
@@ -17,12 +19,10 @@ Bytes TransferRig::Pattern(int size) {
 
 std::string TransferRig::UseImage(int size, const std::string& name) {
     if (directory.empty()) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "transfer-test-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
+        directory = test::TempFolder::CreateUnique("transfer-test-").string();
+        if (directory.empty()) {
             throw std::runtime_error("cannot create a temporary folder");
         }
-        directory = pattern;
     }
     const std::string file = directory + "/" + name;
     const Bytes bytes = Pattern(size);
