@@ -40,6 +40,11 @@ class WinePorts:
         self.restart_server()
         return ptys
 
+    def map_path(self, name, path):
+        """Maps a COM name to a path that need not exist yet (a link that a simulator makes)."""
+        self._set(name, path)
+        self.restart_server()
+
     def unmap(self):
         for name in self.mapped:
             self.run("reg", "delete", PORTS_KEY, "/v", name, "/f")
