@@ -153,6 +153,11 @@ class ToolsUnderWine(unittest.TestCase):
         self.assertIn("01 02 03 04 05 06 07 08", out)
         self.assertIn("A1 B2 C3 D4 E5 F6 07 18", out)
 
+    def test_ports_lists_the_com_ports_from_the_registry(self):
+        status, out, err = self.finish(self.start_tool(ARGS.tesmarle, "ports"))
+        self.assertEqual(status, 0, err)
+        self.assertIn(PORT, out.split())
+
     def test_help_is_shown_without_a_port(self):
         status, out, err = self.finish(self.start_tool(ARGS.tesmarle, "--help"))
         self.assertEqual(status, 0, err)
