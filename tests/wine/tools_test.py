@@ -163,11 +163,12 @@ class ToolsUnderWine(unittest.TestCase):
         self.assertEqual(status, 0, err)
         self.assertIn("tesmarle-cli", out)
 
-    def test_fault_matrix(self):
-        # name, readersim arguments, tool arguments, what the tool must say ("A|B": either),
-        # the reader's rate, a log line after which the port vanishes (and how much later, ms),
-        # the WriteBlock requests that the reader got, the last of them failed.
-        cases = [
+    def test_tesmarle_fault_matrix(self):
+        # name, readersim arguments (None: the port is gone before the tool starts), tool
+        # arguments, what the tool must say ("A|B": either), the reader's rate, a log line after
+        # which the port vanishes (and how much later, ms), the WriteBlock requests that the
+        # reader got, the last of them failed.
+        self.run_matrix(ARGS.tesmarle, [
             ("PortVanished_Connect", None, READ, "open ", 115200, None, 0, -1),
             ("BaudMismatch_Connect", [], READ, READ_FAILED, 9600, None, 0, -1),
             ("Dropped_Read", ["--drop-every", "3"], READ, NO_REPLY, 115200, None, 0, -1),
@@ -193,13 +194,75 @@ class ToolsUnderWine(unittest.TestCase):
             ("PortVanished_Tags", ["--tag-rate", "50"], TAGS,
              "tags failed: the port failed while reading|" + STOP_FAILED, 115200,
              "sent tag frame", 300, -1),
-        ]
+        ])
+
+    def ferrowin(self, image_size, device_baud=115200, download_baud=115200):
+        image = bytes((i * 13 + 5) & 0xFF for i in range(image_size))
+        with open(os.path.join(self.dir, "firmware.bin"), "wb") as f:
+            f.write(image)
+        # The tool runs in self.dir: Wine gives it that folder as its current one.
+        args = ["-p", PORT, "--device-baud", str(device_baud), "--download-baud",
+                str(download_baud), "firmware.bin"]
+        return image, self.start_tool(ARGS.ferrowin, *args)
+
+    def test_download_of_65535_bytes_at_115200_arrives_byte_for_byte(self):
+        if not ARGS.ferrowin:
+            self.skipTest("no ferrowin-cli in this build")
+        received = os.path.join(self.dir, "received.bin")
+        sim = self.start_sim("--firmware-out", received, baud=9600)
+        image, tool = self.ferrowin(65535, device_baud=9600, download_baud=115200)
+        status, out, err = self.finish(tool)
+        self.assertEqual(status, 0, out + err)
+        self.assertIn("Upgrade file transferred successfully.", out + err)
+        sim.stop()
+        with open(received, "rb") as f:
+            self.assertEqual(f.read(), image)
+
+    def test_ferrowin_fault_matrix(self):
+        if not ARGS.ferrowin:
+            self.skipTest("no ferrowin-cli in this build")
+        # As the tesmarle matrix; the tool's arguments are the image's size.
+        self.run_matrix(None, [
+            ("Dropped_Probing", ["--drop-every", "1"], 300, NO_PROBE_ANSWER, 115200, None, 0, -1),
+            ("Delayed_Probing", ["--delay-ms", "3500"], 300, NO_PROBE_ANSWER, 115200, None, 0,
+             -1),
+            ("Corrupted_Probing", ["--corrupt-every", "1"], 300, NO_PROBE_ANSWER, 115200, None, 0,
+             -1),
+            ("Garbage_Probing", ["--garbage", "10"], 300, NO_PROBE_ANSWER, 115200, None, 0, -1),
+            ("Silent_Probing", ["--silent-after", "0"], 300, NO_PROBE_ANSWER, 115200, None, 0,
+             -1),
+            ("BaudMismatch_Probing", [], 300, NO_PROBE_ANSWER, 9600, None, 0, -1),
+            ("PortVanished_Probing", [], 300, NO_PROBE_ANSWER + "|" + OPEN_FAILED, 115200,
+             "received probe", 0, -1),
+            ("Delayed_BaudChange", ["--delay-ms", "1200"], 300, BAUD_TIMEOUT, 115200, None, 0,
+             -1),
+            ("Silent_BaudChange", ["--silent-after", "2"], 300, BAUD_TIMEOUT, 115200, None, 0,
+             -1),
+            ("PortVanished_BaudChange", [], 300, BAUD_TIMEOUT + "|" + OPEN_FAILED, 115200,
+             "received baud-rate frame", 0, -1),
+            ("Dropped_Size", ["--drop-every", "4"], 300, SIZE_TIMEOUT, 115200, None, 0, -1),
+            ("Silent_Size", ["--silent-after", "3"], 300, SIZE_TIMEOUT, 115200, None, 0, -1),
+            ("Dropped_Streaming", ["--drop-every", "6"], 300, SEND_FAILED, 115200, None, 0, -1),
+            ("Corrupted_Streaming", ["--corrupt-every", "28"], 300, SEND_FAILED, 115200, None, 0,
+             -1),
+            ("Silent_Streaming", ["--silent-after", "6"], 300, SEND_FAILED, 115200, None, 0, -1),
+            ("PortVanished_Streaming", [], 20000, SEND_FAILED, 115200, "received data frame", 0,
+             -1),
+            ("Dropped_Ending", ["--drop-every", "10"], 300, SEND_FAILED, 115200, None, 0, -1),
+            ("Silent_Ending", ["--silent-after", "9"], 300, SEND_FAILED, 115200, None, 0, -1),
+        ])
+
+    def run_matrix(self, tesmarle, cases):
+        """Runs each case with a fresh readersim; `tesmarle` None runs ferrowin-cli instead."""
         for name, sim_args, tool_args, expected, sim_baud, kill_on, kill_after, blocks in cases:
             with self.subTest(case=name):
                 sim = self.start_sim(*(sim_args or []), baud=sim_baud)
                 if sim_args is None:
                     sim.stop(signal.SIGKILL)
-                tool = self.start_tool(ARGS.tesmarle, "-p", PORT, "-b", "115200", *tool_args)
+                if tesmarle:
+                    tool = self.start_tool(tesmarle, "-p", PORT, "-b", "115200", *tool_args)
+                else:
+                    _, tool = self.ferrowin(tool_args)
                 if kill_on:
                     sim.wait_for(kill_on)
                     time.sleep(kill_after / 1000)
@@ -209,7 +272,7 @@ class ToolsUnderWine(unittest.TestCase):
                 self.assertEqual(status, 1, said)
                 self.assertTrue(any(e in said for e in expected.split("|")),
                                 f"expected {expected!r} in:\n{said}")
-                for success in ("written\n", "resumed\n"):
+                for success in ("written\n", "resumed\n", "Upgrade file transferred successfully."):
                     self.assertNotIn(success, said)
                 self.assertIsNone(re.search(r"\npower +[0-9]", out), said)
                 if blocks >= 0:
