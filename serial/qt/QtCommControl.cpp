@@ -2,7 +2,7 @@
 
 #include <QByteArray>
 
-#include "serial/qt/CommSettings.h"
+#include "serial/CommSettings.h"
 
 namespace uhf {
 

@@ -44,8 +44,8 @@ TEST_F(FirmwareReaderTest, LoadsTheWholeFileByteForByte) {
     }
 }
 
-TEST_F(FirmwareReaderTest, EmptyFileIsAnEmptyImage) {
-    EXPECT_EQ(FirmwareReader::Load(Write("empty.bin", 0), image), ImageError::None);
+TEST_F(FirmwareReaderTest, EmptyFileIsRefused) {
+    EXPECT_EQ(FirmwareReader::Load(Write("empty.bin", 0), image), ImageError::Empty);
     EXPECT_TRUE(image.empty());
 }
 

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "serial/qt/CommSettings.h"
+#include "serial/CommSettings.h"
 #include "serial/qt/QtCommControl.h"
 
 namespace uhf {

@@ -29,7 +29,7 @@ std::string TransferRig::UseImage(int size, const std::string& name) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(size));
     out.close();
-    host.path = file;
+    path = file;
     return file;
 }
 
@@ -50,7 +50,7 @@ void TransferRig::RunUntil(ManualClock::Ms target) {
             }
             comm.Deliver(bytes);
         } else {
-            clock.FireNext(target, [this](int id) { transfer.HandleTimer(id); });
+            host.FireNext(target);
         }
     }
     if (target > clock.Now()) {

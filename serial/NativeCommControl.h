@@ -1,0 +1,73 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "serial/CommControl.h"
+
+namespace uhf {
+
+class SerialPort;
+
+// The download tool's serial control over our own SerialPort, for programs without a toolkit.
+// While a port is open, a receive thread reads it and keeps what arrived; `arrivalNotice` tells
+// the owner (from that thread) that something waits, and the owner's DeliverArrivals hands it to
+// the receive handler on the owner's thread, so notifications never run inside another call.
+// A port that fails while open (a USB adapter pulled, a reader's pseudo-terminal gone) is closed
+// at the next delivery and its loss recorded in LastError().
+//
+// Threads: every call but the notice runs on the owner's thread; the receive thread touches only
+// the port's Read and the arrival buffer (under `mutex`).
+class NativeCommControl : public CommControl {
+  public:
+    using ArrivalNotice = std::function<void()>;
+
+    // Bytes kept for the owner; more arriving before it takes them are dropped (the transfer
+    // itself judges at most 256).
+    static constexpr std::size_t kArrivalCapacity = 4096;
+
+    // `port` is this control's alone while it lives.
+    NativeCommControl(SerialPort& port, ArrivalNotice arrivalNotice);
+    ~NativeCommControl() override;
+    NativeCommControl(const NativeCommControl&) = delete;
+    NativeCommControl& operator=(const NativeCommControl&) = delete;
+
+    // Only "N,8,1" framing is offered (the reader's); other settings are BadSettings.
+    int Open(const std::string& portName, const std::string& settings) override;
+    void Close() override;
+    bool IsOpen() const override { return open; }
+    int Write(const std::uint8_t* bytes, int count) override;
+    void SetReceiveHandler(ReceiveHandler newHandler) override;
+    CommError LastError() const override { return lastError; }
+    std::string LastErrorText() const override { return lastErrorText; }
+
+    // On the owner's thread: hands every byte that arrived since the last call to the receive
+    // handler in one notification, then closes a port that was found lost.
+    void DeliverArrivals();
+
+  private:
+    void ReceiveLoop();
+    void StopReceiving();
+    void Fail(CommError error);
+
+    SerialPort& port;
+    ArrivalNotice notice;
+    ReceiveHandler handler;
+    bool open = false;
+    CommError lastError = CommError::None;
+    std::string lastErrorText;
+
+    std::thread receiver;
+    std::atomic<bool> stopping{false};
+    std::mutex mutex;
+    std::vector<std::uint8_t> arrived;  // guarded by mutex
+    bool lost = false;                  // guarded by mutex
+    std::vector<std::uint8_t> delivering;
+};
+
+}  // namespace uhf
