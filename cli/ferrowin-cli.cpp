@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     uhf::FerrowinEventLoop loop;
     uhf::NativeSerialPort port;
     uhf::NativeCommControl comm(port, [&loop] { loop.Wake(); });
-    loop.SetWakeHandler([&comm] { comm.DeliverArrivals(); });
+    loop.SetWakeHandler([&comm] { comm.ProcessPending(); });
     uhf::FerrowinCliHost host(uhf::StderrIsTerminal(), [&loop] { loop.Quit(); });
     uhf::UpgradeTransfer transfer(comm, loop, host);
 

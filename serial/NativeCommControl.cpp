@@ -37,8 +37,8 @@ CommError FromSerialError(SerialError error) {
 
 }  // namespace
 
-NativeCommControl::NativeCommControl(SerialPort& serialPort, ArrivalNotice arrivalNotice)
-    : port(serialPort), notice(std::move(arrivalNotice)) {
+NativeCommControl::NativeCommControl(SerialPort& serialPort, PendingNotice pendingNotice)
+    : port(serialPort), notice(std::move(pendingNotice)) {
     arrived.reserve(kArrivalCapacity);
     delivering.reserve(kArrivalCapacity);
 }
@@ -80,6 +80,7 @@ int NativeCommControl::Open(const std::string& portName, const std::string& sett
 }
 
 void NativeCommControl::Close() {
+    WriteQueued();
     StopReceiving();
     if (open) {
         port.Close();
@@ -99,19 +100,35 @@ int NativeCommControl::Write(const std::uint8_t* bytes, int count) {
     if (count <= 0) {
         return 1;
     }
-    const int written = port.Write(bytes, count);
-    if (written == count) {
-        return 1;
+    outgoing.insert(outgoing.end(), bytes, bytes + count);
+    if (outgoing.size() >= kArrivalCapacity) {
+        WriteQueued();
+    } else {
+        notice();
     }
-    Fail(written < 0 ? CommError::DeviceLost : CommError::WriteFailed);
-    return 0;
+    return 1;
+}
+
+void NativeCommControl::WriteQueued() {
+    if (outgoing.empty()) {
+        return;
+    }
+    if (open) {
+        const int count = static_cast<int>(outgoing.size());
+        const int written = port.Write(outgoing.data(), count);
+        if (written != count) {
+            Fail(written < 0 ? CommError::DeviceLost : CommError::WriteFailed);
+        }
+    }
+    outgoing.clear();
 }
 
 void NativeCommControl::SetReceiveHandler(ReceiveHandler newHandler) {
     handler = std::move(newHandler);
 }
 
-void NativeCommControl::DeliverArrivals() {
+void NativeCommControl::ProcessPending() {
+    WriteQueued();
     {
         std::lock_guard<std::mutex> lock(mutex);
         delivering.swap(arrived);
