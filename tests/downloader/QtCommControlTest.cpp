@@ -16,53 +16,12 @@
 #include <thread>
 #include <vector>
 
-#include "serial/CommSettings.h"
 #include "serial/qt/QtCommControl.h"
 
 namespace uhf {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-struct SettingsCase {
-    std::string text;
-    bool valid;
-    int baudRate;
-    char parity;
-    int dataBits;
-    int stopBitsTenths;
-};
-
-class CommSettingsTable : public testing::TestWithParam<SettingsCase> {};
-
-TEST_P(CommSettingsTable, ParsesOrRefuses) {
-    const SettingsCase& c = GetParam();
-    CommSettings parsed;
-    ASSERT_EQ(CommSettings::Parse(c.text, parsed), c.valid) << c.text;
-    if (c.valid) {
-        EXPECT_EQ(parsed.baudRate, c.baudRate);
-        EXPECT_EQ(parsed.parity, c.parity);
-        EXPECT_EQ(parsed.dataBits, c.dataBits);
-        EXPECT_EQ(parsed.stopBitsTenths, c.stopBitsTenths);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Strings, CommSettingsTable,
-                         testing::Values(SettingsCase{"115200,N,8,1", true, 115200, 'N', 8, 10},
-                                         SettingsCase{"9600,N,8,1", true, 9600, 'N', 8, 10},
-                                         SettingsCase{"19200,e,7,2", true, 19200, 'E', 7, 20},
-                                         SettingsCase{"38400, O, 5, 1.5", true, 38400, 'O', 5, 15},
-                                         SettingsCase{"", false, 0, 'N', 0, 0},
-                                         SettingsCase{"115200", false, 0, 'N', 0, 0},
-                                         SettingsCase{"0,N,8,1", false, 0, 'N', 0, 0},
-                                         SettingsCase{"-9600,N,8,1", false, 0, 'N', 0, 0},
-                                         SettingsCase{"96x0,N,8,1", false, 0, 'N', 0, 0},
-                                         SettingsCase{"9600,X,8,1", false, 0, 'N', 0, 0},
-                                         SettingsCase{"9600,NN,8,1", false, 0, 'N', 0, 0},
-                                         SettingsCase{"9600,N,9,1", false, 0, 'N', 0, 0},
-                                         SettingsCase{"9600,N,4,1", false, 0, 'N', 0, 0},
-                                         SettingsCase{"9600,N,8,3", false, 0, 'N', 0, 0},
-                                         SettingsCase{"9600,N,8,1,1", false, 0, 'N', 0, 0}));
 
 // Runs the event loop until `done` holds or two seconds pass.
 bool PumpUntil(const std::function<bool()>& done) {
