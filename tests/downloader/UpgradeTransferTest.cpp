@@ -604,6 +604,68 @@ TEST_F(UpgradeTransferTest, OversizedDeliveryIsBoundedByTheBuffer) {
     EXPECT_EQ(rig.host.Logs().size(), 1U);
 }
 
+// A tag frame as a reader that is reporting tags sends it: E0 0C 58, two bytes, the 8-byte
+// identifier, and the checksum.
+Bytes TagFrame(std::uint8_t last) {
+    Bytes frame{0xE0, 0x0C, 0x58, 0x00, 0x01, 0xE2, 0x00, 0x30, 0x16, 0x66, 0x0B, 0x01, last};
+    frame.push_back(PacketChecksum(frame.data(), static_cast<int>(frame.size())));
+    return frame;
+}
+
+TEST_F(UpgradeTransferTest, ReaderReportingTagsIsUpgradedAllTheSame) {
+    rig.UseImage(300);
+    rig.Start();
+    // The reader streams a tag frame ahead of every answer; one arrives split in two.
+    rig.comm.onWrite = [this](const Bytes& frame) {
+        const Bytes tag = TagFrame(static_cast<std::uint8_t>(rig.comm.writes.size()));
+        rig.Deliver(Bytes(tag.begin(), tag.begin() + 6));
+        rig.Deliver(Bytes(tag.begin() + 6, tag.end()));
+        rig.Deliver(TagFrame(0x7F));
+        rig.writeTimes.push_back(rig.clock.Now());
+        if (frame.size() >= 3 && frame[0] == 0xA0) {
+            rig.pending.emplace_back(rig.clock.Now() + 10, Ack(frame[2]));
+        }
+    };
+    rig.RunToEnd();
+    EXPECT_TRUE(rig.transfer.Succeeded()) << ToString(rig.transfer.LastError());
+    EXPECT_EQ(rig.Frames(0x67).size(), 5U);
+}
+
+TEST_F(UpgradeTransferTest, TagFrameWithABadChecksumIsKeptLikeAnyUnknownRun) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    Bytes tag = TagFrame(0x01);
+    tag.back() = static_cast<std::uint8_t>(tag.back() + 1);
+    rig.Deliver(tag);
+    rig.Deliver(Ack(0x69));
+    EXPECT_FALSE(rig.transfer.State().probeAcked);
+    EXPECT_EQ(rig.transfer.State().rxCount, 19);
+}
+
+TEST_F(UpgradeTransferTest, PortLostWhileStreamingIsNamedWhenTheTransferFails) {
+    rig.UseImage(1000);
+    rig.Start();
+    rig.RunUntil(950);
+    ASSERT_EQ(rig.transfer.Phase(), TransferPhase::Streaming);
+    rig.comm.LoseDevice();
+    rig.pending.clear();
+    rig.RunToEnd();
+    EXPECT_EQ(rig.host.Logs(),
+              (std::vector<std::string>{"Change baud rate.", "Start sending upgrade firmware.",
+                                        "Reason: the device was lost."}));
+    EXPECT_EQ(rig.host.Messages(), std::vector<std::string>{kSendFailed});
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::NoAcknowledgement);
+}
+
+TEST_F(UpgradeTransferTest, FailureOfAHealthyPortNamesNoPortFault) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    rig.RunToEnd();
+    EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{kNoProbeAnswer});
+}
+
 TEST_F(UpgradeTransferTest, BytesGatheredAtTheOldRateDoNotSpoilTheBaudAnswer) {
     rig.UseImage(100);
     rig.Start();
