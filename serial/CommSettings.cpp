@@ -1,4 +1,4 @@
-#include "serial/qt/CommSettings.h"
+#include "serial/CommSettings.h"
 
 #include <cctype>
 #include <charconv>

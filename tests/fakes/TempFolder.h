@@ -12,16 +12,7 @@ namespace uhf::test {
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempFolder {
   public:
-    TempFolder() {
-        std::random_device random;
-        for (int attempt = 0; attempt < 100 && root.empty(); ++attempt) {
-            std::filesystem::path candidate =
-                std::filesystem::temp_directory_path() / ("uhf-common-" + std::to_string(random()));
-            if (std::filesystem::create_directory(candidate)) {
-                root = candidate;
-            }
-        }
-    }
+    TempFolder() : root(CreateUnique("uhf-test-")) {}
     ~TempFolder() {
         std::error_code ignored;
         std::filesystem::remove_all(root, ignored);
@@ -51,6 +42,21 @@ class TempFolder {
             names.push_back(entry.path().filename().string());
         }
         return names;
+    }
+
+    // Creates a new folder named `prefix` and a random number under the temporary folder; empty
+    // when none could be made. For tests that remove the folder themselves.
+    static std::filesystem::path CreateUnique(const std::string& prefix) {
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::filesystem::path candidate =
+                std::filesystem::temp_directory_path() / (prefix + std::to_string(random()));
+            std::error_code error;
+            if (std::filesystem::create_directory(candidate, error)) {
+                return candidate;
+            }
+        }
+        return {};
     }
 
   private:
