@@ -6,9 +6,9 @@
 #include <random>
 #include <vector>
 
-#include "reader/FrameChecksum.h"
-#include "reader/ReaderFrame.h"
-#include "reader/ReplyRecognition.h"
+#include "protocol/FrameChecksum.h"
+#include "protocol/ReaderFrame.h"
+#include "protocol/ReplyRecognition.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
-#include "reader/FrameChecksum.h"
-#include "reader/TagFrameScanner.h"
+#include "protocol/FrameChecksum.h"
+#include "protocol/TagFrameScanner.h"
 
 namespace {
 

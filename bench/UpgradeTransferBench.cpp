@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "downloader/TransferHost.h"
+#include "downloader/TimerService.h"
+#include "downloader/TransferObserver.h"
 #include "downloader/UpgradeTransfer.h"
 #include "serial/CommControl.h"
 
@@ -41,26 +43,21 @@ class SinkCommControl : public uhf::CommControl {
     ReceiveHandler handler;
 };
 
-class SilentHost : public uhf::TransferHost {
+class SilentHost : public uhf::TransferObserver, public uhf::TimerService {
   public:
-    explicit SilentHost(std::string firmware) : path(std::move(firmware)) {}
     void AddLog(const std::string&) override {}
-    void EnableInputs() override {}
-    void DisableInputs() override {}
-    uhf::TransferSelections ReadSelections() override {
-        return {"/dev/null-reader", 0, 115200, 115200};
-    }
-    void SetProgressRange(int, int) override {}
-    void SetProgressPosition(int position) override { benchmark::DoNotOptimize(position); }
-    int DownloadBaudIndex() override { return 4; }
-    std::string FirmwarePath() override { return path; }
     void ShowMessage(const std::string&) override {}
-    void ArmTimer(int, int) override {}
-    void StopTimer(int) override {}
+    void ShowProgress(int sentBytes, int) override { benchmark::DoNotOptimize(sentBytes); }
+    void Finished(uhf::TransferError) override {}
+    void Arm(int, int) override {}
+    void Stop(int) override {}
     void Pause(int) override {}
+    void SetExpiryHandler(ExpiryHandler handler) override { expiry = std::move(handler); }
+
+    void Expire(int id) { expiry(id); }
 
   private:
-    std::string path;
+    ExpiryHandler expiry;
 };
 
 constexpr std::uint8_t kProbeAck[] = {0xE4, 0x03, 0x69, 0x00, 0xB0};
@@ -70,12 +67,13 @@ constexpr std::uint8_t kDataAck[] = {0xE4, 0x03, 0x67, 0x00, 0xB2};
 constexpr std::uint8_t kEndAck[] = {0xE4, 0x03, 0x68, 0x00, 0xB1};
 
 // Runs a transfer up to its first data frame.
-void StartStreaming(uhf::UpgradeTransfer& transfer, SinkCommControl& comm) {
-    transfer.StartDownload();
+void StartStreaming(uhf::UpgradeTransfer& transfer, SinkCommControl& comm, SilentHost& host,
+                    const std::string& firmware) {
+    transfer.StartDownload(firmware, {"/dev/null-reader", 115200, 115200, 4});
     comm.Deliver(kProbeAck, 5);
-    transfer.HandleTimer(uhf::UpgradeTransfer::kProbeTimer);
+    host.Expire(uhf::UpgradeTransfer::kProbeTimer);
     comm.Deliver(kBaudAck, 5);
-    transfer.HandleTimer(uhf::UpgradeTransfer::kBaudTimer);
+    host.Expire(uhf::UpgradeTransfer::kBaudTimer);
     comm.Deliver(kSizeAck, 5);
 }
 
@@ -91,9 +89,9 @@ void BM_AcknowledgeAndSendNextDataFrame(benchmark::State& state) {
         out.write(image.data(), static_cast<std::streamsize>(image.size()));
     }
     SinkCommControl comm;
-    SilentHost host(file.string());
-    uhf::UpgradeTransfer transfer(comm, host);
-    StartStreaming(transfer, comm);
+    SilentHost host;
+    uhf::UpgradeTransfer transfer(comm, host, host);
+    StartStreaming(transfer, comm, host, file.string());
     if (transfer.Phase() != uhf::TransferPhase::Streaming) {
         state.SkipWithError("the transfer did not reach streaming");
         return;
@@ -105,7 +103,7 @@ void BM_AcknowledgeAndSendNextDataFrame(benchmark::State& state) {
         if (transfer.Phase() == uhf::TransferPhase::Ending) {
             state.PauseTiming();
             comm.Deliver(kEndAck, 5);
-            StartStreaming(transfer, comm);
+            StartStreaming(transfer, comm, host, file.string());
             state.ResumeTiming();
         }
     }

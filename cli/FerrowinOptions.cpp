@@ -5,12 +5,11 @@
 #include <charconv>
 
 #include "cli/ArgumentReader.h"
+#include "protocol/BaudRates.h"
 
 namespace uhf {
 
 namespace {
-
-constexpr std::array<int, 5> kRates{9600, 19200, 38400, 57600, 115200};
 
 bool ParseRate(const std::string& text, int& rate) {
     int value = 0;
@@ -99,12 +98,7 @@ std::optional<FerrowinOptions> FerrowinOptions::Parse(const std::vector<std::str
 }
 
 int FerrowinOptions::BaudIndex(int rate) {
-    for (std::size_t i = 0; i < kRates.size(); ++i) {
-        if (kRates[i] == rate) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
+    return BaudRateIndex(rate);
 }
 
 int FerrowinOptions::PortNumber(const std::string& port) {

@@ -38,11 +38,4 @@ std::string FerrowinProgress::Format(std::int64_t sentBytes, std::int64_t totalB
     return line;
 }
 
-std::int64_t FerrowinProgress::SentAfter(int position, std::int64_t totalBytes) {
-    if (position < 0) {
-        return 0;
-    }
-    return std::min<std::int64_t>((static_cast<std::int64_t>(position) + 1) * 64, totalBytes);
-}
-
 }  // namespace uhf

@@ -12,9 +12,6 @@ class FerrowinProgress {
     // something measurable has been sent.
     static std::string Format(std::int64_t sentBytes, std::int64_t totalBytes,
                               std::int64_t elapsedMs, int barWidth = 24);
-
-    // Bytes of the image that have left once data frame `position` has been sent.
-    static std::int64_t SentAfter(int position, std::int64_t totalBytes);
 };
 
 }  // namespace uhf

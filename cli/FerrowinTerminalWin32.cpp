@@ -9,8 +9,4 @@ bool StderrIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
 }
 
-std::string PortPathAsGiven(const std::string& port) {
-    return port;
-}
-
 }  // namespace uhf

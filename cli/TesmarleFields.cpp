@@ -8,7 +8,7 @@ namespace uhf {
 
 namespace {
 
-using P = ReaderParams;
+using F = ParamField;
 
 std::string Printf(const char* format, double value) {
     char text[64];
@@ -16,21 +16,68 @@ std::string Printf(const char* format, double value) {
     return text;
 }
 
-const char* ChoiceName(const std::string& field, int value) {
-    if (field == "cardMode") {
-        return value == 0 ? "Single-card" : value == 1 ? "multi-cards" : nullptr;
-    }
-    if (field == "idBorderUponDifferent") {
-        return value == 0 ? "off" : value == 1 ? "on" : nullptr;
-    }
-    if (field == "connectPort") {
-        return value == 1 ? "RS-485" : value == 2 ? "Wiegand" : nullptr;
-    }
-    if (field == "protocol") {
-        static const char* const kNames[] = {"Wiegand26", "Wiegand34", "Wiegand32", "Wiegand40"};
-        return value >= 1 && value <= 4 ? kNames[value - 1] : nullptr;
+// Fields whose choices have names on the command line, rather than numbers.
+bool HasWords(const ParamFieldInfo& info) {
+    return !info.choices.empty() && info.choices.front().word != nullptr;
+}
+
+struct FieldOption {
+    const char* option;
+    ParamField field;
+    const char* accepts;
+};
+
+constexpr FieldOption kFieldOptions[] = {
+    {"--power", F::Power, "a number from 0 to 255"},
+    {"--card-mode", F::CardMode, "single or multi"},
+    {"--time-distance", F::TimeDistance, "a number from 0 to 255 (units of 10 ms)"},
+    {"--id-border", F::IdBorderUponDifferent, "on or off"},
+    {"--connect-port", F::ConnectPort, "rs485 or wiegand"},
+    {"--protocol", F::Protocol, "wiegand26, wiegand34, wiegand32 or wiegand40"},
+    {"--export-time", F::ExportTime, "1, 2 or 3"},
+    {"--export-distance", F::ExportDistance, "100, 200, ... or 1000 (ms)"},
+    {"--pulse-width", F::PulseWidth, "a number from 0 to 255 (units of 10 us)"},
+    {"--pulse-periods", F::PulsePeriods, "a number from 0 to 255 (units of 100 us)"},
+    {"--frequency", F::LockedFrequency, "hop or a channel from 902.5 to 927.0 MHz in steps of 0.5"},
+};
+
+const FieldOption* FindFieldOption(const std::string& option) {
+    for (const FieldOption& candidate : kFieldOptions) {
+        if (option == candidate.option) {
+            return &candidate;
+        }
     }
     return nullptr;
+}
+
+// The field's value from an option's text: a choice's word, a listed choice in the field's unit
+// (export time 2, export distance 300 ms), the frequency, or a number in the field's range.
+std::optional<std::uint8_t> FieldValueFromText(const ParamFieldInfo& info,
+                                               const std::string& text) {
+    if (info.field == F::LockedFrequency) {
+        return ParseFrequency(text);
+    }
+    if (HasWords(info)) {
+        for (const ParamChoice& choice : info.choices) {
+            if (text == choice.word) {
+                return choice.value;
+            }
+        }
+        return std::nullopt;
+    }
+    if (!info.choices.empty()) {
+        const auto number = ParseWholeNumber(text, 0, 9999999);
+        if (!number || *number % info.scale != 0 || *number / info.scale > 255) {
+            return std::nullopt;
+        }
+        const ParamChoice* choice =
+            FindChoice(info, static_cast<std::uint8_t>(*number / info.scale));
+        return choice != nullptr ? std::optional<std::uint8_t>(choice->value) : std::nullopt;
+    }
+    if (const auto number = ParseWholeNumber(text, info.low, info.high)) {
+        return static_cast<std::uint8_t>(*number);
+    }
+    return std::nullopt;
 }
 
 // A small JSON reader for one flat object of whole numbers, enough for `read --json` output.
@@ -133,39 +180,50 @@ class JsonObjectReader {
 
 }  // namespace
 
-const std::vector<TesmarleField>& TesmarleFields() {
-    static const std::vector<TesmarleField> kFields{
-        {"param100", &P::param100, false, nullptr, 0, 255},
-        {"param112", &P::param112, false, nullptr, 0, 255},
-        {"cardMode", &P::cardMode, true, "--card-mode", 0, 1},
-        {"idBorderUponDifferent", &P::idBorderUponDifferent, true, "--id-border", 0, 1},
-        {"power", &P::power, true, "--power", 0, 255},
-        {"connectPort", &P::connectPort, true, "--connect-port", 1, 2},
-        {"pulseWidth", &P::pulseWidth, true, "--pulse-width", 0, 255},
-        {"pulsePeriods", &P::pulsePeriods, true, "--pulse-periods", 0, 255},
-        {"exportTime", &P::exportTime, true, "--export-time", 1, 3},
-        {"exportDistance", &P::exportDistance, true, "--export-distance", 1, 10},
-        {"lockedFrequency", &P::lockedFrequency, true, "--frequency", 0, 50},
-        {"param132", &P::param132, false, nullptr, 0, 255},
-        {"protocol", &P::protocol, true, "--protocol", 1, 4},
-        {"timeDistance", &P::timeDistance, true, "--time-distance", 0, 255},
-        {"param137", &P::param137, false, nullptr, 0, 255},
-    };
-    return kFields;
-}
-
 int FindTesmarleField(const std::string& name) {
-    const auto& fields = TesmarleFields();
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (name == fields[i].name) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
+    const ParamFieldInfo* info = FindParamField(name);
+    return info != nullptr ? static_cast<int>(info->field) : -1;
 }
 
-double ChannelMHz(int channel) {
-    return 902.5 + (channel - 1) * 0.5;
+std::optional<long> ParseWholeNumber(const std::string& text, long low, long high) {
+    if (text.empty() || text.size() > 7) {
+        return std::nullopt;
+    }
+    long value = 0;
+    for (char c : text) {
+        if (std::isdigit(static_cast<unsigned char>(c)) == 0) {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+    }
+    if (value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::vector<std::string> FieldOptionNames() {
+    std::vector<std::string> names;
+    for (const FieldOption& option : kFieldOptions) {
+        names.emplace_back(option.option);
+    }
+    return names;
+}
+
+bool ParseFieldOption(const std::string& option, const std::string& text, FieldChange& change,
+                      std::string& error) {
+    const FieldOption* found = FindFieldOption(option);
+    if (found == nullptr) {
+        error = "unknown option " + option;
+        return false;
+    }
+    const auto value = FieldValueFromText(FieldInfo(found->field), text);
+    if (!value) {
+        error = option + ": expected " + found->accepts + ", got '" + text + "'";
+        return false;
+    }
+    change = {static_cast<int>(found->field), *value};
+    return true;
 }
 
 std::optional<std::uint8_t> ParseFrequency(const std::string& text) {
@@ -200,40 +258,24 @@ std::optional<std::uint8_t> ParseFrequency(const std::string& text) {
             }
         }
     }
-    const long offset = tenths - 9025;
-    if (offset < 0 || offset % 5 != 0 || offset / 5 >= 50) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint8_t>(offset / 5 + 1);
+    return ChannelAtTenthsMHz(tenths);
 }
 
 std::string DescribeFieldValue(int field, std::uint8_t value) {
-    const std::string name = TesmarleFields()[static_cast<std::size_t>(field)].name;
-    std::string text = std::to_string(value);
-    if (const char* choice = ChoiceName(name, value)) {
-        return text + " (" + choice + ")";
+    const ParamFieldInfo& info = FieldInfo(static_cast<ParamField>(field));
+    const std::string text = std::to_string(value);
+    if (HasWords(info)) {
+        const ParamChoice* choice = FindChoice(info, value);
+        return text + " (" + (choice != nullptr ? choice->text : "not a listed choice") + ")";
     }
-    if (name == "cardMode" || name == "idBorderUponDifferent" || name == "connectPort" ||
-        name == "protocol") {
-        return text + " (not a listed choice)";
+    if (info.unit != nullptr) {
+        return text + " (" + std::to_string(value * info.scale) + " " + info.unit + ")";
     }
-    if (name == "pulseWidth") {
-        return text + " (" + std::to_string(value * 10) + " us)";
-    }
-    if (name == "pulsePeriods") {
-        return text + " (" + std::to_string(value * 100) + " us)";
-    }
-    if (name == "timeDistance") {
-        return text + " (" + std::to_string(value * 10) + " ms)";
-    }
-    if (name == "exportDistance") {
-        return text + " (" + std::to_string(value * 100) + " ms)";
-    }
-    if (name == "lockedFrequency") {
+    if (info.field == F::LockedFrequency) {
         if (value == 0) {
             return text + " (Jump frequency: hopping)";
         }
-        if (value <= 50) {
+        if (value <= kChannelCount) {
             return text + " (Locked frequency " + Printf("%3.1f MHz", ChannelMHz(value)) + ")";
         }
         return text + " (no such channel)";
@@ -243,22 +285,20 @@ std::string DescribeFieldValue(int field, std::uint8_t value) {
 
 std::string FormatParamsText(const ReaderParams& params) {
     std::string out;
-    const auto& fields = TesmarleFields();
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        std::string name = fields[i].name;
+    for (const ParamFieldInfo& info : ParamFields()) {
+        std::string name = info.name;
         name.resize(22, ' ');
-        out +=
-            name + " " + DescribeFieldValue(static_cast<int>(i), params.*fields[i].member) + "\n";
+        out += name + " " + DescribeFieldValue(static_cast<int>(info.field), params[info.field]) +
+               "\n";
     }
     return out;
 }
 
 std::string FormatParamsJson(const ReaderParams& params) {
     std::string out = "{";
-    const auto& fields = TesmarleFields();
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        out += (i == 0 ? "\"" : ", \"") + std::string(fields[i].name) +
-               "\": " + std::to_string(params.*fields[i].member);
+    for (const ParamFieldInfo& info : ParamFields()) {
+        out += (info.field == ParamField::Param100 ? "\"" : ", \"") + std::string(info.name) +
+               "\": " + std::to_string(params[info.field]);
     }
     return out + "}";
 }
@@ -277,25 +317,24 @@ bool ParseParamsJson(const std::string& text, std::vector<FieldChange>& changes,
             error = "key \"" + key + "\" appears twice";
             return false;
         }
-        const int index = FindTesmarleField(key);
-        if (index < 0) {
+        const ParamFieldInfo* field = FindParamField(key);
+        if (field == nullptr) {
             error = "unknown key \"" + key + "\"";
             return false;
         }
-        const TesmarleField& field = TesmarleFields()[static_cast<std::size_t>(index)];
         if (value < 0 || value > 255) {
             error = "\"" + key + "\" must be a byte value 0 to 255, got " + std::to_string(value);
             return false;
         }
-        if (!field.shown) {
+        if (!field->shown) {
             continue;  // carried as the reader holds it, never taken from a file
         }
-        if (value < field.low || value > field.high) {
-            error = "\"" + key + "\" must be " + std::to_string(field.low) + " to " +
-                    std::to_string(field.high) + ", got " + std::to_string(value);
+        if (!InValidRange(*field, static_cast<std::uint8_t>(value))) {
+            error = "\"" + key + "\" must be " + std::to_string(field->low) + " to " +
+                    std::to_string(field->high) + ", got " + std::to_string(value);
             return false;
         }
-        found.push_back({index, static_cast<std::uint8_t>(value)});
+        found.push_back({static_cast<int>(field->field), static_cast<std::uint8_t>(value)});
     }
     changes = found;
     return true;

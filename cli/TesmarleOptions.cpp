@@ -2,104 +2,15 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <functional>
 #include <map>
 
 #include "cli/ArgumentReader.h"
 #include "cli/TesmarleFields.h"
+#include "protocol/BaudRates.h"
 
 namespace uhf {
 
 namespace {
-
-std::optional<long> ParseWhole(const std::string& text, long low, long high) {
-    if (text.empty() || text.size() > 7) {
-        return std::nullopt;
-    }
-    long value = 0;
-    for (char c : text) {
-        if (std::isdigit(static_cast<unsigned char>(c)) == 0) {
-            return std::nullopt;
-        }
-        value = value * 10 + (c - '0');
-    }
-    if (value < low || value > high) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::optional<std::uint8_t> FromWords(const std::string& text,
-                                      std::initializer_list<std::pair<const char*, int>> words) {
-    for (const auto& [word, value] : words) {
-        if (text == word) {
-            return static_cast<std::uint8_t>(value);
-        }
-    }
-    return std::nullopt;
-}
-
-struct FieldOption {
-    const char* field;
-    const char* accepts;
-    std::function<std::optional<std::uint8_t>(const std::string&)> parse;
-};
-
-const std::map<std::string, FieldOption>& FieldOptions() {
-    auto byte = [](const std::string& t) -> std::optional<std::uint8_t> {
-        if (auto v = ParseWhole(t, 0, 255)) {
-            return static_cast<std::uint8_t>(*v);
-        }
-        return std::nullopt;
-    };
-    static const std::map<std::string, FieldOption> kOptions{
-        {"--power", {"power", "a number from 0 to 255", byte}},
-        {"--card-mode",
-         {"cardMode", "single or multi",
-          [](const std::string& t) {
-              return FromWords(t, {{"single", 0}, {"multi", 1}});
-          }}},
-        {"--time-distance", {"timeDistance", "a number from 0 to 255 (units of 10 ms)", byte}},
-        {"--id-border",
-         {"idBorderUponDifferent", "on or off",
-          [](const std::string& t) {
-              return FromWords(t, {{"on", 1}, {"off", 0}});
-          }}},
-        {"--connect-port",
-         {"connectPort", "rs485 or wiegand",
-          [](const std::string& t) {
-              return FromWords(t, {{"rs485", 1}, {"wiegand", 2}});
-          }}},
-        {"--protocol",
-         {"protocol", "wiegand26, wiegand34, wiegand32 or wiegand40",
-          [](const std::string& t) {
-              return FromWords(
-                  t, {{"wiegand26", 1}, {"wiegand34", 2}, {"wiegand32", 3}, {"wiegand40", 4}});
-          }}},
-        {"--export-time",
-         {"exportTime", "1, 2 or 3",
-          [](const std::string& t) -> std::optional<std::uint8_t> {
-              if (auto v = ParseWhole(t, 1, 3)) {
-                  return static_cast<std::uint8_t>(*v);
-              }
-              return std::nullopt;
-          }}},
-        {"--export-distance",
-         {"exportDistance", "100, 200, ... or 1000 (ms)",
-          [](const std::string& t) -> std::optional<std::uint8_t> {
-              if (auto v = ParseWhole(t, 100, 1000); v && *v % 100 == 0) {
-                  return static_cast<std::uint8_t>(*v / 100);
-              }
-              return std::nullopt;
-          }}},
-        {"--pulse-width", {"pulseWidth", "a number from 0 to 255 (units of 10 us)", byte}},
-        {"--pulse-periods", {"pulsePeriods", "a number from 0 to 255 (units of 100 us)", byte}},
-        {"--frequency",
-         {"lockedFrequency", "hop or a channel from 902.5 to 927.0 MHz in steps of 0.5",
-          ParseFrequency}},
-    };
-    return kOptions;
-}
 
 std::optional<TesmarleAction> ActionNamed(const std::string& word) {
     static const std::map<std::string, TesmarleAction> kActions{
@@ -164,9 +75,8 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
         {{"-b", "--baud"},
          true,
          [&](const std::string& name, const std::string& value, std::string& why) {
-             const auto baud = ParseWhole(value, 0, 1000000);
-             if (!baud || (*baud != 9600 && *baud != 19200 && *baud != 38400 && *baud != 57600 &&
-                           *baud != 115200)) {
+             const auto baud = ParseWholeNumber(value, 0, 1000000);
+             if (!baud || BaudRateIndex(static_cast<int>(*baud)) < 0) {
                  why = name + ": expected 9600, 19200, 38400, 57600 or 115200, got '" + value + "'";
                  return false;
              }
@@ -200,18 +110,16 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
              return true;
          }},
     };
-    for (const auto& [optionName, fieldOption] : FieldOptions()) {
+    for (const std::string& optionName : FieldOptionNames()) {
         table.push_back(
             {{optionName},
              true,
-             [&parsed, &option = fieldOption](const std::string& name, const std::string& value,
-                                              std::string& why) {
-                 const auto parsedValue = option.parse(value);
-                 if (!parsedValue) {
-                     why = name + ": expected " + option.accepts + ", got '" + value + "'";
+             [&parsed](const std::string& name, const std::string& value, std::string& why) {
+                 FieldChange change;
+                 if (!ParseFieldOption(name, value, change, why)) {
                      return false;
                  }
-                 parsed.changes.push_back({FindTesmarleField(option.field), *parsedValue});
+                 parsed.changes.push_back(change);
                  return true;
              }});
     }

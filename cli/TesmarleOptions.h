@@ -11,7 +11,7 @@ enum class TesmarleAction { None, Help, Read, Write, Resume, Tags, Ports };
 
 enum class TesmarleFormat { Text, Json, Csv };
 
-// One field that `write` changes: the index into TesmarleFields() and the new byte.
+// One field that `write` changes: its index in ParamFields() and the new byte.
 struct FieldChange {
     int field = 0;
     std::uint8_t value = 0;

@@ -79,7 +79,7 @@ void TesmarleRunner::SetPortLister(std::function<std::vector<PortInfo>()> lister
 }
 
 int TesmarleRunner::Fail(const std::string& step) {
-    err << "tesmarle-cli: " << step << " failed: " << ToString(link.LastError()) << "\n";
+    err << "tesmarle-cli: " << step << " failed: " << link.LastErrorText() << "\n";
     return kExitFailure;
 }
 
@@ -158,9 +158,8 @@ int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
         return Fail("read parameters");
     }
     const ReaderParams before = params;
-    const auto& fields = TesmarleFields();
     for (const FieldChange& change : changes) {
-        params.*fields[static_cast<std::size_t>(change.field)].member = change.value;
+        params[static_cast<ParamField>(change.field)] = change.value;
     }
     if (link.WriteParams(params) == 0) {
         return Fail("write parameters");
@@ -172,13 +171,12 @@ int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
         named.insert(change.field);
     }
     for (int field : named) {
-        const auto member = fields[static_cast<std::size_t>(field)].member;
-        out << fields[static_cast<std::size_t>(field)].name << ": "
-            << DescribeFieldValue(field, before.*member);
-        if (before.*member == params.*member) {
+        const ParamField which = static_cast<ParamField>(field);
+        out << FieldInfo(which).name << ": " << DescribeFieldValue(field, before[which]);
+        if (before[which] == params[which]) {
             out << " (unchanged)\n";
         } else {
-            out << " \u2192 " << DescribeFieldValue(field, params.*member) << "\n";
+            out << " \u2192 " << DescribeFieldValue(field, params[which]) << "\n";
         }
     }
     out << "written\n";
@@ -198,6 +196,9 @@ int TesmarleRunner::RunResume(const TesmarleOptions& options) {
 }
 
 int TesmarleRunner::RunTags(const TesmarleOptions& options) {
+    // --seconds counts from here: the whole command, the exchanges that start collection included,
+    // ends once they have run out and the reader has answered the final Stop.
+    const auto start = Clock::now();
     if (!OpenPort(options)) {
         return kExitFailure;
     }
@@ -235,11 +236,10 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
         out << std::flush;
     };
 
-    const auto start = Clock::now();
     const auto end = options.seconds ? start + std::chrono::duration_cast<Clock::duration>(
                                                    std::chrono::duration<double>(*options.seconds))
                                      : Clock::time_point::max();
-    auto nextTake = start + kTakeInterval;
+    auto nextTake = Clock::now() + kTakeInterval;
     int status = kExitOk;
     while (!interrupted()) {
         if (link.ReceiveReadFailed()) {

@@ -1,6 +1,4 @@
 // ferrowin-cli: the firmware download tool without a window.
-#include <QCoreApplication>
-#include <QTimer>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -8,15 +6,18 @@
 
 #include "cli/ExitStatus.h"
 #include "cli/FerrowinCliHost.h"
+#include "cli/FerrowinEventLoop.h"
 #include "cli/FerrowinOptions.h"
 #include "cli/FerrowinTerminal.h"
 #include "cli/ProcessSetup.h"
 #include "downloader/UpgradeTransfer.h"
-#include "serial/qt/QtCommControl.h"
+#include "serial/NativeCommControl.h"
+#include "serial/NativeSerialPort.h"
+#include "version/ProgramVersion.h"
 
 namespace {
 
-constexpr int kInterruptPollMs = 50;
+constexpr int kTickMs = 50;
 // The transfer itself waits for the size answer without limit (the window has its exit button);
 // a command line must end on its own.
 constexpr int kSizeAnswerLimitMs = 3000;
@@ -25,6 +26,9 @@ constexpr int kSizeAnswerLimitMs = 3000;
 
 int main(int argc, char** argv) {
     uhf::ProcessSetup::Prepare();
+    if (uhf::PrintVersionIfAsked("ferrowin-cli", argc, argv)) {
+        return uhf::ProcessSetup::Finish("ferrowin-cli", uhf::kExitOk);
+    }
     const std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     const std::optional<uhf::FerrowinOptions> options = uhf::FerrowinOptions::Parse(args, error);
@@ -37,45 +41,40 @@ int main(int argc, char** argv) {
         return uhf::ProcessSetup::Finish("ferrowin-cli", uhf::kExitOk);
     }
 
-    uhf::FerrowinOptions run = *options;
-    run.port = uhf::PortPathAsGiven(options->port);
+    // The port is opened by its path as given, relative to the working folder or not.
+    uhf::FerrowinEventLoop loop;
+    uhf::NativeSerialPort port;
+    uhf::NativeCommControl comm(port, [&loop] { loop.Wake(); });
+    loop.SetWakeHandler([&comm] { comm.ProcessPending(); });
+    uhf::FerrowinCliHost host(uhf::StderrIsTerminal(), [&loop] { loop.Quit(); });
+    uhf::UpgradeTransfer transfer(comm, loop, host);
 
-    QCoreApplication app(argc, argv);
-    uhf::QtCommControl comm;
-    uhf::FerrowinCliHost host(run, uhf::StderrIsTerminal());
-    uhf::UpgradeTransfer transfer(comm, host);
-    host.Attach(&transfer);
-
-    // The signal handlers only raise a flag; the event loop looks at it and ends the attempt
-    // cleanly.
-    QTimer interruptPoll;
+    // The signal handlers only raise a flag; the tick looks at it and ends the attempt cleanly.
     int sizeWaitMs = 0;
-    QObject::connect(&interruptPoll, &QTimer::timeout, [&] {
-        sizeWaitMs = transfer.Phase() == uhf::TransferPhase::SizeAnnounced
-                         ? sizeWaitMs + kInterruptPollMs
-                         : 0;
-        if (sizeWaitMs > kSizeAnswerLimitMs) {
-            sizeWaitMs = 0;
-            host.AddLog("The reader did not answer the image size.");
+    loop.SetTick(kTickMs, [&] {
+        if (uhf::ProcessSetup::Interrupted()) {
             transfer.Cancel();
             return;
         }
-        if (uhf::ProcessSetup::Interrupted()) {
-            interruptPoll.stop();
-            if (transfer.IsRunning()) {
-                transfer.Cancel();
-            } else {
-                QCoreApplication::quit();
-            }
+        sizeWaitMs =
+            transfer.Phase() == uhf::TransferPhase::SizeAnnounced ? sizeWaitMs + kTickMs : 0;
+        if (sizeWaitMs > kSizeAnswerLimitMs) {
+            host.AddLog("The reader did not answer the image size.");
+            transfer.Cancel();
         }
     });
-    interruptPoll.start(kInterruptPollMs);
 
-    transfer.StartDownload();
-    if (transfer.IsRunning()) {
-        app.exec();
+    uhf::TransferSelections selections;
+    selections.portName = options->port;
+    selections.deviceBaud = options->deviceBaud;
+    selections.downloadBaud = options->downloadBaud;
+    selections.downloadBaudIndex = uhf::FerrowinOptions::BaudIndex(options->downloadBaud);
+    transfer.StartDownload(options->firmware, selections);
+    if (!host.HasFinished()) {
+        loop.Run();
     }
     host.FinishProgress();
-    return uhf::ProcessSetup::Finish("ferrowin-cli",
-                                     transfer.Succeeded() ? uhf::kExitOk : uhf::kExitFailure);
+    return uhf::ProcessSetup::Finish("ferrowin-cli", host.Result() == uhf::TransferError::None
+                                                         ? uhf::kExitOk
+                                                         : uhf::kExitFailure);
 }

@@ -11,9 +11,13 @@
 #include "common/PortEnumerator.h"
 #include "reader/ReaderLink.h"
 #include "serial/LowLatencyMode.h"
+#include "version/ProgramVersion.h"
 
 int main(int argc, char** argv) {
     uhf::ProcessSetup::Prepare();
+    if (uhf::PrintVersionIfAsked("tesmarle-cli", argc, argv)) {
+        return uhf::ProcessSetup::Finish("tesmarle-cli", uhf::kExitOk);
+    }
     const std::vector<std::string> args(argv + 1, argv + argc);
     uhf::TesmarleOptions options;
     std::string error;

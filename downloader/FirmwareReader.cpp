@@ -6,7 +6,7 @@
 #include <system_error>
 #include <utility>
 
-#include "downloader/UpgradeFrames.h"
+#include "protocol/UpgradeFrames.h"
 
 namespace uhf {
 
@@ -22,6 +22,8 @@ const char* ToString(ImageError error) {
             return "the firmware file is shorter than its size";
         case ImageError::TooLong:
             return "the firmware file is longer than 65535 bytes";
+        case ImageError::Empty:
+            return "the firmware file is empty";
     }
     return "unknown firmware error";
 }
@@ -44,6 +46,10 @@ ImageError FirmwareReader::Load(const std::string& path, std::vector<std::uint8_
     // Refuse before reading: a longer image cannot be announced in the size frame.
     if (size > static_cast<std::uintmax_t>(kMaxImageLength)) {
         return ImageError::TooLong;
+    }
+    // Sent, it would leave the reader waiting for firmware that never comes.
+    if (size == 0) {
+        return ImageError::Empty;
     }
     std::ifstream in(file, std::ios::binary);
     if (!in.is_open()) {

@@ -13,6 +13,7 @@ enum class ImageError {
     Unreadable,  // it exists but cannot be opened or read
     Truncated,   // reading ended before the size the file claimed
     TooLong,     // more bytes than the 16-bit size frame can announce
+    Empty,       // no bytes at all: a failed build or a wrong pick, never firmware
 };
 
 const char* ToString(ImageError error);

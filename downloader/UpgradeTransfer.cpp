@@ -4,16 +4,14 @@
 #include <cstring>
 
 #include "downloader/FirmwareReader.h"
+#include "protocol/BaudRates.h"
+#include "protocol/ProtocolCodes.h"
+#include "protocol/TagFrameScanner.h"
 
 namespace uhf {
 
 namespace {
 
-constexpr std::uint8_t kBaudAnswer = 0x64;
-constexpr std::uint8_t kSizeAnswer = 0x66;
-constexpr std::uint8_t kDataAnswer = 0x67;
-constexpr std::uint8_t kEndAnswer = 0x68;
-constexpr std::uint8_t kProbeAnswer = 0x69;
 constexpr int kHighestBaudIndex = 4;
 constexpr int kMinAnswerLength = 5;
 
@@ -21,7 +19,6 @@ bool IsAccepted(const Answer& answer) {
     return answer.kind == AnswerKind::Reply || answer.kind == AnswerKind::Alternate;
 }
 
-const char* const kLogSelectFirmware = "Please select one firmware.";
 const char* const kLogSelectBaud = "Please select both baud rates.";
 const char* const kLogOpenFailed = "Fail to open the serial port.";
 const char* const kLogChangeBaud = "Change baud rate.";
@@ -43,6 +40,8 @@ const char* ImageLogLine(ImageError error) {
             return "The firmware file is shorter than its size.";
         case ImageError::TooLong:
             return "The firmware file is longer than 65535 bytes.";
+        case ImageError::Empty:
+            return "The firmware file is empty.";
         case ImageError::None:
         case ImageError::Unreadable:
             break;
@@ -50,44 +49,30 @@ const char* ImageLogLine(ImageError error) {
     return "Fail to read the firmware file.";
 }
 
-}  // namespace
-
-const char* ToString(TransferError error) {
+TransferError ImageRefusal(ImageError error) {
     switch (error) {
-        case TransferError::None:
-            return "no error";
-        case TransferError::NoFirmware:
-            return "no firmware file chosen";
-        case TransferError::NoBaudRate:
-            return "a baud rate is not selected";
-        case TransferError::FirmwareUnreadable:
-            return "the firmware file cannot be read";
-        case TransferError::FirmwareTooLong:
-            return "the firmware file is longer than 65535 bytes";
-        case TransferError::PortAlreadyOpen:
-            return "the serial port is already open";
-        case TransferError::PortOpenFailed:
-            return "the serial port cannot be opened";
-        case TransferError::NoProbeAnswer:
-            return "the reader did not answer the probes";
-        case TransferError::NoBaudAnswer:
-            return "the reader did not answer the baud-rate frame";
-        case TransferError::NoAcknowledgement:
-            return "a data or end frame was not acknowledged";
-        case TransferError::Cancelled:
-            return "the download was stopped";
+        case ImageError::TooLong:
+            return TransferError::FirmwareTooLong;
+        case ImageError::Empty:
+            return TransferError::FirmwareEmpty;
+        default:
+            return TransferError::FirmwareUnreadable;
     }
-    return "unknown transfer error";
 }
 
-UpgradeTransfer::UpgradeTransfer(CommControl& commControl, TransferHost& transferHost)
-    : comm(commControl), host(transferHost) {
+}  // namespace
+
+UpgradeTransfer::UpgradeTransfer(CommControl& commControl, TimerService& timerService,
+                                 TransferObserver& transferObserver)
+    : comm(commControl), timers(timerService), observer(transferObserver) {
     comm.SetReceiveHandler(
         [this](const std::uint8_t* bytes, int count) { HandleCommEvent(bytes, count); });
+    timers.SetExpiryHandler([this](int id) { HandleTimer(id); });
 }
 
 UpgradeTransfer::~UpgradeTransfer() {
     comm.SetReceiveHandler(nullptr);
+    timers.SetExpiryHandler(nullptr);
 }
 
 int UpgradeTransfer::SendBytes(const std::uint8_t* bytes, int count) {
@@ -101,17 +86,17 @@ int UpgradeTransfer::OpenPort(int baudRate) {
     openError = CommError::None;
     if (comm.IsOpen()) {
         openError = CommError::AlreadyOpen;
-        host.ShowMessage(kMsgPortOpen);
+        observer.ShowMessage(kMsgPortOpen);
         return 0;
     }
     const std::string settings = std::to_string(baudRate) + ",N,8,1";
-    if (comm.Open(selections.portName, settings) == 0) {
+    if (comm.Open(state.selections.portName, settings) == 0) {
         openError = comm.LastError() == CommError::None ? CommError::Other : comm.LastError();
         return 0;
     }
     // Bytes gathered at the old rate (a late answer garbled by the reader's own switch) mean
     // nothing at the new one and would spoil every answer appended to them.
-    rxCount = 0;
+    state.rxCount = 0;
     return 1;
 }
 
@@ -128,110 +113,103 @@ void UpgradeTransfer::SendEnd() {
 }
 
 void UpgradeTransfer::SendBaudCommand() {
-    const int index = host.DownloadBaudIndex();
+    const int index = state.selections.downloadBaudIndex;
     if (index < 0 || index > kHighestBaudIndex) {
-        host.AddLog(kLogSelectBaud);
+        observer.AddLog(kLogSelectBaud);
         Finish(TransferError::NoBaudRate);
         return;
     }
     const auto frame = BuildBaudFrame(static_cast<std::uint8_t>(index));
-    host.ArmTimer(kBaudTimer, kBaudMs);
-    baudAcked = false;
+    timers.Arm(kBaudTimer, kBaudMs);
+    state.baudAcked = false;
     SendBytes(frame.data(), frame.size());
 }
 
 void UpgradeTransfer::SendImageSize() {
     // The image was read whole when the download started.
-    imageLength = static_cast<std::uint16_t>(imageData.size());
-    packetCount = PacketCountFor(imageLength);
-    nextPacket = 0;
-    lastPacketSent = false;
-    host.SetProgressRange(1, packetCount);
-    const auto frame = BuildSizeFrame(imageLength);
+    state.imageLength = static_cast<std::uint16_t>(state.imageData.size());
+    state.packetCount = PacketCountFor(state.imageLength);
+    state.nextPacket = 0;
+    state.lastPacketSent = false;
+    observer.ShowProgress(0, state.imageLength);
+    const auto frame = BuildSizeFrame(state.imageLength);
     SendBytes(frame.data(), frame.size());
 }
 
 void UpgradeTransfer::SendNextPacket() {
-    host.SetProgressPosition(nextPacket);
     if (!imageLoaded) {
         return;
     }
-    const int size =
-        BuildDataFrame(imageData.data(), imageLength, nextPacket, packetCount, packetBuffer.data());
+    const int sent =
+        std::min((state.nextPacket + 1) * kDataBytesPerPacket, static_cast<int>(state.imageLength));
+    observer.ShowProgress(sent, state.imageLength);
+    const int size = BuildDataFrame(state.imageData.data(), state.imageLength, state.nextPacket,
+                                    state.packetCount, state.packetBuffer.data());
     if (size == 0) {
         return;
     }
-    SendBytes(packetBuffer.data(), size);
-    if (nextPacket < packetCount - 1) {
-        ++nextPacket;
-        lastPacketSent = false;
+    SendBytes(state.packetBuffer.data(), size);
+    if (state.nextPacket < state.packetCount - 1) {
+        ++state.nextPacket;
+        state.lastPacketSent = false;
     } else {
-        packetCount = 0;
-        nextPacket = 0;
-        lastPacketSent = true;
+        state.packetCount = 0;
+        state.nextPacket = 0;
+        state.lastPacketSent = true;
     }
 }
 
-void UpgradeTransfer::StartDownload() {
+void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
+                                    const TransferSelections& selections) {
     if (IsRunning()) {
         return;
     }
-    firmwarePath = host.FirmwarePath();
-    rxCount = 0;
-    probeAcked = false;
-    baudAcked = false;
+    state.firmwarePath = firmwarePath;
+    state.selections = selections;
+    state.rxCount = 0;
+    state.probeAcked = false;
+    state.baudAcked = false;
     succeeded = false;
     lastError = TransferError::None;
     openError = CommError::None;
 
-    if (firmwarePath.size() < 2) {
-        host.AddLog(kLogSelectFirmware);
-        lastError = TransferError::NoFirmware;
-        return;
-    }
-    selections = host.ReadSelections();
-    if (selections.deviceBaud <= 0 || selections.downloadBaud <= 0 ||
-        host.DownloadBaudIndex() < 0) {
-        host.AddLog(kLogSelectBaud);
-        lastError = TransferError::NoBaudRate;
+    if (state.selections.deviceBaud <= 0 || state.selections.downloadBaud <= 0 ||
+        state.selections.downloadBaudIndex < 0 ||
+        state.selections.downloadBaudIndex > kHighestBaudIndex) {
+        observer.AddLog(kLogSelectBaud);
+        Finish(TransferError::NoBaudRate);
         return;
     }
     // Read the whole image before anything is sent, so nothing streams bytes that never loaded.
-    const ImageError imageError = FirmwareReader::Load(firmwarePath, imageData);
+    const ImageError imageError = FirmwareReader::Load(state.firmwarePath, state.imageData);
     if (imageError != ImageError::None) {
-        host.AddLog(ImageLogLine(imageError));
-        lastError = imageError == ImageError::TooLong ? TransferError::FirmwareTooLong
-                                                      : TransferError::FirmwareUnreadable;
-        host.EnableInputs();
+        observer.AddLog(ImageLogLine(imageError));
+        Finish(ImageRefusal(imageError));
         return;
     }
     imageLoaded = true;
-    imageLength = static_cast<std::uint16_t>(imageData.size());
+    state.imageLength = static_cast<std::uint16_t>(state.imageData.size());
 
-    if (OpenPort(selections.deviceBaud) == 0) {
-        imageData.clear();
-        imageLoaded = false;
-        host.EnableInputs();
-        host.AddLog(kLogOpenFailed);
+    if (OpenPort(state.selections.deviceBaud) == 0) {
+        observer.AddLog(kLogOpenFailed);
         if (openError == CommError::AlreadyOpen) {
-            lastError = TransferError::PortAlreadyOpen;
+            Finish(TransferError::PortAlreadyOpen);
         } else {
-            host.AddLog(std::string("Reason: ") + ToString(openError) + ".");
-            lastError = TransferError::PortOpenFailed;
+            observer.AddLog(std::string("Reason: ") + ToString(openError) + ".");
+            Finish(TransferError::PortOpenFailed);
         }
         return;
     }
     phase = TransferPhase::Probing;
-    host.DisableInputs();
-    host.ArmTimer(kProbeTimer, kProbeMs);
-    retryCount = 0;
+    timers.Arm(kProbeTimer, kProbeMs);
+    state.retryCount = 0;
     SendProbe();
     SendAltProbe();
 }
 
 void UpgradeTransfer::HandleTimer(int id) {
     if (!IsRunning()) {
-        host.StopTimer(id);
+        timers.Stop(id);
         return;
     }
     switch (id) {
@@ -250,50 +228,52 @@ void UpgradeTransfer::HandleTimer(int id) {
 }
 
 void UpgradeTransfer::HandleProbeTimer() {
-    host.StopTimer(kProbeTimer);
-    if (probeAcked) {
+    timers.Stop(kProbeTimer);
+    if (state.probeAcked) {
         comm.Close();
-        if (OpenPort(kChangeBaud) == 0) {
+        if (OpenPort(kBaudChangeRate) == 0) {
             FailOpen(TransferError::PortOpenFailed);
             return;
         }
         phase = TransferPhase::BaudChange;
-        host.AddLog(kLogChangeBaud);
+        observer.AddLog(kLogChangeBaud);
         SendBaudCommand();
         return;
     }
-    ++retryCount;
-    if (retryCount > kMaxRetries) {
+    ++state.retryCount;
+    if (state.retryCount > kMaxRetries) {
+        LogPortFault();
         comm.Close();
-        host.AddLog(kLogNoProbeAnswer);
+        observer.AddLog(kLogNoProbeAnswer);
         Finish(TransferError::NoProbeAnswer);
         return;
     }
-    if (retryCount % 2 != 0) {
+    if (state.retryCount % 2 != 0) {
         SendProbe();
     } else {
         SendAltProbe();
     }
-    host.ArmTimer(kProbeTimer, kProbeMs);
+    timers.Arm(kProbeTimer, kProbeMs);
 }
 
 void UpgradeTransfer::HandleBaudTimer() {
-    host.StopTimer(kBaudTimer);
-    if (baudAcked) {
+    timers.Stop(kBaudTimer);
+    if (state.baudAcked) {
         comm.Close();
-        if (OpenPort(selections.downloadBaud) == 0) {
+        if (OpenPort(state.selections.downloadBaud) == 0) {
             FailOpen(TransferError::PortOpenFailed);
             return;
         }
         phase = TransferPhase::SizeAnnounced;
-        host.AddLog(kLogStartSending);
+        observer.AddLog(kLogStartSending);
         SendImageSize();
         return;
     }
-    ++retryCount;
-    if (retryCount > kMaxRetries) {
+    ++state.retryCount;
+    if (state.retryCount > kMaxRetries) {
+        LogPortFault();
         comm.Close();
-        host.ShowMessage(kMsgBaudTimeout);
+        observer.ShowMessage(kMsgBaudTimeout);
         Finish(TransferError::NoBaudAnswer);
         return;
     }
@@ -301,11 +281,12 @@ void UpgradeTransfer::HandleBaudTimer() {
 }
 
 void UpgradeTransfer::HandleAckTimer() {
-    host.StopTimer(kAckTimer);
+    timers.Stop(kAckTimer);
+    LogPortFault();
     comm.Close();
-    imageData.clear();
+    state.imageData.clear();
     imageLoaded = false;
-    host.ShowMessage(kMsgSendFailed);
+    observer.ShowMessage(kMsgSendFailed);
     Finish(TransferError::NoAcknowledgement);
 }
 
@@ -315,87 +296,99 @@ void UpgradeTransfer::HandleCommEvent(const std::uint8_t* bytes, int count) {
     }
     if (!IsRunning()) {
         // Nothing is waiting for an answer; a stale byte must not spoil the next start.
-        rxCount = 0;
+        state.rxCount = 0;
         return;
     }
-    if (count > kRxCapacity - rxCount) {
+    if (count > kRxCapacity - state.rxCount) {
         // A run this long holds no answer that could still be completed; start over.
-        host.AddLog(kLogOverflow);
-        rxCount = 0;
+        observer.AddLog(kLogOverflow);
+        state.rxCount = 0;
         count = std::min(count, kRxCapacity);
     }
-    std::memcpy(rxBuffer.data() + rxCount, bytes, static_cast<std::size_t>(count));
-    rxCount += count;
+    std::memcpy(state.rxBuffer.data() + state.rxCount, bytes, static_cast<std::size_t>(count));
+    state.rxCount += count;
 
-    while (rxCount > 0 && IsRunning()) {
+    while (state.rxCount > 0 && IsRunning()) {
+        DropTagFrames();
+        if (state.rxCount == 0) {
+            return;
+        }
         // The whole run first; failing that, an answer at its start that later bytes followed
         // in the same delivery (two answers, or an answer and noise, read together).
-        Answer answer = JudgeAnswer(rxBuffer.data(), rxCount);
-        int used = IsAccepted(answer) ? rxCount : 0;
-        for (int length = kMinAnswerLength; used == 0 && length < rxCount; ++length) {
-            answer = JudgeAnswer(rxBuffer.data(), length);
+        Answer answer = JudgeAnswer(state.rxBuffer.data(), state.rxCount);
+        int used = IsAccepted(answer) ? state.rxCount : 0;
+        for (int length = kMinAnswerLength; used == 0 && length < state.rxCount; ++length) {
+            answer = JudgeAnswer(state.rxBuffer.data(), length);
             used = IsAccepted(answer) ? length : 0;
         }
         if (used == 0) {
             return;  // keep the bytes and judge them again with the next ones
         }
-        std::memmove(rxBuffer.data(), rxBuffer.data() + used,
-                     static_cast<std::size_t>(rxCount - used));
-        rxCount -= used;
+        std::memmove(state.rxBuffer.data(), state.rxBuffer.data() + used,
+                     static_cast<std::size_t>(state.rxCount - used));
+        state.rxCount -= used;
         ActOnAnswer(answer);
+    }
+}
+
+void UpgradeTransfer::DropTagFrames() {
+    while (state.rxCount >= kTagFrameSize &&
+           IsTagFrameAt(state.rxBuffer.data(), state.rxCount, 0) != 0) {
+        std::memmove(state.rxBuffer.data(), state.rxBuffer.data() + kTagFrameSize,
+                     static_cast<std::size_t>(state.rxCount - kTagFrameSize));
+        state.rxCount -= kTagFrameSize;
     }
 }
 
 void UpgradeTransfer::ActOnAnswer(const Answer& answer) {
     if (answer.kind == AnswerKind::Alternate) {
-        probeAcked = true;
+        state.probeAcked = true;
         return;
     }
     switch (answer.command) {
-        case kBaudAnswer:
-            baudAcked = true;
+        case Byte(UpgradeCode::BaudRate):
+            state.baudAcked = true;
             break;
-        case kSizeAnswer:
+        case Byte(UpgradeCode::Size):
             // Before the size frame went out (or once streaming), a size answer is stray: acting on
             // it would send image data early, at the wrong rate or out of turn.
             if (phase != TransferPhase::SizeAnnounced) {
                 break;
             }
-            host.StopTimer(kAckTimer);
-            if (!lastPacketSent) {
-                host.Pause(kFirstPacketPauseMs);
+            timers.Stop(kAckTimer);
+            if (!state.lastPacketSent) {
+                timers.Pause(kFirstPacketPauseMs);
                 SendNextPacket();
             }
             phase = TransferPhase::Streaming;
-            host.ArmTimer(kAckTimer, kAckMs);
+            timers.Arm(kAckTimer, kAckMs);
             break;
-        case kDataAnswer:
+        case Byte(UpgradeCode::Data):
             if (phase != TransferPhase::Streaming && phase != TransferPhase::Ending) {
                 break;
             }
-            host.StopTimer(kAckTimer);
-            if (lastPacketSent) {
+            timers.Stop(kAckTimer);
+            if (state.lastPacketSent) {
                 SendEnd();
                 phase = TransferPhase::Ending;
             } else {
                 SendNextPacket();
                 phase = TransferPhase::Streaming;
             }
-            host.ArmTimer(kAckTimer, kAckMs);
+            timers.Arm(kAckTimer, kAckMs);
             break;
-        case kEndAnswer:
+        case Byte(UpgradeCode::End):
             // Only the end frame can be acknowledged as the end: taken earlier, it would report
             // an image that never finished as transferred.
             if (phase != TransferPhase::Ending) {
                 break;
             }
-            host.StopTimer(kAckTimer);
-            host.AddLog(kLogSuccess);
-            succeeded = true;
+            timers.Stop(kAckTimer);
+            observer.AddLog(kLogSuccess);
             Finish(TransferError::None);
             break;
-        case kProbeAnswer:
-            probeAcked = true;
+        case Byte(UpgradeCode::Probe):
+            state.probeAcked = true;
             break;
         default:
             break;
@@ -406,31 +399,42 @@ void UpgradeTransfer::Cancel() {
     if (!IsRunning()) {
         return;
     }
-    host.AddLog(kLogStopped);
+    LogPortFault();
+    observer.AddLog(kLogStopped);
     Finish(TransferError::Cancelled);
 }
 
+void UpgradeTransfer::LogPortFault() {
+    const CommError fault = comm.LastError();
+    if (fault == CommError::DeviceLost || fault == CommError::WriteFailed) {
+        observer.AddLog(std::string("Reason: ") + ToString(fault) + ".");
+    }
+}
+
 void UpgradeTransfer::FailOpen(TransferError error) {
-    host.AddLog(kLogOpenFailed);
+    observer.AddLog(kLogOpenFailed);
     if (openError != CommError::AlreadyOpen) {
-        host.AddLog(std::string("Reason: ") + ToString(openError) + ".");
+        observer.AddLog(std::string("Reason: ") + ToString(openError) + ".");
     }
     Finish(error);
 }
 
 void UpgradeTransfer::Finish(TransferError error) {
-    // After an ending nothing may move the transfer on, so every timer goes with it.
-    host.StopTimer(kProbeTimer);
-    host.StopTimer(kBaudTimer);
-    host.StopTimer(kAckTimer);
-    comm.Close();
-    imageData.clear();
-    imageData.shrink_to_fit();
+    if (IsRunning()) {
+        // After an ending nothing may move the transfer on, so every timer goes with it.
+        timers.Stop(kProbeTimer);
+        timers.Stop(kBaudTimer);
+        timers.Stop(kAckTimer);
+        comm.Close();
+    }
+    state.imageData.clear();
+    state.imageData.shrink_to_fit();
     imageLoaded = false;
-    rxCount = 0;
+    state.rxCount = 0;
     phase = TransferPhase::Idle;
     lastError = error;
-    host.EnableInputs();
+    succeeded = error == TransferError::None;
+    observer.Finished(error);
 }
 
 }  // namespace uhf

@@ -2,8 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "reader/ReaderFrame.h"
-#include "reader/ReplyRecognition.h"
+#include "protocol/ReaderFrame.h"
+#include "protocol/ReplyRecognition.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const int count = static_cast<int>(size > 4096 ? 4096 : size);

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "reader/TagFrameScanner.h"
+#include "protocol/TagFrameScanner.h"
 
 namespace {
 

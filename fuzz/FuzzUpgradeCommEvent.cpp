@@ -14,9 +14,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "downloader/TransferHost.h"
 #include "downloader/UpgradeTransfer.h"
 #include "serial/CommControl.h"
 
@@ -28,7 +28,7 @@ void Check(bool condition) {
     }
 }
 
-constexpr std::array<int, 5> kImageSizes{0, 1, 64, 65, 300};
+constexpr std::array<int, 5> kImageSizes{1, 63, 64, 65, 300};
 std::array<std::vector<std::uint8_t>, 5> images;
 std::array<std::string, 5> imagePaths;
 
@@ -85,37 +85,39 @@ class CheckingComm : public uhf::CommControl {
     ReceiveHandler handler;
 };
 
-class Host : public uhf::TransferHost {
+class Host : public uhf::TransferObserver, public uhf::TimerService {
   public:
     void AddLog(const std::string&) override {}
-    void EnableInputs() override {}
-    void DisableInputs() override {}
-    uhf::TransferSelections ReadSelections() override { return {"/dev/fuzz", 0, 115200, 57600}; }
-    void SetProgressRange(int, int upper) override { range = upper; }
-    void SetProgressPosition(int position) override { Check(position >= 0 && position <= range); }
-    int DownloadBaudIndex() override { return 3; }
-    std::string FirmwarePath() override { return path; }
     void ShowMessage(const std::string&) override {}
-    void ArmTimer(int id, int) override {
+    void ShowProgress(int sentBytes, int totalBytes) override {
+        Check(sentBytes >= 0 && sentBytes <= totalBytes && sentBytes >= lastSent);
+        lastSent = sentBytes;
+    }
+    void Finished(uhf::TransferError) override { lastSent = 0; }
+    void Arm(int id, int) override {
         Check(id >= 0 && id <= 2);
         armed[static_cast<std::size_t>(id)] = true;
     }
-    void StopTimer(int id) override {
+    void Stop(int id) override {
         Check(id >= 0 && id <= 2);
         armed[static_cast<std::size_t>(id)] = false;
     }
     void Pause(int milliseconds) override { Check(milliseconds == 100); }
+    void SetExpiryHandler(ExpiryHandler handler) override { expiry = std::move(handler); }
 
     // Like a real host, only a timer that is armed can expire, and it expires once.
     bool Expire(int id) {
         const bool was = armed[static_cast<std::size_t>(id)];
         armed[static_cast<std::size_t>(id)] = false;
+        if (was && expiry) {
+            expiry(id);
+        }
         return was;
     }
 
-    std::string path;
-    int range = 0;
+    int lastSent = 0;
     std::array<bool, 3> armed{};
+    ExpiryHandler expiry;
 };
 
 const std::uint8_t kProbeAck[] = {0xE4, 0x03, 0x69, 0x00, 0xB0};
@@ -124,9 +126,9 @@ const std::uint8_t kSizeAck[] = {0xE4, 0x03, 0x66, 0x00, 0xB3};
 const std::uint8_t kDataAck[] = {0xE4, 0x03, 0x67, 0x00, 0xB2};
 
 void CheckState(const uhf::UpgradeTransfer& transfer, const CheckingComm& comm) {
-    Check(transfer.rxCount >= 0 && transfer.rxCount <= uhf::UpgradeTransfer::kRxCapacity);
-    Check(transfer.nextPacket >= 0 &&
-          (transfer.nextPacket < transfer.packetCount || transfer.nextPacket == 0));
+    const uhf::TransferState& state = transfer.State();
+    Check(state.rxCount >= 0 && state.rxCount <= uhf::UpgradeTransfer::kRxCapacity);
+    Check(state.nextPacket >= 0 && (state.nextPacket < state.packetCount || state.nextPacket == 0));
     if (!transfer.IsRunning()) {
         Check(!comm.IsOpen());
     }
@@ -166,24 +168,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckingComm comm;
     comm.image = &images[imageChoice];
     Host host;
-    host.path = imagePaths[imageChoice];
-    uhf::UpgradeTransfer transfer(comm, host);
+    uhf::UpgradeTransfer transfer(comm, host, host);
 
     // Walk a well-behaved exchange up to the chosen phase.
     if (phase >= 1) {
-        transfer.StartDownload();
+        transfer.StartDownload(imagePaths[imageChoice], {"/dev/fuzz", 115200, 57600, 3});
         Check(transfer.Phase() == uhf::TransferPhase::Probing);
     }
     if (phase >= 2) {
         comm.Deliver(kProbeAck, 5);
         Check(host.Expire(uhf::UpgradeTransfer::kProbeTimer));
-        transfer.HandleTimer(uhf::UpgradeTransfer::kProbeTimer);
         Check(transfer.Phase() == uhf::TransferPhase::BaudChange);
     }
     if (phase >= 3) {
         comm.Deliver(kBaudAck, 5);
         Check(host.Expire(uhf::UpgradeTransfer::kBaudTimer));
-        transfer.HandleTimer(uhf::UpgradeTransfer::kBaudTimer);
         Check(transfer.Phase() == uhf::TransferPhase::SizeAnnounced);
     }
     if (phase >= 4) {
@@ -208,8 +207,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 comm.Deliver(data + pos, static_cast<int>(n));
                 pos += n;
             }
-        } else if (host.Expire(step % 8 - 5)) {
-            transfer.HandleTimer(step % 8 - 5);
+        } else {
+            host.Expire(step % 8 - 5);
         }
         CheckState(transfer, comm);
     }

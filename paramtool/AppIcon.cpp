@@ -6,9 +6,7 @@
 
 namespace uhf {
 
-namespace {
-
-QPixmap DrawIcon(int size) {
+QPixmap DrawAppIcon(int size) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
@@ -36,12 +34,10 @@ QPixmap DrawIcon(int size) {
     return pixmap;
 }
 
-}  // namespace
-
 QIcon AppIcon() {
     QIcon icon;
-    icon.addPixmap(DrawIcon(32));
-    icon.addPixmap(DrawIcon(16));
+    icon.addPixmap(DrawAppIcon(32));
+    icon.addPixmap(DrawAppIcon(16));
     return icon;
 }
 

@@ -1,18 +1,13 @@
 #include "paramtool/ControlText.h"
 
-#include <cstdio>
+#include "protocol/ParamFields.h"
 
 namespace uhf {
 
 std::vector<std::string> FrequencyItems() {
     std::vector<std::string> items;
-    // Built by adding 0.5 to a single-precision start, which is exact at these values.
-    float frequency = 902.5F;
-    for (int i = 0; i < 50; ++i) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%3.1f MHz", static_cast<double>(frequency));
-        items.emplace_back(text);
-        frequency += 0.5F;
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        items.push_back(ChannelText(channel));
     }
     return items;
 }

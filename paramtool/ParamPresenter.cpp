@@ -5,6 +5,7 @@
 
 #include "paramtool/ControlText.h"
 #include "paramtool/TesmarleControlIds.h"
+#include "protocol/BaudRates.h"
 
 namespace uhf {
 
@@ -42,8 +43,8 @@ void ParamPresenter::Initialise(const PortSource& portSource) {
         }
     }
     view_.SelectIndex(kPortList, view_.ItemCount(kPortList) > 0 ? 0 : -1);
-    for (const char* rate : {"9600", "19200", "38400", "57600", "115200"}) {
-        view_.AddItem(kBaudList, rate);
+    for (const int rate : kBaudRates) {
+        view_.AddItem(kBaudList, std::to_string(rate));
     }
     view_.SelectIndex(kBaudList, 0);
     for (const std::string& item : FrequencyItems()) {

@@ -1,10 +1,21 @@
 #include "paramtool/TesmarleTemplates.h"
 
+#include "protocol/ParamFields.h"
+
 namespace uhf {
 
 namespace {
 
 const QString kDialogFont = QStringLiteral("Times New Roman");
+
+// A list's items: the field's choices, in the reader's order.
+QStringList ChoiceItems(ParamField field) {
+    QStringList items;
+    for (const ParamChoice& choice : FieldInfo(field).choices) {
+        items.append(QString::fromUtf8(choice.text));
+    }
+    return items;
+}
 
 DialogTemplate MakeParamDialogTemplate() {
     using K = ControlKind;
@@ -41,25 +52,13 @@ DialogTemplate MakeParamDialogTemplate() {
         {kBaudList, K::DropDownList, "", 47, 40, 57, 64},
         {kConnectButton, K::PushButton, "Connnect", 18, 62, 44, 14},
         {kDisconnectButton, K::PushButton, "Disconnect", 70, 62, 42, 14},
-        {kConnectPortList, K::DropDownList, "", 181, 34, 57, 58, {"RS-485", "Wiegand"}},
-        {kProtocolList,
-         K::DropDownList,
-         "",
-         181,
-         51,
-         57,
-         51,
-         {"Wiegand26", "Wiegand34", "Wiegand32", "Wiegand40"}},
-        {kExportTimeCombo, K::DropDownCombo, "", 181, 92, 58, 54, {"1", "2", "3"}},
-        {kExportDistanceList,
-         K::DropDownList,
-         "",
-         181,
-         110,
-         58,
-         86,
-         {"100ms", "200ms", "300ms", "400ms", "500ms", "600ms", "700ms", "800ms", "900ms",
-          "1000ms"}},
+        {kConnectPortList, K::DropDownList, "", 181, 34, 57, 58,
+         ChoiceItems(ParamField::ConnectPort)},
+        {kProtocolList, K::DropDownList, "", 181, 51, 57, 51, ChoiceItems(ParamField::Protocol)},
+        {kExportTimeCombo, K::DropDownCombo, "", 181, 92, 58, 54,
+         ChoiceItems(ParamField::ExportTime)},
+        {kExportDistanceList, K::DropDownList, "", 181, 110, 58, 86,
+         ChoiceItems(ParamField::ExportDistance)},
         {kPulseWidthEdit, K::DigitsEdit, "", 181, 129, 53, 14},
         {kPulsePeriodsEdit, K::DigitsEdit, "", 181, 148, 53, 14},
         {kPowerEdit, K::Edit, "", 48, 89, 52, 14},

@@ -20,6 +20,10 @@ std::string ToString(LinkError error) {
             return "the port failed while reading";
         case LinkError::NoReply:
             return "no reply from the reader";
+        case LinkError::BadChecksum:
+            return "the reader's reply had a wrong checksum";
+        case LinkError::Conflicting:
+            return "two different replies answered the request (a late copy of an earlier one?)";
         case LinkError::StatusRefused:
             return "the reader refused the request";
         case LinkError::WrongHeader:
@@ -32,6 +36,10 @@ std::string ToString(LinkError error) {
             return "the tag store stayed locked";
     }
     return "unknown link error";
+}
+
+std::string ToString(LinkError error, const std::string& detail) {
+    return detail.empty() ? ToString(error) : ToString(error) + ": " + detail;
 }
 
 }  // namespace uhf

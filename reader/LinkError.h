@@ -14,6 +14,8 @@ enum class LinkError {
     WriteFailed,    // not every byte of the request was written
     PortFailed,     // the port failed while reading (for instance it vanished)
     NoReply,        // no answering frame in the bytes read
+    BadChecksum,    // no answering frame, but one with the request's code and a wrong checksum
+    Conflicting,    // two different frames answered the one request (one of them stale)
     StatusRefused,  // the reader answered with a failure status
     WrongHeader,    // a block read answered with a header other than 0xE0
     ShortReply,     // a block read answered with fewer values than asked for
@@ -22,5 +24,8 @@ enum class LinkError {
 };
 
 std::string ToString(LinkError error);
+// The text of `error` followed by what the failed operation knew about it (the field IsValid
+// refused, the blocks a failed write had already written), when there is something.
+std::string ToString(LinkError error, const std::string& detail);
 
 }  // namespace uhf

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "protocol/ReplyRecognition.h"
+#include "protocol/TagFrameScanner.h"
 #include "reader/ParamBlocks.h"
-#include "reader/ReplyRecognition.h"
-#include "reader/TagFrameScanner.h"
 #include "serial/NativeSerialPort.h"
 
 namespace uhf {
@@ -41,8 +43,14 @@ ReaderLink::~ReaderLink() {
     Close();
 }
 
+void ReaderLink::ClearError() {
+    lastError = LinkError::None;
+    lastErrorDetail.clear();
+}
+
 int ReaderLink::Fail(LinkError error) {
     lastError = error;
+    lastErrorDetail.clear();
     return 0;
 }
 
@@ -54,7 +62,7 @@ int ReaderLink::Open(const std::string& portName, int baudRate) {
         port->Close();
         return Fail(LinkError::OpenFailed);
     }
-    lastError = LinkError::None;
+    ClearError();
     return 1;
 }
 
@@ -72,22 +80,41 @@ bool ReaderLink::IsOpen() const {
 void ReaderLink::JoinReceiveThread() {
     stopRequested = 1;
     if (receiveThread.joinable()) {
+        port->Wake();
         receiveThread.join();
     }
 }
 
+bool ReaderLink::Collecting() const {
+    return receiveThread.joinable() && stopRequested == 0;
+}
+
 bool ReaderLink::LockPort(std::unique_lock<TimedRecursiveMutex>& lock) {
     ++portWaiters;
+    if (receiveThread.joinable()) {
+        port->Wake();
+    }
     const bool taken = lock.try_lock_for(kCommandLockWait);
     --portWaiters;
     if (!taken) {
-        lastError = LinkError::LockTimeout;
+        return Fail(LinkError::LockTimeout) != 0;
     }
-    return taken;
+    // A wake meant for the thread that found it between reads must not cut this command's read.
+    port->ClearWake();
+    return true;
 }
 
 bool ReaderLink::LockAndSend(std::unique_lock<TimedRecursiveMutex>& lock, ReaderFrame& request) {
-    return LockPort(lock) && SendFrame(request) != 0;
+    if (!LockPort(lock)) {
+        return false;
+    }
+    // Whatever the port holds now (a late copy of an earlier reply, tags of a reader that was
+    // working) would be taken for this request's answer. During collection the bytes belong to
+    // the receive thread's tags.
+    if (IsOpen() && !Collecting()) {
+        port->Purge();
+    }
+    return SendFrame(request) != 0;
 }
 
 int ReaderLink::SendFrame(ReaderFrame& frame) {
@@ -127,22 +154,135 @@ int ReaderLink::ReadReplyFrame(ReaderFrame& frame) {
     return Fail(LinkError::NoReply);
 }
 
+struct ReaderLink::ReplyJudgement {
+    ReaderFrame* answer = nullptr;
+    std::vector<std::uint8_t> answerBytes;  // empty until an answering frame was taken
+    bool conflicting = false;
+    bool badChecksum = false;
+};
+
+namespace {
+
+// Bytes from `pos` that reply recognition needs before its verdict there is final: 1 for a byte
+// that starts no frame.
+int BytesToJudge(const std::uint8_t* bytes, int count, int pos) {
+    constexpr int kShortest = 5;
+    constexpr int kFixedFrame = 17;
+    switch (bytes[pos]) {
+        case 0xE0:
+        case 0xE4: {
+            if (pos + 2 >= count) {
+                return kShortest;
+            }
+            int length = bytes[pos + 1];
+            if (bytes[pos] == 0xE0 && bytes[pos + 2] == 0x80) {
+                length = (length - 1) & 0xFF;
+            }
+            return std::max(kShortest, length + 2);
+        }
+        case 0x00:
+            return pos + 1 >= count || bytes[pos + 1] == 0xFF ? kFixedFrame : 1;
+        default:
+            return 1;
+    }
+}
+
+bool IsTagReply(const ReaderFrame& frame) {
+    return frame.header == 0xE0 && frame.command == 0x58 &&
+           frame.data.size() == static_cast<std::size_t>(kTagFrameSize - 4);
+}
+
+}  // namespace
+
+void ReaderLink::JudgeReplyBytes(std::uint8_t code, bool final, ReplyJudgement& judgement) {
+    const std::uint8_t* bytes = replyBuffer.data();
+    while (replyPos < replyCount) {
+        const int needed = BytesToJudge(bytes, replyCount, replyPos);
+        if (!final && replyPos + needed > replyCount) {
+            return;  // the rest of this frame may still come
+        }
+        ReaderFrame frame;
+        int consumed = 0;
+        if (RecognizeReply(bytes, replyCount, replyPos, frame, consumed) == 0) {
+            const bool whole = replyPos + needed <= replyCount && needed > 1;
+            if (whole && (bytes[replyPos + 2] == code ||
+                          bytes[replyPos + 2] == Byte(ReaderCode::Acknowledge))) {
+                judgement.badChecksum = true;
+            }
+            ++replyPos;
+            continue;
+        }
+        const std::uint8_t* start = bytes + replyPos;
+        replyPos += consumed;
+        if (frame.command == code || frame.command == Byte(ReaderCode::Acknowledge)) {
+            if (judgement.answerBytes.empty()) {
+                judgement.answerBytes.assign(start, start + consumed);
+                *judgement.answer = std::move(frame);
+            } else if (!std::equal(start, start + consumed, judgement.answerBytes.begin(),
+                                   judgement.answerBytes.end())) {
+                judgement.conflicting = true;
+            }
+        } else if (keepReports && IsTagReply(frame)) {
+            StoreTagRecord(frame.data.data() + (kTagIdOffset - 3));
+        }
+    }
+}
+
 int ReaderLink::WaitReply(std::uint8_t code, ReaderFrame& frame) {
     sleep(kReplyPause);
-    int result = 0;
-    while (ReadReplyFrame(frame) != 0) {
-        if (frame.command == code || frame.command == kAcknowledgeCode) {
-            result = 1;
+    if (!IsOpen()) {
+        return Fail(LinkError::NotOpen);
+    }
+    const auto limit = std::chrono::steady_clock::now() +
+                       std::chrono::milliseconds(SerialPort::ReadTotalTimeoutMs(kReplyReadSize));
+    ReplyJudgement judgement;
+    judgement.answer = &frame;
+    replyCount = 0;
+    replyPos = 0;
+    bool failed = false;
+    for (;;) {
+        // What has been judged goes: the buffer keeps at most one frame still arriving.
+        std::memmove(replyBuffer.data(), replyBuffer.data() + replyPos,
+                     static_cast<std::size_t>(replyCount - replyPos));
+        replyCount -= replyPos;
+        replyPos = 0;
+        const int room = std::min(kReplyReadSize, kBufferSize - replyCount);
+        const int got = port->Read(replyBuffer.data() + replyCount, room);
+        if (got < 0) {
+            failed = true;
+            break;
+        }
+        replyCount += std::min(got, room);
+        JudgeReplyBytes(code, false, judgement);
+        // A silent read lasted its whole time-out: the answer's time is over.
+        if (!judgement.answerBytes.empty() || got == 0 ||
+            std::chrono::steady_clock::now() >= limit) {
             break;
         }
     }
-    if (keepReports) {
-        CollectTagsFromReplyRead();
+    // Keep mode: an unfinished tag frame at the end goes to a receive thread about to start.
+    carriedCount = 0;
+    if (keepReports && !receiveThread.joinable() && !failed) {
+        const int tail = replyCount - replyPos;
+        const int done = ScanTagFrames(replyBuffer.data() + replyPos, tail, [](const auto*) {});
+        carriedCount = std::min(tail - done, kTagFrameSize - 1);
+        std::memcpy(carried.data(), replyBuffer.data() + replyCount - carriedCount,
+                    static_cast<std::size_t>(carriedCount));
     }
-    // One read per wait: whatever follows the answer, or was never recognised, is dropped.
+    JudgeReplyBytes(code, true, judgement);
+    // Whatever follows the answer, or was never recognised, is dropped.
     replyPos = 0;
     replyCount = 0;
-    return result;
+    if (judgement.conflicting) {
+        return Fail(LinkError::Conflicting);
+    }
+    if (!judgement.answerBytes.empty()) {
+        return 1;
+    }
+    if (failed) {
+        return Fail(LinkError::PortFailed);
+    }
+    return Fail(judgement.badChecksum ? LinkError::BadChecksum : LinkError::NoReply);
 }
 
 void ReaderLink::ClearTagStore() {
@@ -169,62 +309,69 @@ void ReaderLink::StoreTagRecord(const std::uint8_t* id) {
     ++tagCount;
 }
 
-void ReaderLink::CollectTagsFromReplyRead() {
-    const int done = ScanTagFrames(replyBuffer.data(), replyCount,
-                                   [this](const std::uint8_t* id) { StoreTagRecord(id); });
-    // A running thread has its own partial frame; only a thread yet to start takes this one.
-    carriedCount = 0;
-    if (!receiveThread.joinable() && done < replyCount) {
-        carriedCount = replyCount - done;
-        std::memcpy(carried.data(), replyBuffer.data() + done,
-                    static_cast<std::size_t>(carriedCount));
-    }
-}
-
 int ReaderLink::StartReceiveThread() {
     // Only one thread may use receiveBuffer: an earlier one ends before a new one starts.
     JoinReceiveThread();
-    if (!keepReports) {
+    int fill = 0;
+    if (keepReports) {
+        // Handed over here, before the thread exists: the thread never touches `carried`.
+        fill = carriedCount;
+        std::memcpy(receiveBuffer.data(), carried.data(), static_cast<std::size_t>(fill));
+    } else {
         ClearTagStore();
-        carriedCount = 0;
     }
+    carriedCount = 0;
     stopRequested = 0;
     receiveReadFailed = false;
-    receiveThread = std::thread(&ReaderLink::ReceiveThreadProc, this);
+    receiveThread = std::thread(&ReaderLink::ReceiveThreadProc, this, fill);
     return 1;
 }
 
-void ReaderLink::ReceiveThreadProc() {
-    int fill = 0;
-    if (keepReports) {
-        fill = std::min(carriedCount, kBufferSize);
-        std::memcpy(receiveBuffer.data(), carried.data(), static_cast<std::size_t>(fill));
-        carriedCount = 0;
-    } else {
+int ReaderLink::ScanReceived(int fill) {
+    const int done = ScanTagFrames(receiveBuffer.data(), fill,
+                                   [this](const std::uint8_t* id) { StoreTagRecord(id); });
+    std::memmove(receiveBuffer.data(), receiveBuffer.data() + done,
+                 static_cast<std::size_t>(fill - done));
+    return fill - done;
+}
+
+void ReaderLink::ReceiveThreadProc(int fill) {
+    if (!keepReports) {
         ClearTagStore();
     }
     while (stopRequested == 0) {
         if (portWaiters > 0) {
             std::this_thread::sleep_for(kYieldToCommand);
         }
-        int got = 0;
-        {
-            std::unique_lock<TimedRecursiveMutex> lock(portMutex, std::defer_lock);
-            if (lock.try_lock_for(kThreadLockWait)) {
-                got = port->Read(receiveBuffer.data() + fill, ReadLimit(fill));
-            }
+        std::unique_lock<TimedRecursiveMutex> lock(portMutex, std::defer_lock);
+        if (!lock.try_lock_for(kThreadLockWait)) {
+            continue;
         }
+        // A Stop or Close may have come while this thread waited for the port.
+        if (stopRequested != 0) {
+            break;
+        }
+        const int got = port->Read(receiveBuffer.data() + fill, ReadLimit(fill));
         receiveReadFailed = got < 0;
+        if (got > 0) {
+            fill = ScanReceived(fill + std::min(got, kBufferSize - fill));
+        }
+        // A command waits (it woke the read): finish the tag frame under way first, so that its
+        // last bytes do not end in the command's reply read. A wake still pending may cut the
+        // first try short.
+        for (int attempt = 0;
+             attempt < 2 && got >= 0 && fill > 0 && portWaiters > 0 && stopRequested == 0;
+             ++attempt) {
+            const int more = port->Read(receiveBuffer.data() + fill, kTagFrameSize - fill);
+            if (more < 0) {
+                break;
+            }
+            fill = ScanReceived(fill + more);
+        }
+        lock.unlock();
         if (got < 0) {
             std::this_thread::sleep_for(kFailedReadPause);
-        } else {
-            fill += std::min(got, kBufferSize - fill);
         }
-        const int done = ScanTagFrames(receiveBuffer.data(), fill,
-                                       [this](const std::uint8_t* id) { StoreTagRecord(id); });
-        std::memmove(receiveBuffer.data(), receiveBuffer.data() + done,
-                     static_cast<std::size_t>(fill - done));
-        fill -= done;
     }
     if (!keepReports) {
         ClearTagStore();
@@ -250,11 +397,12 @@ int ReaderLink::CheckReplyStatus(std::uint8_t code) {
     if (WaitReply(code, reply) == 0) {
         return 0;
     }
-    if (!reply.data.empty() && reply.data[0] == 0x00) {
+    if (!reply.data.empty() && reply.data[0] == kStatusDone) {
         return 1;
     }
-    if (reply.command == kAcknowledgeCode && reply.data.size() >= 2 &&
-        reply.data[0] == kAcknowledgeCode && reply.data[1] == kAcknowledgeCode) {
+    if (reply.command == Byte(ReaderCode::Acknowledge) && reply.data.size() >= 2 &&
+        reply.data[0] == Byte(ReaderCode::Acknowledge) &&
+        reply.data[1] == Byte(ReaderCode::Acknowledge)) {
         return 1;
     }
     return Fail(LinkError::StatusRefused);
@@ -270,7 +418,7 @@ int ReaderLink::StatusExchange(std::uint8_t code) {
         return 0;
     }
     const int result = CheckReplyStatus(code);
-    if (result != 0 && code == kStopCode) {
+    if (result != 0 && code == Byte(ReaderCode::Stop)) {
         // Still under portMutex: the lock order is portMutex, then tagMutex.
         if (!keepReports) {
             ClearTagStore();
@@ -278,7 +426,7 @@ int ReaderLink::StatusExchange(std::uint8_t code) {
         stopRequested = 1;
     }
     if (result != 0) {
-        lastError = LinkError::None;
+        ClearError();
     }
     return result;
 }
@@ -287,11 +435,11 @@ int ReaderLink::Stop() {
     if (!IsOpen()) {
         return Fail(LinkError::NotOpen);
     }
-    return StatusExchange(kStopCode);
+    return StatusExchange(Byte(ReaderCode::Stop));
 }
 
 int ReaderLink::Resume() {
-    return StatusExchange(kResumeCode);
+    return StatusExchange(Byte(ReaderCode::Resume));
 }
 
 int ReaderLink::ReadBlock(std::uint8_t addressHigh, std::uint8_t address, std::uint8_t length,
@@ -301,7 +449,7 @@ int ReaderLink::ReadBlock(std::uint8_t addressHigh, std::uint8_t address, std::u
     }
     const std::uint8_t requestData[3] = {length, addressHigh, address};
     ReaderFrame request;
-    if (request.SetCommand(kReadBlockCode, requestData, 3) == 0) {
+    if (request.SetCommand(Byte(ReaderCode::ReadBlock), requestData, 3) == 0) {
         return Fail(LinkError::FrameRefused);
     }
     std::unique_lock<TimedRecursiveMutex> lock(portMutex, std::defer_lock);
@@ -309,10 +457,10 @@ int ReaderLink::ReadBlock(std::uint8_t addressHigh, std::uint8_t address, std::u
         return 0;
     }
     ReaderFrame reply;
-    if (WaitReply(kReadBlockCode, reply) == 0) {
+    if (WaitReply(Byte(ReaderCode::ReadBlock), reply) == 0) {
         return 0;
     }
-    if (reply.header != 0xE0) {
+    if (reply.header != kReplyHeader) {
         return Fail(LinkError::WrongHeader);
     }
     // Three bytes of the reply come before the values; a reply without all of them fails.
@@ -321,7 +469,7 @@ int ReaderLink::ReadBlock(std::uint8_t addressHigh, std::uint8_t address, std::u
         return Fail(LinkError::ShortReply);
     }
     std::copy_n(reply.data.begin() + kSkipped, length, values);
-    lastError = LinkError::None;
+    ClearError();
     return 1;
 }
 
@@ -338,7 +486,7 @@ int ReaderLink::WriteBlock(std::uint8_t addressHigh, std::uint8_t address, std::
     requestData[2] = address;
     std::copy_n(values, length, requestData.begin() + 3);
     ReaderFrame request;
-    if (request.SetCommand(kWriteBlockCode, requestData.data(),
+    if (request.SetCommand(Byte(ReaderCode::WriteBlock), requestData.data(),
                            static_cast<std::uint8_t>(3 + length)) == 0) {
         return Fail(LinkError::FrameRefused);
     }
@@ -348,10 +496,10 @@ int ReaderLink::WriteBlock(std::uint8_t addressHigh, std::uint8_t address, std::
     if (!LockAndSend(lock, request)) {
         return 0;
     }
-    if (CheckReplyStatus(kWriteBlockCode) == 0) {
+    if (CheckReplyStatus(Byte(ReaderCode::WriteBlock)) == 0) {
         return 0;
     }
-    lastError = LinkError::None;
+    ClearError();
     return 1;
 }
 
@@ -373,13 +521,15 @@ int ReaderLink::ReadParams(ReaderParams& out) {
         StoreBlock(local, i, values.data());
     }
     out = local;
-    lastError = LinkError::None;
+    ClearError();
     return 1;
 }
 
 int ReaderLink::WriteParams(const ReaderParams& in) {
     if (in.IsValid() == 0) {
-        return Fail(LinkError::RecordInvalid);
+        Fail(LinkError::RecordInvalid);
+        lastErrorDetail = in.Refusal();
+        return 0;
     }
     if (!IsOpen()) {
         return Fail(LinkError::NotOpen);
@@ -393,10 +543,19 @@ int ReaderLink::WriteParams(const ReaderParams& in) {
         std::array<std::uint8_t, kParamBlockMaxLength> values{};
         LoadBlock(in, i, values.data());
         if (WriteBlock(0, block.address, block.writeLength, values.data()) == 0) {
+            // Nothing is rolled back: say what the reader now holds.
+            std::string written;
+            for (int j = 0; j < i; ++j) {
+                written += (j == 0 ? "" : ", ") +
+                           std::to_string(kParamBlocks[static_cast<std::size_t>(j)].address);
+            }
+            lastErrorDetail = "at the block at address " + std::to_string(block.address) +
+                              (i == 0 ? " (no block written)"
+                                      : " (already written: the blocks at " + written + ")");
             return 0;
         }
     }
-    lastError = LinkError::None;
+    ClearError();
     return 1;
 }
 

@@ -10,8 +10,9 @@
 #include <string>
 #include <thread>
 
+#include "protocol/ReaderFrame.h"
+#include "protocol/TagFrameScanner.h"
 #include "reader/LinkError.h"
-#include "reader/ReaderFrame.h"
 #include "reader/ReaderParams.h"
 #include "reader/TimedRecursiveMutex.h"
 #include "serial/SerialError.h"
@@ -25,15 +26,18 @@ namespace uhf {
 // Threading contract:
 // - One caller thread (the user-interface thread) runs Open, Close, every command and
 //   TakeTagRecords. The link is not meant to be driven from two caller threads at once.
-// - At most one receive thread runs, from StartReceiveThread until the pass in which it sees
-//   stopRequested. It only reads the port (holding portMutex for one read at a time, waiting at
-//   most 1000 ms) and stores tag records (holding tagMutex for each record). It touches no
-//   other state and never holds both locks.
+// - At most one receive thread runs, from StartReceiveThread until it sees stopRequested, which
+//   it checks between reads and again after taking portMutex. It holds portMutex (waiting at
+//   most 1000 ms) for one read and the scan of what it read, storing tag records under tagMutex
+//   meanwhile; it touches no other state.
 // - A command holds portMutex (re-entrant, waited for at most 3000 ms) from before its request
 //   until its reply has been read; ReadParams and WriteParams hold it across all seven exchanges.
-// - Lock order: portMutex, then tagMutex (only Stop holds both).
-// - Close, the destructor and StartReceiveThread set stopRequested and join a running receive
-//   thread before anything it uses is closed or reused; the wait lasts one pass at most.
+//   A command that waits for portMutex wakes the receive thread's read; the thread finishes the
+//   tag frame under way and lets the command in.
+// - Lock order: portMutex, then tagMutex.
+// - Close, the destructor and StartReceiveThread set stopRequested, wake the receive thread's
+//   read and join the thread before anything it uses is closed or reused.
+// - Outside tag collection, each request is preceded by a purge of what the port holds.
 class ReaderLink {
   public:
     static constexpr int kTagSlots = 450;
@@ -46,12 +50,6 @@ class ReaderLink {
     static constexpr std::chrono::milliseconds kThreadLockWait{1000};
     static constexpr std::chrono::milliseconds kTagLockWait{1000};
     static constexpr std::chrono::milliseconds kReplyPause{100};
-
-    static constexpr std::uint8_t kStopCode = 0xFE;
-    static constexpr std::uint8_t kResumeCode = 0x65;
-    static constexpr std::uint8_t kReadBlockCode = 0x63;
-    static constexpr std::uint8_t kWriteBlockCode = 0x62;
-    static constexpr std::uint8_t kAcknowledgeCode = 0x88;
 
     using SleepFunction = std::function<void(std::chrono::milliseconds)>;
 
@@ -70,6 +68,10 @@ class ReaderLink {
     bool IsOpen() const;
     int SendFrame(ReaderFrame& frame);
     int ReadReplyFrame(ReaderFrame& frame);
+    // After the 100 ms pause, reads until a frame answers `code` (its command byte or 0x88),
+    // passing over tag frames and noise, for as long as one reply read may last (200 ms; a read
+    // under way ends by its own time-outs). Every frame gathered is judged: two answering frames
+    // that differ fail the exchange, since nothing tells a stale copy from the fresh one.
     int WaitReply(std::uint8_t code, ReaderFrame& frame);
     int StartReceiveThread();
     // `destination` holds at least kTagStoreSize bytes; returns the records copied.
@@ -94,6 +96,9 @@ class ReaderLink {
     void KeepEveryTagReport(bool keep) { keepReports = keep; }
 
     LinkError LastError() const { return lastError; }
+    // LastError's text with what the failed operation knew (the refused field, the blocks
+    // already written).
+    std::string LastErrorText() const { return ToString(lastError, lastErrorDetail); }
     SerialError LastOpenError() const { return lastOpenError; }
     // True while a receive thread has been started and not yet joined.
     bool ReceiveThreadStarted() const { return receiveThread.joinable(); }
@@ -102,19 +107,27 @@ class ReaderLink {
 
   private:
     int Fail(LinkError error);
+    void ClearError();
     int StatusExchange(std::uint8_t code);
+    // Takes portMutex, waking the receive thread's read first.
     bool LockPort(std::unique_lock<TimedRecursiveMutex>& lock);
-    // Takes portMutex, then writes the request; the lock stays held for the reply.
+    // Takes portMutex, purges the port outside tag collection, then writes the request; the lock
+    // stays held for the reply.
     bool LockAndSend(std::unique_lock<TimedRecursiveMutex>& lock, ReaderFrame& request);
+    bool Collecting() const;
     void JoinReceiveThread();
-    void ReceiveThreadProc();
+    void ReceiveThreadProc(int fill);
+    // Stores the tag frames among the first `fill` bytes of receiveBuffer and moves the unfinished
+    // rest to its start; returns the bytes kept.
+    int ScanReceived(int fill);
     void ClearTagStore();
     void StoreTagRecord(const std::uint8_t* id);
     // Bytes the receive thread asks for when it holds `fill`.
     int ReadLimit(int fill) const;
-    // Keep mode: the tag frames of the last reply read become records; an unfinished one at its
-    // end is kept for a receive thread about to start.
-    void CollectTagsFromReplyRead();
+    // Judges the reply bytes from replyPos on, taking each frame that is complete; with `final`
+    // the bytes that never completed a frame are passed over too.
+    struct ReplyJudgement;
+    void JudgeReplyBytes(std::uint8_t code, bool final, ReplyJudgement& judgement);
 
     std::atomic<int> stopRequested{0};
     std::array<std::uint8_t, kBufferSize> receiveBuffer{};
@@ -134,10 +147,12 @@ class ReaderLink {
     std::atomic<int> portWaiters{0};
     std::atomic<bool> receiveReadFailed{false};
     bool keepReports = false;
-    // The start of a tag frame cut off by the end of a reply read, for the next receive thread.
-    std::array<std::uint8_t, kBufferSize> carried{};
+    // The start of a tag frame cut off by the end of a reply read, handed to the next receive
+    // thread when it starts. Used by the caller's thread only.
+    std::array<std::uint8_t, kTagFrameSize> carried{};
     int carriedCount = 0;
     LinkError lastError = LinkError::None;
+    std::string lastErrorDetail;
     SerialError lastOpenError = SerialError::None;
 };
 

@@ -1,34 +1,72 @@
 #include "reader/ReaderParams.h"
 
+#include <array>
+
 namespace uhf {
 
+namespace {
+
+// The members in the order of ParamField.
+constexpr std::array<std::uint8_t ReaderParams::*, kParamFieldCount> kMembers{
+    &ReaderParams::param100,        &ReaderParams::param112,
+    &ReaderParams::cardMode,        &ReaderParams::idBorderUponDifferent,
+    &ReaderParams::power,           &ReaderParams::connectPort,
+    &ReaderParams::pulseWidth,      &ReaderParams::pulsePeriods,
+    &ReaderParams::exportTime,      &ReaderParams::exportDistance,
+    &ReaderParams::lockedFrequency, &ReaderParams::param132,
+    &ReaderParams::protocol,        &ReaderParams::timeDistance,
+    &ReaderParams::param137,
+};
+
+// The bounded fields in the order IsValid checks them, so that a refusal names the first.
+constexpr ParamField kCheckOrder[] = {ParamField::Param137, ParamField::ConnectPort,
+                                      ParamField::CardMode, ParamField::Param112,
+                                      ParamField::Protocol};
+
+const ParamFieldInfo* FirstRefused(const ReaderParams& record) {
+    for (const ParamField field : kCheckOrder) {
+        if (!InValidRange(FieldInfo(field), record[field])) {
+            return &FieldInfo(field);
+        }
+    }
+    for (const ParamFieldInfo& info : ParamFields()) {
+        if (!InValidRange(info, record[info.field])) {
+            return &info;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 int ReaderParams::IsValid() const {
-    if (param137 > 15) {
-        return 0;
+    return FirstRefused(*this) == nullptr ? 1 : 0;
+}
+
+std::string ReaderParams::Refusal() const {
+    const ParamFieldInfo* bound = FirstRefused(*this);
+    if (bound == nullptr) {
+        return {};
     }
-    if (connectPort < 1 || connectPort > 3) {
-        return 0;
-    }
-    if (cardMode > 1) {
-        return 0;
-    }
-    if (param112 < 1 || param112 > 3) {
-        return 0;
-    }
-    if (protocol < 1 || protocol > 4) {
-        return 0;
-    }
-    return 1;
+    return std::string(bound->name) + " is " + std::to_string((*this)[bound->field]) +
+           ", allowed " + std::to_string(bound->low) + " to " + std::to_string(bound->high);
+}
+
+std::uint8_t& ReaderParams::operator[](ParamField field) {
+    return this->*kMembers[static_cast<std::size_t>(field)];
+}
+
+std::uint8_t ReaderParams::operator[](ParamField field) const {
+    return this->*kMembers[static_cast<std::size_t>(field)];
 }
 
 bool operator==(const ReaderParams& a, const ReaderParams& b) {
-    return a.param100 == b.param100 && a.param112 == b.param112 && a.cardMode == b.cardMode &&
-           a.idBorderUponDifferent == b.idBorderUponDifferent && a.power == b.power &&
-           a.connectPort == b.connectPort && a.pulseWidth == b.pulseWidth &&
-           a.pulsePeriods == b.pulsePeriods && a.exportTime == b.exportTime &&
-           a.exportDistance == b.exportDistance && a.lockedFrequency == b.lockedFrequency &&
-           a.param132 == b.param132 && a.protocol == b.protocol &&
-           a.timeDistance == b.timeDistance && a.param137 == b.param137;
+    for (const ParamFieldInfo& info : ParamFields()) {
+        if (a[info.field] != b[info.field]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace uhf

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+
+#include "protocol/ParamFields.h"
 
 namespace uhf {
 
@@ -13,9 +16,17 @@ class ReaderParams {
     ReaderParams(const ReaderParams&) = default;
     ReaderParams& operator=(const ReaderParams&) = default;
 
-    // 1 when the record may be written to the reader: param137 0..15, connectPort 1..3,
-    // cardMode 0..1, param112 1..3, protocol 1..4. No other field is bounded.
+    // 1 when the record may be written to the reader: every field within the range of the
+    // field table (param137 0..15, connectPort 1..3, cardMode 0..1, param112 1..3,
+    // protocol 1..4; no other field is bounded).
     int IsValid() const;
+    // Why IsValid refuses the record: the first field out of range, its value and its range, as
+    // "param137 is 16, allowed 0 to 15"; empty when the record is valid.
+    std::string Refusal() const;
+
+    // The field by its name in the field table.
+    std::uint8_t& operator[](ParamField field);
+    std::uint8_t operator[](ParamField field) const;
 
     std::uint8_t param100 = 0;               // 100, carried unchanged
     std::uint8_t param112 = 0;               // 112, carried unchanged

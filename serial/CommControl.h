@@ -12,10 +12,12 @@ enum class CommError {
     NotFound,          // no such device
     Busy,              // in use by another program
     PermissionDenied,  // this user may not open the device
+    NotSerialPort,     // a device or file that is not a serial line
     BadSettings,       // the settings string could not be parsed or applied
     AlreadyOpen,       // this control already has a port open
     NotOpen,           // a write with no port open
     WriteFailed,       // the device refused the bytes
+    DeviceLost,        // the device went away while open
     Other,
 };
 
@@ -29,6 +31,8 @@ inline const char* ToString(CommError error) {
             return "the port is busy (another program has it open)";
         case CommError::PermissionDenied:
             return "permission denied";
+        case CommError::NotSerialPort:
+            return "not a serial port";
         case CommError::BadSettings:
             return "the port settings are not valid";
         case CommError::AlreadyOpen:
@@ -37,6 +41,8 @@ inline const char* ToString(CommError error) {
             return "the port is not open";
         case CommError::WriteFailed:
             return "the bytes could not be written";
+        case CommError::DeviceLost:
+            return "the device was lost";
         case CommError::Other:
             break;
     }
@@ -69,8 +75,8 @@ class CommControl {
     // Called with every arrival; an empty handler drops the bytes.
     virtual void SetReceiveHandler(ReceiveHandler handler) = 0;
 
-    // The reason of the last failed Open or Write, and the system's own words for it (may be
-    // empty).
+    // The reason of the last failed Open or Write, or of the loss of the open port, and the
+    // system's own words for it (may be empty). A successful Open clears it.
     virtual CommError LastError() const = 0;
     virtual std::string LastErrorText() const = 0;
 };

@@ -6,9 +6,9 @@
 
 namespace uhf {
 
-// The machine's own serial port: termios and poll on POSIX, the Win32 communications calls on
-// Windows (each in its own source file). On Windows the port name goes through ComDeviceName;
-// elsewhere it is the device path, used as given.
+// The machine's own serial port: termios and poll (beside a wake-up pipe) on POSIX, the Win32
+// communications calls with overlapped reads on Windows (each in its own source file). On Windows
+// the port name goes through ComDeviceName; elsewhere it is the device path, used as given.
 class NativeSerialPort : public SerialPort {
   public:
     NativeSerialPort();
@@ -21,6 +21,9 @@ class NativeSerialPort : public SerialPort {
     bool IsOpen() const override;
     int Read(std::uint8_t* buffer, int count) override;
     int Write(const std::uint8_t* bytes, int count) override;
+    void Purge() override;
+    void Wake() override;
+    void ClearWake() override;
 
   private:
     struct Handle;

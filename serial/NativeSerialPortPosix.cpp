@@ -10,11 +10,15 @@
 
 #include "serial/LowLatencyMode.h"
 #include "serial/NativeSerialPort.h"
+#include "serial/PosixSpeed.h"
 
 namespace uhf {
 
 struct NativeSerialPort::Handle {
     int fd = -1;
+    // A pipe whose read end a blocked read polls beside the port; Wake writes a byte into it.
+    int wakeRead = -1;
+    int wakeWrite = -1;
 };
 
 namespace {
@@ -25,40 +29,6 @@ int MillisecondsLeft(Clock::time_point deadline) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
-}
-
-bool SpeedFor(int baudRate, speed_t& speed) {
-    switch (baudRate) {
-        case 1200:
-            speed = B1200;
-            return true;
-        case 2400:
-            speed = B2400;
-            return true;
-        case 4800:
-            speed = B4800;
-            return true;
-        case 9600:
-            speed = B9600;
-            return true;
-        case 19200:
-            speed = B19200;
-            return true;
-        case 38400:
-            speed = B38400;
-            return true;
-        case 57600:
-            speed = B57600;
-            return true;
-        case 115200:
-            speed = B115200;
-            return true;
-        case 230400:
-            speed = B230400;
-            return true;
-        default:
-            return false;
-    }
 }
 
 SerialError ErrorFromOpen(int error) {
@@ -86,10 +56,11 @@ SerialError ErrorFromOpen(int error) {
 }
 
 SerialError Configure(int fd, int baudRate) {
-    speed_t speed = B9600;
-    if (!SpeedFor(baudRate, speed)) {
+    const std::optional<speed_t> found = SpeedForBaud(baudRate);
+    if (!found) {
         return SerialError::SettingsRefused;
     }
+    const speed_t speed = *found;
     termios tio{};
     if (tcgetattr(fd, &tio) != 0) {
         return errno == ENOTTY ? SerialError::NotATerminal : SerialError::IoError;
@@ -122,10 +93,20 @@ SerialError Configure(int fd, int baudRate) {
 
 }  // namespace
 
-NativeSerialPort::NativeSerialPort() : handle(std::make_unique<Handle>()) {}
+NativeSerialPort::NativeSerialPort() : handle(std::make_unique<Handle>()) {
+    int fds[2] = {-1, -1};
+    if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
+        handle->wakeRead = fds[0];
+        handle->wakeWrite = fds[1];
+    }
+}
 
 NativeSerialPort::~NativeSerialPort() {
     Close();
+    if (handle->wakeRead >= 0) {
+        ::close(handle->wakeRead);
+        ::close(handle->wakeWrite);
+    }
 }
 
 SerialError NativeSerialPort::Open(const std::string& device, int baudRate) {
@@ -182,8 +163,8 @@ int NativeSerialPort::Read(std::uint8_t* buffer, int count) {
         if (got > 0 && wait > kInterByteGapMs) {
             wait = kInterByteGapMs;
         }
-        pollfd pfd{handle->fd, POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, wait);
+        pollfd pfd[2] = {{handle->fd, POLLIN, 0}, {handle->wakeRead, POLLIN, 0}};
+        const int ready = ::poll(pfd, handle->wakeRead >= 0 ? 2 : 1, wait);
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
@@ -193,7 +174,11 @@ int NativeSerialPort::Read(std::uint8_t* buffer, int count) {
         if (ready == 0) {
             break;
         }
-        if ((pfd.revents & POLLIN) == 0) {
+        if ((pfd[1].revents & POLLIN) != 0) {
+            ClearWake();
+            break;
+        }
+        if ((pfd[0].revents & POLLIN) == 0) {
             // Hang-up or error without data: the device went away.
             return got > 0 ? got : -1;
         }
@@ -238,6 +223,26 @@ int NativeSerialPort::Write(const std::uint8_t* bytes, int count) {
         }
     }
     return done;
+}
+
+void NativeSerialPort::Purge() {
+    if (handle->fd >= 0) {
+        (void)tcflush(handle->fd, TCIFLUSH);
+    }
+}
+
+void NativeSerialPort::Wake() {
+    if (handle->wakeWrite >= 0) {
+        const std::uint8_t byte = 1;
+        // A full pipe already holds a wake: nothing is lost when this write fails.
+        (void)!::write(handle->wakeWrite, &byte, 1);
+    }
+}
+
+void NativeSerialPort::ClearWake() {
+    std::uint8_t drain[64];
+    while (handle->wakeRead >= 0 && ::read(handle->wakeRead, drain, sizeof(drain)) > 0) {
+    }
 }
 
 }  // namespace uhf

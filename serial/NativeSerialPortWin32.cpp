@@ -5,8 +5,11 @@
 
 namespace uhf {
 
+// The port is opened for overlapped I/O so that a read can be cancelled: Read waits for its own
+// event or for `wake`, which Wake sets from any thread.
 struct NativeSerialPort::Handle {
     HANDLE port = INVALID_HANDLE_VALUE;
+    HANDLE wake = nullptr;  // auto-reset: one wait takes one wake
 };
 
 namespace {
@@ -31,10 +34,15 @@ SerialError ErrorFromOpen(DWORD error) {
 
 }  // namespace
 
-NativeSerialPort::NativeSerialPort() : handle(std::make_unique<Handle>()) {}
+NativeSerialPort::NativeSerialPort() : handle(std::make_unique<Handle>()) {
+    handle->wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+}
 
 NativeSerialPort::~NativeSerialPort() {
     Close();
+    if (handle->wake != nullptr) {
+        CloseHandle(handle->wake);
+    }
 }
 
 SerialError NativeSerialPort::Open(const std::string& device, int baudRate) {
@@ -44,7 +52,7 @@ SerialError NativeSerialPort::Open(const std::string& device, int baudRate) {
         return SerialError::InvalidName;
     }
     HANDLE port = CreateFileA(name->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (port == INVALID_HANDLE_VALUE) {
         return ErrorFromOpen(GetLastError());
     }
@@ -112,22 +120,73 @@ int NativeSerialPort::Read(std::uint8_t* buffer, int count) {
     if (handle->port == INVALID_HANDLE_VALUE || buffer == nullptr || count < 0) {
         return -1;
     }
-    DWORD got = 0;
-    if (!ReadFile(handle->port, buffer, static_cast<DWORD>(count), &got, nullptr)) {
-        return got > 0 ? static_cast<int>(got) : -1;
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (overlapped.hEvent == nullptr) {
+        return -1;
     }
-    return static_cast<int>(got);
+    DWORD got = 0;
+    int result = -1;
+    if (ReadFile(handle->port, buffer, static_cast<DWORD>(count), &got, &overlapped)) {
+        result = static_cast<int>(got);
+    } else if (GetLastError() == ERROR_IO_PENDING) {
+        // The time-outs of Open end the read; a wake ends it sooner.
+        HANDLE events[2] = {overlapped.hEvent, handle->wake};
+        const DWORD waits = handle->wake != nullptr ? 2 : 1;
+        if (WaitForMultipleObjects(waits, events, FALSE, INFINITE) != WAIT_OBJECT_0) {
+            CancelIo(handle->port);
+        }
+        // Waits for the read, finished or cancelled; a cancelled one reports what it got.
+        if (GetOverlappedResult(handle->port, &overlapped, &got, TRUE) ||
+            GetLastError() == ERROR_OPERATION_ABORTED) {
+            result = static_cast<int>(got);
+        } else if (got > 0) {
+            result = static_cast<int>(got);
+        }
+    }
+    CloseHandle(overlapped.hEvent);
+    return result;
 }
 
 int NativeSerialPort::Write(const std::uint8_t* bytes, int count) {
     if (handle->port == INVALID_HANDLE_VALUE || bytes == nullptr || count < 0) {
         return -1;
     }
-    DWORD done = 0;
-    if (!WriteFile(handle->port, bytes, static_cast<DWORD>(count), &done, nullptr)) {
-        return done > 0 ? static_cast<int>(done) : -1;
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (overlapped.hEvent == nullptr) {
+        return -1;
     }
-    return static_cast<int>(done);
+    DWORD done = 0;
+    int result = -1;
+    if (WriteFile(handle->port, bytes, static_cast<DWORD>(count), &done, &overlapped)) {
+        result = static_cast<int>(done);
+    } else if (GetLastError() == ERROR_IO_PENDING) {
+        // The write time-outs of Open bound this wait.
+        if (GetOverlappedResult(handle->port, &overlapped, &done, TRUE) || done > 0) {
+            result = static_cast<int>(done);
+        }
+    }
+    CloseHandle(overlapped.hEvent);
+    return result;
+}
+
+void NativeSerialPort::Purge() {
+    if (handle->port != INVALID_HANDLE_VALUE) {
+        (void)PurgeComm(handle->port, PURGE_RXCLEAR);
+    }
+}
+
+void NativeSerialPort::Wake() {
+    if (handle->wake != nullptr) {
+        SetEvent(handle->wake);
+    }
+}
+
+void NativeSerialPort::ClearWake() {
+    if (handle->wake != nullptr) {
+        ResetEvent(handle->wake);
+    }
 }
 
 }  // namespace uhf

@@ -34,6 +34,16 @@ class SerialPort {
     // Bytes written before the time-out; -1 when the port failed.
     virtual int Write(const std::uint8_t* bytes, int count) = 0;
 
+    // Discards every byte the port has received and not yet read.
+    virtual void Purge() = 0;
+
+    // Callable from any thread: the read in progress returns at once with what it has (0 when
+    // nothing came). A wake that finds no read in progress makes the next read return at once,
+    // so that a stop request made between a check and the read is not lost.
+    virtual void Wake() = 0;
+    // Forgets a wake that no read has taken yet.
+    virtual void ClearWake() = 0;
+
     // Total time a read of `count` bytes may last, and a write of `count` bytes.
     static int ReadTotalTimeoutMs(int count) {
         return kReadPerByteMs * count + kReadTotalConstantMs;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "protocol/ParamFields.h"
 #include "sim/HexDigit.h"
 
 namespace uhf {
@@ -9,35 +10,34 @@ namespace uhf {
 namespace {
 
 struct FactorySetting {
-    int address;
+    ParamField field;
     std::uint8_t value;
 };
 
-// Addresses of the fields the tools move; every other byte starts at 0.
+// The fields the tools move; every other byte starts at 0.
 constexpr FactorySetting kFactorySettings[] = {
-    {100, 0x01},  // param100
-    {101, 0x1E},  // power
-    {112, 0x01},  // param112, kept within 1..3
-    {113, 0x0A},  // timeDistance: 100 ms
-    {114, 0x01},  // connectPort: RS-485
-    {115, 0x01},  // protocol: Wiegand26
-    {116, 0x0A},  // pulseWidth: 100 us
-    {117, 0x0F},  // pulsePeriods: 1.5 ms
-    {118, 0x01},  // exportTime
-    {119, 0x01},  // exportDistance: 100 ms
-    {123, 0x00},  // idBorderUponDifferent: off
-    {132, 0x00},  // param132
-    {135, 0x00},  // cardMode: single card
-    {137, 0x02},  // param137, kept within 0..15
-    {138, 0x00},  // read with 137, never written by the tools
-    {144, 0x00},  // lockedFrequency: hopping
+    {ParamField::Param100, 0x01},
+    {ParamField::Power, 0x1E},
+    {ParamField::Param112, 0x01},
+    {ParamField::TimeDistance, 0x0A},  // 100 ms
+    {ParamField::ConnectPort, 0x01},   // RS-485
+    {ParamField::Protocol, 0x01},      // Wiegand26
+    {ParamField::PulseWidth, 0x0A},    // 100 us
+    {ParamField::PulsePeriods, 0x0F},  // 1.5 ms
+    {ParamField::ExportTime, 0x01},
+    {ParamField::ExportDistance, 0x01},  // 100 ms
+    {ParamField::IdBorderUponDifferent, 0x00},
+    {ParamField::Param132, 0x00},
+    {ParamField::CardMode, 0x00},  // single card
+    {ParamField::Param137, 0x02},
+    {ParamField::LockedFrequency, 0x00},  // hopping
 };
 
 }  // namespace
 
 ParameterMemory::ParameterMemory() {
     for (const FactorySetting& s : kFactorySettings) {
-        bytes[static_cast<std::size_t>(s.address)] = s.value;
+        bytes[FieldInfo(s.field).address] = s.value;
     }
 }
 

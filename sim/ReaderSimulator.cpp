@@ -3,34 +3,17 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "reader/FrameChecksum.h"
+#include "protocol/BaudRates.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/ProtocolCodes.h"
 
 namespace uhf {
 
 namespace {
 
-constexpr std::uint8_t kReplyHeader = 0xE0;
-constexpr std::uint8_t kUpgradeHeader = 0xE4;
-
-constexpr std::uint8_t kStop = 0xFE;
-constexpr std::uint8_t kResume = 0x65;
-constexpr std::uint8_t kReadBlock = 0x63;
-constexpr std::uint8_t kWriteBlock = 0x62;
-constexpr std::uint8_t kTagReport = 0x58;
-constexpr std::uint8_t kAcknowledge = 0x88;
-
-constexpr std::uint8_t kBaudRate = 0x64;
-constexpr std::uint8_t kImageSize = 0x66;
-constexpr std::uint8_t kImageData = 0x67;
-constexpr std::uint8_t kUpgradeEnd = 0x68;
-constexpr std::uint8_t kProbe = 0x69;
-
-constexpr std::uint8_t kStatusDone = 0x00;
 constexpr std::uint8_t kStatusBadRequest = 0x01;
 constexpr std::uint8_t kStatusUnknownCommand = 0x02;
 
-// The upgrade is talked at this rate until the tool names the download rate.
-constexpr int kUpgradeBaud = 9600;
 constexpr int kMaxBlock = 32;
 constexpr std::size_t kDataPerFrame = 64;
 // Entries kept for a caller that does not take them; the oldest half goes first.
@@ -49,37 +32,25 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
     return text;
 }
 
-std::vector<std::uint8_t> Frame(std::uint8_t header, std::uint8_t command,
-                                const std::vector<std::uint8_t>& data) {
-    // Sized up front: GCC 12 at -O3 misreads an insert into a 3-byte vector as out of bounds.
-    std::vector<std::uint8_t> frame(data.size() + 4);
-    frame[0] = header;
-    frame[1] = static_cast<std::uint8_t>(data.size() + 2);
-    frame[2] = command;
-    std::copy(data.begin(), data.end(), frame.begin() + 3);
-    frame.back() = FrameChecksum(frame.data(), 0, static_cast<int>(frame.size() - 1));
-    return frame;
-}
-
 const char* CommandName(std::uint8_t command) {
     switch (command) {
-        case kStop:
+        case Byte(ReaderCode::Stop):
             return "Stop";
-        case kResume:
+        case Byte(ReaderCode::Resume):
             return "Resume";
-        case kReadBlock:
+        case Byte(ReaderCode::ReadBlock):
             return "ReadBlock";
-        case kWriteBlock:
+        case Byte(ReaderCode::WriteBlock):
             return "WriteBlock";
-        case kBaudRate:
+        case Byte(UpgradeCode::BaudRate):
             return "baud-rate frame";
-        case kImageSize:
+        case Byte(UpgradeCode::Size):
             return "size frame";
-        case kImageData:
+        case Byte(UpgradeCode::Data):
             return "data frame";
-        case kUpgradeEnd:
+        case Byte(UpgradeCode::End):
             return "end frame";
-        case kProbe:
+        case Byte(UpgradeCode::Probe):
             return "probe";
         default:
             return "unknown command";
@@ -87,7 +58,8 @@ const char* CommandName(std::uint8_t command) {
 }
 
 bool IsFrameStart(std::uint8_t b) {
-    return b == 0x00 || b == 0x52 || b == 0xA0 || b == kReplyHeader || b == kUpgradeHeader;
+    return b == kFixedFrameHeader || b == kAltProbeHeader || b == kRequestHeader ||
+           b == kReplyHeader || b == kUpgradeReplyHeader;
 }
 
 }  // namespace
@@ -124,11 +96,7 @@ SimTime ReaderSimulator::LineTime(std::size_t count, int baud) {
 }
 
 int ReaderSimulator::BaudForIndex(int index) {
-    static constexpr int kRates[] = {9600, 19200, 38400, 57600, 115200};
-    if (index < 0 || index >= 5) {
-        return 0;
-    }
-    return kRates[index];
+    return BaudRateAt(index);
 }
 
 void ReaderSimulator::SetHostBaud(int baud) {
@@ -253,9 +221,7 @@ void ReaderSimulator::ScheduleTags(SimTime now) {
             return;
         }
         const TagId& id = population.Report(tagReports++);
-        std::vector<std::uint8_t> data{0x00, 0x01};
-        data.insert(data.end(), id.begin(), id.end());
-        std::vector<std::uint8_t> frame = Frame(kReplyHeader, kTagReport, data);
+        std::vector<std::uint8_t> frame = EncodeTagFrame(id, 0x00, 0x01);
         Log(due, "sent tag frame " + Hex(frame));
         Queue(std::move(frame), due, 0);
         nextTagAt = due + period;
@@ -354,11 +320,10 @@ void ReaderSimulator::SendReply(std::vector<std::uint8_t> frame, SimTime now,
 void ReaderSimulator::SendStatus(std::uint8_t command, std::uint8_t status, SimTime now,
                                  const std::string& what) {
     if (config.faults.ack88) {
-        SendReply({kReplyHeader, 0x04, kAcknowledge, kAcknowledge, kAcknowledge, 0x84}, now,
-                  "0x88 acknowledgement for " + what);
+        SendReply(EncodeAcknowledgement(), now, "0x88 acknowledgement for " + what);
         return;
     }
-    SendReply(Frame(kReplyHeader, command, {status}), now, what);
+    SendReply(EncodeFrame(kReplyHeader, command, {status}), now, what);
 }
 
 void ReaderSimulator::ProcessRequests(SimTime now) {
@@ -393,18 +358,20 @@ void ReaderSimulator::Handle(const ReceivedRequest& request, SimTime now) {
 void ReaderSimulator::HandleProbe(SimTime now) {
     ++framesAnswered;
     if (mode != Mode::Upgrade) {
-        Log(now, "entering the upgrade: the reader goes to " + std::to_string(kUpgradeBaud) +
+        Log(now, "entering the upgrade: the reader goes to " + std::to_string(kBaudChangeRate) +
                      " baud after its answer");
     }
     mode = Mode::Upgrade;
     lastUpgradeFrameAt = now;
     // Probes heard before the switch to the upgrade rate are all answered before it: the tool
     // sends the probe and the alternate probe together.
-    if (!line.empty() && line.back().baudAfter == kUpgradeBaud && readerBaud != kUpgradeBaud) {
+    if (!line.empty() && line.back().baudAfter == kBaudChangeRate &&
+        readerBaud != kBaudChangeRate) {
         line.back().baudAfter = 0;
         queuedBaud = line.back().baud;
     }
-    SendReply(Frame(kUpgradeHeader, kProbe, {kStatusDone}), now, "probe answer", kUpgradeBaud);
+    SendReply(EncodeFrame(kUpgradeReplyHeader, Byte(UpgradeCode::Probe), {kStatusDone}), now,
+              "probe answer", kBaudChangeRate);
 }
 
 void ReaderSimulator::HandleParameterFrame(const ReceivedRequest& request, SimTime now) {
@@ -413,15 +380,21 @@ void ReaderSimulator::HandleParameterFrame(const ReceivedRequest& request, SimTi
         return;
     }
     const std::vector<std::uint8_t>& data = request.data;
+    if (config.ignoreWhileWorking && mode == Mode::Working &&
+        request.command != Byte(ReaderCode::Stop) && request.command != Byte(ReaderCode::Resume) &&
+        request.command != Byte(UpgradeCode::Probe)) {
+        Log(now, std::string("ignored while working: ") + CommandName(request.command));
+        return;
+    }
     switch (request.command) {
-        case kStop:
-        case kResume: {
+        case Byte(ReaderCode::Stop):
+        case Byte(ReaderCode::Resume): {
             ++framesAnswered;
             if (!data.empty()) {
                 SendStatus(request.command, kStatusBadRequest, now, "refusal");
                 return;
             }
-            const bool resume = request.command == kResume;
+            const bool resume = request.command == Byte(ReaderCode::Resume);
             SendStatus(request.command, kStatusDone, now, resume ? "Resume reply" : "Stop reply");
             if (resume && mode != Mode::Working) {
                 nextTagAt = lineFreeAt;
@@ -429,50 +402,51 @@ void ReaderSimulator::HandleParameterFrame(const ReceivedRequest& request, SimTi
             mode = resume ? Mode::Working : Mode::Stopped;
             return;
         }
-        case kReadBlock: {
+        case Byte(ReaderCode::ReadBlock): {
             ++framesAnswered;
             const int count = data.size() == 3 ? data[0] : 0;
             const int address = data.size() == 3 ? data[2] : 0;
             std::vector<std::uint8_t> values(static_cast<std::size_t>(std::max(count, 0)));
             if (data.size() != 3 || data[1] != 0 || count < 1 || count > kMaxBlock ||
                 !memory.Read(address, count, values.data())) {
-                SendReply(Frame(kReplyHeader, kReadBlock, {kStatusBadRequest}), now,
-                          "ReadBlock refusal");
+                SendReply(
+                    EncodeFrame(kReplyHeader, Byte(ReaderCode::ReadBlock), {kStatusBadRequest}),
+                    now, "ReadBlock refusal");
                 return;
             }
-            std::vector<std::uint8_t> reply{data[0], data[1], data[2]};
-            reply.insert(reply.end(), values.begin(), values.end());
-            SendReply(Frame(kReplyHeader, kReadBlock, std::move(reply)), now, "ReadBlock reply");
+            SendReply(EncodeReadBlockReply({data[0], data[1], data[2]}, values), now,
+                      "ReadBlock reply");
             return;
         }
-        case kWriteBlock: {
+        case Byte(ReaderCode::WriteBlock): {
             ++framesAnswered;
             const int count = data.size() >= 3 ? data[0] : 0;
             if (data.size() < 3 || data.size() != static_cast<std::size_t>(count) + 3 ||
                 data[1] != 0 || count < 1 || !memory.Write(data[2], data.data() + 3, count)) {
-                SendStatus(kWriteBlock, kStatusBadRequest, now, "WriteBlock refusal");
+                SendStatus(Byte(ReaderCode::WriteBlock), kStatusBadRequest, now,
+                           "WriteBlock refusal");
                 return;
             }
             memoryChanged = true;
-            SendStatus(kWriteBlock, kStatusDone, now, "WriteBlock reply");
+            SendStatus(Byte(ReaderCode::WriteBlock), kStatusDone, now, "WriteBlock reply");
             return;
         }
-        case kProbe:
+        case Byte(UpgradeCode::Probe):
             if (data.size() == 1 && data[0] == 0x00) {
                 HandleProbe(now);
             } else {
                 Log(now, "not acknowledged: a probe carries one byte 00");
             }
             return;
-        case kBaudRate:
-        case kImageSize:
-        case kImageData:
-        case kUpgradeEnd:
+        case Byte(UpgradeCode::BaudRate):
+        case Byte(UpgradeCode::Size):
+        case Byte(UpgradeCode::Data):
+        case Byte(UpgradeCode::End):
             Log(now, "not acknowledged: no upgrade in progress");
             return;
         default:
             ++framesAnswered;
-            SendReply(Frame(kReplyHeader, request.command, {kStatusUnknownCommand}), now,
+            SendReply(EncodeFrame(kReplyHeader, request.command, {kStatusUnknownCommand}), now,
                       "refusal of an unknown command");
             return;
     }
@@ -488,27 +462,27 @@ void ReaderSimulator::HandleUpgradeFrame(const ReceivedRequest& request, SimTime
     auto acknowledge = [&](std::uint8_t command, const std::string& what, int baudAfter = 0) {
         ++framesAnswered;
         lastUpgradeFrameAt = now;
-        SendReply(Frame(kUpgradeHeader, command, {kStatusDone}), now, what, baudAfter);
+        SendReply(EncodeFrame(kUpgradeReplyHeader, command, {kStatusDone}), now, what, baudAfter);
     };
     switch (request.command) {
-        case kProbe:
+        case Byte(UpgradeCode::Probe):
             if (data.size() == 1 && data[0] == 0x00) {
                 HandleProbe(now);
             } else {
                 reject("a probe carries one byte 00");
             }
             return;
-        case kBaudRate: {
+        case Byte(UpgradeCode::BaudRate): {
             const int baud = data.size() == 1 ? BaudForIndex(data[0]) : 0;
             if (baud == 0) {
                 reject("a baud-rate frame carries one index from 0 to 4");
                 return;
             }
             Log(now, "download rate " + std::to_string(baud) + " baud, after the answer");
-            acknowledge(kBaudRate, "baud-rate answer", baud);
+            acknowledge(Byte(UpgradeCode::BaudRate), "baud-rate answer", baud);
             return;
         }
-        case kImageSize:
+        case Byte(UpgradeCode::Size):
             if (data.size() != 2) {
                 reject("a size frame carries two bytes");
                 return;
@@ -517,9 +491,9 @@ void ReaderSimulator::HandleUpgradeFrame(const ReceivedRequest& request, SimTime
             imageSize = static_cast<std::size_t>(data[0]) * 256 + data[1];
             image.clear();
             Log(now, "image of " + std::to_string(imageSize) + " bytes announced");
-            acknowledge(kImageSize, "size answer");
+            acknowledge(Byte(UpgradeCode::Size), "size answer");
             return;
-        case kImageData: {
+        case Byte(UpgradeCode::Data): {
             if (!sizeKnown) {
                 reject("data before the size frame");
                 return;
@@ -538,10 +512,10 @@ void ReaderSimulator::HandleUpgradeFrame(const ReceivedRequest& request, SimTime
                 return;
             }
             image.insert(image.end(), data.begin(), data.end() - 2);
-            acknowledge(kImageData, "data answer");
+            acknowledge(Byte(UpgradeCode::Data), "data answer");
             return;
         }
-        case kUpgradeEnd:
+        case Byte(UpgradeCode::End):
             if (!data.empty()) {
                 reject("an end frame carries no data");
                 return;
@@ -551,7 +525,7 @@ void ReaderSimulator::HandleUpgradeFrame(const ReceivedRequest& request, SimTime
                        std::to_string(imageSize) + " bytes)");
                 return;
             }
-            acknowledge(kUpgradeEnd, "end answer", config.workingBaud);
+            acknowledge(Byte(UpgradeCode::End), "end answer", config.workingBaud);
             Log(now, "upgrade complete: " + std::to_string(image.size()) +
                          " bytes; the reader restarts at " + std::to_string(config.workingBaud) +
                          " baud");

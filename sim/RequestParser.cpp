@@ -2,15 +2,11 @@
 
 #include <algorithm>
 
+#include "protocol/FrameCodec.h"
+#include "protocol/ProtocolCodes.h"
+#include "protocol/UpgradeFrames.h"
+
 namespace uhf {
-
-namespace {
-
-constexpr std::uint8_t kHeader = 0xA0;
-constexpr std::uint8_t kAltProbe[] = {0x52, 0x46, 0x00, 0x00, 0x00, 0xF4, 0x00, 0x00, 0x74};
-constexpr std::size_t kAltProbeSize = sizeof kAltProbe;
-
-}  // namespace
 
 RequestParser::RequestParser(SimTime gapLimit) : gap(gapLimit) {}
 
@@ -47,7 +43,7 @@ std::optional<SimTime> RequestParser::PartialExpiresAt() const {
 std::optional<ReceivedRequest> RequestParser::Next(SimTime now) {
     const bool stale = now - lastByteAt > gap;
     while (!buffer.empty()) {
-        if (buffer[0] == kHeader) {
+        if (buffer[0] == kRequestHeader) {
             if (buffer.size() >= 2 && buffer[1] < 2) {
                 Skip(1);  // a length that cannot hold a command and a checksum
                 continue;
@@ -63,29 +59,26 @@ std::optional<ReceivedRequest> RequestParser::Next(SimTime now) {
             ReceivedRequest request;
             request.bytes.assign(buffer.begin(),
                                  buffer.begin() + static_cast<std::ptrdiff_t>(size));
-            unsigned sum = 0;
-            for (std::uint8_t b : request.bytes) {
-                sum += b;
-            }
-            if ((sum & 0xFF) != 0) {
+            std::optional<RequestView> frame = ParseRequest(request.bytes.data(), size);
+            if (!frame) {
                 request.kind = ReceivedRequest::Kind::BadChecksum;
                 buffer.pop_front();  // reported, not counted as noise
                 return request;
             }
             request.kind = ReceivedRequest::Kind::Frame;
-            request.command = request.bytes[2];
-            request.data.assign(request.bytes.begin() + 3, request.bytes.end() - 1);
+            request.command = frame->command;
+            request.data = std::move(frame->data);
             buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(size));
             return request;
         }
-        if (buffer[0] == kAltProbe[0]) {
-            const std::size_t have = std::min(buffer.size(), kAltProbeSize);
+        if (buffer[0] == kAltProbeHeader) {
+            const std::size_t have = std::min(buffer.size(), kAltProbeFrame.size());
             if (!std::equal(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(have),
-                            kAltProbe)) {
+                            kAltProbeFrame.begin())) {
                 Skip(1);
                 continue;
             }
-            if (have < kAltProbeSize) {
+            if (have < kAltProbeFrame.size()) {
                 if (stale) {
                     Skip(1);
                     continue;
@@ -94,9 +87,9 @@ std::optional<ReceivedRequest> RequestParser::Next(SimTime now) {
             }
             ReceivedRequest request;
             request.kind = ReceivedRequest::Kind::AltProbe;
-            request.bytes.assign(kAltProbe, kAltProbe + kAltProbeSize);
+            request.bytes.assign(kAltProbeFrame.begin(), kAltProbeFrame.end());
             buffer.erase(buffer.begin(),
-                         buffer.begin() + static_cast<std::ptrdiff_t>(kAltProbeSize));
+                         buffer.begin() + static_cast<std::ptrdiff_t>(kAltProbeFrame.size()));
             return request;
         }
         Skip(1);

@@ -36,6 +36,9 @@ struct SimConfig {
     // The bytes of a frame are handed over together once its last byte has left, instead of one
     // at a time: the tool sees every frame complete at the same moment, with far fewer wake-ups.
     bool frameWrites = false;
+    // While it reports tags the reader answers nothing but Stop and Resume (some firmware does;
+    // others answer block reads and writes between tag frames).
+    bool ignoreWhileWorking = false;
     SimFaults faults;
 };
 

@@ -11,9 +11,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
 #include <QTime>
-#include <QTimer>
 #include <QTreeView>
 #include <algorithm>
 
@@ -45,12 +43,13 @@ DownloadDialog::DownloadDialog(PortConfig& config, CommControl& comm, Notifier& 
       notifier_(notifier),
       files_(files),
       builder_(DownloadTemplate::Get()),
-      transfer_(comm, *this) {
+      timers_(this),
+      transfer_(comm, timers_, *this) {
     Initialise();
 }
 
 DownloadDialog::~DownloadDialog() {
-    StopTimers();
+    timers_.StopAll();
 }
 
 void DownloadDialog::Initialise() {
@@ -83,12 +82,6 @@ void DownloadDialog::Initialise() {
             "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
     }
 
-    for (int id = 0; id < static_cast<int>(timers_.size()); ++id) {
-        auto* timer = new QTimer(this);
-        timer->setSingleShot(true);
-        connect(timer, &QTimer::timeout, this, [this, id] { transfer_.HandleTimer(id); });
-        timers_[id] = timer;
-    }
     connect(fileButton_, &QPushButton::clicked, this, &DownloadDialog::ChooseFile);
     connect(downloadButton_, &QPushButton::clicked, this, &DownloadDialog::Download);
     connect(existButton_, &QPushButton::clicked, this, &DownloadDialog::Exist);
@@ -209,10 +202,10 @@ TransferSelections DownloadDialog::ReadSelections() {
     const QString port = selected(portList_);
     TransferSelections selections;
     selections.portName = port.toStdString();
-    selections.portNumber = PortNumberOf(port);
     selections.deviceBaud = DecimalOf(selected(deviceBaudList_));
     selections.downloadBaud = DecimalOf(selected(downloadBaudList_));
-    portNumber = selections.portNumber;
+    selections.downloadBaudIndex = DownloadBaudIndex();
+    portNumber = PortNumberOf(port);
     deviceBaud = selections.deviceBaud;
     downloadBaud = selections.downloadBaud;
     return selections;
@@ -228,7 +221,7 @@ void DownloadDialog::SetProgressPosition(int position) {
     progress_->setValue(std::clamp(position, progress_->minimum(), progress_->maximum()));
 }
 
-int DownloadDialog::DownloadBaudIndex() {
+int DownloadDialog::DownloadBaudIndex() const {
     return downloadBaudList_->currentIndex();
 }
 
@@ -241,21 +234,16 @@ void DownloadDialog::ShowMessage(const std::string& text) {
     notifier_.Notify(QString::fromStdString(text));
 }
 
-void DownloadDialog::ArmTimer(int id, int milliseconds) {
-    if (id >= 0 && id < static_cast<int>(timers_.size())) {
-        timers_[id]->start(milliseconds);
+void DownloadDialog::ShowProgress(int sentBytes, int totalBytes) {
+    if (sentBytes == 0) {
+        SetProgressRange(1, PacketCountFor(totalBytes));
+        return;
     }
+    SetProgressPosition((sentBytes + kDataBytesPerPacket - 1) / kDataBytesPerPacket - 1);
 }
 
-void DownloadDialog::StopTimer(int id) {
-    if (id >= 0 && id < static_cast<int>(timers_.size())) {
-        timers_[id]->stop();
-    }
-}
-
-void DownloadDialog::Pause(int milliseconds) {
-    // Blocks the event loop on purpose: nothing else may be handled meanwhile.
-    QThread::msleep(static_cast<unsigned long>(milliseconds));
+void DownloadDialog::Finished(TransferError) {
+    EnableInputs();
 }
 
 void DownloadDialog::ChooseFile() {
@@ -269,14 +257,25 @@ void DownloadDialog::ChooseFile() {
 }
 
 void DownloadDialog::Download() {
-    transfer_.StartDownload();
+    if (transfer_.IsRunning()) {
+        return;
+    }
+    // The window's rule: an empty path box shows as " " or nothing, never as a file.
+    if (FirmwarePath().size() < 2) {
+        AddLog(std::string("Please select one firmware."));
+        return;
+    }
+    transfer_.StartDownload(firmwarePath, ReadSelections());
+    if (transfer_.IsRunning()) {
+        DisableInputs();
+    }
 }
 
 void DownloadDialog::Exist() {
     if (comm_.IsOpen()) {
         comm_.Close();
     }
-    StopTimers();
+    timers_.StopAll();
     done(QDialog::Accepted);
 }
 
@@ -287,7 +286,7 @@ void DownloadDialog::ShowAbout() {
 
 void DownloadDialog::done(int result) {
     // The timers end with the window; none may call into the transfer after it.
-    StopTimers();
+    timers_.StopAll();
     QDialog::done(result);
 }
 
@@ -302,14 +301,6 @@ bool DownloadDialog::nativeEvent(const QByteArray& eventType, void* message, qin
 void DownloadDialog::keyPressEvent(QKeyEvent* event) {
     if (!EnterKey::Handle(*this, event)) {
         QDialog::keyPressEvent(event);
-    }
-}
-
-void DownloadDialog::StopTimers() {
-    for (QTimer* timer : timers_) {
-        if (timer != nullptr) {
-            timer->stop();
-        }
     }
 }
 

@@ -3,12 +3,12 @@
 #include <QDialog>
 #include <QIcon>
 #include <QString>
-#include <array>
 #include <string>
 #include <vector>
 
-#include "downloader/TransferHost.h"
+#include "downloader/TransferObserver.h"
 #include "downloader/UpgradeTransfer.h"
+#include "downloader/app/QtTransferTimers.h"
 #include "widgets/DialogBuilder.h"
 
 class QAction;
@@ -16,7 +16,6 @@ class QComboBox;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QTimer;
 class QTreeView;
 
 namespace uhf {
@@ -29,10 +28,10 @@ class PortConfig;
 
 // The download tool's window, "UHF Reader Download Tools". It restores the user's last choices
 // from the settings file, stores every change at once, and hosts the upgrade transfer: the
-// transfer reports through the TransferHost operations below, and the window's three one-shot
+// transfer reports through the TransferObserver operations below, and the window's three one-shot
 // timers and the serial control's receive notifications move it on. Everything runs on the
 // user-interface thread.
-class DownloadDialog : public QDialog, public TransferHost {
+class DownloadDialog : public QDialog, public TransferObserver {
     Q_OBJECT
 
   public:
@@ -42,21 +41,29 @@ class DownloadDialog : public QDialog, public TransferHost {
                    QWidget* parent = nullptr);
     ~DownloadDialog() override;
 
-    // TransferHost
+    // TransferObserver
     void AddLog(const std::string& message) override;
-    void EnableInputs() override;
-    void DisableInputs() override;
-    TransferSelections ReadSelections() override;
-    void SetProgressRange(int lower, int upper) override;
-    void SetProgressPosition(int position) override;
-    int DownloadBaudIndex() override;
-    std::string FirmwarePath() override;
     void ShowMessage(const std::string& text) override;
-    void ArmTimer(int id, int milliseconds) override;
-    void StopTimer(int id) override;
-    void Pause(int milliseconds) override;
+    // Sets the bar's range from 1 to the number of data frames when the size frame leaves, then
+    // its position to the index of each data frame as it leaves.
+    void ShowProgress(int sentBytes, int totalBytes) override;
+    // Enables the inputs again.
+    void Finished(TransferError result) override;
 
     void AddLog(const QString& message);
+    // Make the port list, both baud-rate lists and the "File" and "Download" buttons usable or
+    // unusable; the exit button always stays usable.
+    void EnableInputs();
+    void DisableInputs();
+    // The choices of the three lists now; a list without a selection reads as 0.
+    TransferSelections ReadSelections();
+    // The progress bar: range from `lower` to `upper`, and the position in it.
+    void SetProgressRange(int lower, int upper);
+    void SetProgressPosition(int position);
+    // Index of the current download baud-rate choice (0 = 9600 ... 4 = 115200), -1 when none.
+    int DownloadBaudIndex() const;
+    // Takes the path box's text into `firmwarePath`.
+    std::string FirmwarePath();
 
     // The buttons and the about entry.
     void ChooseFile();
@@ -95,7 +102,6 @@ class DownloadDialog : public QDialog, public TransferHost {
     void RestoreBaudRates();
     void FillPortList();
     void StoreIndex(const char* key, int index);
-    void StopTimers();
 
     PortConfig& config_;
     CommControl& comm_;
@@ -114,7 +120,7 @@ class DownloadDialog : public QDialog, public TransferHost {
     QPushButton* existButton_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QAction* aboutAction_ = nullptr;
-    std::array<QTimer*, 3> timers_{};
+    QtTransferTimers timers_;
     UpgradeTransfer transfer_;
 };
 

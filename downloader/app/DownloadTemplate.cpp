@@ -1,9 +1,17 @@
 #include "downloader/app/DownloadTemplate.h"
 
+#include "protocol/BaudRates.h"
+
 namespace uhf {
 
 const QStringList& DownloadTemplate::BaudRates() {
-    static const QStringList rates = {"9600", "19200", "38400", "57600", "115200"};
+    static const QStringList rates = [] {
+        QStringList items;
+        for (const int rate : kBaudRates) {
+            items.append(QString::number(rate));
+        }
+        return items;
+    }();
     return rates;
 }
 

@@ -6,9 +6,7 @@
 
 namespace uhf {
 
-namespace {
-
-QPixmap Draw(int size) {
+QPixmap FerrowinIcon::Draw(int size) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
@@ -30,8 +28,6 @@ QPixmap Draw(int size) {
     painter.drawPath(arrow);
     return pixmap;
 }
-
-}  // namespace
 
 QIcon FerrowinIcon::Create() {
     QIcon icon;

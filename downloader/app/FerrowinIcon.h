@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QPixmap>
 
 namespace uhf {
 
@@ -8,6 +9,8 @@ namespace uhf {
 class FerrowinIcon {
   public:
     static QIcon Create();
+    // The same drawing at any size, for the icon files of the desktop's menu.
+    static QPixmap Draw(int size);
 };
 
 }  // namespace uhf

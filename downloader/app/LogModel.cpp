@@ -27,10 +27,14 @@ QVariant LogModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::TextAlignmentRole) {
         return QVariant::fromValue(Qt::AlignCenter);
     }
+    const Line& line = lines_[index.row()];
+    if (role == Qt::ToolTipRole) {
+        // The columns cut long messages; the tip shows the whole line.
+        return line.time + QLatin1Char(' ') + line.message;
+    }
     if (role != Qt::DisplayRole) {
         return {};
     }
-    const Line& line = lines_[index.row()];
     return index.column() == kTime ? line.time : line.message;
 }
 

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,11 +14,32 @@
 #include "downloader/app/FerrowinIcon.h"
 #include "downloader/app/QtFileChooser.h"
 #include "serial/qt/QtCommControl.h"
+#include "version/ProgramVersion.h"
 #include "widgets/MessageBoxNotifier.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: ferrowin [PORT...]\n"
+    "  The UHF reader's firmware download tool, a window. Ports named here (a simulated\n"
+    "  reader's pseudo-terminal, say) head its port list, before the machine's serial ports.\n"
+    "  -h, --help     show this text\n"
+    "  --version      show the version\n"
+    "  Qt's own options are taken too, e.g. -platform offscreen.\n";
+
+}  // namespace
 
 // Ferrowin: shows the download window modally; the program ends when it closes.
 // Ports named on the command line (a simulated reader's pseudo-terminal, say) head the port list.
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so that they work without a display.
+    if (uhf::PrintVersionIfAsked("ferrowin", argc, argv)) {
+        return 0;
+    }
+    if (uhf::AsksForHelp(argc, argv)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ferrowin"));
     QApplication::setWindowIcon(uhf::FerrowinIcon::Create());

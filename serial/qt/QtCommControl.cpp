@@ -2,7 +2,8 @@
 
 #include <QByteArray>
 
-#include "serial/qt/CommSettings.h"
+#include "serial/CommSettings.h"
+#include "serial/qt/PortHandleChecks.h"
 
 namespace uhf {
 
@@ -53,11 +54,21 @@ CommError FromQtError(QSerialPort::SerialPortError error) {
     }
 }
 
+// How often an open port is checked for a device that went away without Qt noticing (a
+// pseudo-terminal whose other end closed).
+constexpr int kHangUpCheckMs = 200;
+
 }  // namespace
 
 QtCommControl::QtCommControl(QObject* parent) : QObject(parent) {
     connect(&port, &QSerialPort::readyRead, this, &QtCommControl::DeliverArrivals);
     connect(&port, &QSerialPort::errorOccurred, this, &QtCommControl::HandleError);
+    hangUpCheck.setInterval(kHangUpCheckMs);
+    connect(&hangUpCheck, &QTimer::timeout, this, [this] {
+        if (port.isOpen() && PortHandleChecks::HasHungUp(static_cast<long long>(port.handle()))) {
+            LoseDevice(QStringLiteral("the device hung up"));
+        }
+    });
 }
 
 QtCommControl::~QtCommControl() {
@@ -94,15 +105,28 @@ int QtCommControl::Open(const std::string& portName, const std::string& settings
             error = CommError::PermissionDenied;
         }
         lastError = error == CommError::None ? CommError::Other : error;
+        // Qt calls it an unsupported operation; say what it is.
+        if ((lastError == CommError::BadSettings || lastError == CommError::Other) &&
+            !PortHandleChecks::IsSerialLine(portName)) {
+            lastError = CommError::NotSerialPort;
+        }
         port.clearError();
+        return 0;
+    }
+    if (!PortHandleChecks::Lock(static_cast<long long>(port.handle()))) {
+        port.close();
+        lastError = CommError::Busy;
+        lastErrorText = "another program has locked the port";
         return 0;
     }
     lastError = CommError::None;
     lastErrorText.clear();
+    hangUpCheck.start();
     return 1;
 }
 
 void QtCommControl::Close() {
+    hangUpCheck.stop();
     if (port.isOpen()) {
         port.flush();
         port.close();
@@ -144,10 +168,15 @@ void QtCommControl::DeliverArrivals() {
 void QtCommControl::HandleError(QSerialPort::SerialPortError error) {
     // A device that went away stays "open" in Qt; close it so writes report the loss at once.
     if (error == QSerialPort::ResourceError && port.isOpen()) {
-        lastError = CommError::Other;
-        lastErrorText = port.errorString().toStdString();
-        port.close();
+        LoseDevice(port.errorString());
     }
+}
+
+void QtCommControl::LoseDevice(const QString& reason) {
+    hangUpCheck.stop();
+    lastError = CommError::DeviceLost;
+    lastErrorText = reason.toStdString();
+    port.close();
 }
 
 void QtCommControl::Fail(CommError error) {

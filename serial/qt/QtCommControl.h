@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QSerialPort>
+#include <QTimer>
 #include <string>
 
 #include "serial/CommControl.h"
@@ -9,8 +10,9 @@
 namespace uhf {
 
 // The serial control over Qt SerialPort: opens the port by its name or path with the parsed
-// settings string and no flow control, and hands every arrival to the receive handler on the
-// thread that owns this object.
+// settings string and no flow control, locks it as our other tools do, and hands every arrival
+// to the receive handler on the thread that owns this object. A device that goes away while open
+// is closed and recorded as lost.
 class QtCommControl : public QObject, public CommControl {
     Q_OBJECT
 
@@ -30,8 +32,10 @@ class QtCommControl : public QObject, public CommControl {
     void DeliverArrivals();
     void HandleError(QSerialPort::SerialPortError error);
     void Fail(CommError error);
+    void LoseDevice(const QString& reason);
 
     QSerialPort port;
+    QTimer hangUpCheck;
     ReceiveHandler handler;
     CommError lastError = CommError::None;
     std::string lastErrorText;

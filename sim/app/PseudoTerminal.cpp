@@ -10,19 +10,11 @@
 #include <cstring>
 #include <ctime>
 
+#include "serial/PosixSpeed.h"
+
 namespace uhf {
 
 namespace {
-
-struct SpeedPair {
-    speed_t speed;
-    int baud;
-};
-
-constexpr SpeedPair kSpeeds[] = {
-    {B1200, 1200},   {B2400, 2400},   {B4800, 4800},     {B9600, 9600},     {B19200, 19200},
-    {B38400, 38400}, {B57600, 57600}, {B115200, 115200}, {B230400, 230400},
-};
 
 std::string Reason(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
@@ -35,22 +27,15 @@ PseudoTerminal::~PseudoTerminal() {
 }
 
 int PseudoTerminal::BaudFromSpeed(unsigned speed) {
-    for (const SpeedPair& p : kSpeeds) {
-        if (p.speed == speed) {
-            return p.baud;
-        }
-    }
-    return 0;
+    return BaudForSpeed(static_cast<speed_t>(speed));
 }
 
 bool PseudoTerminal::SpeedFromBaud(int baud, unsigned& speed) {
-    for (const SpeedPair& p : kSpeeds) {
-        if (p.baud == baud) {
-            speed = p.speed;
-            return true;
-        }
+    const std::optional<speed_t> found = SpeedForBaud(baud);
+    if (found) {
+        speed = static_cast<unsigned>(*found);
     }
-    return false;
+    return found.has_value();
 }
 
 bool PseudoTerminal::Open(int baud, std::string& error) {

@@ -49,6 +49,7 @@ const char* SimOptions::Usage() {
            "  --tag-count N       report N generated tags instead (default 5)\n"
            "  --tag-rate N        tag reports a second while working (default 4)\n"
            "  --working           report tags from the start, as a reader just powered up\n"
+           "  --ignore-while-working  answer nothing but Stop and Resume while reporting tags\n"
            "  --state FILE        load the parameter memory from FILE, save it after every write\n"
            "  --firmware-out FILE write the image of a completed upgrade to FILE\n"
            "  --link PATH         make PATH a symlink to the port\n"
@@ -112,6 +113,7 @@ std::optional<SimOptions> SimOptions::Parse(const std::vector<std::string>& args
         {{"--spin-us"}, true, number(0, 5000, options.spinUs)},
         {{"--frame-writes"}, false, flag([&] { config.frameWrites = true; })},
         {{"--working"}, false, flag([&] { options.startWorking = true; })},
+        {{"--ignore-while-working"}, false, flag([&] { config.ignoreWhileWorking = true; })},
         {{"--ack88"}, false, flag([&] { faults.ack88 = true; })},
         {{"--baud"},
          true,

@@ -9,6 +9,7 @@
 #include "cli/ProcessSetup.h"
 #include "sim/app/SimOptions.h"
 #include "sim/app/SimulatorRunner.h"
+#include "version/ProgramVersion.h"
 
 namespace {
 
@@ -22,6 +23,9 @@ void OnSignal(int) {
 
 int main(int argc, char** argv) {
     uhf::ProcessSetup::ReserveStandardDescriptors();
+    if (uhf::PrintVersionIfAsked("readersim", argc, argv)) {
+        return uhf::ProcessSetup::Finish("readersim", uhf::kExitOk);
+    }
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     std::optional<uhf::SimOptions> options = uhf::SimOptions::Parse(args, error);

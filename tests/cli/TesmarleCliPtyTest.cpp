@@ -163,6 +163,99 @@ TEST(TesmarleCliPty, TagsAsJsonLines) {
     EXPECT_NE(r.err.find(" distinct tag\n"), std::string::npos) << r.err;
 }
 
+// What `read --json` prints for the FakeReader's memory.
+const std::string kRecordJson =
+    "{\"param100\": 7, \"param112\": 2, \"cardMode\": 1, \"idBorderUponDifferent\": 1, "
+    "\"power\": 30, \"connectPort\": 2, \"pulseWidth\": 10, \"pulsePeriods\": 20, "
+    "\"exportTime\": 2, \"exportDistance\": 4, \"lockedFrequency\": 25, "
+    "\"param132\": 9, \"protocol\": 3, \"timeDistance\": 5, \"param137\": 12}\n";
+
+bool IsBlockRequest(const Bytes& request, std::uint8_t code, std::uint8_t address) {
+    return request.size() >= 6 && request[2] == code && request[5] == address;
+}
+
+TEST(TesmarleCliPty, ReadRightAfterResumeWhileTheReaderStreamsTags) {
+    PtyReaderPeer peer({kTagA, kTagB});
+    ASSERT_TRUE(peer.Ok());
+    peer.StreamAtLineRate(115200);
+    const Result resume = RunCli({"-p", peer.Path(), "-b", "115200", "resume"});
+    ASSERT_EQ(resume.status, 0) << resume.err;
+    const Result read = RunCli({"-p", peer.Path(), "-b", "115200", "read", "--json"});
+    EXPECT_EQ(read.status, 0) << read.err;
+    EXPECT_EQ(read.out, kRecordJson);
+    EXPECT_GT(peer.TagsSent(), 10) << "the reader was streaming when the read began";
+    peer.WithReader([](FakeReader& reader) { EXPECT_FALSE(reader.working); });
+}
+
+struct LateCopy {
+    const char* name;
+    std::chrono::milliseconds delay;
+    bool withNextRequest;
+};
+
+class TesmarleCliLateCopy : public testing::TestWithParam<LateCopy> {};
+
+// The reader sends its answer to the block read at 123 twice. The copy must never be taken for
+// the answer at 132 (nor written back there): the command either reads right or fails.
+TEST_P(TesmarleCliLateCopy, ChangesNoField) {
+    PtyReaderPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    peer.RepeatReply([](const Bytes& r) { return IsBlockRequest(r, 0x63, 123); }, GetParam().delay,
+                     GetParam().withNextRequest);
+    // The parameter memory, addresses 100 to 144.
+    auto parameters = [](const FakeReader& reader) {
+        return Bytes(reader.memory.begin() + 100, reader.memory.begin() + 145);
+    };
+    Bytes before;
+    peer.WithReader([&](FakeReader& reader) { before = parameters(reader); });
+
+    const Result read = RunCli({"-p", peer.Path(), "read", "--json"});
+    if (read.status == 0) {
+        EXPECT_EQ(read.out, kRecordJson);
+    } else {
+        EXPECT_EQ(read.status, 1);
+        EXPECT_NE(read.err.find("two different replies answered the request"), std::string::npos)
+            << read.err;
+    }
+    const Result write = RunCli({"-p", peer.Path(), "write", "--power", "40"});
+    peer.WithReader([&](FakeReader& reader) {
+        Bytes expected = before;
+        if (write.status == 0) {
+            expected[1] = 40;  // address 101
+        }
+        EXPECT_EQ(parameters(reader), expected) << write.out << write.err;
+    });
+    if (GetParam().withNextRequest) {
+        EXPECT_EQ(read.status, 1) << "the copy arrives ahead of the answer at 132";
+        EXPECT_EQ(write.status, 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Copies, TesmarleCliLateCopy,
+                         testing::Values(LateCopy{"JustAfterTheNextRequest", milliseconds(0), true},
+                                         LateCopy{"About130msLate", milliseconds(130), false}),
+                         [](const testing::TestParamInfo<LateCopy>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(TesmarleCliPty, ARefusedWriteBehindARepeatedDoneFails) {
+    PtyReaderPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    peer.WithReader([](FakeReader& reader) {
+        reader.failWriteAt = 132;
+        reader.failWriteStatus = 0x01;
+    });
+    peer.RepeatReply([](const Bytes& r) { return IsBlockRequest(r, 0x62, 123); }, milliseconds(0),
+                     true);
+    const Result r = RunCli({"-p", peer.Path(), "write", "--power", "40"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "tesmarle-cli: write parameters failed: two different replies answered the request "
+              "(a late copy of an earlier one?): at the block at address 132 (already written: the "
+              "blocks at 100, 112, 123)\n");
+    EXPECT_EQ(r.out.find("written"), std::string::npos) << r.out;
+}
+
 TEST(TesmarleCliPty, SilentReaderFailsTheRead) {
     PtyReaderPeer peer;
     ASSERT_TRUE(peer.Ok());

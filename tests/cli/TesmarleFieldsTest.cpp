@@ -65,11 +65,48 @@ TEST(TesmarleFieldsTest, JsonFromReadTakesOnlyTheShownFields) {
     target.param132 = 1;
     target.param137 = 1;
     for (const FieldChange& c : changes) {
-        target.*TesmarleFields()[static_cast<std::size_t>(c.field)].member = c.value;
+        target[static_cast<ParamField>(c.field)] = c.value;
     }
     ReaderParams expected = Sample();
     expected.param100 = expected.param112 = expected.param132 = expected.param137 = 1;
     EXPECT_TRUE(target == expected);
+}
+
+// Whatever `read --json` prints of a record that may be written, `write --from` takes back
+// unchanged: each shown field at the ends of its range, and values the windows do not list.
+TEST(TesmarleFieldsTest, JsonOfAnyWritableRecordIsTakenBackUnchanged) {
+    std::vector<ReaderParams> records;
+    for (const ParamFieldInfo& info : ParamFields()) {
+        for (const std::uint8_t value : {info.low, info.high}) {
+            ReaderParams record = Sample();
+            record[info.field] = value;
+            records.push_back(record);
+        }
+    }
+    ReaderParams unlisted = Sample();
+    unlisted.connectPort = 3;
+    unlisted.exportTime = 0;
+    unlisted.exportDistance = 0;
+    unlisted.lockedFrequency = 51;
+    unlisted.idBorderUponDifferent = 2;
+    records.push_back(unlisted);
+    for (const ReaderParams& record : records) {
+        ASSERT_EQ(record.IsValid(), 1);
+        const std::string json = FormatParamsJson(record);
+        std::vector<FieldChange> changes;
+        std::string error;
+        ASSERT_TRUE(ParseParamsJson(json, changes, error)) << json << "\n" << error;
+        ReaderParams written = record;  // the carried fields come from the reader
+        for (const ParamFieldInfo& info : ParamFields()) {
+            if (info.shown) {
+                written[info.field] = 0;
+            }
+        }
+        for (const FieldChange& c : changes) {
+            written[static_cast<ParamField>(c.field)] = c.value;
+        }
+        EXPECT_TRUE(written == record) << json;
+    }
 }
 
 struct BadJson {
@@ -98,8 +135,8 @@ INSTANTIATE_TEST_SUITE_P(
                     BadJson{"{\"power\": 30} x", "unexpected text"},
                     BadJson{"{\"power\": 3, \"power\": 4}", "appears twice"},
                     BadJson{"{\"pwr\": 3}", "unknown key \"pwr\""},
-                    BadJson{"{\"connectPort\": 3}", "\"connectPort\" must be 1 to 2"},
-                    BadJson{"{\"lockedFrequency\": 51}", "must be 0 to 50"},
+                    BadJson{"{\"connectPort\": 4}", "\"connectPort\" must be 1 to 3"},
+                    BadJson{"{\"protocol\": 0}", "\"protocol\" must be 1 to 4"},
                     BadJson{"{\"param137\": 999}", "\"param137\" must be a byte value"},
                     BadJson{"{\"power\": 99999999999999}", "not a whole number"}));
 

@@ -105,6 +105,19 @@ TEST_F(TesmarleRunnerTest, ReadWithoutAReplySaysWhichStepFailed) {
     EXPECT_TRUE(out.str().empty());
 }
 
+TEST_F(TesmarleRunnerTest, AReplyWithAWrongChecksumIsNamed) {
+    port->SetResponder([this](const Bytes& written) {
+        Bytes answer = reader.Answer(written);
+        if (written[2] == 0x63) {
+            answer.back() ^= 0x01;
+        }
+        return std::vector<Bytes>{answer};
+    });
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "read"}), 1);
+    EXPECT_EQ(err.str(),
+              "tesmarle-cli: read parameters failed: the reader's reply had a wrong checksum\n");
+}
+
 TEST_F(TesmarleRunnerTest, OpenFailureSaysWhy) {
     port->openResult = SerialError::PermissionDenied;
     EXPECT_EQ(Run({"-p", "/dev/ttyS4", "read"}), 1);
@@ -172,18 +185,18 @@ TEST_F(TesmarleRunnerTest, BadFromFileIsRefusedBeforeThePortIsOpened) {
 TEST_F(TesmarleRunnerTest, RecordRefusedByIsValidIsNamed) {
     reader.memory[112] = 0;  // param112 out of range in the reader
     EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "write", "--power", "1"}), 1);
-    EXPECT_NE(err.str().find("write parameters failed: the parameter record is out of range "
-                             "(refused by IsValid)"),
-              std::string::npos)
-        << err.str();
+    EXPECT_EQ(err.str(),
+              "tesmarle-cli: write parameters failed: the parameter record is out of range "
+              "(refused by IsValid): param112 is 0, allowed 1 to 3\n");
     EXPECT_EQ(port->Writes().size(), 8u) << "no block write is sent";
 }
 
 TEST_F(TesmarleRunnerTest, FailedBlockWriteFailsTheCommand) {
     reader.failWriteAt = 123;
     EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "write", "--power", "1"}), 1);
-    EXPECT_NE(err.str().find("write parameters failed: the reader refused the request"),
-              std::string::npos);
+    EXPECT_EQ(err.str(),
+              "tesmarle-cli: write parameters failed: the reader refused the request: at the "
+              "block at address 123 (already written: the blocks at 100, 112)\n");
     EXPECT_EQ(out.str().find("written"), std::string::npos);
 }
 

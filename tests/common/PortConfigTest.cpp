@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "TempFolder.h"
+#include "fakes/TempFolder.h"
 #include "common/PortConfig.h"
 #include "common/UserConfigFolder.h"
 

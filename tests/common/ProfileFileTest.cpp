@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "TempFolder.h"
+#include "fakes/TempFolder.h"
 #include "common/ProfileFile.h"
 
 namespace uhf {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "TempFolder.h"
+#include "fakes/TempFolder.h"
 #include "common/PortConfig.h"
 #include "common/PortEnumerator.h"
 #include "common/SysfsPortScanner.h"

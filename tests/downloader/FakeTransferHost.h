@@ -1,18 +1,20 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "downloader/TransferHost.h"
+#include "downloader/TimerService.h"
+#include "downloader/TransferObserver.h"
 #include "fakes/ManualClock.h"
 
 namespace uhf {
 
-// Records every call of the transfer, stamped with the manual clock; timers and the pause run on
-// that clock.
-class FakeTransferHost : public TransferHost {
+// The transfer's host in the tests: records everything the transfer tells it, stamped with the
+// manual clock, and keeps the timers and the pause on that clock.
+class FakeTransferHost : public TransferObserver, public TimerService {
   public:
-    enum class Kind { Log, Message, Enable, Disable, Range, Position, Pause };
+    enum class Kind { Log, Message, Progress, Finished, Pause };
     struct Event {
         ManualClock::Ms time = 0;
         Kind kind = Kind::Log;
@@ -24,26 +26,41 @@ class FakeTransferHost : public TransferHost {
     explicit FakeTransferHost(ManualClock& sharedClock) : clock(sharedClock) {}
 
     void AddLog(const std::string& message) override { Record(Kind::Log, message); }
-    void EnableInputs() override {
-        inputsEnabled = true;
-        Record(Kind::Enable);
-    }
-    void DisableInputs() override {
-        inputsEnabled = false;
-        Record(Kind::Disable);
-    }
-    TransferSelections ReadSelections() override { return selections; }
-    void SetProgressRange(int lower, int upper) override { Record(Kind::Range, {}, lower, upper); }
-    void SetProgressPosition(int position) override { Record(Kind::Position, {}, position); }
-    int DownloadBaudIndex() override { return baudIndex; }
-    std::string FirmwarePath() override { return path; }
     void ShowMessage(const std::string& text) override { Record(Kind::Message, text); }
-    void ArmTimer(int id, int milliseconds) override { clock.Arm(id, milliseconds); }
-    void StopTimer(int id) override { clock.Stop(id); }
+    void ShowProgress(int sentBytes, int totalBytes) override {
+        Record(Kind::Progress, {}, sentBytes, totalBytes);
+    }
+    void Finished(TransferError result) override {
+        results.push_back(result);
+        Record(Kind::Finished, ToString(result));
+    }
+
+    void Arm(int id, int milliseconds) override { clock.Arm(id, milliseconds); }
+    void Stop(int id) override { clock.Stop(id); }
     void Pause(int milliseconds) override {
         Record(Kind::Pause, {}, milliseconds);
         clock.Sleep(milliseconds);
     }
+    void SetExpiryHandler(ExpiryHandler handler) override { expiry = std::move(handler); }
+
+    // Fires the earliest timer due by `limit`, as the host's loop would; false when none is.
+    bool FireNext(ManualClock::Ms limit) {
+        return clock
+            .FireNext(limit,
+                      [this](int id) {
+                          if (expiry) {
+                              expiry(id);
+                          }
+                      })
+            .has_value();
+    }
+    // An expiry of `id` whether or not it is armed, as a late timer message would bring it.
+    void Expire(int id) {
+        if (expiry) {
+            expiry(id);
+        }
+    }
+    bool HasExpiryHandler() const { return static_cast<bool>(expiry); }
 
     std::vector<std::string> Texts(Kind kind) const {
         std::vector<std::string> out;
@@ -57,11 +74,12 @@ class FakeTransferHost : public TransferHost {
     std::vector<std::string> Logs() const { return Texts(Kind::Log); }
     std::vector<std::string> Messages() const { return Texts(Kind::Message); }
 
-    std::vector<int> Positions() const {
-        std::vector<int> out;
+    // (sent, total) of every progress report, in order.
+    std::vector<std::pair<int, int>> Progress() const {
+        std::vector<std::pair<int, int>> out;
         for (const Event& e : events) {
-            if (e.kind == Kind::Position) {
-                out.push_back(e.first);
+            if (e.kind == Kind::Progress) {
+                out.emplace_back(e.first, e.second);
             }
         }
         return out;
@@ -85,10 +103,7 @@ class FakeTransferHost : public TransferHost {
         return -1;
     }
 
-    TransferSelections selections{"/dev/ttyFAKE0", 0, 115200, 115200};
-    int baudIndex = 4;
-    std::string path;
-    bool inputsEnabled = true;
+    std::vector<TransferError> results;
     std::vector<Event> events;
 
   private:
@@ -97,6 +112,7 @@ class FakeTransferHost : public TransferHost {
     }
 
     ManualClock& clock;
+    ExpiryHandler expiry;
 };
 
 }  // namespace uhf

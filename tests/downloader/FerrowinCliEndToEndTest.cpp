@@ -39,9 +39,13 @@ std::string ReadFile(const fs::path& path) {
 // A child process started with posix_spawn; stdout and stderr go where the test says.
 class Child {
   public:
-    Child(const std::vector<std::string>& args, int stdoutFd, int stderrFd) {
+    Child(const std::vector<std::string>& args, int stdoutFd, int stderrFd,
+          const std::string& workingDir = {}) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        if (!workingDir.empty()) {
+            posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
+        }
         if (stdoutFd >= 0) {
             posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDOUT_FILENO);
         }
@@ -188,14 +192,15 @@ class FerrowinCliEndToEnd : public testing::Test {
     // Runs ferrowin-cli to its end with stderr in a file (or on `stderrFd` when given).
     CliRun RunCli(const std::vector<std::string>& options, int stderrFd = -1,
                   Clock::duration limit = std::chrono::seconds(120),
-                  Clock::duration interruptAfter = Clock::duration::zero()) {
+                  Clock::duration interruptAfter = Clock::duration::zero(),
+                  int interruptSignal = SIGINT) {
         const fs::path errPath = dir / "cli.err";
         const int errFd =
             stderrFd >= 0 ? stderrFd : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         std::vector<std::string> args{FERROWIN_CLI_PATH};
         args.insert(args.end(), options.begin(), options.end());
         const auto started = Clock::now();
-        Child cli(args, -1, errFd);
+        Child cli(args, -1, errFd, workingDir);
         if (stderrFd < 0) {
             close(errFd);
         }
@@ -205,7 +210,7 @@ class FerrowinCliEndToEnd : public testing::Test {
         }
         if (interruptAfter != Clock::duration::zero()) {
             std::this_thread::sleep_for(interruptAfter);
-            cli.Signal(SIGINT);
+            cli.Signal(interruptSignal);
         }
         run.status = cli.Wait(limit);
         run.took = cli.endedAt - started;
@@ -217,6 +222,7 @@ class FerrowinCliEndToEnd : public testing::Test {
     }
 
     fs::path dir;
+    std::string workingDir;  // where the tool runs; the test's own when empty
 };
 
 // Milliseconds since midnight of the last "[HH:MM:SS.mmm] ..." line of `log` containing `what`.
@@ -302,7 +308,10 @@ TEST_F(FerrowinCliEndToEnd, ReaderThatStopsAcknowledgingFailsAfterOneSecond) {
     EXPECT_NE(LastStamp(log, "the tool closed the port"), -1) << log;
 }
 
-TEST_F(FerrowinCliEndToEnd, InterruptClosesThePortAndFails) {
+class FerrowinCliStopSignal : public FerrowinCliEndToEnd,
+                              public testing::WithParamInterface<int> {};
+
+TEST_P(FerrowinCliStopSignal, ClosesThePortAndFails) {
     const fs::path image = WriteImage(1000);
     // Answers the probes and the baud-rate frame, then leaves the size frame waiting.
     Reader reader(dir, {"--baud", "115200", "--silent-after", "3"});
@@ -310,13 +319,57 @@ TEST_F(FerrowinCliEndToEnd, InterruptClosesThePortAndFails) {
 
     const CliRun run = RunCli(
         {"-p", reader.port, "--device-baud", "115200", "--download-baud", "115200", image.string()},
-        -1, std::chrono::seconds(30), std::chrono::milliseconds(1500));
+        -1, std::chrono::seconds(30), std::chrono::milliseconds(1500), GetParam());
     const std::string log = reader.Log();
     reader.Stop();
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.err.find(" Start sending upgrade firmware.\n"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find(" The download was stopped.\n"), std::string::npos) << run.err;
     EXPECT_NE(LastStamp(log, "the tool closed the port"), -1) << log;
+}
+
+// Ctrl-C, a termination request, and the terminal going away.
+INSTANTIATE_TEST_SUITE_P(Signals, FerrowinCliStopSignal, testing::Values(SIGINT, SIGTERM, SIGHUP));
+
+TEST_F(FerrowinCliEndToEnd, OneCharacterFileNameIsAFirmwareLikeAnyOther) {
+    WriteImage(500);
+    fs::rename(dir / "firmware.bin", dir / "x");
+    const fs::path received = dir / "received.bin";
+    Reader reader(dir, {"--baud", "115200", "--firmware-out", received.string()});
+    ASSERT_FALSE(reader.port.empty());
+    workingDir = dir.string();
+
+    const CliRun run =
+        RunCli({"-p", reader.port, "--device-baud", "115200", "--download-baud", "115200", "x"});
+    reader.Stop();
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err.find("Please select one firmware."), std::string::npos) << run.err;
+    EXPECT_EQ(ReadFile(received), ReadFile(dir / "x"));
+}
+
+TEST_F(FerrowinCliEndToEnd, EmptyImageIsRefusedBeforeThePortIsOpened) {
+    const fs::path image = WriteImage(0);
+    Reader reader(dir, {"--baud", "115200"});
+    ASSERT_FALSE(reader.port.empty());
+
+    const CliRun run = RunCli({"-p", reader.port, "--device-baud", "115200", "--download-baud",
+                               "115200", image.string()});
+    const std::string log = reader.Log();
+    reader.Stop();
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find(" The firmware file is empty.\n"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("successfully"), std::string::npos) << run.err;
+    EXPECT_EQ(log.find("the tool opened the port"), std::string::npos) << log;
+}
+
+TEST_F(FerrowinCliEndToEnd, PathThatIsNoSerialLineSaysSo) {
+    const fs::path image = WriteImage(10);
+    for (const std::string& port : {std::string("/dev/null"), image.string()}) {
+        const CliRun run = RunCli(
+            {"-p", port, "--device-baud", "115200", "--download-baud", "115200", image.string()});
+        EXPECT_EQ(run.status, 1) << port;
+        EXPECT_NE(run.err.find(" Reason: not a serial port.\n"), std::string::npos) << run.err;
+    }
 }
 
 TEST_F(FerrowinCliEndToEnd, ProgressLineIsDrawnOnATerminal) {

@@ -88,13 +88,5 @@ TEST(FerrowinProgressTest, ShowsPercentBytesRateAndTimeLeft) {
               "[####] 100%  65535/65535 bytes  6.4 KB/s  0:00 left");
 }
 
-TEST(FerrowinProgressTest, SentBytesFollowTheFramePosition) {
-    EXPECT_EQ(FerrowinProgress::SentAfter(-1, 1000), 0);
-    EXPECT_EQ(FerrowinProgress::SentAfter(0, 1000), 64);
-    EXPECT_EQ(FerrowinProgress::SentAfter(14, 1000), 960);
-    EXPECT_EQ(FerrowinProgress::SentAfter(15, 1000), 1000);
-    EXPECT_EQ(FerrowinProgress::SentAfter(0, 0), 0);
-}
-
 }  // namespace
 }  // namespace uhf

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "downloader/FirmwareReader.h"
+#include "fakes/TempFolder.h"
 
 namespace uhf {
 namespace {
@@ -16,10 +17,8 @@ namespace {
 class FirmwareReaderTest : public testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "firmware-test-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
+        dir = test::TempFolder::CreateUnique("firmware-test-");
+        ASSERT_FALSE(dir.empty());
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
 
@@ -45,8 +44,8 @@ TEST_F(FirmwareReaderTest, LoadsTheWholeFileByteForByte) {
     }
 }
 
-TEST_F(FirmwareReaderTest, EmptyFileIsAnEmptyImage) {
-    EXPECT_EQ(FirmwareReader::Load(Write("empty.bin", 0), image), ImageError::None);
+TEST_F(FirmwareReaderTest, EmptyFileIsRefused) {
+    EXPECT_EQ(FirmwareReader::Load(Write("empty.bin", 0), image), ImageError::Empty);
     EXPECT_TRUE(image.empty());
 }
 

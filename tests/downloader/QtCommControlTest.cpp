@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -11,58 +12,19 @@
 #include <QElapsedTimer>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "serial/qt/CommSettings.h"
 #include "serial/qt/QtCommControl.h"
 
 namespace uhf {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-struct SettingsCase {
-    std::string text;
-    bool valid;
-    int baudRate;
-    char parity;
-    int dataBits;
-    int stopBitsTenths;
-};
-
-class CommSettingsTable : public testing::TestWithParam<SettingsCase> {};
-
-TEST_P(CommSettingsTable, ParsesOrRefuses) {
-    const SettingsCase& c = GetParam();
-    CommSettings parsed;
-    ASSERT_EQ(CommSettings::Parse(c.text, parsed), c.valid) << c.text;
-    if (c.valid) {
-        EXPECT_EQ(parsed.baudRate, c.baudRate);
-        EXPECT_EQ(parsed.parity, c.parity);
-        EXPECT_EQ(parsed.dataBits, c.dataBits);
-        EXPECT_EQ(parsed.stopBitsTenths, c.stopBitsTenths);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Strings, CommSettingsTable,
-                         testing::Values(SettingsCase{"115200,N,8,1", true, 115200, 'N', 8, 10},
-                                         SettingsCase{"9600,N,8,1", true, 9600, 'N', 8, 10},
-                                         SettingsCase{"19200,e,7,2", true, 19200, 'E', 7, 20},
-                                         SettingsCase{"38400, O, 5, 1.5", true, 38400, 'O', 5, 15},
-                                         SettingsCase{"", false, 0, 'N', 0, 0},
-                                         SettingsCase{"115200", false, 0, 'N', 0, 0},
-                                         SettingsCase{"0,N,8,1", false, 0, 'N', 0, 0},
-                                         SettingsCase{"-9600,N,8,1", false, 0, 'N', 0, 0},
-                                         SettingsCase{"96x0,N,8,1", false, 0, 'N', 0, 0},
-                                         SettingsCase{"9600,X,8,1", false, 0, 'N', 0, 0},
-                                         SettingsCase{"9600,NN,8,1", false, 0, 'N', 0, 0},
-                                         SettingsCase{"9600,N,9,1", false, 0, 'N', 0, 0},
-                                         SettingsCase{"9600,N,4,1", false, 0, 'N', 0, 0},
-                                         SettingsCase{"9600,N,8,3", false, 0, 'N', 0, 0},
-                                         SettingsCase{"9600,N,8,1,1", false, 0, 'N', 0, 0}));
 
 // Runs the event loop until `done` holds or two seconds pass.
 bool PumpUntil(const std::function<bool()>& done) {
@@ -90,7 +52,9 @@ class QtCommControlTest : public testing::Test {
         tcsetattr(slave, TCSANOW, &raw);
     }
     void TearDown() override {
-        close(master);
+        if (master >= 0) {
+            close(master);
+        }
         close(slave);
     }
 
@@ -200,6 +164,52 @@ TEST_F(QtCommControlTest, PortHeldByAnotherControlIsBusy) {
     QtCommControl second;
     EXPECT_EQ(second.Open(path, "115200,N,8,1"), 0);
     EXPECT_EQ(second.LastError(), CommError::Busy);
+}
+
+TEST_F(QtCommControlTest, PortLockedByAnotherOfOurToolsIsBusyEvenForRoot) {
+    // Our tools lock the port (flock) besides TIOCEXCL, which root passes; a lock alone must
+    // keep the window out.
+    const int holder = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+    QtCommControl comm;
+    EXPECT_EQ(comm.Open(path, "115200,N,8,1"), 0);
+    EXPECT_EQ(comm.LastError(), CommError::Busy);
+    EXPECT_FALSE(comm.IsOpen());
+    close(holder);
+
+    // And the window's lock keeps the other tools out.
+    ASSERT_EQ(comm.Open(path, "115200,N,8,1"), 1) << comm.LastErrorText();
+    const int other = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (other >= 0) {
+        EXPECT_NE(flock(other, LOCK_EX | LOCK_NB), 0);
+        close(other);
+    }
+}
+
+TEST_F(QtCommControlTest, DeviceOrFileThatIsNoSerialLineIsNotASerialPort) {
+    const std::string file = std::string(testing::TempDir()) + "/uhf_not_a_port.bin";
+    {
+        std::ofstream out(file);
+        out << "firmware";
+    }
+    for (const std::string& name : {std::string("/dev/null"), file}) {
+        QtCommControl comm;
+        EXPECT_EQ(comm.Open(name, "115200,N,8,1"), 0) << name;
+        EXPECT_EQ(comm.LastError(), CommError::NotSerialPort)
+            << name << ": " << comm.LastErrorText();
+        EXPECT_FALSE(comm.IsOpen());
+    }
+    std::remove(file.c_str());
+}
+
+TEST_F(QtCommControlTest, VanishedPortIsClosedAndNamedAsLost) {
+    QtCommControl comm;
+    ASSERT_EQ(comm.Open(path, "115200,N,8,1"), 1);
+    close(master);
+    master = -1;
+    ASSERT_TRUE(PumpUntil([&] { return !comm.IsOpen(); }));
+    EXPECT_EQ(comm.LastError(), CommError::DeviceLost);
 }
 
 TEST_F(QtCommControlTest, SecondOpenOfTheSameControlIsRefused) {

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "fakes/TempFolder.h"
+
 namespace uhf {
 
 Bytes TransferRig::Pattern(int size) {
@@ -17,19 +19,17 @@ Bytes TransferRig::Pattern(int size) {
 
 std::string TransferRig::UseImage(int size, const std::string& name) {
     if (directory.empty()) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "transfer-test-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
+        directory = test::TempFolder::CreateUnique("transfer-test-").string();
+        if (directory.empty()) {
             throw std::runtime_error("cannot create a temporary folder");
         }
-        directory = pattern;
     }
     const std::string file = directory + "/" + name;
     const Bytes bytes = Pattern(size);
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(size));
     out.close();
-    host.path = file;
+    path = file;
     return file;
 }
 
@@ -50,7 +50,7 @@ void TransferRig::RunUntil(ManualClock::Ms target) {
             }
             comm.Deliver(bytes);
         } else {
-            clock.FireNext(target, [this](int id) { transfer.HandleTimer(id); });
+            host.FireNext(target);
         }
     }
     if (target > clock.Now()) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "FakeTransferHost.h"
-#include "downloader/UpgradeFrames.h"
+#include "protocol/UpgradeFrames.h"
 #include "downloader/UpgradeTransfer.h"
 #include "fakes/FakeCommControl.h"
 #include "fakes/ManualClock.h"
@@ -46,13 +46,17 @@ class TransferRig {
         comm.onWrite = [this](const Bytes& frame) { React(frame); };
     }
 
-    // Writes `size` bytes of a recognisable pattern to a temporary file and points the path box
-    // at it.
+    // The choices of the attempt, as a window with 115200 and 57600 chosen reads them.
+    TransferSelections selections{"/dev/ttyFAKE0", 115200, 57600, 3};
+    // The firmware path the attempt is started with.
+    std::string path;
+
+    // Writes `size` bytes of a recognisable pattern to a temporary file and makes it the path.
     std::string UseImage(int size, const std::string& name = "image.bin");
     // An image of `size` bytes, the pattern UseImage writes.
     static Bytes Pattern(int size);
 
-    void Start() { transfer.StartDownload(); }
+    void Start() { transfer.StartDownload(path, selections); }
 
     // Delivers due replies and fires due timers in time order up to `target`.
     void RunUntil(ManualClock::Ms target);
@@ -60,7 +64,7 @@ class TransferRig {
     void RunToEnd(ManualClock::Ms limit = 600000);
 
     void Deliver(const Bytes& bytes) { comm.Deliver(bytes); }
-    void FireTimer(int id) { transfer.HandleTimer(id); }
+    void FireTimer(int id) { host.Expire(id); }
 
     // Written frames whose command byte (offset 2 of an A0 frame) is `command`.
     std::vector<FakeCommControl::WriteRecord> Frames(std::uint8_t command) const;
@@ -69,7 +73,7 @@ class TransferRig {
     ManualClock clock;
     FakeCommControl comm;
     FakeTransferHost host{clock};
-    UpgradeTransfer transfer{comm, host};
+    UpgradeTransfer transfer{comm, host, host};
     ScriptedReader reader;
     std::deque<std::pair<ManualClock::Ms, Bytes>> pending;
     std::vector<ManualClock::Ms> writeTimes;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -19,10 +20,6 @@ const std::string kSendFailed = "文件发送失败，请重试!";
 
 class UpgradeTransferTest : public testing::Test {
   protected:
-    void SetUp() override {
-        rig.host.selections = {"/dev/ttyFAKE0", 0, 115200, 57600};
-        rig.host.baudIndex = 3;
-    }
     void TearDown() override {
         if (!rig.directory.empty()) {
             std::filesystem::remove_all(rig.directory);
@@ -48,12 +45,12 @@ TEST_F(UpgradeTransferTest, SuccessfulTransferFollowsTheTimerSchedule) {
     EXPECT_EQ(Wire(rig.comm.writes[1]),
               (Bytes{0x52, 0x46, 0x00, 0x00, 0x00, 0xF4, 0x00, 0x00, 0x74}));
     EXPECT_EQ(rig.clock.Deadline(UpgradeTransfer::kProbeTimer), 500);
-    EXPECT_FALSE(rig.host.inputsEnabled);
+    EXPECT_TRUE(rig.host.results.empty());
     EXPECT_EQ(rig.transfer.Phase(), TransferPhase::Probing);
 
     // The probe answer arrives at 10 ms but only the expiry at 500 ms moves on.
     rig.RunUntil(499);
-    EXPECT_TRUE(rig.transfer.probeAcked);
+    EXPECT_TRUE(rig.transfer.State().probeAcked);
     EXPECT_EQ(rig.comm.opens.size(), 1U);
 
     rig.RunUntil(500);
@@ -90,11 +87,10 @@ TEST_F(UpgradeTransferTest, SuccessfulTransferFollowsTheTimerSchedule) {
                                         "Upgrade file transferred successfully."}));
     EXPECT_TRUE(rig.host.Messages().empty());
     EXPECT_FALSE(rig.comm.open);
-    EXPECT_TRUE(rig.host.inputsEnabled);
-    EXPECT_EQ(rig.host.Count(Kind::Disable), 1);
+    EXPECT_EQ(rig.host.results, std::vector<TransferError>{TransferError::None});
     EXPECT_EQ(rig.host.Count(Kind::Pause), 1);
     EXPECT_FALSE(rig.clock.NextDeadline().has_value());
-    EXPECT_TRUE(rig.transfer.imageData.empty());
+    EXPECT_TRUE(rig.transfer.State().imageData.empty());
     EXPECT_EQ(rig.reader.image, TransferRig::Pattern(1000));
 }
 
@@ -126,19 +122,13 @@ TEST_F(UpgradeTransferTest, ThousandByteImageGoesOutInSixteenFrames) {
     EXPECT_EQ(data[15].bytes[44], 0x00);
 
     ASSERT_EQ(rig.comm.writes.back().bytes, (Bytes{0xA0, 0x02, 0x68, 0xF6}));
-    ASSERT_EQ(rig.host.Count(Kind::Range), 1);
-    for (const auto& e : rig.host.events) {
-        if (e.kind == Kind::Range) {
-            EXPECT_EQ(e.first, 1);
-            EXPECT_EQ(e.second, 16);
-        }
-    }
-    std::vector<int> expected;
+    // Announced with the size frame, then the bytes handed over after each data frame; the
+    // window's bar shows them as the range 1 .. 16 and the positions 0 to 15.
+    std::vector<std::pair<int, int>> expected{{0, 1000}};
     for (int i = 0; i < 16; ++i) {
-        expected.push_back(i);
+        expected.emplace_back(std::min((i + 1) * 64, 1000), 1000);
     }
-    // The last position set stays after success: one less than the number of frames.
-    EXPECT_EQ(rig.host.Positions(), expected);
+    EXPECT_EQ(rig.host.Progress(), expected);
     EXPECT_TRUE(rig.transfer.Succeeded());
 }
 
@@ -170,7 +160,7 @@ TEST_P(SmallImageTest, FirstDataFrameIsAlreadyTheFinalOne) {
     ASSERT_EQ(data.size(), 1U);
     EXPECT_EQ(data[0].bytes.size(), static_cast<std::size_t>(size + 6));
     EXPECT_EQ(data[0].bytes[1], size + 4);
-    EXPECT_EQ(rig.host.Positions(), std::vector<int>{0});
+    EXPECT_EQ(rig.host.Progress(), (std::vector<std::pair<int, int>>{{0, size}, {size, size}}));
     EXPECT_EQ(rig.comm.writes.back().bytes, (Bytes{0xA0, 0x02, 0x68, 0xF6}));
     EXPECT_EQ(rig.reader.image, TransferRig::Pattern(size));
     EXPECT_TRUE(rig.transfer.Succeeded());
@@ -179,16 +169,14 @@ TEST_P(SmallImageTest, FirstDataFrameIsAlreadyTheFinalOne) {
 
 INSTANTIATE_TEST_SUITE_P(OneToSixtyFour, SmallImageTest, testing::Range(1, 65));
 
-TEST_F(UpgradeTransferTest, EmptyImageSendsAnEmptyFinalFrameThenTheEnd) {
+TEST_F(UpgradeTransferTest, EmptyImageIsRefusedBeforeThePortOpens) {
     rig.UseImage(0);
     rig.Start();
-    rig.RunToEnd();
-    ASSERT_EQ(rig.Frames(0x66).size(), 1U);
-    EXPECT_EQ(rig.Frames(0x66)[0].bytes, (Bytes{0xA0, 0x04, 0x66, 0x00, 0x00, 0xF6}));
-    ASSERT_EQ(rig.Frames(0x67).size(), 1U);
-    EXPECT_EQ(rig.Frames(0x67)[0].bytes, (Bytes{0xA0, 0x04, 0x67, 0x00, 0x00, 0xF5}));
-    EXPECT_EQ(rig.comm.writes.back().bytes, (Bytes{0xA0, 0x02, 0x68, 0xF6}));
-    EXPECT_TRUE(rig.transfer.Succeeded());
+    EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{"The firmware file is empty."});
+    EXPECT_TRUE(rig.comm.opens.empty());
+    EXPECT_TRUE(rig.comm.writes.empty());
+    EXPECT_FALSE(rig.transfer.IsRunning());
+    EXPECT_EQ(rig.host.results, std::vector<TransferError>{TransferError::FirmwareEmpty});
 }
 
 TEST_F(UpgradeTransferTest, LargestImageArrivesWhole) {
@@ -207,7 +195,7 @@ TEST_F(UpgradeTransferTest, ProbeAnswerAfterHundredMillisecondsWaitsForTheFirstE
     rig.reader.replyDelayMs = 100;
     rig.Start();
     rig.RunUntil(100);
-    EXPECT_TRUE(rig.transfer.probeAcked);
+    EXPECT_TRUE(rig.transfer.State().probeAcked);
     rig.RunUntil(499);
     EXPECT_EQ(rig.comm.opens.size(), 1U);
     EXPECT_TRUE(rig.Frames(0x64).empty());
@@ -233,7 +221,7 @@ TEST_F(UpgradeTransferTest, SilentReaderGetsProbesEveryHalfSecondThenTheAttemptE
     EXPECT_EQ(rig.host.TimeOf(Kind::Log, kNoProbeAnswer), 3000);
     EXPECT_TRUE(rig.host.Messages().empty());
     EXPECT_FALSE(rig.comm.open);
-    EXPECT_TRUE(rig.host.inputsEnabled);
+    EXPECT_EQ(rig.host.results.size(), 1U);
     EXPECT_EQ(rig.transfer.LastError(), TransferError::NoProbeAnswer);
     EXPECT_FALSE(rig.transfer.Succeeded());
 }
@@ -252,7 +240,7 @@ TEST_F(UpgradeTransferTest, AnsweredFirstProbeLeavesSixBaudRateFrames) {
     EXPECT_EQ(rig.host.TimeOf(Kind::Message, kBaudTimeout), 500 + 6 * 300);
     EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{"Change baud rate."});
     EXPECT_FALSE(rig.comm.open);
-    EXPECT_TRUE(rig.host.inputsEnabled);
+    EXPECT_EQ(rig.host.results.size(), 1U);
     EXPECT_EQ(rig.transfer.LastError(), TransferError::NoBaudAnswer);
 }
 
@@ -262,7 +250,7 @@ TEST_F(UpgradeTransferTest, TwoSilentProbePeriodsLeaveFourBaudRateFrames) {
     rig.reader.answerBaud = false;
     rig.Start();
     rig.RunUntil(1200);
-    EXPECT_EQ(rig.transfer.retryCount, 2);
+    EXPECT_EQ(rig.transfer.State().retryCount, 2);
     rig.Deliver(Ack(0x69));
     rig.RunToEnd();
     EXPECT_EQ(rig.host.TimeOf(Kind::Log, "Change baud rate."), 1500);
@@ -277,7 +265,7 @@ TEST_F(UpgradeTransferTest, NextStartResetsTheRetryCount) {
     rig.RunToEnd();
     const std::size_t firstAttempt = rig.comm.writes.size();
     rig.Start();
-    EXPECT_EQ(rig.transfer.retryCount, 0);
+    EXPECT_EQ(rig.transfer.State().retryCount, 0);
     rig.RunToEnd(rig.clock.Now() + 10000);
     EXPECT_EQ(rig.comm.writes.size(), 2 * firstAttempt);
 }
@@ -302,8 +290,8 @@ TEST_F(UpgradeTransferTest, UnacknowledgedDataFrameFailsAfterOneSecond) {
     EXPECT_EQ(rig.host.Messages(), std::vector<std::string>{kSendFailed});
     EXPECT_EQ(rig.host.TimeOf(Kind::Message, kSendFailed), lastFrame + 1000);
     EXPECT_FALSE(rig.comm.open);
-    EXPECT_TRUE(rig.transfer.imageData.empty());
-    EXPECT_TRUE(rig.host.inputsEnabled);
+    EXPECT_TRUE(rig.transfer.State().imageData.empty());
+    EXPECT_EQ(rig.host.results.size(), 1U);
     EXPECT_EQ(rig.transfer.LastError(), TransferError::NoAcknowledgement);
     EXPECT_EQ(rig.host.Logs(),
               (std::vector<std::string>{"Change baud rate.", "Start sending upgrade firmware."}));
@@ -334,7 +322,7 @@ TEST_F(UpgradeTransferTest, UnansweredSizeFrameWaitsWithoutLimit) {
     EXPECT_FALSE(rig.comm.open);
     EXPECT_EQ(rig.host.Logs().back(), "The download was stopped.");
     EXPECT_EQ(rig.transfer.LastError(), TransferError::Cancelled);
-    EXPECT_TRUE(rig.host.inputsEnabled);
+    EXPECT_EQ(rig.host.results.size(), 1U);
 }
 
 TEST_F(UpgradeTransferTest, CancelDuringStreamingStopsEverything) {
@@ -345,7 +333,7 @@ TEST_F(UpgradeTransferTest, CancelDuringStreamingStopsEverything) {
     rig.transfer.Cancel();
     EXPECT_FALSE(rig.comm.open);
     EXPECT_FALSE(rig.clock.NextDeadline().has_value());
-    EXPECT_TRUE(rig.transfer.imageData.empty());
+    EXPECT_TRUE(rig.transfer.State().imageData.empty());
     const std::size_t writes = rig.comm.writes.size();
     rig.RunUntil(5000);
     EXPECT_EQ(rig.comm.writes.size(), writes);
@@ -395,16 +383,6 @@ TEST_F(UpgradeTransferTest, RepeatedSizeAnswerWhileStreamingSendsNoExtraFrame) {
     EXPECT_EQ(rig.Frames(0x67).size(), 1U) << "one unacknowledged frame at a time";
 }
 
-TEST_F(UpgradeTransferTest, ShortPathAsksForAFirmwareAndTouchesNothing) {
-    rig.host.path = "a";
-    rig.Start();
-    EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{"Please select one firmware."});
-    EXPECT_TRUE(rig.comm.opens.empty());
-    EXPECT_EQ(rig.host.Count(Kind::Disable), 0);
-    EXPECT_FALSE(rig.transfer.IsRunning());
-    EXPECT_EQ(rig.transfer.LastError(), TransferError::NoFirmware);
-}
-
 TEST_F(UpgradeTransferTest, PortAlreadyOpenShowsTheMessageThenLogsTheFailure) {
     rig.UseImage(10);
     rig.comm.open = true;
@@ -412,8 +390,9 @@ TEST_F(UpgradeTransferTest, PortAlreadyOpenShowsTheMessageThenLogsTheFailure) {
     ASSERT_EQ(rig.host.events.size(), 3U);
     EXPECT_EQ(rig.host.events[0].kind, Kind::Message);
     EXPECT_EQ(rig.host.events[0].text, "端口已经打开");
-    EXPECT_EQ(rig.host.events[1].kind, Kind::Enable);
-    EXPECT_EQ(rig.host.events[2].text, "Fail to open the serial port.");
+    EXPECT_EQ(rig.host.events[1].text, "Fail to open the serial port.");
+    EXPECT_EQ(rig.host.events[2].kind, Kind::Finished);
+    EXPECT_TRUE(rig.comm.open) << "the port this control had open is not its to close";
     EXPECT_TRUE(rig.comm.writes.empty());
     EXPECT_EQ(rig.transfer.LastError(), TransferError::PortAlreadyOpen);
 }
@@ -427,7 +406,7 @@ TEST_F(UpgradeTransferTest, BusyPortEndsTheAttemptBeforeAnyFrameWithTheReason) {
     EXPECT_EQ(rig.host.Logs(), (std::vector<std::string>{
                                    "Fail to open the serial port.",
                                    std::string("Reason: ") + ToString(CommError::Busy) + "."}));
-    EXPECT_TRUE(rig.host.inputsEnabled);
+    EXPECT_EQ(rig.host.results.size(), 1U);
     EXPECT_EQ(rig.transfer.LastError(), TransferError::PortOpenFailed);
     EXPECT_EQ(rig.transfer.OpenError(), CommError::Busy);
     EXPECT_FALSE(rig.clock.NextDeadline().has_value());
@@ -444,7 +423,7 @@ TEST_F(UpgradeTransferTest, PortVanishingAtTheBaudChangeEndsTheAttempt) {
     EXPECT_EQ(rig.host.Logs().front(), "Fail to open the serial port.");
     EXPECT_EQ(rig.transfer.LastError(), TransferError::PortOpenFailed);
     EXPECT_EQ(rig.transfer.OpenError(), CommError::NotFound);
-    EXPECT_TRUE(rig.host.inputsEnabled);
+    EXPECT_EQ(rig.host.results.size(), 1U);
     EXPECT_EQ(rig.clock.Now(), 500);
 }
 
@@ -466,16 +445,16 @@ TEST_F(UpgradeTransferTest, ImageOverTheLimitIsRefusedBeforeAnythingIsSent) {
     EXPECT_EQ(rig.host.Logs(),
               std::vector<std::string>{"The firmware file is longer than 65535 bytes."});
     EXPECT_TRUE(rig.comm.opens.empty());
-    EXPECT_TRUE(rig.host.inputsEnabled);
+    EXPECT_EQ(rig.host.results.size(), 1U);
     EXPECT_EQ(rig.transfer.LastError(), TransferError::FirmwareTooLong);
 }
 
 TEST_F(UpgradeTransferTest, MissingFirmwareIsRefusedBeforeThePortOpens) {
-    rig.host.path = "/nonexistent/firmware.bin";
+    rig.path = "/nonexistent/firmware.bin";
     rig.Start();
     EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{"The firmware file does not exist."});
     EXPECT_TRUE(rig.comm.opens.empty());
-    EXPECT_TRUE(rig.host.inputsEnabled);
+    EXPECT_EQ(rig.host.results.size(), 1U);
     EXPECT_EQ(rig.transfer.LastError(), TransferError::FirmwareUnreadable);
 }
 
@@ -490,7 +469,7 @@ TEST_F(UpgradeTransferTest, FirmwareRemovedAfterTheStartStillGoesOutWhole) {
 
 TEST_F(UpgradeTransferTest, StartWithoutADownloadRateIsRefused) {
     rig.UseImage(10);
-    rig.host.baudIndex = -1;
+    rig.selections.downloadBaudIndex = -1;
     rig.Start();
     EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{"Please select both baud rates."});
     EXPECT_TRUE(rig.comm.opens.empty());
@@ -499,7 +478,7 @@ TEST_F(UpgradeTransferTest, StartWithoutADownloadRateIsRefused) {
 
 TEST_F(UpgradeTransferTest, StartWithoutAWorkingRateIsRefused) {
     rig.UseImage(10);
-    rig.host.selections.deviceBaud = 0;
+    rig.selections.deviceBaud = 0;
     rig.Start();
     EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{"Please select both baud rates."});
     EXPECT_TRUE(rig.comm.opens.empty());
@@ -510,11 +489,11 @@ TEST_F(UpgradeTransferTest, AnswerSplitAcrossNotificationsIsJudgedWhole) {
     rig.reader.answerProbe = false;
     rig.Start();
     rig.Deliver({0xE4, 0x03});
-    EXPECT_FALSE(rig.transfer.probeAcked);
-    EXPECT_EQ(rig.transfer.rxCount, 2);
+    EXPECT_FALSE(rig.transfer.State().probeAcked);
+    EXPECT_EQ(rig.transfer.State().rxCount, 2);
     rig.Deliver({0x69, 0x00, 0xB0});
-    EXPECT_TRUE(rig.transfer.probeAcked);
-    EXPECT_EQ(rig.transfer.rxCount, 0);
+    EXPECT_TRUE(rig.transfer.State().probeAcked);
+    EXPECT_EQ(rig.transfer.State().rxCount, 0);
 }
 
 TEST_F(UpgradeTransferTest, AnswerFollowedByNoiseInOneDeliveryIsAccepted) {
@@ -525,8 +504,8 @@ TEST_F(UpgradeTransferTest, AnswerFollowedByNoiseInOneDeliveryIsAccepted) {
     Bytes run = Ack(0x69);
     run.insert(run.end(), {0x04, 0x9D, 0x12, 0x8E, 0x2C});
     rig.Deliver(run);
-    EXPECT_TRUE(rig.transfer.probeAcked);
-    EXPECT_EQ(rig.transfer.rxCount, 5);
+    EXPECT_TRUE(rig.transfer.State().probeAcked);
+    EXPECT_EQ(rig.transfer.State().rxCount, 5);
 }
 
 TEST_F(UpgradeTransferTest, AnswerFollowedByThePartOfTheNextIsAcceptedAndTheRestKept) {
@@ -536,11 +515,11 @@ TEST_F(UpgradeTransferTest, AnswerFollowedByThePartOfTheNextIsAcceptedAndTheRest
     Bytes run = Ack(0x69);
     run.insert(run.end(), {0xE4, 0x03});
     rig.Deliver(run);
-    EXPECT_TRUE(rig.transfer.probeAcked);
-    EXPECT_EQ(rig.transfer.rxCount, 2);
+    EXPECT_TRUE(rig.transfer.State().probeAcked);
+    EXPECT_EQ(rig.transfer.State().rxCount, 2);
     rig.Deliver({0x64, 0x00, 0xB5});
-    EXPECT_TRUE(rig.transfer.baudAcked);
-    EXPECT_EQ(rig.transfer.rxCount, 0);
+    EXPECT_TRUE(rig.transfer.State().baudAcked);
+    EXPECT_EQ(rig.transfer.State().rxCount, 0);
 }
 
 TEST_F(UpgradeTransferTest, TwoCleanAnswersReadTogetherPassAsOneRun) {
@@ -552,9 +531,9 @@ TEST_F(UpgradeTransferTest, TwoCleanAnswersReadTogetherPassAsOneRun) {
     const Bytes second = Ack(0x69);
     run.insert(run.end(), second.begin(), second.end());
     rig.Deliver(run);
-    EXPECT_TRUE(rig.transfer.baudAcked);
-    EXPECT_FALSE(rig.transfer.probeAcked);
-    EXPECT_EQ(rig.transfer.rxCount, 0);
+    EXPECT_TRUE(rig.transfer.State().baudAcked);
+    EXPECT_FALSE(rig.transfer.State().probeAcked);
+    EXPECT_EQ(rig.transfer.State().rxCount, 0);
 }
 
 TEST_F(UpgradeTransferTest, FourByteRunIsNeverActedOn) {
@@ -563,8 +542,8 @@ TEST_F(UpgradeTransferTest, FourByteRunIsNeverActedOn) {
     rig.Start();
     // E4 69 00 and its checksum would pass as a reply if four bytes were judged.
     rig.Deliver({0xE4, 0x69, 0x00, 0xB3});
-    EXPECT_FALSE(rig.transfer.probeAcked);
-    EXPECT_EQ(rig.transfer.rxCount, 4);
+    EXPECT_FALSE(rig.transfer.State().probeAcked);
+    EXPECT_EQ(rig.transfer.State().rxCount, 4);
 }
 
 TEST_F(UpgradeTransferTest, EchoedAlternateProbeCountsAsAnAnswer) {
@@ -572,8 +551,8 @@ TEST_F(UpgradeTransferTest, EchoedAlternateProbeCountsAsAnAnswer) {
     rig.reader.answerProbe = false;
     rig.Start();
     rig.Deliver(Bytes(kAltProbeFrame.begin(), kAltProbeFrame.end()));
-    EXPECT_TRUE(rig.transfer.probeAcked);
-    EXPECT_EQ(rig.transfer.rxCount, 0);
+    EXPECT_TRUE(rig.transfer.State().probeAcked);
+    EXPECT_EQ(rig.transfer.State().rxCount, 0);
     rig.RunUntil(500);
     EXPECT_EQ(rig.host.TimeOf(Kind::Log, "Change baud rate."), 500);
 }
@@ -583,8 +562,8 @@ TEST_F(UpgradeTransferTest, FiveByteRunStartingAlternateIsNotAnAnswer) {
     rig.reader.answerProbe = false;
     rig.Start();
     rig.Deliver({0x52, 0x00, 0x00, 0xF4, 0xBA});
-    EXPECT_FALSE(rig.transfer.probeAcked);
-    EXPECT_EQ(rig.transfer.rxCount, 5);
+    EXPECT_FALSE(rig.transfer.State().probeAcked);
+    EXPECT_EQ(rig.transfer.State().rxCount, 5);
 }
 
 TEST_F(UpgradeTransferTest, BadAnswerKeepsItsBytesAndSpoilsTheRun) {
@@ -592,12 +571,12 @@ TEST_F(UpgradeTransferTest, BadAnswerKeepsItsBytesAndSpoilsTheRun) {
     rig.reader.answerProbe = false;
     rig.Start();
     rig.Deliver({0xE4, 0x03, 0x69, 0x00, 0xB1});
-    EXPECT_EQ(rig.transfer.rxCount, 5);
+    EXPECT_EQ(rig.transfer.State().rxCount, 5);
     rig.Deliver(Ack(0x69));
-    EXPECT_EQ(rig.transfer.rxCount, 10);
-    EXPECT_FALSE(rig.transfer.probeAcked);
+    EXPECT_EQ(rig.transfer.State().rxCount, 10);
+    EXPECT_FALSE(rig.transfer.State().probeAcked);
     rig.Deliver({0x11});
-    EXPECT_EQ(rig.transfer.rxCount, 11);
+    EXPECT_EQ(rig.transfer.State().rxCount, 11);
 }
 
 TEST_F(UpgradeTransferTest, OverflowDropsTheGatheredBytesAndStartsFromTheNewOnes) {
@@ -606,14 +585,14 @@ TEST_F(UpgradeTransferTest, OverflowDropsTheGatheredBytesAndStartsFromTheNewOnes
     rig.Start();
     rig.Deliver(Bytes(250, 0x00));
     rig.Deliver(Ack(0x69));
-    EXPECT_EQ(rig.transfer.rxCount, 255);
-    EXPECT_FALSE(rig.transfer.probeAcked);
+    EXPECT_EQ(rig.transfer.State().rxCount, 255);
+    EXPECT_FALSE(rig.transfer.State().probeAcked);
     EXPECT_TRUE(rig.host.Logs().empty());
     rig.Deliver(Ack(0x69));
     EXPECT_EQ(rig.host.Logs(),
               std::vector<std::string>{"Too many unrecognised bytes received; they were dropped."});
-    EXPECT_TRUE(rig.transfer.probeAcked);
-    EXPECT_EQ(rig.transfer.rxCount, 0);
+    EXPECT_TRUE(rig.transfer.State().probeAcked);
+    EXPECT_EQ(rig.transfer.State().rxCount, 0);
 }
 
 TEST_F(UpgradeTransferTest, OversizedDeliveryIsBoundedByTheBuffer) {
@@ -621,8 +600,70 @@ TEST_F(UpgradeTransferTest, OversizedDeliveryIsBoundedByTheBuffer) {
     rig.reader.answerProbe = false;
     rig.Start();
     rig.Deliver(Bytes(1000, 0x33));
-    EXPECT_EQ(rig.transfer.rxCount, UpgradeTransfer::kRxCapacity);
+    EXPECT_EQ(rig.transfer.State().rxCount, UpgradeTransfer::kRxCapacity);
     EXPECT_EQ(rig.host.Logs().size(), 1U);
+}
+
+// A tag frame as a reader that is reporting tags sends it: E0 0C 58, two bytes, the 8-byte
+// identifier, and the checksum.
+Bytes TagFrame(std::uint8_t last) {
+    Bytes frame{0xE0, 0x0C, 0x58, 0x00, 0x01, 0xE2, 0x00, 0x30, 0x16, 0x66, 0x0B, 0x01, last};
+    frame.push_back(PacketChecksum(frame.data(), static_cast<int>(frame.size())));
+    return frame;
+}
+
+TEST_F(UpgradeTransferTest, ReaderReportingTagsIsUpgradedAllTheSame) {
+    rig.UseImage(300);
+    rig.Start();
+    // The reader streams a tag frame ahead of every answer; one arrives split in two.
+    rig.comm.onWrite = [this](const Bytes& frame) {
+        const Bytes tag = TagFrame(static_cast<std::uint8_t>(rig.comm.writes.size()));
+        rig.Deliver(Bytes(tag.begin(), tag.begin() + 6));
+        rig.Deliver(Bytes(tag.begin() + 6, tag.end()));
+        rig.Deliver(TagFrame(0x7F));
+        rig.writeTimes.push_back(rig.clock.Now());
+        if (frame.size() >= 3 && frame[0] == 0xA0) {
+            rig.pending.emplace_back(rig.clock.Now() + 10, Ack(frame[2]));
+        }
+    };
+    rig.RunToEnd();
+    EXPECT_TRUE(rig.transfer.Succeeded()) << ToString(rig.transfer.LastError());
+    EXPECT_EQ(rig.Frames(0x67).size(), 5U);
+}
+
+TEST_F(UpgradeTransferTest, TagFrameWithABadChecksumIsKeptLikeAnyUnknownRun) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    Bytes tag = TagFrame(0x01);
+    tag.back() = static_cast<std::uint8_t>(tag.back() + 1);
+    rig.Deliver(tag);
+    rig.Deliver(Ack(0x69));
+    EXPECT_FALSE(rig.transfer.State().probeAcked);
+    EXPECT_EQ(rig.transfer.State().rxCount, 19);
+}
+
+TEST_F(UpgradeTransferTest, PortLostWhileStreamingIsNamedWhenTheTransferFails) {
+    rig.UseImage(1000);
+    rig.Start();
+    rig.RunUntil(950);
+    ASSERT_EQ(rig.transfer.Phase(), TransferPhase::Streaming);
+    rig.comm.LoseDevice();
+    rig.pending.clear();
+    rig.RunToEnd();
+    EXPECT_EQ(rig.host.Logs(),
+              (std::vector<std::string>{"Change baud rate.", "Start sending upgrade firmware.",
+                                        "Reason: the device was lost."}));
+    EXPECT_EQ(rig.host.Messages(), std::vector<std::string>{kSendFailed});
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::NoAcknowledgement);
+}
+
+TEST_F(UpgradeTransferTest, FailureOfAHealthyPortNamesNoPortFault) {
+    rig.UseImage(10);
+    rig.reader.answerProbe = false;
+    rig.Start();
+    rig.RunToEnd();
+    EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{kNoProbeAnswer});
 }
 
 TEST_F(UpgradeTransferTest, BytesGatheredAtTheOldRateDoNotSpoilTheBaudAnswer) {
@@ -631,7 +672,7 @@ TEST_F(UpgradeTransferTest, BytesGatheredAtTheOldRateDoNotSpoilTheBaudAnswer) {
     // A second probe answer the reader sent after switching to 9600, garbled at 115200.
     rig.RunUntil(100);
     rig.Deliver({0x04, 0x9D, 0x12, 0x8E, 0x2C});
-    EXPECT_EQ(rig.transfer.rxCount, 5);
+    EXPECT_EQ(rig.transfer.State().rxCount, 5);
     rig.RunToEnd();
     EXPECT_EQ(rig.Frames(0x64).size(), 1U);
     EXPECT_TRUE(rig.transfer.Succeeded());
@@ -639,9 +680,14 @@ TEST_F(UpgradeTransferTest, BytesGatheredAtTheOldRateDoNotSpoilTheBaudAnswer) {
 
 TEST_F(UpgradeTransferTest, StartClearsBytesAnEarlierAttemptLeft) {
     rig.UseImage(10);
-    rig.transfer.rxCount = 7;
+    rig.reader.answerProbe = false;
     rig.Start();
-    EXPECT_EQ(rig.transfer.rxCount, 0);
+    rig.Deliver({0xE4, 0x03, 0x69});
+    rig.transfer.Cancel();
+    rig.Start();
+    EXPECT_EQ(rig.transfer.State().rxCount, 0);
+    rig.Deliver({0x00, 0xB0});
+    EXPECT_FALSE(rig.transfer.State().probeAcked);
 }
 
 TEST_F(UpgradeTransferTest, ExpiryAfterTheEndIsIgnored) {
@@ -657,18 +703,20 @@ TEST_F(UpgradeTransferTest, ExpiryAfterTheEndIsIgnored) {
 
 TEST_F(UpgradeTransferTest, BytesWhileIdleAreNotKept) {
     rig.Deliver({0xE4, 0x03});
-    EXPECT_EQ(rig.transfer.rxCount, 0);
+    EXPECT_EQ(rig.transfer.State().rxCount, 0);
 }
 
-TEST(UpgradeTransferLifetime, TransferBindsAndReleasesTheReceiveHandler) {
+TEST(UpgradeTransferLifetime, TransferBindsAndReleasesTheReceiveAndExpiryHandlers) {
     ManualClock clock;
     FakeCommControl comm;
     FakeTransferHost host(clock);
     {
-        UpgradeTransfer transfer(comm, host);
+        UpgradeTransfer transfer(comm, host, host);
         EXPECT_TRUE(comm.HasHandler());
+        EXPECT_TRUE(host.HasExpiryHandler());
     }
     EXPECT_FALSE(comm.HasHandler());
+    EXPECT_FALSE(host.HasExpiryHandler());
 }
 
 }  // namespace

@@ -36,6 +36,7 @@ class FakeCommControl : public CommControl {
         }
         open = true;
         currentSettings = settings;
+        lastError = CommError::None;
         return 1;
     }
 
@@ -49,6 +50,10 @@ class FakeCommControl : public CommControl {
     int Write(const std::uint8_t* bytes, int count) override {
         if (!open) {
             lastError = CommError::NotOpen;
+            return 0;
+        }
+        if (lost) {
+            lastError = CommError::DeviceLost;
             return 0;
         }
         writes.push_back({currentSettings, std::vector<std::uint8_t>(bytes, bytes + count)});
@@ -72,6 +77,13 @@ class FakeCommControl : public CommControl {
 
     bool HasHandler() const { return static_cast<bool>(handler); }
 
+    // The device goes away while open: the loss is recorded, as a real control records it, and
+    // every write fails from now on.
+    void LoseDevice() {
+        lost = true;
+        lastError = CommError::DeviceLost;
+    }
+
     // Decides each open: CommError::None opens the port.
     std::function<CommError(const std::string& portName, const std::string& settings)> openResult;
     // Sees every byte run that was written, after it is recorded.
@@ -81,6 +93,7 @@ class FakeCommControl : public CommControl {
     std::vector<WriteRecord> writes;
     int closes = 0;
     bool open = false;
+    bool lost = false;
     std::string currentSettings;
     CommError lastError = CommError::None;
 

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <utility>
 #include <vector>
 
-#include "reader/FrameChecksum.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/ProtocolCodes.h"
 
 namespace uhf::test {
 
@@ -17,26 +19,11 @@ class FakeReader {
     using Bytes = std::vector<std::uint8_t>;
 
     static Bytes Reply(std::uint8_t header, std::uint8_t command, const Bytes& data) {
-        // Sized up front: GCC 12 at -O3 misreads an insert into a short vector as out of bounds.
-        Bytes frame(data.size() + 4);
-        frame[0] = header;
-        frame[1] = static_cast<std::uint8_t>(data.size() + 2);
-        frame[2] = command;
-        std::copy(data.begin(), data.end(), frame.begin() + 3);
-        frame.back() = FrameChecksum(frame.data(), 0, static_cast<int>(frame.size()) - 1);
-        return frame;
+        return EncodeFrame(header, command, data);
     }
     static Bytes TagFrame(const std::array<std::uint8_t, 8>& id, std::uint8_t a = 0x11,
                           std::uint8_t b = 0x22) {
-        Bytes frame(14);
-        frame[0] = 0xE0;
-        frame[1] = 0x0C;
-        frame[2] = 0x58;
-        frame[3] = a;
-        frame[4] = b;
-        std::copy(id.begin(), id.end(), frame.begin() + 5);
-        frame[13] = FrameChecksum(frame.data(), 0, 13);
-        return frame;
+        return EncodeTagFrame(id, a, b);
     }
 
     // A record that IsValid accepts, spread over all seven blocks.
@@ -65,45 +52,41 @@ class FakeReader {
     // The frames that answer one complete request; nothing for anything else.
     Bytes Answer(const Bytes& request) {
         ++requests;
-        if (request.size() < 4 || request[0] != 0xA0 || request[1] + 2u != request.size() ||
-            FrameChecksum(request.data(), 0, static_cast<int>(request.size()) - 1) !=
-                request.back()) {
+        const std::optional<RequestView> frame = ParseRequest(request.data(), request.size());
+        if (!frame || silent) {
             return {};
         }
-        if (silent) {
-            return {};
-        }
-        const std::uint8_t code = request[2];
+        const std::uint8_t code = frame->command;
         switch (code) {
-            case 0xFE:
+            case Byte(ReaderCode::Stop):
                 working = false;
                 return Reply(replyHeader, code, {0x00});
-            case 0x65:
+            case Byte(ReaderCode::Resume):
                 if (refuseResume) {
                     return Reply(replyHeader, code, {0x01});
                 }
                 working = true;
                 return Reply(replyHeader, code, {0x00});
-            case 0x63: {
+            case Byte(ReaderCode::ReadBlock): {
                 if (request.size() != 7) {
                     return Reply(replyHeader, code, {0x01});
                 }
                 const int length = request[3];
                 const int address = request[4] * 256 + request[5];
-                Bytes data{0x00, static_cast<std::uint8_t>(length), request[5]};
+                Bytes values;
                 for (int i = 0; i < length; ++i) {
-                    data.push_back(memory[static_cast<std::size_t>((address + i) & 0xFFFF)]);
+                    values.push_back(memory[static_cast<std::size_t>((address + i) & 0xFFFF)]);
                 }
-                return Reply(0xE0, code, data);
+                return EncodeReadBlockReply({request[3], request[4], request[5]}, values);
             }
-            case 0x62: {
+            case Byte(ReaderCode::WriteBlock): {
                 const int length = request[3];
                 const int address = request[4] * 256 + request[5];
                 if (request.size() != static_cast<std::size_t>(length) + 7) {
                     return Reply(replyHeader, code, {0x01});
                 }
                 if (failWriteAt == address) {
-                    return Reply(replyHeader, code, {0x05});
+                    return Reply(replyHeader, code, {failWriteStatus});
                 }
                 for (int i = 0; i < length; ++i) {
                     memory[static_cast<std::size_t>((address + i) & 0xFFFF)] = request[6 + i];
@@ -121,6 +104,7 @@ class FakeReader {
     bool silent = false;
     bool refuseResume = false;
     int failWriteAt = -1;
+    std::uint8_t failWriteStatus = 0x05;
     int blocksWritten = 0;
     int requests = 0;
     std::uint8_t replyHeader = 0xE0;

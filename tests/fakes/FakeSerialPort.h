@@ -18,8 +18,10 @@ namespace uhf::test {
 // burst (they are in the port together), PushAfterGap starts a new one, as if more than the
 // line's 50 ms passed before it; one Read never crosses from one burst into the next.
 // A responder sees every write and returns the far end's answer: its first segment joins what
-// the port holds, each further one comes after a gap. Thread-safe, so that the receive thread
-// and the test can use it at once.
+// the port holds, each further one comes after a gap. Purge drops the first burst (what the port
+// holds now; later bursts have not arrived yet). Wake ends the read in progress, or the next one,
+// at once; a held read (HoldReads) stands for a stuck driver and is not woken. Thread-safe, so
+// that the receive thread and the test can use it at once.
 class FakeSerialPort : public SerialPort {
   public:
     using Bytes = std::vector<std::uint8_t>;
@@ -52,12 +54,18 @@ class FakeSerialPort : public SerialPort {
         }
         readInProgress = true;
         changed.notify_all();
-        changed.wait_for(lock, emptyReadWait,
-                         [this] { return !incoming.empty() || !open || releaseHeldReads; });
+        changed.wait_for(lock, emptyReadWait, [this] {
+            return !incoming.empty() || !open || releaseHeldReads || wakePending;
+        });
         changed.wait(lock, [this] { return !holdReads || releaseHeldReads; });
         readInProgress = false;
         if (!open) {
             return -1;
+        }
+        if (wakePending) {
+            wakePending = false;
+            ++wokenReads;
+            return 0;
         }
         if (incoming.empty()) {
             return 0;
@@ -101,6 +109,23 @@ class FakeSerialPort : public SerialPort {
         return static_cast<int>(written.size());
     }
 
+    void Purge() override {
+        std::lock_guard<std::mutex> lock(mutex);
+        ++purges;
+        if (!incoming.empty()) {
+            incoming.pop_front();
+        }
+    }
+    void Wake() override {
+        std::lock_guard<std::mutex> lock(mutex);
+        wakePending = true;
+        changed.notify_all();
+    }
+    void ClearWake() override {
+        std::lock_guard<std::mutex> lock(mutex);
+        wakePending = false;
+    }
+
     // Test side.
     void Push(const Bytes& bytes) {
         std::lock_guard<std::mutex> lock(mutex);
@@ -134,6 +159,14 @@ class FakeSerialPort : public SerialPort {
     int ReadCalls() const {
         std::lock_guard<std::mutex> lock(mutex);
         return readCalls;
+    }
+    int Purges() const {
+        std::lock_guard<std::mutex> lock(mutex);
+        return purges;
+    }
+    int WokenReads() const {
+        std::lock_guard<std::mutex> lock(mutex);
+        return wokenReads;
     }
     // Makes reads block (holding whatever lock the reader holds) until ReleaseReads.
     void HoldReads() {
@@ -178,6 +211,9 @@ class FakeSerialPort : public SerialPort {
     bool holdReads = false;
     bool releaseHeldReads = false;
     bool readInProgress = false;
+    bool wakePending = false;
+    int purges = 0;
+    int wokenReads = 0;
     int writeLimit = -1;
     int readCalls = 0;
     long bytesRead = 0;

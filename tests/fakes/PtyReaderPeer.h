@@ -21,11 +21,15 @@ namespace uhf::test {
 
 // A reader on the far end of a pseudo-terminal: a thread that answers the parameter protocol
 // with a FakeReader and, while the reader is working, sends one tag frame every
-// `tagInterval` from a list of identifiers, round and round. The code under test opens Path().
+// `tagInterval` from a list of identifiers, round and round (StreamAtLineRate: back to back, as
+// fast as the line carries them). RepeatReply makes it send some answers twice, as a faulty
+// reader does: the copy follows after a delay, or just after the next request comes in, ahead of
+// that request's answer. The code under test opens Path().
 class PtyReaderPeer {
   public:
     using Bytes = std::vector<std::uint8_t>;
     using Id = std::array<std::uint8_t, 8>;
+    using Clock = std::chrono::steady_clock;
 
     explicit PtyReaderPeer(std::vector<Id> tagIds = {},
                            std::chrono::milliseconds interval = std::chrono::milliseconds(100))
@@ -67,6 +71,20 @@ class PtyReaderPeer {
         std::lock_guard<std::mutex> lock(mutex);
         return noise;
     }
+    // Tag frames follow each other with no pause at `baud` (10 bits a byte).
+    void StreamAtLineRate(int baud) {
+        std::lock_guard<std::mutex> lock(mutex);
+        tagInterval = std::chrono::microseconds(14 * 10 * 1000000LL / baud);
+    }
+    // The answer to each request that `which` picks is sent again `delay` later or, when
+    // `withNextRequest`, as soon as the next request has come in.
+    void RepeatReply(std::function<bool(const Bytes&)> which, std::chrono::milliseconds delay,
+                     bool withNextRequest) {
+        std::lock_guard<std::mutex> lock(mutex);
+        repeatWhich = std::move(which);
+        repeatDelay = delay;
+        repeatWithNextRequest = withNextRequest;
+    }
 
   private:
     void Send(const Bytes& bytes) {
@@ -84,10 +102,10 @@ class PtyReaderPeer {
 
     void Run() {
         Bytes pending;
-        auto nextTag = std::chrono::steady_clock::now();
+        auto nextTag = Clock::now();
         while (!done) {
             pollfd pfd{pty.master, POLLIN, 0};
-            if (poll(&pfd, 1, 5) > 0 && (pfd.revents & POLLIN) != 0) {
+            if (poll(&pfd, 1, 1) > 0 && (pfd.revents & POLLIN) != 0) {
                 std::array<std::uint8_t, 512> chunk{};
                 const ssize_t n = read(pty.master, chunk.data(), chunk.size());
                 if (n > 0) {
@@ -108,25 +126,46 @@ class PtyReaderPeer {
                 const Bytes request(pending.begin(), pending.begin() + pending[1] + 2);
                 pending.erase(pending.begin(), pending.begin() + pending[1] + 2);
                 Bytes answer;
+                Bytes copyNow;
                 {
                     std::lock_guard<std::mutex> lock(mutex);
                     requests.push_back(request);
                     answer = reader.Answer(request);
+                    if (repeatWithNextRequest) {
+                        copyNow.swap(copy);
+                    }
+                    if (repeatWhich && repeatWhich(request) && !answer.empty()) {
+                        copy = answer;
+                        copyDue = Clock::now() + repeatDelay;
+                    }
                 }
+                Send(copyNow);
                 Send(answer);
             }
-            const auto now = std::chrono::steady_clock::now();
-            if (now >= nextTag) {
-                nextTag = now + tagInterval;
+            const auto now = Clock::now();
+            Bytes late;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (!repeatWithNextRequest && !copy.empty() && now >= copyDue) {
+                    late.swap(copy);
+                }
+            }
+            Send(late);
+            // Catches up with the line after a late wake-up, a few frames at most.
+            for (int n = 0; n < 8 && now >= nextTag; ++n) {
                 Bytes frame;
                 {
                     std::lock_guard<std::mutex> lock(mutex);
+                    nextTag += tagInterval;
                     if (reader.working && !tags.empty()) {
                         frame = FakeReader::TagFrame(tags[nextId++ % tags.size()]);
                         ++tagsSent;
                     }
                 }
                 Send(frame);
+            }
+            if (now >= nextTag) {
+                nextTag = now;
             }
         }
     }
@@ -139,7 +178,12 @@ class PtyReaderPeer {
     std::size_t nextId = 0;
     int tagsSent = 0;
     int noise = 0;
-    std::chrono::milliseconds tagInterval;
+    Clock::duration tagInterval;
+    std::function<bool(const Bytes&)> repeatWhich;
+    std::chrono::milliseconds repeatDelay{0};
+    bool repeatWithNextRequest = false;
+    Bytes copy;
+    Clock::time_point copyDue;
     std::atomic<bool> done{false};
     std::thread thread;
 };

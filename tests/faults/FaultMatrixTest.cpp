@@ -166,6 +166,7 @@ TEST_P(FaultMatrixTest, ToolEndsWithAClearMessageAndStatusOne) {
 }
 
 const std::string kNoReply = "no reply from the reader";
+const std::string kBadChecksum = "the reader's reply had a wrong checksum";
 const std::string kReadFailed = "read parameters failed";
 const std::string kWriteFailed = "write parameters failed";
 const std::string kStartFailed = "start tag collection failed";
@@ -194,8 +195,15 @@ std::vector<FaultCase> Cases() {
     // tesmarle-cli: read.
     add({"Tesmarle_Dropped_Read", Tool::Tesmarle, {"--drop-every", "3"}, kRead, kNoReply});
     add({"Tesmarle_Delayed_Read", Tool::Tesmarle, {"--delay-ms", "400"}, kRead, kNoReply});
-    add({"Tesmarle_Corrupted_Read", Tool::Tesmarle, {"--corrupt-every", "20"}, kRead, kNoReply});
-    add({"Tesmarle_Garbage_Read", Tool::Tesmarle, {"--garbage", "120"}, kRead, kNoReply});
+    add({"Tesmarle_Corrupted_Read",
+         Tool::Tesmarle,
+         {"--corrupt-every", "20"},
+         kRead,
+         kNoReply + "|" + kBadChecksum});
+    // The answer is looked for behind noise until the reply's time limit: 1000 bytes at 9600
+    // baud take longer.
+    add({"Tesmarle_Garbage_Read", Tool::Tesmarle, {"--garbage", "1000"}, kRead, kNoReply});
+    cases.back().simBaud = cases.back().toolBaud = 9600;
     add({"Tesmarle_Silent_Read", Tool::Tesmarle, {"--silent-after", "1"}, kRead, kNoReply});
     add({"Tesmarle_PortVanished_Read", Tool::Tesmarle, {}, kRead, kReadFailed});
     cases.back().killSimOn = "received ReadBlock";
@@ -220,7 +228,8 @@ std::vector<FaultCase> Cases() {
          {"--corrupt-every", "8"},
          kTags,
          kStartFailed});
-    add({"Tesmarle_Garbage_TagsStart", Tool::Tesmarle, {"--garbage", "120"}, kTags, kStartFailed});
+    add({"Tesmarle_Garbage_TagsStart", Tool::Tesmarle, {"--garbage", "1000"}, kTags, kStartFailed});
+    cases.back().simBaud = cases.back().toolBaud = 9600;
     add({"Tesmarle_Silent_TagsStart",
          Tool::Tesmarle,
          {"--silent-after", "1"},

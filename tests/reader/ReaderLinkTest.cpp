@@ -173,33 +173,136 @@ TEST_F(ReaderLinkTest, WaitReplySkipsStaleTagFrameBeforeAnswer) {
     EXPECT_EQ(link->Stop(), 1);
 }
 
-TEST_F(ReaderLinkTest, AnswerBeyondTheFirstHundredBytesIsNotFound) {
-    OpenLink();
-    AnswerOnce({Join({Bytes(95, 0x55), kStopDone})});
-    EXPECT_EQ(link->Stop(), 1) << "ends at byte 100";
-    AnswerOnce({Join({Bytes(96, 0x55), kStopDone})});
-    EXPECT_EQ(link->Stop(), 0) << "ends at byte 101";
-    EXPECT_EQ(link->LastError(), LinkError::NoReply);
+Bytes TagFrames(int count) {
+    Bytes all;
+    for (int n = 0; n < count; ++n) {
+        const Bytes frame =
+            FakeReader::TagFrame({0xA5, 0, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(n)});
+        all.insert(all.end(), frame.begin(), frame.end());
+    }
+    return all;
 }
 
-TEST_F(ReaderLinkTest, SplitReplyFailsAndItsTailIsSkippedNextTime) {
-    OpenLink();
-    AnswerOnce({{0xE0, 0x03, 0xFE}, {0x00, 0x1F}});
-    EXPECT_EQ(link->Stop(), 0) << "a frame is never completed by a second read";
-    EXPECT_EQ(port->ReadCalls(), 1);
-    EXPECT_EQ(port->PendingSegments(), 1u) << "the tail stays in the port";
-    AnswerOnce({kStopDone});
-    EXPECT_EQ(link->Stop(), 1) << "the stale tail is skipped as garbage";
-    EXPECT_EQ(port->PendingSegments(), 0u);
+Bytes Tail(const Bytes& bytes, std::size_t from) {
+    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.end());
 }
 
-TEST_F(ReaderLinkTest, SecondFrameAfterTheAnswerIsDiscarded) {
+struct BuriedCase {
+    const char* name;
+    std::vector<Bytes> segments;  // the first is in the port together with the request's answer
+};
+
+class BuriedAnswer : public testing::TestWithParam<BuriedCase> {};
+
+// A reader that was working sends tags back to back until it answers Stop: at 9600 baud seven
+// of them fill a 100-byte read, at 115200 the port holds over a thousand bytes by then.
+TEST_P(BuriedAnswer, IsFoundBehindTagsAndNoise) {
+    auto fake = std::make_unique<FakeSerialPort>();
+    FakeSerialPort* port = fake.get();
+    ReaderLink link(std::move(fake), [](milliseconds) {});
+    ASSERT_EQ(link.Open("/dev/ttyUSB0", 9600), 1);
+    std::vector<Bytes> segments = GetParam().segments;
+    port->SetResponder([segments](const Bytes&) { return segments; });
+    EXPECT_EQ(link.Stop(), 1) << GetParam().name << ": " << ToString(link.LastError());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, BuriedAnswer,
+    testing::Values(
+        BuriedCase{"96 bytes of noise", {Join({Bytes(96, 0x55), kStopDone})}},
+        BuriedCase{"seven tag frames", {Join({TagFrames(7), kStopDone})}},
+        BuriedCase{"eighty tag frames", {Join({TagFrames(80), kStopDone})}},
+        BuriedCase{"a tag frame cut by the purge", {Join({Tail(TagFrames(2), 5), kStopDone})}},
+        BuriedCase{"an answer split between two reads", {{0xE0, 0x03, 0xFE}, {0x00, 0x1F}}},
+        BuriedCase{"a header whose length claims more than ever comes",
+                   {Join({{0xE0, 0xF0, 0x12}, kStopDone})}}));
+
+TEST_F(ReaderLinkTest, IdenticalCopiesOfTheAnswerCountAsOne) {
     OpenLink();
     AnswerOnce({Join({kStopDone, kStopDone})});
     EXPECT_EQ(link->Stop(), 1);
     EXPECT_EQ(port->PendingSegments(), 0u);
     port->SetResponder([](const Bytes&) { return std::vector<Bytes>{}; });
     EXPECT_EQ(link->Stop(), 0) << "the second frame of the earlier read is gone";
+}
+
+TEST_F(ReaderLinkTest, WhatThePortHoldsIsPurgedBeforeEachRequest) {
+    OpenLink();
+    FakeReader reader;
+    Answer(reader);
+    // A late copy of an earlier block's reply, still in the port when the next request goes out.
+    port->Push(FakeReader::Reply(0xE0, 0x63, {0x00, 0x01, 123, 0x77}));
+    std::uint8_t value = 0;
+    EXPECT_EQ(link->ReadBlock(0, 132, 1, &value), 1);
+    EXPECT_EQ(value, 9) << "the value at 132, not the stale copy's";
+    port->Push(FakeReader::Reply(0xE0, 0x62, {0x00}));
+    reader.failWriteAt = 135;
+    value = 1;
+    EXPECT_EQ(link->WriteBlock(0, 135, 1, &value), 0) << "a stale \"done\" hides no refusal";
+    EXPECT_EQ(link->LastError(), LinkError::StatusRefused);
+    EXPECT_EQ(port->Purges(), 2);
+}
+
+struct CopyCase {
+    const char* name;
+    Bytes inPort;  // arrives after the purge, just ahead of the answer
+    int expected;
+    LinkError error;
+};
+
+class LateCopyAheadOfTheAnswer : public testing::TestWithParam<CopyCase> {};
+
+// Nothing tells a stale copy from the fresh answer: when they differ the exchange fails.
+TEST_P(LateCopyAheadOfTheAnswer, FailsTheExchangeWhenTheyDiffer) {
+    auto fake = std::make_unique<FakeSerialPort>();
+    FakeSerialPort* port = fake.get();
+    ReaderLink link(std::move(fake), [](milliseconds) {});
+    ASSERT_EQ(link.Open("/dev/ttyUSB0", 9600), 1);
+    FakeReader reader;
+    reader.failWriteAt = 132;
+    const Bytes copy = GetParam().inPort;
+    port->SetResponder([&reader, copy](const Bytes& written) {
+        return std::vector<Bytes>{Join({copy, reader.Answer(written)})};
+    });
+    std::uint8_t values[2] = {0xEE, 0xEE};
+    const std::string name = GetParam().name;
+    if (name.rfind("write", 0) == 0) {
+        EXPECT_EQ(link.WriteBlock(0, 132, 1, values), GetParam().expected) << name;
+    } else {
+        EXPECT_EQ(link.ReadBlock(0, 100, 2, values), GetParam().expected) << name;
+        EXPECT_EQ(values[0], GetParam().expected == 1 ? 7 : 0xEE) << name;
+    }
+    EXPECT_EQ(link.LastError(), GetParam().error) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, LateCopyAheadOfTheAnswer,
+    testing::Values(CopyCase{"read: the previous block's reply",
+                             FakeReader::Reply(0xE0, 0x63, {0x01, 0x00, 132, 0x09}), 0,
+                             LinkError::Conflicting},
+                    CopyCase{"read: the same reply",
+                             FakeReader::Reply(0xE0, 0x63, {0x02, 0x00, 100, 7, 30}), 1,
+                             LinkError::None},
+                    CopyCase{"read: an answer to another command",
+                             FakeReader::Reply(0xE0, 0x62, {0x00}), 1, LinkError::None},
+                    CopyCase{"write: a done ahead of the refusal",
+                             FakeReader::Reply(0xE0, 0x62, {0x00}), 0, LinkError::Conflicting},
+                    CopyCase{"write: an acknowledgement ahead of the refusal",
+                             {0xE0, 0x04, 0x88, 0x88, 0x88, 0x84},
+                             0,
+                             LinkError::Conflicting},
+                    CopyCase{"write: the same refusal", FakeReader::Reply(0xE0, 0x62, {0x05}), 0,
+                             LinkError::StatusRefused}));
+
+TEST_F(ReaderLinkTest, AReplyWithAWrongChecksumIsNamed) {
+    OpenLink();
+    AnswerOnce({{0xE0, 0x03, 0xFE, 0x00, 0x1E}});
+    EXPECT_EQ(link->Stop(), 0);
+    EXPECT_EQ(link->LastError(), LinkError::BadChecksum);
+    EXPECT_EQ(link->LastErrorText(), "the reader's reply had a wrong checksum");
+    AnswerOnce({});
+    EXPECT_EQ(link->Stop(), 0);
+    EXPECT_EQ(link->LastErrorText(), "no reply from the reader");
 }
 
 TEST_F(ReaderLinkTest, ShortWriteFailsAndReleasesTheLock) {
@@ -380,6 +483,9 @@ TEST_F(ReaderLinkTest, WriteParamsStopsAtTheFirstRefusedBlock) {
     record.timeDistance = 66;
     EXPECT_EQ(link->WriteParams(record), 0);
     EXPECT_EQ(link->LastError(), LinkError::StatusRefused);
+    EXPECT_EQ(link->LastErrorText(),
+              "the reader refused the request: at the block at address 123 (already written: the "
+              "blocks at 100, 112)");
     EXPECT_EQ(port->Writes().size(), 3u) << "never sends after a failed block";
     EXPECT_EQ(reader.memory[101], 77) << "earlier blocks stay written";
     EXPECT_EQ(reader.memory[113], 66);
@@ -401,6 +507,11 @@ TEST_F(ReaderLinkTest, InvalidRecordIsRefusedWithoutBytesOnTheWire) {
         }
         EXPECT_EQ(link->WriteParams(record), 0);
         EXPECT_EQ(link->LastError(), LinkError::RecordInvalid);
+        const char* named[] = {"param137 is 16, allowed 0 to 15",
+                               "connectPort is 0, allowed 1 to 3", "protocol is 5, allowed 1 to 4"};
+        EXPECT_EQ(link->LastErrorText(),
+                  std::string("the parameter record is out of range (refused by IsValid): ") +
+                      named[which]);
     }
     EXPECT_TRUE(port->Writes().empty());
 }

@@ -186,6 +186,59 @@ TEST_F(ReceiveThreadTest, CloseWhileRunningJoinsTheThreadBeforeClosingThePort) {
     EXPECT_FALSE(link->IsOpen());
 }
 
+// A silent line keeps a read of 2048 bytes waiting 2148 ms; a stop request must not wait for it.
+TEST_F(ReceiveThreadTest, StopAndCloseWakeTheThreadFromALongRead) {
+    port->SetEmptyReadWait(milliseconds(2148));
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(link->StartTagCollection(), 1);
+        std::this_thread::sleep_for(milliseconds(20));
+        ASSERT_TRUE(port->WaitUntilReading(milliseconds(1000)));
+        const auto start = Clock::now();
+        if (round == 0) {
+            EXPECT_EQ(link->Stop(), 1) << "a command waiting for the port is let in";
+            link->Close();
+        } else {
+            link->Close();
+        }
+        EXPECT_LT(Clock::now() - start, milliseconds(1000)) << "round " << round;
+        EXPECT_FALSE(link->ReceiveThreadStarted());
+        ASSERT_EQ(link->Open("/dev/ttyUSB0", 115200), 1);
+    }
+}
+
+TEST_F(ReceiveThreadTest, KeepModeKeepsTheFrameUnderWayWhenTheFinalStopTakesThePort) {
+    link->KeepEveryTagReport(true);
+    ASSERT_EQ(link->StartTagCollection(), 1);
+    port->HoldReads();
+    ASSERT_TRUE(port->WaitUntilReading(milliseconds(1000)));
+    int stopped = -1;
+    std::thread command([&] { stopped = link->Stop(); });
+    std::this_thread::sleep_for(milliseconds(50));  // Stop now waits for the port
+    // The thread's read gets the first bytes of a frame; the rest is still on the line.
+    const Bytes frame = FakeReader::TagFrame(IdOf(5));
+    port->Push(Bytes(frame.begin(), frame.begin() + 6));
+    port->PushAfterGap(Bytes(frame.begin() + 6, frame.end()));
+    port->ReleaseReads();
+    command.join();
+    ASSERT_EQ(stopped, 1);
+    link->Close();
+    std::vector<Id> ids;
+    TakeInto(ids);
+    EXPECT_EQ(ids, std::vector<Id>{IdOf(5)});
+}
+
+// Checked by ThreadSanitizer: the carried bytes of the Resume read are handed over at the start.
+TEST_F(ReceiveThreadTest, KeepModeCommandsRightAfterTheStartDoNotRaceTheThread) {
+    link->KeepEveryTagReport(true);
+    for (int round = 0; round < 200; ++round) {
+        ASSERT_EQ(link->StartTagCollection(), 1);
+        ReaderParams record;
+        EXPECT_EQ(link->ReadParams(record), 1);
+        EXPECT_EQ(record.power, 30);
+        EXPECT_EQ(link->Stop(), 1);
+    }
+}
+
 TEST_F(ReceiveThreadTest, DestroyingTheLinkWhileCollectingIsSafe) {
     ASSERT_EQ(link->StartTagCollection(), 1);
     for (int n = 0; n < 20; ++n) {
@@ -247,7 +300,7 @@ TEST_F(ReceiveThreadTest, KeepModeTurnsTagsBehindTheResumeAnswerIntoRecords) {
     const Bytes third = FakeReader::TagFrame(IdOf(3));
     port->SetResponder([&](const Bytes& written) {
         Bytes answer = FakeReader::Reply(0xE0, written[2], {0x00});
-        if (written[2] == ReaderLink::kResumeCode) {
+        if (written[2] == 0x65) {
             // The reader starts reporting right behind its answer; the read cuts the third frame.
             for (const Bytes& tag :
                  {FakeReader::TagFrame(IdOf(1)), FakeReader::TagFrame(IdOf(2))}) {
@@ -284,7 +337,7 @@ TEST_F(ReceiveThreadTest, KeepModeLeavesEveryReportForTheTakeAfterStopAndClose) 
 TEST_F(ReceiveThreadTest, WithoutKeepModeTagsBehindTheResumeAnswerAreDropped) {
     port->SetResponder([](const Bytes& written) {
         Bytes answer = FakeReader::Reply(0xE0, written[2], {0x00});
-        if (written[2] == ReaderLink::kResumeCode) {
+        if (written[2] == 0x65) {
             const Bytes tag = FakeReader::TagFrame(IdOf(1));
             answer.insert(answer.end(), tag.begin(), tag.end());
         }

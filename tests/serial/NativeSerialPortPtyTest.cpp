@@ -159,6 +159,51 @@ TEST_F(NativeSerialPortPty, ReadOfAFlowingLineEndsAtTheTotalTimeout) {
     EXPECT_LT(elapsed, 1500);
 }
 
+TEST_F(NativeSerialPortPty, PurgeDiscardsWhatThePortHolds) {
+    ASSERT_EQ(port.Open(pty.slavePath, 9600), SerialError::None);
+    MasterWrite({0xE0, 0x03, 0xFE, 0x00, 0x1F});
+    std::this_thread::sleep_for(milliseconds(50));  // the pty hands the bytes over
+    port.Purge();
+    MasterWrite({0x42});
+    std::array<std::uint8_t, 100> buffer{};
+    EXPECT_EQ(port.Read(buffer.data(), 100), 1);
+    EXPECT_EQ(buffer[0], 0x42);
+}
+
+TEST_F(NativeSerialPortPty, WakeFromAnotherThreadEndsAReadAtOnce) {
+    ASSERT_EQ(port.Open(pty.slavePath, 9600), SerialError::None);
+    std::array<std::uint8_t, 2048> buffer{};
+    std::thread waker([this] {
+        std::this_thread::sleep_for(milliseconds(30));
+        port.Wake();
+    });
+    const auto start = Clock::now();
+    EXPECT_EQ(port.Read(buffer.data(), 2048), 0);
+    const long elapsed = ElapsedMs(start);
+    waker.join();
+    EXPECT_LT(elapsed, 1000) << "not the 2148 ms of a silent line";
+    MasterWrite({7});
+    EXPECT_EQ(port.Read(buffer.data(), 1), 1) << "the port reads on after a wake";
+}
+
+TEST_F(NativeSerialPortPty, AWakeBeforeTheReadEndsThatReadAndClearWakeForgetsIt) {
+    ASSERT_EQ(port.Open(pty.slavePath, 9600), SerialError::None);
+    std::array<std::uint8_t, 100> buffer{};
+    port.Wake();
+    port.Wake();
+    auto start = Clock::now();
+    EXPECT_EQ(port.Read(buffer.data(), 100), 0);
+    EXPECT_LT(ElapsedMs(start), 150);
+    start = Clock::now();
+    EXPECT_EQ(port.Read(buffer.data(), 100), 0);
+    EXPECT_GE(ElapsedMs(start), 195) << "one read takes every wake made before it";
+    port.Wake();
+    port.ClearWake();
+    start = Clock::now();
+    EXPECT_EQ(port.Read(buffer.data(), 100), 0);
+    EXPECT_GE(ElapsedMs(start), 195);
+}
+
 TEST_F(NativeSerialPortPty, SecondOpenOfTheSamePortIsBusy) {
     ASSERT_EQ(port.Open(pty.slavePath, 9600), SerialError::None);
     NativeSerialPort other;

@@ -64,6 +64,22 @@ INSTANTIATE_TEST_SUITE_P(
             "UpgradeFrameOutsideUpgradeIsNotAnswered", {0xA0, 0x04, 0x66, 0x03, 0xE8, 0x0B}, {}}),
     [](const ::testing::TestParamInfo<ExchangeCase>& info) { return info.param.name; });
 
+TEST(ReaderSimulatorTest, AReaderThatIgnoresRequestsWhileWorkingAnswersOnlyStopAndResume) {
+    SimConfig config = QuietConfig();
+    config.ignoreWhileWorking = true;
+    Bench bench(config, {}, ReaderSimulator::Mode::Working);
+    const Bytes readBlock{0xA0, 0x05, 0x63, 0x02, 0x00, 0x64, 0x92};
+    EXPECT_TRUE(bench.Exchange(readBlock).empty());
+    EXPECT_TRUE(bench.Exchange(Request(0x62, {0x01, 0x00, 0x65, 0x2A})).empty());
+    EXPECT_THAT(bench.Exchange(Request(0x65)),
+                ElementsAreArray(Bytes{0xE0, 0x03, 0x65, 0x00, 0xB8}));
+    EXPECT_THAT(bench.Exchange(Request(0xFE)),
+                ElementsAreArray(Bytes{0xE0, 0x03, 0xFE, 0x00, 0x1F}));
+    EXPECT_THAT(bench.Exchange(readBlock),
+                ElementsAreArray(Bytes{0xE0, 0x07, 0x63, 0x02, 0x00, 0x64, 0x01, 0x1E, 0x31}))
+        << "stopped, it answers again; the write made while working was not done";
+}
+
 TEST(ReaderSimulatorTest, WriteBlockChangesWhatReadBlockReturns) {
     Bench bench;
     EXPECT_THAT(bench.Exchange(Request(0x62, {0x01, 0x00, 0x65, 0x2A})),

@@ -34,7 +34,8 @@ TEST(SimOptionsTest, OptionsAndFaultFlagsAreRead) {
                                             "--split",
                                             "3",
                                             "-v",
-                                            "--working"},
+                                            "--working",
+                                            "--ignore-while-working"},
                                            error);
     ASSERT_TRUE(options.has_value()) << error;
     EXPECT_EQ(options->config.workingBaud, 115200);
@@ -52,6 +53,7 @@ TEST(SimOptionsTest, OptionsAndFaultFlagsAreRead) {
     EXPECT_EQ(options->config.faults.splitParts, 3);
     EXPECT_EQ(options->verbosity, 1);
     EXPECT_TRUE(options->startWorking);
+    EXPECT_TRUE(options->config.ignoreWhileWorking);
 }
 
 TEST(SimOptionsTest, TimingOptionsOfTheBenchmarkAreRead) {

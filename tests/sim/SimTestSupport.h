@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "reader/FrameChecksum.h"
+#include "protocol/FrameChecksum.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/ProtocolCodes.h"
 #include "sim/ReaderSimulator.h"
 
 namespace uhf::simtest {
@@ -21,14 +23,7 @@ inline SimConfig QuietConfig() {
 
 // A request frame: A0, length, command, data, checksum.
 inline Bytes Request(std::uint8_t command, const Bytes& data = {}) {
-    // Sized up front: GCC 12 at -O3 misreads an insert into a 3-byte vector as out of bounds.
-    Bytes frame(data.size() + 4);
-    frame[0] = 0xA0;
-    frame[1] = static_cast<std::uint8_t>(data.size() + 2);
-    frame[2] = command;
-    std::copy(data.begin(), data.end(), frame.begin() + 3);
-    frame.back() = FrameChecksum(frame.data(), 0, static_cast<int>(frame.size() - 1));
-    return frame;
+    return EncodeFrame(kRequestHeader, command, data);
 }
 
 // Drives a simulator with a manual clock.

@@ -122,15 +122,23 @@ TEST_P(TesmarleCliFaultTest, EveryCommandGetsThroughTheFault) {
     EXPECT_THAT(tags.out, HasSubstr("E2 00 68 06"));
     const ToolResult resume = Tesmarle({"resume"});
     EXPECT_EQ(resume.exitStatus, 0) << resume.err;
+    // Every command stops a reader that was left reporting before it reads or writes.
+    const ToolResult again = Tesmarle({"write", "--power", "56"});
+    EXPECT_EQ(again.exitStatus, 0) << again.err;
+    const ToolResult readBack = Tesmarle({"read", "--json"});
+    EXPECT_EQ(readBack.exitStatus, 0) << readBack.err;
+    EXPECT_THAT(readBack.out, HasSubstr("\"power\": 56"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, TesmarleCliFaultTest,
-                         ::testing::Values(FaultCase{"GarbageBeforeReplies", {"--garbage", "9"}},
-                                           FaultCase{"SplitReplies", {"--split", "3"}},
-                                           FaultCase{"Acknowledgement88", {"--ack88"}}),
-                         [](const ::testing::TestParamInfo<FaultCase>& info) {
-                             return info.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Faults, TesmarleCliFaultTest,
+    ::testing::Values(FaultCase{"GarbageBeforeReplies", {"--garbage", "9"}},
+                      FaultCase{"SplitReplies", {"--split", "3"}},
+                      FaultCase{"Acknowledgement88", {"--ack88"}},
+                      FaultCase{"WorkingReaderAnsweringBetweenTags", {"--working"}},
+                      FaultCase{"WorkingReaderIgnoringRequests",
+                                {"--working", "--ignore-while-working"}}),
+    [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
 class TesmarleCliSilenceTest : public TesmarleCliEndToEndTest,
                                public ::testing::WithParamInterface<std::vector<std::string>> {};

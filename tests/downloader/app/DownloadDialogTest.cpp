@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -301,6 +302,32 @@ TEST_F(DownloadDialogTest, ProbeTimerOfTheWindowDrivesTheRetries) {
     // No answer: one more probe per 500 ms expiry of timer 0.
     QTRY_COMPARE_WITH_TIMEOUT(comm.writes.size(), 3u, 2000);
     EXPECT_TRUE(comm.IsOpen());
+}
+
+TEST_F(DownloadDialogTest, TransferTimersArePreciseAndNeverExpireEarly) {
+    Open();
+    for (int id = 0; id < 3; ++id) {
+        const auto* timer = dialog->findChild<QTimer*>(QStringLiteral("transferTimer%1").arg(id));
+        ASSERT_NE(timer, nullptr) << id;
+        EXPECT_EQ(timer->timerType(), Qt::PreciseTimer) << id;
+        EXPECT_TRUE(timer->isSingleShot()) << id;
+    }
+
+    Store("DeviceBaud", "0");
+    Store("DownBaud", "0");
+    files.answer = WriteFirmware(10);
+    Open();
+    Button(DownloadTemplate::kFileButton)->click();
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    Button(DownloadTemplate::kDownloadButton)->click();
+    ASSERT_EQ(comm.writes.size(), 2u);
+    // The probes that follow go out at the expiries of timer 0: 500 and 1000 ms after the start,
+    // never earlier (a coarse timer may fire 5 % early).
+    QTRY_COMPARE_WITH_TIMEOUT(comm.writes.size(), 3u, 5000);
+    EXPECT_GE(sinceStart.elapsed(), 500);
+    QTRY_COMPARE_WITH_TIMEOUT(comm.writes.size(), 4u, 5000);
+    EXPECT_GE(sinceStart.elapsed(), 1000);
 }
 
 TEST_F(DownloadDialogTest, WindowHasCaptionSystemMenuMinimiseBoxAndAFixedSize) {

@@ -41,5 +41,14 @@ TEST(LogModelTest, ColumnsHoldTimeThenMessageWithCentredText) {
     EXPECT_FALSE(log.data(log.index(1, 0)).isValid());
 }
 
+TEST(LogModelTest, TipShowsTheWholeLineOnEitherColumn) {
+    LogModel log;
+    const QString message = QStringLiteral("Reason: ") + QString(300, QLatin1Char('x'));
+    log.Append("12:34:56", message);
+    const QString whole = QStringLiteral("12:34:56 ") + message;
+    EXPECT_EQ(log.data(log.index(0, LogModel::kTime), Qt::ToolTipRole).toString(), whole);
+    EXPECT_EQ(log.data(log.index(0, LogModel::kMessage), Qt::ToolTipRole).toString(), whole);
+}
+
 }  // namespace
 }  // namespace uhf

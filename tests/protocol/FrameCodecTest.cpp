@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdint>
+#include <vector>
+
+#include "fakes/FakeReader.h"
+#include "protocol/FrameCodec.h"
+
+namespace uhf {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct EncodedCase {
+    const char* name;
+    Bytes encoded;
+    Bytes expected;
+};
+
+class FrameCodecEncodeTest : public testing::TestWithParam<EncodedCase> {};
+
+TEST_P(FrameCodecEncodeTest, GivesTheReadersBytes) {
+    EXPECT_EQ(GetParam().encoded, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WorkedExamples, FrameCodecEncodeTest,
+    testing::Values(
+        EncodedCase{"status reply with E4 header",
+                    EncodeFrame(0xE4, 0xFE, {0x00}),
+                    {0xE4, 0x03, 0xFE, 0x00, 0x1B}},
+        EncodedCase{"stop request", EncodeFrame(0xA0, 0xFE, {}), {0xA0, 0x02, 0xFE, 0x60}},
+        EncodedCase{
+            "acknowledgement", EncodeAcknowledgement(), {0xE0, 0x04, 0x88, 0x88, 0x88, 0x84}},
+        EncodedCase{"read block reply echoes length, high byte and address",
+                    EncodeReadBlockReply({0x02, 0x00, 0x64}, {0x01, 0x1E}),
+                    {0xE0, 0x07, 0x63, 0x02, 0x00, 0x64, 0x01, 0x1E, 0x31}},
+        EncodedCase{
+            "tag frame",
+            EncodeTagFrame({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08}, 0x11, 0x22),
+            {0xE0, 0x0C, 0x58, 0x11, 0x22, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x65}}),
+    [](const testing::TestParamInfo<EncodedCase>& info) {
+        std::string name;
+        for (const char* c = info.param.name; *c != '\0'; ++c) {
+            name += std::isalnum(static_cast<unsigned char>(*c)) != 0 ? *c : '_';
+        }
+        return name;
+    });
+
+TEST(FrameCodecTest, ParsesAWholeRequestAndRefusesAnythingElse) {
+    const Bytes read{0xA0, 0x05, 0x63, 0x02, 0x00, 0x64, 0x92};
+    const auto request = ParseRequest(read.data(), read.size());
+    ASSERT_TRUE(request.has_value());
+    EXPECT_EQ(request->command, 0x63);
+    EXPECT_EQ(request->data, (Bytes{0x02, 0x00, 0x64}));
+
+    const Bytes badChecksum{0xA0, 0x05, 0x63, 0x02, 0x00, 0x64, 0x93};
+    const Bytes shortLength{0xA0, 0x04, 0x63, 0x02, 0x00, 0x64, 0x92};
+    const Bytes replyHeader{0xE0, 0x02, 0xFE, 0x20};
+    EXPECT_FALSE(ParseRequest(badChecksum.data(), badChecksum.size()).has_value());
+    EXPECT_FALSE(ParseRequest(shortLength.data(), shortLength.size()).has_value());
+    EXPECT_FALSE(ParseRequest(replyHeader.data(), replyHeader.size()).has_value());
+    EXPECT_FALSE(ParseRequest(read.data(), 3).has_value());
+}
+
+TEST(FrameCodecTest, TheTestFakeAnswersReadBlockAsTheSimulatedReaderDoes) {
+    test::FakeReader reader;  // holds 7 and 30 at 100 and 101
+    EXPECT_EQ(reader.Answer({0xA0, 0x05, 0x63, 0x02, 0x00, 0x64, 0x92}),
+              (Bytes{0xE0, 0x07, 0x63, 0x02, 0x00, 0x64, 0x07, 0x1E, 0x2B}));
+}
+
+}  // namespace
+}  // namespace uhf

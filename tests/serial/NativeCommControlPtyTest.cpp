@@ -1,0 +1,233 @@
+// NativeCommControl on a real pseudo-terminal: the settings reach the line, queued bytes leave
+// together and in order, arrivals come to the handler on the owner's thread and only through
+// ProcessPending, and a port that is not a serial line or that vanishes says so.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fakes/PtyPair.h"
+#include "serial/CommSettings.h"
+#include "serial/NativeCommControl.h"
+#include "serial/NativeSerialPort.h"
+
+namespace uhf {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+struct SettingsCase {
+    std::string text;
+    bool valid;
+    int baudRate;
+    char parity;
+    int dataBits;
+    int stopBitsTenths;
+};
+
+class CommSettingsTable : public testing::TestWithParam<SettingsCase> {};
+
+TEST_P(CommSettingsTable, ParsesOrRefuses) {
+    const SettingsCase& c = GetParam();
+    CommSettings parsed;
+    ASSERT_EQ(CommSettings::Parse(c.text, parsed), c.valid) << c.text;
+    if (c.valid) {
+        EXPECT_EQ(parsed.baudRate, c.baudRate);
+        EXPECT_EQ(parsed.parity, c.parity);
+        EXPECT_EQ(parsed.dataBits, c.dataBits);
+        EXPECT_EQ(parsed.stopBitsTenths, c.stopBitsTenths);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Strings, CommSettingsTable,
+                         testing::Values(SettingsCase{"115200,N,8,1", true, 115200, 'N', 8, 10},
+                                         SettingsCase{"9600,N,8,1", true, 9600, 'N', 8, 10},
+                                         SettingsCase{"19200,e,7,2", true, 19200, 'E', 7, 20},
+                                         SettingsCase{"38400, O, 5, 1.5", true, 38400, 'O', 5, 15},
+                                         SettingsCase{"", false, 0, 'N', 0, 0},
+                                         SettingsCase{"115200", false, 0, 'N', 0, 0},
+                                         SettingsCase{"0,N,8,1", false, 0, 'N', 0, 0},
+                                         SettingsCase{"-9600,N,8,1", false, 0, 'N', 0, 0},
+                                         SettingsCase{"96x0,N,8,1", false, 0, 'N', 0, 0},
+                                         SettingsCase{"9600,X,8,1", false, 0, 'N', 0, 0},
+                                         SettingsCase{"9600,NN,8,1", false, 0, 'N', 0, 0},
+                                         SettingsCase{"9600,N,9,1", false, 0, 'N', 0, 0},
+                                         SettingsCase{"9600,N,4,1", false, 0, 'N', 0, 0},
+                                         SettingsCase{"9600,N,8,3", false, 0, 'N', 0, 0},
+                                         SettingsCase{"9600,N,8,1,1", false, 0, 'N', 0, 0}));
+
+// The owner's side of the control: counts notices from any thread and lets the test wait for
+// one, then process on its own thread as an event loop would.
+class NativeCommControlPty : public testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(pty.Ok()) << "openpty failed"; }
+
+    // Processes pending work whenever a notice came, until `done` holds (false after 3 s).
+    bool ProcessUntil(const std::function<bool()>& done) {
+        const auto deadline = Clock::now() + std::chrono::seconds(3);
+        while (!done()) {
+            std::unique_lock<std::mutex> lock(mutex);
+            if (!noticed.wait_until(lock, deadline, [this] { return notices > 0; })) {
+                return false;
+            }
+            notices = 0;
+            lock.unlock();
+            comm.ProcessPending();
+        }
+        return true;
+    }
+
+    Bytes MasterRead(std::size_t count) {
+        Bytes got;
+        pollfd p{pty.master, POLLIN, 0};
+        while (got.size() < count && poll(&p, 1, 2000) > 0) {
+            std::array<std::uint8_t, 256> buffer{};
+            const ssize_t n = read(pty.master, buffer.data(), buffer.size());
+            if (n <= 0) {
+                break;
+            }
+            got.insert(got.end(), buffer.begin(), buffer.begin() + n);
+        }
+        return got;
+    }
+
+    test::PtyPair pty;
+    std::mutex mutex;
+    std::condition_variable noticed;
+    int notices = 0;
+    NativeSerialPort port;
+    NativeCommControl comm{port, [this] {
+                               {
+                                   std::lock_guard<std::mutex> lock(mutex);
+                                   ++notices;
+                               }
+                               noticed.notify_one();
+                           }};
+};
+
+TEST_F(NativeCommControlPty, OpensWithTheSettingsOnTheLineAndRefusesOtherFraming) {
+    ASSERT_EQ(comm.Open(pty.slavePath, "57600,N,8,1"), 1) << comm.LastErrorText();
+    termios line{};
+    ASSERT_EQ(tcgetattr(pty.slave, &line), 0);
+    EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B57600));
+    EXPECT_EQ(comm.Open(pty.slavePath, "9600,N,8,1"), 0);
+    EXPECT_EQ(comm.LastError(), CommError::AlreadyOpen);
+    comm.Close();
+    EXPECT_FALSE(comm.IsOpen());
+
+    ASSERT_EQ(comm.Open(pty.slavePath, "9600,N,8,1"), 1);
+    ASSERT_EQ(tcgetattr(pty.slave, &line), 0);
+    EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B9600));
+    EXPECT_EQ(comm.LastError(), CommError::None);
+    comm.Close();
+
+    for (const char* settings : {"9600,E,8,1", "9600,N,7,1", "9600,N,8,2", "fast,N,8,1"}) {
+        EXPECT_EQ(comm.Open(pty.slavePath, settings), 0) << settings;
+        EXPECT_EQ(comm.LastError(), CommError::BadSettings) << settings;
+        EXPECT_FALSE(comm.IsOpen());
+    }
+}
+
+TEST_F(NativeCommControlPty, BytesWrittenInOneTurnLeaveTogetherInOrder) {
+    ASSERT_EQ(comm.Open(pty.slavePath, "115200,N,8,1"), 1);
+    const Bytes probe{0xA0, 0x03, 0x69, 0x00, 0xF4};
+    const Bytes alternate{0x52, 0x46, 0x00, 0x00, 0x00, 0xF4, 0x00, 0x00, 0x74};
+    ASSERT_EQ(comm.Write(probe.data(), static_cast<int>(probe.size())), 1);
+    ASSERT_EQ(comm.Write(alternate.data(), static_cast<int>(alternate.size())), 1);
+    pollfd p{pty.master, POLLIN, 0};
+    EXPECT_EQ(poll(&p, 1, 0), 0) << "nothing leaves before the owner's turn ends";
+    comm.ProcessPending();
+    Bytes expected = probe;
+    expected.insert(expected.end(), alternate.begin(), alternate.end());
+    EXPECT_EQ(MasterRead(expected.size()), expected);
+}
+
+TEST_F(NativeCommControlPty, ArrivalsReachTheHandlerOnTheOwnersThreadOnly) {
+    ASSERT_EQ(comm.Open(pty.slavePath, "115200,N,8,1"), 1);
+    Bytes received;
+    bool onOwnerThread = true;
+    const auto owner = std::this_thread::get_id();
+    comm.SetReceiveHandler([&](const std::uint8_t* bytes, int count) {
+        onOwnerThread = onOwnerThread && std::this_thread::get_id() == owner;
+        received.insert(received.end(), bytes, bytes + count);
+    });
+    // Fewer than five bytes are delivered too.
+    const Bytes part1{0xE4, 0x03};
+    ASSERT_EQ(write(pty.master, part1.data(), part1.size()), 2);
+    ASSERT_TRUE(ProcessUntil([&] { return received.size() == 2; }));
+    const Bytes part2{0x69, 0x00, 0xB0};
+    ASSERT_EQ(write(pty.master, part2.data(), part2.size()), 3);
+    ASSERT_TRUE(ProcessUntil([&] { return received.size() == 5; }));
+    EXPECT_EQ(received, (Bytes{0xE4, 0x03, 0x69, 0x00, 0xB0}));
+    EXPECT_TRUE(onOwnerThread);
+}
+
+TEST_F(NativeCommControlPty, BytesThatArrivedBeforeACloseAreNotDeliveredAfterTheReopen) {
+    ASSERT_EQ(comm.Open(pty.slavePath, "115200,N,8,1"), 1);
+    Bytes received;
+    comm.SetReceiveHandler([&](const std::uint8_t* bytes, int count) {
+        received.insert(received.end(), bytes, bytes + count);
+    });
+    const Bytes stale{0xE4, 0x03, 0x69};
+    ASSERT_EQ(write(pty.master, stale.data(), stale.size()), 3);
+    {
+        // The receive thread has taken them once a notice came for each.
+        std::unique_lock<std::mutex> lock(mutex);
+        ASSERT_TRUE(
+            noticed.wait_for(lock, std::chrono::seconds(3), [this] { return notices >= 3; }));
+    }
+    comm.Close();
+    ASSERT_EQ(comm.Open(pty.slavePath, "9600,N,8,1"), 1);
+    comm.ProcessPending();
+    EXPECT_TRUE(received.empty());
+}
+
+TEST_F(NativeCommControlPty, VanishedPortIsClosedAndNamedAsLost) {
+    ASSERT_EQ(comm.Open(pty.slavePath, "115200,N,8,1"), 1);
+    close(pty.master);
+    pty.master = -1;
+    ASSERT_TRUE(ProcessUntil([&] { return !comm.IsOpen(); }));
+    EXPECT_EQ(comm.LastError(), CommError::DeviceLost);
+    EXPECT_STREQ(ToString(comm.LastError()), "the device was lost");
+    const std::uint8_t byte = 0xA0;
+    EXPECT_EQ(comm.Write(&byte, 1), 0);
+}
+
+TEST_F(NativeCommControlPty, PortHeldByAnotherControlIsBusy) {
+    ASSERT_EQ(comm.Open(pty.slavePath, "115200,N,8,1"), 1);
+    NativeSerialPort otherPort;
+    NativeCommControl other(otherPort, [] {});
+    EXPECT_EQ(other.Open(pty.slavePath, "115200,N,8,1"), 0);
+    EXPECT_EQ(other.LastError(), CommError::Busy);
+}
+
+TEST(NativeCommControl, DeviceOrFileThatIsNoSerialLineIsNotASerialPort) {
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("uhf_not_a_port_" + std::to_string(getpid()));
+    std::ofstream(file) << "firmware";
+    for (const std::string& path : {std::string("/dev/null"), file.string()}) {
+        NativeSerialPort port;
+        NativeCommControl comm(port, [] {});
+        EXPECT_EQ(comm.Open(path, "115200,N,8,1"), 0) << path;
+        EXPECT_EQ(comm.LastError(), CommError::NotSerialPort) << path;
+        EXPECT_STREQ(ToString(comm.LastError()), "not a serial port");
+    }
+    std::filesystem::remove(file);
+}
+
+}  // namespace
+}  // namespace uhf

@@ -1,0 +1,301 @@
+#!/usr/bin/env python3
+"""The Windows command-line tools under Wine against readersim (run natively) through a COM port
+that Wine maps to readersim's pseudo-terminal: the good runs, and the cases of the fault matrix
+(tests/faults) that Wine can show. Wine does not enforce exclusive opening, so "busy" stays with
+the Linux tests.
+
+    tools_test.py --wine-run scripts/wine-run --readersim build/debug/sim/app/readersim
+                  --tesmarle build/windows/cli/tesmarle-cli.exe [--ferrowin ...ferrowin-cli.exe]
+"""
+
+import argparse
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from wine_ports import WinePorts  # noqa: E402
+
+ARGS = None
+PORT = "COM7"
+TOOL_LIMIT_S = 60  # only catches hangs
+
+NO_REPLY = "no reply from the reader"
+READ_FAILED = "read parameters failed"
+WRITE_FAILED = "write parameters failed"
+START_FAILED = "start tag collection failed"
+STOP_FAILED = "stop failed"
+NO_PROBE_ANSWER = "The reader did not answer."
+BAUD_TIMEOUT = "等待超时,请检测波特率或者串口选择是否正确"
+SIZE_TIMEOUT = "The reader did not answer the image size."
+SEND_FAILED = "文件发送失败，请重试!"
+OPEN_FAILED = "Fail to open the serial port."
+
+READ = ["read"]
+WRITE = ["write", "--power", "20"]
+TAGS = ["tags", "--seconds", "2"]
+
+
+class Readersim:
+    """readersim on a pseudo-terminal behind `link`, the path that COM7 is mapped to."""
+
+    def __init__(self, link, log, args):
+        self.log = log
+        with open(log, "wb") as err:
+            self.process = subprocess.Popen([ARGS.readersim, "-v", "--link", link, *args],
+                                            stdout=subprocess.PIPE, stderr=err,
+                                            stdin=subprocess.DEVNULL)
+        ready, _, _ = select.select([self.process.stdout], [], [], 10)
+        if not ready or not self.process.stdout.readline():
+            raise AssertionError("readersim did not start")
+
+    def said(self):
+        with open(self.log, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
+    def wait_for(self, text, limit_s=30):
+        deadline = time.monotonic() + limit_s
+        while text not in self.said():
+            if time.monotonic() > deadline:
+                raise AssertionError(f"readersim never logged {text!r}:\n{self.said()}")
+            time.sleep(0.005)
+
+    def stop(self, sig=signal.SIGTERM):
+        if self.process.poll() is None:
+            self.process.send_signal(sig)
+        status = self.process.wait(10)
+        self.process.stdout.close()
+        return status
+
+
+class ToolsUnderWine(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.mkdtemp(prefix="uhf-wine-tools-")
+        cls.link = os.path.join(cls.dir, "reader")
+        cls.ports = WinePorts(ARGS.wine_run, ARGS.prefix)
+        # COM7 leads to whatever readersim currently puts behind the link: one mapping (and one
+        # restart of Wine's server) for every case.
+        cls.ports.map_path(PORT, cls.link)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.ports.unmap()
+        shutil.rmtree(cls.dir, ignore_errors=True)
+
+    def setUp(self):
+        self.sims = []
+
+    def tearDown(self):
+        for sim in self.sims:
+            sim.stop(signal.SIGKILL)
+
+    def start_sim(self, *args, baud=115200):
+        log = os.path.join(self.dir, f"readersim-{len(self.sims)}.log")
+        sim = Readersim(self.link, log, ["--baud", str(baud), *args])
+        self.sims.append(sim)
+        return sim
+
+    def start_tool(self, exe, *args):
+        return self.ports.popen(exe, *args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, text=True, encoding="utf-8",
+                                errors="replace", cwd=self.dir)
+
+    def finish(self, tool):
+        try:
+            out, err = tool.communicate(timeout=TOOL_LIMIT_S)
+        except subprocess.TimeoutExpired:
+            tool.kill()
+            out, err = tool.communicate()
+            self.fail(f"the tool did not end within {TOOL_LIMIT_S} s:\n{out}{err}")
+        return tool.returncode, out, err
+
+    def tesmarle(self, *args):
+        return self.finish(self.start_tool(ARGS.tesmarle, "-p", PORT, "-b", "115200", *args))
+
+    def test_read_shows_the_readers_factory_settings(self):
+        self.start_sim()
+        status, out, err = self.tesmarle("read", "--json")
+        self.assertEqual(status, 0, err)
+        for field in ('"power": 30', '"connectPort": 1', '"protocol": 1', '"param137": 2'):
+            self.assertIn(field, out)
+
+    def test_written_power_survives_a_restart_of_the_reader(self):
+        state = os.path.join(self.dir, "state.txt")
+        sim = self.start_sim("--state", state)
+        status, _, err = self.tesmarle("write", "--power", "77")
+        self.assertEqual(status, 0, err)
+        self.assertEqual(sim.stop(), 0)
+        self.start_sim("--state", state)
+        status, out, err = self.tesmarle("read", "--json")
+        self.assertEqual(status, 0, err)
+        self.assertIn('"power": 77', out)
+        self.assertIn('"protocol": 1', out)
+
+    def test_resume_leaves_the_reader_reporting_tags(self):
+        sim = self.start_sim("--tag-rate", "20")
+        status, out, err = self.tesmarle("resume")
+        self.assertEqual(status, 0, err)
+        self.assertIn("resumed", out)
+        sim.wait_for("sent tag frame", limit_s=10)
+
+    def test_tags_lists_the_identifiers_the_reader_reports(self):
+        self.start_sim("--tags", "0102030405060708,A1B2C3D4E5F60718", "--tag-rate", "10")
+        status, out, err = self.tesmarle("tags", "--seconds", "2")
+        self.assertEqual(status, 0, err)
+        self.assertIn("01 02 03 04 05 06 07 08", out)
+        self.assertIn("A1 B2 C3 D4 E5 F6 07 18", out)
+
+    def test_ports_lists_the_com_ports_from_the_registry(self):
+        status, out, err = self.finish(self.start_tool(ARGS.tesmarle, "ports"))
+        self.assertEqual(status, 0, err)
+        self.assertIn(PORT, out.split())
+
+    def test_help_is_shown_without_a_port(self):
+        status, out, err = self.finish(self.start_tool(ARGS.tesmarle, "--help"))
+        self.assertEqual(status, 0, err)
+        self.assertIn("tesmarle-cli", out)
+
+    def test_tesmarle_fault_matrix(self):
+        # name, readersim arguments (None: the port is gone before the tool starts), tool
+        # arguments, what the tool must say ("A|B": either), the reader's rate, a log line after
+        # which the port vanishes (and how much later, ms), the WriteBlock requests that the
+        # reader got, the last of them failed.
+        self.run_matrix(ARGS.tesmarle, [
+            ("PortVanished_Connect", None, READ, "open ", 115200, None, 0, -1),
+            ("BaudMismatch_Connect", [], READ, READ_FAILED, 9600, None, 0, -1),
+            ("Dropped_Read", ["--drop-every", "3"], READ, NO_REPLY, 115200, None, 0, -1),
+            ("Delayed_Read", ["--delay-ms", "400"], READ, NO_REPLY, 115200, None, 0, -1),
+            ("Corrupted_Read", ["--corrupt-every", "20"], READ, NO_REPLY, 115200, None, 0, -1),
+            ("Garbage_Read", ["--garbage", "120"], READ, NO_REPLY, 115200, None, 0, -1),
+            ("Silent_Read", ["--silent-after", "1"], READ, NO_REPLY, 115200, None, 0, -1),
+            ("PortVanished_Read", [], READ, READ_FAILED, 115200, "received ReadBlock", 0, -1),
+            ("Dropped_Write", ["--drop-every", "11"], WRITE, WRITE_FAILED, 115200, None, 0, 3),
+            ("Corrupted_Write", ["--corrupt-every", "83"], WRITE, WRITE_FAILED, 115200, None, 0,
+             3),
+            ("Silent_Write", ["--silent-after", "10"], WRITE, WRITE_FAILED, 115200, None, 0, 3),
+            ("PortVanished_Write", [], WRITE, WRITE_FAILED, 115200, "received WriteBlock", 0, -1),
+            ("Dropped_TagsStart", ["--drop-every", "2"], TAGS, START_FAILED, 115200, None, 0, -1),
+            ("Delayed_TagsStart", ["--delay-ms", "400"], TAGS, START_FAILED, 115200, None, 0, -1),
+            ("Corrupted_TagsStart", ["--corrupt-every", "8"], TAGS, START_FAILED, 115200, None, 0,
+             -1),
+            ("Garbage_TagsStart", ["--garbage", "120"], TAGS, START_FAILED, 115200, None, 0, -1),
+            ("Silent_TagsStart", ["--silent-after", "1"], TAGS, START_FAILED, 115200, None, 0, -1),
+            ("BaudMismatch_TagsStart", [], TAGS, START_FAILED, 9600, None, 0, -1),
+            ("Silent_TagsStop", ["--silent-after", "2", "--tag-rate", "20"], TAGS, STOP_FAILED,
+             115200, None, 0, -1),
+            ("PortVanished_Tags", ["--tag-rate", "50"], TAGS,
+             "tags failed: the port failed while reading|" + STOP_FAILED, 115200,
+             "sent tag frame", 300, -1),
+        ])
+
+    def ferrowin(self, image_size, device_baud=115200, download_baud=115200):
+        image = bytes((i * 13 + 5) & 0xFF for i in range(image_size))
+        with open(os.path.join(self.dir, "firmware.bin"), "wb") as f:
+            f.write(image)
+        # The tool runs in self.dir: Wine gives it that folder as its current one.
+        args = ["-p", PORT, "--device-baud", str(device_baud), "--download-baud",
+                str(download_baud), "firmware.bin"]
+        return image, self.start_tool(ARGS.ferrowin, *args)
+
+    def test_download_of_65535_bytes_at_115200_arrives_byte_for_byte(self):
+        if not ARGS.ferrowin:
+            self.skipTest("no ferrowin-cli in this build")
+        received = os.path.join(self.dir, "received.bin")
+        sim = self.start_sim("--firmware-out", received, baud=9600)
+        image, tool = self.ferrowin(65535, device_baud=9600, download_baud=115200)
+        status, out, err = self.finish(tool)
+        self.assertEqual(status, 0, out + err)
+        self.assertIn("Upgrade file transferred successfully.", out + err)
+        sim.stop()
+        with open(received, "rb") as f:
+            self.assertEqual(f.read(), image)
+
+    def test_ferrowin_fault_matrix(self):
+        if not ARGS.ferrowin:
+            self.skipTest("no ferrowin-cli in this build")
+        # As the tesmarle matrix; the tool's arguments are the image's size.
+        self.run_matrix(None, [
+            ("Dropped_Probing", ["--drop-every", "1"], 300, NO_PROBE_ANSWER, 115200, None, 0, -1),
+            ("Delayed_Probing", ["--delay-ms", "3500"], 300, NO_PROBE_ANSWER, 115200, None, 0,
+             -1),
+            ("Corrupted_Probing", ["--corrupt-every", "1"], 300, NO_PROBE_ANSWER, 115200, None, 0,
+             -1),
+            ("Garbage_Probing", ["--garbage", "10"], 300, NO_PROBE_ANSWER, 115200, None, 0, -1),
+            ("Silent_Probing", ["--silent-after", "0"], 300, NO_PROBE_ANSWER, 115200, None, 0,
+             -1),
+            ("BaudMismatch_Probing", [], 300, NO_PROBE_ANSWER, 9600, None, 0, -1),
+            ("PortVanished_Probing", [], 300, NO_PROBE_ANSWER + "|" + OPEN_FAILED, 115200,
+             "received probe", 0, -1),
+            ("Delayed_BaudChange", ["--delay-ms", "1200"], 300, BAUD_TIMEOUT, 115200, None, 0,
+             -1),
+            ("Silent_BaudChange", ["--silent-after", "2"], 300, BAUD_TIMEOUT, 115200, None, 0,
+             -1),
+            ("PortVanished_BaudChange", [], 300, BAUD_TIMEOUT + "|" + OPEN_FAILED, 115200,
+             "received baud-rate frame", 0, -1),
+            ("Dropped_Size", ["--drop-every", "4"], 300, SIZE_TIMEOUT, 115200, None, 0, -1),
+            ("Silent_Size", ["--silent-after", "3"], 300, SIZE_TIMEOUT, 115200, None, 0, -1),
+            ("Dropped_Streaming", ["--drop-every", "6"], 300, SEND_FAILED, 115200, None, 0, -1),
+            ("Corrupted_Streaming", ["--corrupt-every", "28"], 300, SEND_FAILED, 115200, None, 0,
+             -1),
+            ("Silent_Streaming", ["--silent-after", "6"], 300, SEND_FAILED, 115200, None, 0, -1),
+            ("PortVanished_Streaming", [], 20000, SEND_FAILED, 115200, "received data frame", 0,
+             -1),
+            ("Dropped_Ending", ["--drop-every", "10"], 300, SEND_FAILED, 115200, None, 0, -1),
+            ("Silent_Ending", ["--silent-after", "9"], 300, SEND_FAILED, 115200, None, 0, -1),
+        ])
+
+    def run_matrix(self, tesmarle, cases):
+        """Runs each case with a fresh readersim; `tesmarle` None runs ferrowin-cli instead."""
+        for name, sim_args, tool_args, expected, sim_baud, kill_on, kill_after, blocks in cases:
+            with self.subTest(case=name):
+                sim = self.start_sim(*(sim_args or []), baud=sim_baud)
+                if sim_args is None:
+                    sim.stop(signal.SIGKILL)
+                if tesmarle:
+                    tool = self.start_tool(tesmarle, "-p", PORT, "-b", "115200", *tool_args)
+                else:
+                    _, tool = self.ferrowin(tool_args)
+                if kill_on:
+                    sim.wait_for(kill_on)
+                    time.sleep(kill_after / 1000)
+                    sim.stop(signal.SIGKILL)
+                status, out, err = self.finish(tool)
+                said = out + err
+                self.assertEqual(status, 1, said)
+                self.assertTrue(any(e in said for e in expected.split("|")),
+                                f"expected {expected!r} in:\n{said}")
+                for success in ("written\n", "resumed\n", "Upgrade file transferred successfully."):
+                    self.assertNotIn(success, said)
+                self.assertIsNone(re.search(r"\npower +[0-9]", out), said)
+                if blocks >= 0:
+                    sim.stop()
+                    self.assertEqual(sim.said().count("received WriteBlock "), blocks,
+                                     "no block may follow the failed one")
+                sim.stop(signal.SIGKILL)
+                print(f"[{name} | exit {status}] {said.strip().splitlines()[-1:]}")
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--wine-run", required=True)
+    parser.add_argument("--readersim", required=True)
+    parser.add_argument("--tesmarle", required=True)
+    parser.add_argument("--ferrowin")
+    parser.add_argument("--prefix", required=True)
+    ARGS, rest = parser.parse_known_args()
+    if not os.access(ARGS.readersim, os.X_OK):
+        sys.exit(f"no readersim at {ARGS.readersim}: build the native debug preset first")
+    unittest.main(argv=[sys.argv[0], "-v", *rest])
+
+
+if __name__ == "__main__":
+    main()
