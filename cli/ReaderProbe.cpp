@@ -6,6 +6,7 @@
 
 #include "downloader/UpgradeFrames.h"
 #include "downloader/UpgradeTransfer.h"
+#include "serial/NativeSerialPort.h"
 
 namespace uhf {
 
@@ -127,6 +128,26 @@ bool ReaderProbe::AnswersProbe(SerialPort& port, bool& echo) {
         }
     }
     return false;
+}
+
+std::optional<ReaderProbe::DownloadStart> ReaderProbe::FindDownloadStart(const std::string& device,
+                                                                         SerialError& openError) {
+    ReaderLink link;
+    const Outcome stop = FindStopRate(link, device);
+    openError = stop.openError;
+    if (stop.baud) {
+        return DownloadStart{ReaderMode::ParameterProtocol, *stop.baud, *stop.baud};
+    }
+    if (openError != SerialError::None) {
+        return std::nullopt;
+    }
+    NativeSerialPort port;
+    const Outcome loader = FindLoaderRate(port, device);
+    openError = loader.openError;
+    if (loader.baud) {
+        return DownloadStart{ReaderMode::UpgradeLoader, *loader.baud, UpgradeTransfer::kChangeBaud};
+    }
+    return std::nullopt;
 }
 
 }  // namespace uhf

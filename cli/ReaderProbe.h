@@ -42,6 +42,17 @@ class ReaderProbe {
     // The probe and the alternate probe at each rate on `port`, which is left closed.
     static Outcome FindLoaderRate(SerialPort& port, const std::string& device);
 
+    // Where ferrowin-cli's `--device-baud auto` starts its download, on the machine's port.
+    struct DownloadStart {
+        ReaderMode mode = ReaderMode::ParameterProtocol;
+        int answeredAt = 0;  // the rate the reader answered at
+        // The rate to probe at: the working rate; for a loader, the rate it listens at once
+        // it has answered a probe (it then waits for the baud-rate frame).
+        int startAt = 0;
+    };
+    static std::optional<DownloadStart> FindDownloadStart(const std::string& device,
+                                                          SerialError& openError);
+
   private:
     static bool AnswersProbe(SerialPort& port, bool& echo);
 };

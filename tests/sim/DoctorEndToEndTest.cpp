@@ -191,5 +191,57 @@ TEST_F(DoctorEndToEndTest, AutoBaudWithNoReaderFailsSayingSo) {
     EXPECT_THAT(r.err, HasSubstr("the reader answered Stop at no rate"));
 }
 
+#ifdef FERROWIN_CLI_PATH
+struct DeviceBaudCase {
+    int baud;
+    bool loader;
+};
+
+class DeviceBaudAutoTest : public DoctorEndToEndTest,
+                           public ::testing::WithParamInterface<DeviceBaudCase> {};
+
+// The reader's working rate found with Stop, or its loader found with the probe: either way
+// the image arrives whole.
+TEST_P(DeviceBaudAutoTest, DownloadFindsTheReadersRateAndDelivers) {
+    const DeviceBaudCase c = GetParam();
+    const std::string dir = ::testing::TempDir() + "device_baud_auto_" +
+                            std::to_string(::getpid()) + "_" + std::to_string(c.baud);
+    std::filesystem::create_directories(dir);
+    const std::string image = dir + "/fw.bin";
+    const std::string received = dir + "/received.bin";
+    std::string bytes(300, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>(i * 7 + 3);
+    }
+    std::ofstream(image, std::ios::binary) << bytes;
+    std::vector<std::string> args{"--baud", std::to_string(c.baud), "--firmware-out", received};
+    if (c.loader) {
+        args.push_back("--loader");
+    }
+    StartSim(args);
+
+    const ToolResult r = RunTool({FERROWIN_CLI_PATH, "-p", sim.Port(), "--device-baud", "auto",
+                                  "--download-baud", "115200", image});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_THAT(r.err,
+                HasSubstr(c.loader ? "found the reader's upgrade loader at " +
+                                         std::to_string(c.baud) + " baud"
+                                   : "found the reader at " + std::to_string(c.baud) + " baud"));
+    sim.Stop();
+    std::ifstream in(received, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
+    std::filesystem::remove_all(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, DeviceBaudAutoTest,
+                         ::testing::Values(DeviceBaudCase{9600, false},
+                                           DeviceBaudCase{115200, false},
+                                           DeviceBaudCase{115200, true}),
+                         [](const ::testing::TestParamInfo<DeviceBaudCase>& info) {
+                             return std::string(info.param.loader ? "LoaderAt" : "ReaderAt") +
+                                    std::to_string(info.param.baud);
+                         });
+#endif
+
 }  // namespace
 }  // namespace uhf
