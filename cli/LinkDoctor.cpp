@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "cli/JsonText.h"
+#include "protocol/BaudRates.h"
 #include "serial/LowLatencyMode.h"
 
 namespace uhf {
@@ -200,7 +201,7 @@ PortDiagnosis LinkDoctor::Examine(const std::string& port) const {
 
     {
         std::unique_ptr<SerialPort> tryPort = env.makePort();
-        d.openError = tryPort->Open(port, 9600);
+        d.openError = tryPort->Open(port, kBaudRates[0]);  // any rate: only the open counts
         tryPort->Close();
     }
     if (d.openError == SerialError::NoSuchDevice) {

@@ -4,8 +4,10 @@
 #include <array>
 #include <vector>
 
-#include "downloader/UpgradeFrames.h"
 #include "downloader/UpgradeTransfer.h"
+#include "protocol/BaudRates.h"
+#include "protocol/ProtocolCodes.h"
+#include "protocol/UpgradeFrames.h"
 #include "serial/NativeSerialPort.h"
 
 namespace uhf {
@@ -13,11 +15,6 @@ namespace uhf {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The rates the tools offer, in the order the windows list them.
-constexpr std::array<int, 5> kRates{9600, 19200, 38400, 57600, 115200};
-// The reader answers the probe with the probe's own command byte.
-constexpr std::uint8_t kProbeCode = kProbeFrame[2];
 
 // A failed open that another rate cannot mend.
 bool DeviceFailed(SerialError error) {
@@ -31,7 +28,7 @@ bool HoldsProbeAnswer(const std::vector<std::uint8_t>& bytes) {
     for (int from = 0; from + 5 <= count; ++from) {
         for (int to = from + 5; to <= count; ++to) {
             const Answer answer = JudgeAnswer(bytes.data() + from, to - from);
-            if ((answer.kind == AnswerKind::Reply && answer.command == kProbeCode) ||
+            if ((answer.kind == AnswerKind::Reply && answer.command == Byte(UpgradeCode::Probe)) ||
                 answer.kind == AnswerKind::Alternate) {
                 return true;
             }
@@ -54,7 +51,7 @@ const char* ToString(ReaderMode mode) {
 
 ReaderProbe::Outcome ReaderProbe::FindStopRate(ReaderLink& link, const std::string& device) {
     Outcome outcome;
-    for (const int rate : kRates) {
+    for (const int rate : kBaudRates) {
         if (link.Open(device, rate) == 0) {
             if (DeviceFailed(link.LastOpenError())) {
                 outcome.openError = link.LastOpenError();
@@ -75,7 +72,7 @@ ReaderProbe::Outcome ReaderProbe::FindStopRate(ReaderLink& link, const std::stri
 
 ReaderProbe::Outcome ReaderProbe::FindLoaderRate(SerialPort& port, const std::string& device) {
     Outcome outcome;
-    for (const int rate : kRates) {
+    for (const int rate : kBaudRates) {
         const SerialError error = port.Open(device, rate);
         if (error != SerialError::None) {
             port.Close();
@@ -145,7 +142,7 @@ std::optional<ReaderProbe::DownloadStart> ReaderProbe::FindDownloadStart(const s
     const Outcome loader = FindLoaderRate(port, device);
     openError = loader.openError;
     if (loader.baud) {
-        return DownloadStart{ReaderMode::UpgradeLoader, *loader.baud, UpgradeTransfer::kChangeBaud};
+        return DownloadStart{ReaderMode::UpgradeLoader, *loader.baud, kBaudChangeRate};
     }
     return std::nullopt;
 }
