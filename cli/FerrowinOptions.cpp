@@ -28,7 +28,8 @@ const char* FerrowinOptions::Usage() {
     return "usage: ferrowin-cli -p PORT --device-baud RATE --download-baud RATE FIRMWARE\n"
            "  Sends the firmware image FIRMWARE (at most 65535 bytes) to the UHF reader on PORT.\n"
            "  -p, --port PORT        the serial port, e.g. /dev/ttyUSB0 or COM3\n"
-           "  --device-baud RATE     the reader's working rate\n"
+           "  --device-baud RATE     the reader's working rate, or auto: ask the reader at\n"
+           "                         each rate and start where it answered\n"
            "  --download-baud RATE   the rate the image is sent at\n"
            "  -h, --help             show this text\n"
            "  RATE is one of 9600, 19200, 38400, 57600, 115200.\n"
@@ -60,6 +61,11 @@ std::optional<FerrowinOptions> FerrowinOptions::Parse(const std::vector<std::str
          true,
          [&](const std::string& name, const std::string& value, std::string& why) {
              const bool device = name == "--device-baud";
+             if (device && value == "auto") {
+                 options.deviceBaudAuto = true;
+                 deviceGiven = true;
+                 return true;
+             }
              if (!ParseRate(value, device ? options.deviceBaud : options.downloadBaud)) {
                  why = name + " must be one of 9600, 19200, 38400, 57600, 115200, not \"" + value +
                        "\"";

@@ -11,6 +11,7 @@ namespace uhf {
 struct FerrowinOptions {
     std::string port;
     int deviceBaud = 0;
+    bool deviceBaudAuto = false;  // --device-baud auto: found by asking the reader
     int downloadBaud = 0;
     std::string firmware;
     bool help = false;

@@ -16,7 +16,7 @@ std::optional<TesmarleAction> ActionNamed(const std::string& word) {
     static const std::map<std::string, TesmarleAction> kActions{
         {"read", TesmarleAction::Read},     {"write", TesmarleAction::Write},
         {"resume", TesmarleAction::Resume}, {"tags", TesmarleAction::Tags},
-        {"ports", TesmarleAction::Ports},
+        {"ports", TesmarleAction::Ports},   {"doctor", TesmarleAction::Doctor},
     };
     const auto found = kActions.find(word);
     if (found == kActions.end()) {
@@ -52,6 +52,7 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
     bool json = false;
     bool csv = false;
     bool portGiven = false;
+    bool baudGiven = false;
     using Option = ArgumentReader::Option;
     std::vector<Option> table{
         {{"-h", "--help"},
@@ -75,9 +76,15 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
         {{"-b", "--baud"},
          true,
          [&](const std::string& name, const std::string& value, std::string& why) {
+             baudGiven = true;
+             if (value == "auto") {
+                 parsed.baudRate = kAutoBaud;
+                 return true;
+             }
              const auto baud = ParseWholeNumber(value, 0, 1000000);
              if (!baud || BaudRateIndex(static_cast<int>(*baud)) < 0) {
-                 why = name + ": expected 9600, 19200, 38400, 57600 or 115200, got '" + value + "'";
+                 why = name + ": expected 9600, 19200, 38400, 57600, 115200 or auto, got '" +
+                       value + "'";
                  return false;
              }
              parsed.baudRate = static_cast<int>(*baud);
@@ -130,7 +137,8 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
         }
         const auto action = ActionNamed(word);
         if (!action) {
-            why = "unknown command '" + word + "' (expected read, write, resume, tags or ports)";
+            why = "unknown command '" + word +
+                  "' (expected read, write, resume, tags, ports or doctor)";
             return false;
         }
         parsed.action = *action;
@@ -145,10 +153,12 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
     }
 
     if (parsed.action == TesmarleAction::None) {
-        error = "no command given (read, write, resume, tags or ports)";
+        error = "no command given (read, write, resume, tags, ports or doctor)";
         return false;
     }
-    if (!portGiven && parsed.action != TesmarleAction::Ports) {
+    const bool listing =
+        parsed.action == TesmarleAction::Ports || parsed.action == TesmarleAction::Doctor;
+    if (!portGiven && !listing) {
         error = "no port given: use -p PORT";
         return false;
     }
@@ -167,9 +177,12 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
             std::string(parsed.seconds ? "--seconds" : "--csv") + " belongs to the tags command";
         return false;
     }
-    if (json && parsed.action != TesmarleAction::Read && !tagging &&
-        parsed.action != TesmarleAction::Ports) {
-        error = "--json belongs to the read, tags and ports commands";
+    if (listing && baudGiven) {
+        error = "-b belongs to the commands that talk to the reader (doctor tries every rate)";
+        return false;
+    }
+    if (json && parsed.action != TesmarleAction::Read && !tagging && !listing) {
+        error = "--json belongs to the read, tags, ports and doctor commands";
         return false;
     }
     if (json && csv) {
@@ -188,9 +201,13 @@ std::string TesmarleUsage() {
            "  tesmarle-cli -p PORT [-b BAUD] resume\n"
            "  tesmarle-cli -p PORT [-b BAUD] tags [--seconds S] [--json | --csv]\n"
            "  tesmarle-cli ports [--json]\n"
+           "  tesmarle-cli [-p PORT] doctor [--json]\n"
            "\n"
            "  -p, --port PORT       serial port, for example /dev/ttyUSB0\n"
-           "  -b, --baud BAUD       9600 (default), 19200, 38400, 57600 or 115200\n"
+           "  -b, --baud BAUD       9600 (default), 19200, 38400, 57600, 115200, or auto: ask\n"
+           "                        the reader at each rate and go on at the one it answers\n"
+           "  doctor                say what stands between this user and the reader on PORT\n"
+           "                        (or on every port), and where the reader answers\n"
            "\n"
            "field options of write:\n"
            "  --power 0..255                 --card-mode single|multi\n"
@@ -202,7 +219,8 @@ std::string TesmarleUsage() {
            "  --from FILE                    fields from a file written by 'read --json';\n"
            "                                 options given beside it win\n"
            "\n"
-           "exit status: 0 success, 1 port or reader failure, 2 usage error\n";
+           "exit status: 0 success (doctor: a reader answered), 1 port or reader failure, 2 usage\n"
+           "error\n";
 }
 
 }  // namespace uhf

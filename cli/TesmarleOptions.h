@@ -7,7 +7,7 @@
 
 namespace uhf {
 
-enum class TesmarleAction { None, Help, Read, Write, Resume, Tags, Ports };
+enum class TesmarleAction { None, Help, Read, Write, Resume, Tags, Ports, Doctor };
 
 enum class TesmarleFormat { Text, Json, Csv };
 
@@ -17,11 +17,14 @@ struct FieldChange {
     std::uint8_t value = 0;
 };
 
+// `-b auto`.
+inline constexpr int kAutoBaud = 0;
+
 // The command line of tesmarle-cli, checked and turned into values.
 struct TesmarleOptions {
     TesmarleAction action = TesmarleAction::None;
     std::string port;
-    int baudRate = 9600;
+    int baudRate = 9600;  // kAutoBaud: found by asking the reader at each rate
     TesmarleFormat format = TesmarleFormat::Text;
     std::vector<FieldChange> changes;  // from options, in the order given
     std::string fromFile;              // write --from

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "cli/InputFile.h"
+#include "cli/JsonText.h"
 #include "cli/TesmarleFields.h"
 
 namespace uhf {
@@ -25,27 +26,6 @@ std::string TagHex(const std::uint8_t* id, const char* separator) {
         text += byte;
     }
     return text;
-}
-
-// A JSON string, or null for an empty text.
-std::string JsonText(const std::string& text) {
-    if (text.empty()) {
-        return "null";
-    }
-    std::string json = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-            json += escaped;
-        } else {
-            json += c;
-        }
-    }
-    return json + "\"";
 }
 
 // One object a line, every key always present.
@@ -83,8 +63,29 @@ int TesmarleRunner::Fail(const std::string& step) {
     return kExitFailure;
 }
 
+void TesmarleRunner::SetDoctor(const LinkDoctor* linkDoctor) {
+    doctor = linkDoctor;
+}
+
 bool TesmarleRunner::OpenPort(const TesmarleOptions& options) {
-    if (link.Open(options.port, options.baudRate) != 0) {
+    int baud = options.baudRate;
+    if (baud == kAutoBaud) {
+        const ReaderProbe::Outcome found = ReaderProbe::FindStopRate(link, options.port);
+        if (found.openError != SerialError::None) {
+            err << "tesmarle-cli: open " << options.port << " failed: " << ToString(found.openError)
+                << "\n";
+            return false;
+        }
+        if (!found.baud) {
+            err << "tesmarle-cli: -b auto: the reader answered Stop at no rate: check power and "
+                   "wiring, TX/RX may be swapped (tesmarle-cli -p "
+                << options.port << " doctor tells more)\n";
+            return false;
+        }
+        baud = *found.baud;
+        err << "tesmarle-cli: found the reader at " << baud << " baud\n";
+    }
+    if (link.Open(options.port, baud) != 0) {
         return true;
     }
     err << "tesmarle-cli: open " << options.port << " failed: " << ToString(link.LastOpenError())
@@ -107,6 +108,8 @@ int TesmarleRunner::Run(const TesmarleOptions& options) {
             return RunTags(options);
         case TesmarleAction::Ports:
             return RunPorts(options);
+        case TesmarleAction::Doctor:
+            return RunDoctor(options);
         case TesmarleAction::None:
             break;
     }
@@ -286,6 +289,19 @@ int TesmarleRunner::RunPorts(const TesmarleOptions& options) {
         return kExitFailure;
     }
     return kExitOk;
+}
+
+int TesmarleRunner::RunDoctor(const TesmarleOptions& options) {
+    if (doctor == nullptr) {
+        err << "tesmarle-cli: doctor is not available here\n";
+        return kExitFailure;
+    }
+    const std::vector<PortDiagnosis> ports =
+        options.port.empty() ? doctor->ExamineAll() : std::vector{doctor->Examine(options.port)};
+    const std::vector<ProcessInfo> grabbers = doctor->FindGrabbers();
+    out << (options.format == TesmarleFormat::Json ? LinkDoctor::FormatJson(ports, grabbers)
+                                                   : LinkDoctor::FormatText(ports, grabbers));
+    return LinkDoctor::ReaderAnswered(ports) ? kExitOk : kExitFailure;
 }
 
 }  // namespace uhf

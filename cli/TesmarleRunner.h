@@ -7,16 +7,18 @@
 #include <vector>
 
 #include "cli/ExitStatus.h"
+#include "cli/LinkDoctor.h"
 #include "cli/TesmarleOptions.h"
 #include "common/PortInfo.h"
 #include "reader/ReaderLink.h"
 
 namespace uhf {
 
-// Runs one tesmarle-cli command on a link. Results go to `out`, messages that name the failed
-// step to `err`. Exit status (ExitStatus.h): 0 success, 1 the port, the reader or the --from file
-// failed, 2 a usage error (including a --from file that is not a record), found before the port
-// is opened.
+// Runs one tesmarle-cli command on a link; with `-b auto` the link first asks the reader Stop at
+// each rate and the command goes on at the one it answered. Results go to `out`, messages that name
+// the failed step to `err`. Exit status (ExitStatus.h): 0 success, 1 the port, the reader or the
+// --from file failed, 2 a usage error (including a --from file that is not a record), found before
+// the port is opened.
 class TesmarleRunner {
   public:
     // Well inside the 450-record store: at 115200 baud 450 reports arrive in about 550 ms, and
@@ -29,6 +31,8 @@ class TesmarleRunner {
     void SetInterrupted(std::function<bool()> interrupted);
     // The machine's ports, for `ports`.
     void SetPortLister(std::function<std::vector<PortInfo>()> lister);
+    // What `doctor` runs; without one the command fails.
+    void SetDoctor(const LinkDoctor* doctor);
 
     int Run(const TesmarleOptions& options);
 
@@ -40,12 +44,14 @@ class TesmarleRunner {
     int RunResume(const TesmarleOptions& options);
     int RunTags(const TesmarleOptions& options);
     int RunPorts(const TesmarleOptions& options);
+    int RunDoctor(const TesmarleOptions& options);
 
     ReaderLink& link;
     std::ostream& out;
     std::ostream& err;
     std::function<bool()> interrupted;
     std::function<std::vector<PortInfo>()> listPorts;
+    const LinkDoctor* doctor = nullptr;
 };
 
 }  // namespace uhf

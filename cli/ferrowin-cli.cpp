@@ -10,6 +10,7 @@
 #include "cli/FerrowinOptions.h"
 #include "cli/FerrowinTerminal.h"
 #include "cli/ProcessSetup.h"
+#include "cli/ReaderProbe.h"
 #include "downloader/UpgradeTransfer.h"
 #include "serial/NativeCommControl.h"
 #include "serial/NativeSerialPort.h"
@@ -41,6 +42,32 @@ int main(int argc, char** argv) {
         return uhf::ProcessSetup::Finish("ferrowin-cli", uhf::kExitOk);
     }
 
+    uhf::FerrowinOptions run = *options;
+    if (run.deviceBaudAuto) {
+        uhf::SerialError openError = uhf::SerialError::None;
+        const auto start = uhf::ReaderProbe::FindDownloadStart(run.port, openError);
+        if (!start) {
+            if (openError != uhf::SerialError::None) {
+                std::fprintf(stderr, "ferrowin-cli: open %s failed: %s\n", run.port.c_str(),
+                             uhf::ToString(openError).c_str());
+            } else {
+                std::fprintf(stderr,
+                             "ferrowin-cli: --device-baud auto: no answer at any rate: "
+                             "check power and wiring, TX/RX may be swapped\n");
+            }
+            return uhf::ProcessSetup::Finish("ferrowin-cli", uhf::kExitFailure);
+        }
+        if (start->mode == uhf::ReaderMode::ParameterProtocol) {
+            std::fprintf(stderr, "ferrowin-cli: found the reader at %d baud\n", start->startAt);
+        } else {
+            std::fprintf(stderr,
+                         "ferrowin-cli: found the reader's upgrade loader at %d baud; it listens "
+                         "at %d baud now, and the download starts there\n",
+                         start->answeredAt, start->startAt);
+        }
+        run.deviceBaud = start->startAt;
+    }
+
     // The port is opened by its path as given, relative to the working folder or not.
     uhf::FerrowinEventLoop loop;
     uhf::NativeSerialPort port;
@@ -65,8 +92,8 @@ int main(int argc, char** argv) {
     });
 
     uhf::TransferSelections selections;
-    selections.portName = options->port;
-    selections.deviceBaud = options->deviceBaud;
+    selections.portName = run.port;
+    selections.deviceBaud = run.deviceBaud;
     selections.downloadBaud = options->downloadBaud;
     selections.downloadBaudIndex = uhf::FerrowinOptions::BaudIndex(options->downloadBaud);
     transfer.StartDownload(options->firmware, selections);

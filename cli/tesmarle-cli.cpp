@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/ExitStatus.h"
+#include "cli/LinkDoctor.h"
 #include "cli/ProcessSetup.h"
 #include "cli/TesmarleOptions.h"
 #include "cli/TesmarleRunner.h"
@@ -26,15 +27,20 @@ int main(int argc, char** argv) {
         return uhf::kExitUsage;
     }
 
-    uhf::LowLatencyMode::System().SetWarningSink([](const std::string& warning) {
-        std::cerr << "tesmarle-cli: warning: " << warning << "\n";
-    });
+    // The doctor says it in its report.
+    if (options.action != uhf::TesmarleAction::Doctor) {
+        uhf::LowLatencyMode::System().SetWarningSink([](const std::string& warning) {
+            std::cerr << "tesmarle-cli: warning: " << warning << "\n";
+        });
+    }
     uhf::ReaderLink link;
     uhf::TesmarleRunner runner(link, std::cout, std::cerr);
     // Output that can no longer be written ends a tag collection as Ctrl-C does: nobody reads
     // the rows any more (a pipe to `head` that has closed, a full disk).
     runner.SetInterrupted([] { return uhf::ProcessSetup::Interrupted() || !std::cout; });
     runner.SetPortLister(&uhf::PortEnumerator::ListSystemPortDetails);
+    const uhf::LinkDoctor doctor(uhf::LinkDoctor::SystemEnvironment());
+    runner.SetDoctor(&doctor);
     const int status = runner.Run(options);
     return uhf::ProcessSetup::Finish("tesmarle-cli", status);
 }

@@ -17,7 +17,7 @@ std::string ToString(LinkError error) {
         case LinkError::WriteFailed:
             return "the request could not be written to the port";
         case LinkError::PortFailed:
-            return "the port failed while reading";
+            return "the device was lost (the port failed while in use)";
         case LinkError::NoReply:
             return "no reply from the reader";
         case LinkError::BadChecksum:

@@ -12,7 +12,7 @@ enum class LinkError {
     LockTimeout,    // the port stayed busy (another exchange held it) for 3000 ms
     FrameRefused,   // the request could not be built or does not fit the send buffer
     WriteFailed,    // not every byte of the request was written
-    PortFailed,     // the port failed while reading (for instance it vanished)
+    PortFailed,     // the port failed while in use: the device went away
     NoReply,        // no answering frame in the bytes read
     BadChecksum,    // no answering frame, but one with the request's code and a wrong checksum
     Conflicting,    // two different frames answered the one request (one of them stale)

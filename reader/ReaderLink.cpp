@@ -125,7 +125,11 @@ int ReaderLink::SendFrame(ReaderFrame& frame) {
     if (frame.Encode(sendBuffer.data(), kSendBufferSize, encoded) == 0) {
         return Fail(LinkError::FrameRefused);
     }
-    if (port->Write(sendBuffer.data(), encoded) != encoded) {
+    const int written = port->Write(sendBuffer.data(), encoded);
+    if (written < 0) {
+        return Fail(LinkError::PortFailed);  // the device went away, no time-out
+    }
+    if (written != encoded) {
         return Fail(LinkError::WriteFailed);
     }
     return 1;

@@ -81,7 +81,8 @@ ReaderSimulator::ReaderSimulator(SimConfig cfg, ParameterMemory initialMemory, M
       memory(initialMemory),
       population(config.tags),
       parser(std::chrono::milliseconds(config.requestGapMs)),
-      mode(initial == Mode::Upgrade ? Mode::Stopped : initial),
+      mode(initial),
+      loaderOnly(initial == Mode::Upgrade),
       readerBaud(config.workingBaud),
       queuedBaud(config.workingBaud),
       noiseState(config.seed == 0 ? 0x9E3779B9u : config.seed) {}
@@ -200,7 +201,9 @@ void ReaderSimulator::Advance(SimTime now) {
         now - lastUpgradeFrameAt > std::chrono::milliseconds(config.upgradeIdleMs)) {
         Log(now, "upgrade abandoned: no frame for " + std::to_string(config.upgradeIdleMs) +
                      " ms; back to " + std::to_string(config.workingBaud) + " baud");
-        mode = Mode::Stopped;
+        // A reader that started in its loader has no firmware to go back to.
+        mode = loaderOnly ? Mode::Upgrade : Mode::Stopped;
+        lastUpgradeFrameAt = now;
         sizeKnown = false;
         image.clear();
         SwitchRateWhenLineFree(config.workingBaud, now);
@@ -533,6 +536,7 @@ void ReaderSimulator::HandleUpgradeFrame(const ReceivedRequest& request, SimTime
             image.clear();
             sizeKnown = false;
             mode = Mode::Stopped;
+            loaderOnly = false;
             return;
         default:
             reject(std::string(CommandName(request.command)) + " during the upgrade");

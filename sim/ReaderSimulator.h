@@ -32,6 +32,8 @@ class ReaderSimulator {
   public:
     enum class Mode { Stopped, Working, Upgrade };
 
+    // `initial` Upgrade starts the reader in its loader, as one whose download was cut off: it
+    // answers only the upgrade's frames, at its working rate, until an upgrade completes.
     explicit ReaderSimulator(SimConfig config, ParameterMemory memory = {},
                              Mode initial = Mode::Stopped);
 
@@ -99,6 +101,7 @@ class ReaderSimulator {
     TagPopulation population;
     RequestParser parser;
     Mode mode;
+    bool loaderOnly;
 
     int readerBaud;
     int queuedBaud;  // the reader's rate after everything queued has gone

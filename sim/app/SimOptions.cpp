@@ -50,6 +50,8 @@ const char* SimOptions::Usage() {
            "  --tag-rate N        tag reports a second while working (default 4)\n"
            "  --working           report tags from the start, as a reader just powered up\n"
            "  --ignore-while-working  answer nothing but Stop and Resume while reporting tags\n"
+           "  --loader            start in the upgrade loader, as a reader whose download was\n"
+           "                      cut off: it answers only the upgrade's frames, at --baud\n"
            "  --state FILE        load the parameter memory from FILE, save it after every write\n"
            "  --firmware-out FILE write the image of a completed upgrade to FILE\n"
            "  --link PATH         make PATH a symlink to the port\n"
@@ -114,6 +116,7 @@ std::optional<SimOptions> SimOptions::Parse(const std::vector<std::string>& args
         {{"--frame-writes"}, false, flag([&] { config.frameWrites = true; })},
         {{"--working"}, false, flag([&] { options.startWorking = true; })},
         {{"--ignore-while-working"}, false, flag([&] { config.ignoreWhileWorking = true; })},
+        {{"--loader"}, false, flag([&] { options.startInLoader = true; })},
         {{"--ack88"}, false, flag([&] { faults.ack88 = true; })},
         {{"--baud"},
          true,
@@ -172,6 +175,10 @@ std::optional<SimOptions> SimOptions::Parse(const std::vector<std::string>& args
     const ArgumentReader reader = ArgumentReader().WordUnknownOption(
         [](const std::string& name) { return "unknown option '" + name + "'"; });
     if (!reader.Read(args, table, nullptr, error)) {
+        return std::nullopt;
+    }
+    if (options.startWorking && options.startInLoader) {
+        error = "--working and --loader exclude each other";
         return std::nullopt;
     }
     if (tagsGiven && countGiven) {

@@ -11,12 +11,13 @@ namespace uhf {
 // What `readersim` was asked for on its command line.
 struct SimOptions {
     SimConfig config;
-    bool startWorking = false;  // report tags from the start, as a reader just powered up
-    std::string statePath;      // parameter memory kept here across runs
-    std::string firmwarePath;   // the image of a completed upgrade is written here
-    std::string linkPath;       // a symlink to the pseudo-terminal's slave
-    int spinUs = 0;             // poll instead of sleeping this long before each due event
-    int verbosity = 0;          // 1: every frame received and sent; 2: every read and write too
+    bool startWorking = false;   // report tags from the start, as a reader just powered up
+    bool startInLoader = false;  // only the upgrade's frames are answered, as after a cut-off one
+    std::string statePath;       // parameter memory kept here across runs
+    std::string firmwarePath;    // the image of a completed upgrade is written here
+    std::string linkPath;        // a symlink to the pseudo-terminal's slave
+    int spinUs = 0;              // poll instead of sleeping this long before each due event
+    int verbosity = 0;           // 1: every frame received and sent; 2: every read and write too
     bool help = false;
 
     // Reads the arguments after the program name. Nothing, with the reason in `error`, when an

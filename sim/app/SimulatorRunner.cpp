@@ -84,9 +84,10 @@ bool SimulatorRunner::Start(std::string& error) {
             return false;
         }
     }
-    simulator.emplace(
-        options.config, memory,
-        options.startWorking ? ReaderSimulator::Mode::Working : ReaderSimulator::Mode::Stopped);
+    simulator.emplace(options.config, memory,
+                      options.startInLoader  ? ReaderSimulator::Mode::Upgrade
+                      : options.startWorking ? ReaderSimulator::Mode::Working
+                                             : ReaderSimulator::Mode::Stopped);
     if (!options.statePath.empty() && !SaveState()) {
         error = "cannot write the state file " + options.statePath;
         return false;

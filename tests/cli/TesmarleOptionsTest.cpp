@@ -106,7 +106,10 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{{"-p", "/dev/ttyUSB0", "tags", "--seconds", "abc"}, "--seconds"},
         RefusalCase{{"-p", "/dev/ttyUSB0", "read", "--power", "3"}, "belong to the write"},
         RefusalCase{{"-p", "/dev/ttyUSB0", "read", "--verbose"}, "unknown option --verbose"},
-        RefusalCase{{"-p", "/dev/ttyUSB0", "read", "extra"}, "unexpected argument 'extra'"}));
+        RefusalCase{{"-p", "/dev/ttyUSB0", "read", "extra"}, "unexpected argument 'extra'"},
+        RefusalCase{{"-p", "/dev/ttyUSB0", "-b", "automatic", "read"}, "or auto"},
+        RefusalCase{{"-b", "auto", "doctor"}, "doctor tries every rate"},
+        RefusalCase{{"doctor", "--csv"}, "--csv belongs to the tags"}));
 
 TEST(TesmarleOptionsTest, CommonFormsParse) {
     TesmarleOptions options;
@@ -134,6 +137,13 @@ TEST(TesmarleOptionsTest, CommonFormsParse) {
     EXPECT_EQ(options.action, TesmarleAction::Help);
     ASSERT_TRUE(ParseTesmarleArgs({"ports"}, options, error));
     EXPECT_EQ(options.action, TesmarleAction::Ports);
+
+    ASSERT_TRUE(ParseTesmarleArgs({"-p", "/dev/ttyUSB0", "-b", "auto", "read"}, options, error));
+    EXPECT_EQ(options.baudRate, kAutoBaud);
+    ASSERT_TRUE(ParseTesmarleArgs({"doctor", "--json"}, options, error)) << error;
+    EXPECT_EQ(options.action, TesmarleAction::Doctor);
+    EXPECT_TRUE(options.port.empty());
+    EXPECT_EQ(options.format, TesmarleFormat::Json);
 }
 
 }  // namespace

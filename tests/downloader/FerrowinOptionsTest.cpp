@@ -30,6 +30,12 @@ TEST(FerrowinOptionsTest, FirmwareMayComeFirstAndOptionsInAnyOrder) {
     ASSERT_TRUE(options.has_value()) << error;
     EXPECT_EQ(options->port, "COM3");
     EXPECT_EQ(options->downloadBaud, 19200);
+    EXPECT_FALSE(options->deviceBaudAuto);
+
+    const auto automatic = FerrowinOptions::Parse(
+        {"-p", "COM3", "--device-baud", "auto", "--download-baud", "115200", "fw.bin"}, error);
+    ASSERT_TRUE(automatic.has_value()) << error;
+    EXPECT_TRUE(automatic->deviceBaudAuto);
 }
 
 class BadCommandTable : public testing::TestWithParam<Args> {};
@@ -48,6 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
         Args{"-p", "COM1", "--device-baud", "1200", "--download-baud", "9600", "f"},
         Args{"-p", "COM1", "--device-baud", "96OO", "--download-baud", "9600", "f"},
         Args{"-p", "COM1", "--device-baud", "9600", "--download-baud", "", "f"},
+        Args{"-p", "COM1", "--device-baud", "9600", "--download-baud", "auto", "f"},
         Args{"-p", "COM1", "--device-baud", "9600", "--download-baud"},
         Args{"-p", "COM1", "--device-baud", "9600", "--download-baud", "9600", "a", "b"},
         Args{"-p", "COM1", "-x", "--device-baud", "9600", "--download-baud", "9600", "f"},

@@ -86,7 +86,7 @@ class FakeSerialPort : public SerialPort {
         Bytes written(bytes, bytes + count);
         {
             std::lock_guard<std::mutex> lock(mutex);
-            if (!open) {
+            if (!open || failWrites) {
                 return -1;
             }
             if (writeLimit >= 0 && count > writeLimit) {
@@ -188,6 +188,11 @@ class FakeSerialPort : public SerialPort {
         std::lock_guard<std::mutex> lock(mutex);
         failReads = fail;
     }
+    // Writes fail as on a device that went away.
+    void SetFailWrites(bool fail) {
+        std::lock_guard<std::mutex> lock(mutex);
+        failWrites = fail;
+    }
     void SetWriteLimit(int limit) {
         std::lock_guard<std::mutex> lock(mutex);
         writeLimit = limit;
@@ -208,6 +213,7 @@ class FakeSerialPort : public SerialPort {
     std::condition_variable changed;
     bool open = false;
     bool failReads = false;
+    bool failWrites = false;
     bool holdReads = false;
     bool releaseHeldReads = false;
     bool readInProgress = false;

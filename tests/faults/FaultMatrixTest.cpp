@@ -246,7 +246,7 @@ std::vector<FaultCase> Cases() {
          Tool::Tesmarle,
          {"--tag-rate", "50"},
          kTags,
-         "tags failed: the port failed while reading|" + kStopFailed});
+         "tags failed: the device was lost|" + kStopFailed});
     cases.back().killSimOn = "sent tag frame";
     cases.back().killSimAfterMs = 300;
     // ferrowin-cli: probing.

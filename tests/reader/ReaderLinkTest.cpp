@@ -320,11 +320,16 @@ TEST_F(ReaderLinkTest, ShortWriteFailsAndReleasesTheLock) {
     EXPECT_EQ(result, 1);
 }
 
-TEST_F(ReaderLinkTest, VanishedPortFailsTheCommand) {
+TEST_F(ReaderLinkTest, VanishedPortFailsTheCommandAsALostDevice) {
     OpenLink();
     port->SetFailReads(true);
     EXPECT_EQ(link->Stop(), 0);
     EXPECT_EQ(link->LastError(), LinkError::PortFailed);
+    // Gone before the request left: the same, not a short write.
+    port->SetFailWrites(true);
+    EXPECT_EQ(link->Stop(), 0);
+    EXPECT_EQ(link->LastError(), LinkError::PortFailed);
+    EXPECT_EQ(link->LastErrorText(), "the device was lost (the port failed while in use)");
 }
 
 TEST_F(ReaderLinkTest, ReadBlockSendsTheExactRequestAndCopiesTheValues) {

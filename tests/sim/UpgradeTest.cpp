@@ -91,6 +91,22 @@ TEST(UpgradeTest, ProbeAnswerLeavesAtWorkingRateThenReaderListensAt9600) {
     EXPECT_EQ(bench.sim.CurrentMode(), ReaderSimulator::Mode::Upgrade);
 }
 
+TEST(UpgradeTest, ReaderStartedInItsLoaderAnswersOnlyTheProbeAndStaysThere) {
+    SimConfig config = QuietConfig();
+    config.workingBaud = 115200;
+    config.upgradeIdleMs = 1000;
+    Bench bench(config, {}, ReaderSimulator::Mode::Upgrade);
+    EXPECT_TRUE(bench.Exchange({0xA0, 0x02, 0xFE, 0x60}).empty());  // Stop: not the loader's
+    EXPECT_THAT(bench.Exchange(Request(0x69, {0x00})), ElementsAreArray(kProbeAnswer));
+    EXPECT_EQ(bench.sim.ReaderBaud(), 9600);
+    // No baud-rate frame follows: the loader goes back to its own rate, still a loader.
+    bench.Wait(2s);
+    EXPECT_EQ(bench.sim.ReaderBaud(), 115200);
+    EXPECT_EQ(bench.sim.CurrentMode(), ReaderSimulator::Mode::Upgrade);
+    EXPECT_TRUE(bench.Exchange({0xA0, 0x02, 0xFE, 0x60}).empty());
+    EXPECT_THAT(bench.Exchange(Request(0x69, {0x00})), ElementsAreArray(kProbeAnswer));
+}
+
 TEST(UpgradeTest, BaudRateAnswerGoesOutAt9600BeforeTheSwitch) {
     Bench bench;
     bench.Exchange(Request(0x69, {0x00}));

@@ -1,0 +1,319 @@
+#include "cli/LinkDoctor.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <utility>
+
+#include "cli/JsonText.h"
+#include "protocol/BaudRates.h"
+#include "serial/LowLatencyMode.h"
+
+namespace uhf {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The programs known to open new serial adapters on their own.
+constexpr const char* kGrabberNames[] = {"ModemManager", "brltty"};
+
+std::string FirstLine(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line.substr(0, 256);
+}
+
+std::string Canonical(const std::string& path) {
+    std::error_code error;
+    const fs::path resolved = fs::canonical(path, error);
+    return error ? path : resolved.string();
+}
+
+// The numeric folders of /proc, one a process.
+std::vector<long> ProcessIds(const std::string& procRoot) {
+    std::vector<long> pids;
+    std::error_code error;
+    fs::directory_iterator it(procRoot, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (!name.empty() && name.size() < 12 &&
+            std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            pids.push_back(std::stol(name));
+        }
+    }
+    std::sort(pids.begin(), pids.end());
+    return pids;
+}
+
+std::string ListNames(const std::vector<ProcessInfo>& processes) {
+    std::string text;
+    for (std::size_t i = 0; i < processes.size(); ++i) {
+        text += (i == 0 ? "" : ", ") + std::string("process ") + std::to_string(processes[i].pid) +
+                " (" + processes[i].name + ")";
+    }
+    return text;
+}
+
+std::string ProcessesJson(const std::vector<ProcessInfo>& processes) {
+    std::string json = "[";
+    for (std::size_t i = 0; i < processes.size(); ++i) {
+        json += (i == 0 ? "" : ", ") + std::string("{\"pid\": ") +
+                std::to_string(processes[i].pid) + ", \"name\": " + JsonText(processes[i].name) +
+                "}";
+    }
+    return json + "]";
+}
+
+}  // namespace
+
+LinkDoctor::LinkDoctor(Environment environment) : env(std::move(environment)) {}
+
+std::vector<ProcessInfo> LinkDoctor::FindGrabbers() const {
+    std::vector<ProcessInfo> found;
+    for (const long pid : ProcessIds(env.procRoot)) {
+        const std::string name = FirstLine(fs::path(env.procRoot) / std::to_string(pid) / "comm");
+        for (const char* grabber : kGrabberNames) {
+            if (name == grabber) {
+                found.push_back({pid, name});
+            }
+        }
+    }
+    return found;
+}
+
+std::vector<ProcessInfo> LinkDoctor::FindHolders(const std::string& port) const {
+    const std::string device = Canonical(port);
+    std::vector<ProcessInfo> holders;
+    for (const long pid : ProcessIds(env.procRoot)) {
+        if (pid == env.ownPid) {
+            continue;
+        }
+        const fs::path folder = fs::path(env.procRoot) / std::to_string(pid);
+        std::error_code error;
+        fs::directory_iterator it(folder / "fd", error);
+        for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+            std::error_code linkError;
+            const fs::path target = fs::read_symlink(it->path(), linkError);
+            if (!linkError && (target == device || target == port)) {
+                holders.push_back({pid, FirstLine(folder / "comm")});
+                break;
+            }
+        }
+    }
+    return holders;
+}
+
+void LinkDoctor::CheckPermission(PortDiagnosis& d) const {
+    struct stat info {};
+    if (::stat(d.path.c_str(), &info) != 0) {
+        d.findings.push_back("permission: this user may not open " + d.path);
+        return;
+    }
+    const auto gid = static_cast<unsigned>(info.st_gid);
+    d.group = env.groupName ? env.groupName(gid) : std::string();
+    if (d.group.empty()) {
+        d.group = std::to_string(gid);
+    }
+    const std::vector<unsigned> groups =
+        env.userGroups ? env.userGroups() : std::vector<unsigned>{};
+    d.userInGroup = std::find(groups.begin(), groups.end(), gid) != groups.end();
+    if (!*d.userInGroup) {
+        d.findings.push_back("permission: " + d.path + " belongs to group " + d.group +
+                             ", and this user is not in it. Add the user to it with: sudo "
+                             "usermod -aG " +
+                             d.group + " $USER (then log out and in again)");
+    } else {
+        d.findings.push_back("permission: this user is in group " + d.group + ", which owns " +
+                             d.path +
+                             ", but the group may not read and write it; ask the "
+                             "administrator to make it readable and writable by the group");
+    }
+}
+
+int LinkDoctor::LatencyTimer(const std::string& port) const {
+    const std::string tty = fs::path(Canonical(port)).filename().string();
+    std::ifstream in(fs::path(env.usbSerialDir) / tty / "latency_timer");
+    int timerMs = 0;
+    if (!(in >> timerMs) || timerMs < 0) {
+        return 0;
+    }
+    return timerMs;
+}
+
+void LinkDoctor::Probe(PortDiagnosis& d) const {
+    {
+        ReaderLink link(env.makePort());
+        const ReaderProbe::Outcome stop = ReaderProbe::FindStopRate(link, d.path);
+        if (stop.baud) {
+            d.mode = ReaderMode::ParameterProtocol;
+            d.baud = *stop.baud;
+        }
+    }
+    if (!d.mode) {
+        std::unique_ptr<SerialPort> port = env.makePort();
+        const ReaderProbe::Outcome loader = ReaderProbe::FindLoaderRate(*port, d.path);
+        d.echo = loader.echo;
+        if (loader.baud) {
+            d.mode = ReaderMode::UpgradeLoader;
+            d.baud = *loader.baud;
+        }
+    }
+    // Read once the port has been opened: the open asks the driver for low latency.
+    d.latencyTimerMs = LatencyTimer(d.path);
+    if (d.latencyTimerMs > 1) {
+        d.findings.push_back(
+            "latency timer: " +
+            LowLatencyMode::SlowDownloadWarning(fs::path(Canonical(d.path)).filename().string(),
+                                                d.latencyTimerMs));
+    }
+    if (d.mode == ReaderMode::ParameterProtocol) {
+        d.findings.push_back("reader: parameter protocol at " + std::to_string(d.baud));
+    } else if (d.mode == ReaderMode::UpgradeLoader) {
+        d.findings.push_back("reader: upgrade loader at " + std::to_string(d.baud) +
+                             " (it answers only the download tool: its firmware may be "
+                             "incomplete; download it again with --device-baud " +
+                             std::to_string(d.baud) + ")");
+    } else if (d.echo) {
+        d.findings.push_back(
+            "no reader: the line sends back what is sent (TX joined to RX: a loopback plug, or "
+            "an adapter that echoes); connect the reader");
+    } else {
+        d.findings.push_back("no answer at any rate: check power and wiring, TX/RX may be swapped");
+    }
+}
+
+PortDiagnosis LinkDoctor::Examine(const std::string& port) const {
+    PortDiagnosis d;
+    d.path = port;
+    d.info.path = port;
+    const std::vector<PortInfo> listed = env.listPorts ? env.listPorts() : std::vector<PortInfo>{};
+    for (const PortInfo& info : listed) {
+        if (info.path == port || info.byIdPath == port || info.path == Canonical(port)) {
+            d.info = info;
+        }
+    }
+    d.grabbers = FindGrabbers();
+
+    {
+        std::unique_ptr<SerialPort> tryPort = env.makePort();
+        d.openError = tryPort->Open(port, kBaudRates[0]);  // any rate: only the open counts
+        tryPort->Close();
+    }
+    if (d.openError == SerialError::NoSuchDevice) {
+        d.missing = true;
+        std::string others;
+        for (const PortInfo& info : listed) {
+            others += (others.empty() ? "" : ", ") + info.path;
+        }
+        d.findings.push_back("device missing: " + port + " does not exist (" +
+                             (others.empty() ? std::string("no serial port is there: is the "
+                                                           "adapter plugged in?")
+                                             : "the ports there are: " + others) +
+                             ")");
+        for (const ProcessInfo& grabber : d.grabbers) {
+            d.findings.push_back(DescribeGrabber(grabber));
+        }
+        return d;
+    }
+    switch (d.openError) {
+        case SerialError::None:
+            break;
+        case SerialError::PermissionDenied:
+            CheckPermission(d);
+            break;
+        case SerialError::Busy:
+            d.holders = FindHolders(port);
+            d.findings.push_back("busy: " + port + " is held by " +
+                                 (d.holders.empty()
+                                      ? std::string("another program (run as root to see which)")
+                                      : ListNames(d.holders)) +
+                                 "; close it there first");
+            break;
+        default:
+            d.findings.push_back("cannot open " + port + ": " + ToString(d.openError));
+            break;
+    }
+    for (const ProcessInfo& grabber : d.grabbers) {
+        d.findings.push_back(DescribeGrabber(grabber));
+    }
+    if (d.openError == SerialError::None) {
+        Probe(d);
+    }
+    return d;
+}
+
+std::vector<PortDiagnosis> LinkDoctor::ExamineAll() const {
+    std::vector<PortDiagnosis> all;
+    for (const PortInfo& info : env.listPorts ? env.listPorts() : std::vector<PortInfo>{}) {
+        all.push_back(Examine(info.path));
+    }
+    return all;
+}
+
+std::string LinkDoctor::DescribeGrabber(const ProcessInfo& grabber) {
+    if (grabber.name == "brltty") {
+        return "brltty is running (process " + std::to_string(grabber.pid) +
+               "): it claims CH340 and CP210x adapters as braille displays and takes their "
+               "port away; without a braille display remove it: sudo apt remove brltty";
+    }
+    return grabber.name + " is running (process " + std::to_string(grabber.pid) +
+           "): it opens new USB serial adapters to look for modems and can hold the port for "
+           "a while after plugging; stop it (sudo systemctl stop ModemManager) or have it "
+           "leave the adapter alone (the udev rule in the README)";
+}
+
+bool LinkDoctor::ReaderAnswered(const std::vector<PortDiagnosis>& ports) {
+    return std::any_of(ports.begin(), ports.end(),
+                       [](const PortDiagnosis& d) { return d.mode.has_value(); });
+}
+
+std::string LinkDoctor::FormatText(const std::vector<PortDiagnosis>& ports,
+                                   const std::vector<ProcessInfo>& grabbers) {
+    std::string text;
+    if (ports.empty()) {
+        text += "no serial port found\n";
+        for (const ProcessInfo& grabber : grabbers) {
+            text += "  " + DescribeGrabber(grabber) + "\n";
+        }
+    }
+    for (const PortDiagnosis& d : ports) {
+        const std::string description = d.info.Describe();
+        text += d.path + (description.empty() ? "" : " (" + description + ")") + "\n";
+        for (const std::string& finding : d.findings) {
+            text += "  " + finding + "\n";
+        }
+    }
+    return text;
+}
+
+std::string LinkDoctor::FormatJson(const std::vector<PortDiagnosis>& ports,
+                                   const std::vector<ProcessInfo>& grabbers) {
+    std::string json = "{\"answered\": " + std::string(ReaderAnswered(ports) ? "true" : "false") +
+                       ", \"grabbers\": " + ProcessesJson(grabbers) + ", \"ports\": [";
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const PortDiagnosis& d = ports[i];
+        json += (i == 0 ? "\n" : ",\n");
+        json += "  {\"path\": " + JsonText(d.path) + ", \"byId\": " + JsonText(d.info.byIdPath) +
+                ", \"missing\": " + (d.missing ? "true" : "false") + ", \"openError\": " +
+                (d.openError == SerialError::None ? "null" : JsonText(ToString(d.openError))) +
+                ", \"group\": " + JsonText(d.group) + ", \"userInGroup\": " +
+                (d.userInGroup ? (*d.userInGroup ? "true" : "false") : "null") +
+                ", \"holders\": " + ProcessesJson(d.holders) + ", \"latencyTimerMs\": " +
+                (d.latencyTimerMs > 0 ? std::to_string(d.latencyTimerMs) : "null") +
+                ", \"mode\": " + (d.mode ? JsonText(ToString(*d.mode)) : "null") +
+                ", \"baud\": " + (d.mode ? std::to_string(d.baud) : "null") +
+                ", \"echo\": " + (d.echo ? "true" : "false") + ", \"findings\": [";
+        for (std::size_t f = 0; f < d.findings.size(); ++f) {
+            json += (f == 0 ? "" : ", ") + JsonText(d.findings[f]);
+        }
+        json += "]}";
+    }
+    return json + (ports.empty() ? "]}\n" : "\n]}\n");
+}
+
+}  // namespace uhf
