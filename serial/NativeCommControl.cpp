@@ -75,6 +75,8 @@ int NativeCommControl::Open(const std::string& portName, const std::string& sett
     lastError = CommError::None;
     lastErrorText.clear();
     stopping = false;
+    // A wake left from the last close must not end the first read of this one.
+    port.ClearWake();
     receiver = std::thread(&NativeCommControl::ReceiveLoop, this);
     return 1;
 }
@@ -151,8 +153,10 @@ void NativeCommControl::ProcessPending() {
 }
 
 void NativeCommControl::ReceiveLoop() {
-    // One byte a read: the read returns as soon as anything is there, and at the latest after
-    // its total time-out, when the stop flag is looked at again.
+    // One byte a read: the read returns as soon as anything is there. A read of more would wait
+    // for the line's 50 ms gap after each reply before handing it on, and slow every exchange of
+    // the transfer. A stop wakes the read in progress (or the next one, when it comes between the
+    // check and the read).
     std::uint8_t byte = 0;
     while (!stopping.load()) {
         const int got = port.Read(&byte, 1);
@@ -180,6 +184,7 @@ void NativeCommControl::ReceiveLoop() {
 void NativeCommControl::StopReceiving() {
     stopping = true;
     if (receiver.joinable()) {
+        port.Wake();
         receiver.join();
     }
 }

@@ -24,7 +24,7 @@ class SerialPort;
 // its loss recorded in LastError().
 //
 // Threads: every call but the notice runs on the owner's thread; the receive thread touches only
-// the port's Read and the arrival buffer (under `mutex`).
+// the port's Read and the arrival buffer (under `mutex`); a close wakes its read at once.
 class NativeCommControl : public CommControl {
   public:
     using PendingNotice = std::function<void()>;

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "fakes/FakeSerialPort.h"
 #include "fakes/PtyPair.h"
 #include "serial/CommSettings.h"
 #include "serial/NativeCommControl.h"
@@ -227,6 +228,21 @@ TEST(NativeCommControl, DeviceOrFileThatIsNoSerialLineIsNotASerialPort) {
         EXPECT_STREQ(ToString(comm.LastError()), "not a serial port");
     }
     std::filesystem::remove(file);
+}
+
+TEST(NativeCommControl, CloseWakesTheReceiveThreadInsteadOfWaitingOutItsRead) {
+    test::FakeSerialPort port;
+    // A read that nothing ends but a wake (or this long).
+    port.SetEmptyReadWait(std::chrono::seconds(10));
+    NativeCommControl comm(port, [] {});
+    ASSERT_EQ(comm.Open("ttyFAKE", "115200,N,8,1"), 1);
+    ASSERT_TRUE(port.WaitUntilReading(std::chrono::seconds(3)));
+    const Clock::time_point start = Clock::now();
+    comm.Close();
+    // Loose: catches a close that waits out the read.
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+    EXPECT_GE(port.WokenReads(), 1);
+    EXPECT_FALSE(comm.IsOpen());
 }
 
 }  // namespace
