@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "fakes/TempFolder.h"
+
 extern char** environ;
 
 namespace uhf {
@@ -154,6 +156,16 @@ class Reader {
     }
 
     std::string Log() const { return ReadFile(logPath); }
+    // The simulator notices a close at its next poll, which may come after the tool has exited.
+    std::string LogOnceItSays(const std::string& text) const {
+        const Clock::time_point limit = Clock::now() + std::chrono::seconds(3);
+        std::string log = Log();
+        while (log.find(text) == std::string::npos && Clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            log = Log();
+        }
+        return log;
+    }
 
     std::string port;
     fs::path logPath;
@@ -172,9 +184,8 @@ struct CliRun {
 class FerrowinCliEndToEnd : public testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "ferrowin-e2e-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
+        dir = test::TempFolder::CreateUnique("ferrowin-e2e-");
+        ASSERT_FALSE(dir.empty());
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -293,7 +304,7 @@ TEST_F(FerrowinCliEndToEnd, ReaderThatStopsAcknowledgingFailsAfterOneSecond) {
 
     const CliRun run = RunCli({"-p", reader.port, "--device-baud", "115200", "--download-baud",
                                "115200", image.string()});
-    const std::string log = reader.Log();
+    const std::string log = reader.LogOnceItSays("the tool closed the port");
     reader.Stop();
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.err.find("文件发送失败，请重试!"), std::string::npos) << run.err;
@@ -320,7 +331,7 @@ TEST_P(FerrowinCliStopSignal, ClosesThePortAndFails) {
     const CliRun run = RunCli(
         {"-p", reader.port, "--device-baud", "115200", "--download-baud", "115200", image.string()},
         -1, std::chrono::seconds(30), std::chrono::milliseconds(1500), GetParam());
-    const std::string log = reader.Log();
+    const std::string log = reader.LogOnceItSays("the tool closed the port");
     reader.Stop();
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.err.find(" Start sending upgrade firmware.\n"), std::string::npos) << run.err;
