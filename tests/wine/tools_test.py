@@ -5,7 +5,8 @@ that Wine maps to readersim's pseudo-terminal: the good runs, and the cases of t
 the Linux tests.
 
     tools_test.py --wine-run scripts/wine-run --readersim build/debug/sim/app/readersim
-                  --tesmarle build/windows/cli/tesmarle-cli.exe [--ferrowin ...ferrowin-cli.exe]
+                  --tesmarle build/windows/cli/tesmarle-cli.exe
+                  --ferrowin build/windows/cli/ferrowin-cli.exe
 """
 
 import argparse
@@ -206,8 +207,6 @@ class ToolsUnderWine(unittest.TestCase):
         return image, self.start_tool(ARGS.ferrowin, *args)
 
     def test_download_of_65535_bytes_at_115200_arrives_byte_for_byte(self):
-        if not ARGS.ferrowin:
-            self.skipTest("no ferrowin-cli in this build")
         received = os.path.join(self.dir, "received.bin")
         sim = self.start_sim("--firmware-out", received, baud=9600)
         image, tool = self.ferrowin(65535, device_baud=9600, download_baud=115200)
@@ -219,8 +218,6 @@ class ToolsUnderWine(unittest.TestCase):
             self.assertEqual(f.read(), image)
 
     def test_ferrowin_fault_matrix(self):
-        if not ARGS.ferrowin:
-            self.skipTest("no ferrowin-cli in this build")
         # As the tesmarle matrix; the tool's arguments are the image's size.
         self.run_matrix(None, [
             ("Dropped_Probing", ["--drop-every", "1"], 300, NO_PROBE_ANSWER, 115200, None, 0, -1),
@@ -289,7 +286,7 @@ def main():
     parser.add_argument("--wine-run", required=True)
     parser.add_argument("--readersim", required=True)
     parser.add_argument("--tesmarle", required=True)
-    parser.add_argument("--ferrowin")
+    parser.add_argument("--ferrowin", required=True)
     parser.add_argument("--prefix", required=True)
     ARGS, rest = parser.parse_known_args()
     if not os.access(ARGS.readersim, os.X_OK):
