@@ -142,6 +142,63 @@ class Win32SerialPortUnderWine(unittest.TestCase):
                 self.assertGreaterEqual(ms, count + 100 - 5)
                 self.assertLess(ms, count + 100 + HANG_LIMIT_S * 1000)
 
+    def test_purge_drops_what_came_before_it(self):
+        master = self.open("COM7")
+        os.write(master, b"\x11\x22\x33")
+        time.sleep(0.2)  # lets the bytes reach the port's queue
+        self.assertEqual(self.probe.ask("purge"), ["purge"])
+        os.write(master, b"\x44")
+        got, _, data = self.probe.read(4)
+        self.assertEqual((got, data), (1, b"\x44"))
+
+    def test_wakes_end_reads_at_once(self):
+        # A silent read of 1900 bytes lasts 2000 ms; a wake ends it far sooner.
+        self.open("COM7")
+        cases = [("from another thread during the read", ["wakeafter 300"], 300),
+                 ("made before the read", ["wake"], 0)]
+        for name, commands, delay_ms in cases:
+            with self.subTest(name):
+                for command in commands:
+                    self.assertEqual(self.probe.ask(command), [command.split(" ")[0]])
+                got, ms, _ = self.probe.read(1900)
+                self.assertEqual(got, 0)
+                self.assertLess(ms, delay_ms + 500)
+        # A wake that a read took is gone, and one that was cleared is forgotten.
+        for commands in ([], ["wake", "clearwake"]):
+            with self.subTest(commands=commands):
+                for command in commands:
+                    self.assertEqual(self.probe.ask(command), [command])
+                got, ms, _ = self.probe.read(100)
+                self.assertEqual(got, 0)
+                self.assertGreaterEqual(ms, 200 - 5)
+
+    def test_a_woken_read_keeps_what_came_before_the_wake(self):
+        master = self.open("COM7")
+        os.write(master, b"\x01\x02")
+        time.sleep(0.2)
+        self.assertEqual(self.probe.ask("wake"), ["wake"])
+        got, _, data = self.probe.read(1900)
+        # Whether the bytes come with the woken read or the next one, none is lost.
+        if got == 0:
+            got, _, data = self.probe.read(2)
+        self.assertEqual((got, data), (2, b"\x01\x02"))
+
+    def test_a_write_that_cannot_go_out_gives_up_after_10_k_plus_100_ms(self):
+        master = self.open("COM7")
+        slave = self.ptys["COM7"][1]
+        # Output stopped on the line: nothing the port writes can leave.
+        termios.tcflow(slave, termios.TCOOFF)
+        self.addCleanup(termios.tcflow, slave, termios.TCOON)
+        for count in (1, 50):
+            with self.subTest(count=count):
+                _, done, ms = self.probe.ask("write " + "A5" * count)
+                # Timed out, not failed: nothing left, and the port is still good.
+                self.assertEqual(int(done), 0)
+                self.assertGreaterEqual(int(ms), 10 * count + 100 - 5)
+                self.assertLess(int(ms), 10 * count + 100 + HANG_LIMIT_S * 1000)
+        termios.tcflow(slave, termios.TCOON)
+        drain(master)
+
     def test_a_vanished_port_fails_writes_and_does_not_block_reads(self):
         master = self.open("COM9")
         os.close(master)

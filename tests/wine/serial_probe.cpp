@@ -5,6 +5,10 @@
 //   read N           -> "read <count> <milliseconds> <hex bytes>"
 //   write HEX        -> "write <count> <milliseconds>"
 //   close            -> "close"
+//   purge            -> "purge"
+//   wake             -> "wake"           (Wake from this thread, before any read)
+//   wakeafter MS     -> "wakeafter"      (Wake from another thread MS milliseconds later)
+//   clearwake        -> "clearwake"
 //   quit ends the program.
 
 #include <chrono>
@@ -13,6 +17,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "serial/NativeSerialPort.h"
@@ -47,6 +52,7 @@ std::vector<std::uint8_t> FromHex(const std::string& text) {
 
 int main() {
     uhf::NativeSerialPort port;
+    std::vector<std::thread> wakers;
     std::string line;
     while (std::getline(std::cin, line)) {
         std::istringstream in(line);
@@ -75,11 +81,31 @@ int main() {
         } else if (command == "close") {
             port.Close();
             std::cout << "close" << std::endl;
+        } else if (command == "purge") {
+            port.Purge();
+            std::cout << "purge" << std::endl;
+        } else if (command == "wake") {
+            port.Wake();
+            std::cout << "wake" << std::endl;
+        } else if (command == "wakeafter") {
+            int ms = 0;
+            in >> ms;
+            wakers.emplace_back([&port, ms] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+                port.Wake();
+            });
+            std::cout << "wakeafter" << std::endl;
+        } else if (command == "clearwake") {
+            port.ClearWake();
+            std::cout << "clearwake" << std::endl;
         } else if (command == "quit") {
-            return 0;
+            break;
         } else {
             std::cout << "unknown " << command << std::endl;
         }
+    }
+    for (std::thread& waker : wakers) {
+        waker.join();
     }
     return 0;
 }
