@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "paramtool/DialogView.h"
+#include "widgets/DialogView.h"
 #include "paramtool/TaskRunner.h"
 #include "reader/ReaderLink.h"
 #include "reader/ReaderParams.h"

@@ -8,7 +8,9 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "paramtool/TagListModel.h"
 
@@ -191,6 +193,19 @@ void QtDialogView::ScrollToRow(int id, int row) {
         view->scrollToBottom();
     } else {
         view->scrollTo(view->model()->index(row, 0), QAbstractItemView::EnsureVisible);
+    }
+}
+
+void QtDialogView::SetRange(int id, int lower, int upper) {
+    if (auto* bar = builder_.ControlAs<QProgressBar>(id)) {
+        bar->setRange(lower, upper);
+    }
+}
+
+void QtDialogView::SetPosition(int id, int position) {
+    if (auto* bar = builder_.ControlAs<QProgressBar>(id)) {
+        // Qt would ignore a position outside the range.
+        bar->setValue(std::clamp(position, bar->minimum(), bar->maximum()));
     }
 }
 

@@ -5,8 +5,8 @@
 #include <QObject>
 #include <string>
 
-#include "paramtool/DialogView.h"
 #include "widgets/DialogBuilder.h"
+#include "widgets/DialogView.h"
 #include "widgets/Notifier.h"
 
 class QAbstractItemView;
@@ -43,6 +43,8 @@ class QtDialogView : public QObject, public DialogView {
     void RowsCleared(int id) override;
     bool IsScrolledToEnd(int id) const override;
     void ScrollToRow(int id, int row) override;
+    void SetRange(int id, int lower, int upper) override;
+    void SetPosition(int id, int position) override;
     void CloseDialog(bool accepted) override;
 
   protected:

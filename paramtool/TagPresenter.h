@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "paramtool/DialogView.h"
+#include "widgets/DialogView.h"
 #include "paramtool/TagRowStore.h"
 #include "paramtool/TaskRunner.h"
 #include "paramtool/TimerService.h"

@@ -4,8 +4,8 @@
 
 namespace uhf {
 
-std::optional<QString> QtFileChooser::ChooseFirmware(QWidget* parent) {
-    QFileDialog dialog(parent);
+std::optional<std::string> QtFileChooser::ChooseFirmware() {
+    QFileDialog dialog(parent_);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("bin"));
@@ -15,7 +15,7 @@ std::optional<QString> QtFileChooser::ChooseFirmware(QWidget* parent) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
-    return dialog.selectedFiles().constFirst();
+    return dialog.selectedFiles().constFirst().toStdString();
 }
 
 }  // namespace uhf

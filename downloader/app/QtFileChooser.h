@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QPointer>
+#include <QWidget>
+
 #include "downloader/app/FileChooser.h"
 
 namespace uhf {
@@ -8,7 +11,12 @@ namespace uhf {
 // the one filter "bin(*.bin)", no initial file name.
 class QtFileChooser : public FileChooser {
   public:
-    std::optional<QString> ChooseFirmware(QWidget* parent) override;
+    // The window the dialog is modal to.
+    void SetParent(QWidget* parent) { parent_ = parent; }
+    std::optional<std::string> ChooseFirmware() override;
+
+  private:
+    QPointer<QWidget> parent_;
 };
 
 }  // namespace uhf

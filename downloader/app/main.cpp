@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
     uhf::QtFileChooser files;
     uhf::DownloadDialog dialog(config, comm, notifier, files);
     notifier.SetParent(&dialog);
+    files.SetParent(&dialog);
     dialog.exec();
     return 0;
 }

@@ -3,9 +3,10 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "paramtool/DialogView.h"
+#include "widgets/DialogView.h"
 
 namespace uhf::test {
 
@@ -19,6 +20,8 @@ class FakeDialogView : public DialogView {
         int selected = -1;
         std::vector<std::string> items;
         bool enabled = true;
+        std::pair<int, int> range{0, 0};  // of a progress bar, lower and upper
+        std::vector<int> positions;       // every position set, in order
     };
 
     std::string Text(int id) const override {
@@ -50,6 +53,8 @@ class FakeDialogView : public DialogView {
     void RowsCleared(int) override { rows = 0; }
     bool IsScrolledToEnd(int) const override { return scrolledToEnd; }
     void ScrollToRow(int, int row) override { scrolledTo = row; }
+    void SetRange(int id, int lower, int upper) override { controls[id].range = {lower, upper}; }
+    void SetPosition(int id, int position) override { controls[id].positions.push_back(position); }
     void CloseDialog(bool accepted) override { closed = accepted; }
 
     const Control& At(int id) const {

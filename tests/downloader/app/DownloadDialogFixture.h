@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "FakeFileChooser.h"
 #include "common/PortConfig.h"
 #include "downloader/app/DownloadDialog.h"
 #include "downloader/app/DownloadTemplate.h"
 #include "downloader/app/LogModel.h"
+#include "fakes/FakeFileChooser.h"
 #include "fakes/RecordingNotifier.h"
 
 // Readable failure messages for Qt strings.

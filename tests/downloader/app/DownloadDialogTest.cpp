@@ -26,12 +26,12 @@ class DownloadDialogTest : public DownloadDialogFixture {
     }
 
     // A firmware file in the settings folder, and the path box pointing at it.
-    QString WriteFirmware(int size) {
+    std::string WriteFirmware(int size) {
         const QString path = dir.filePath("fw.bin");
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(size, '\x5a'));
-        return path;
+        return path.toStdString();
     }
 
     FakeCommControl comm;
@@ -48,8 +48,8 @@ TEST_F(DownloadDialogTest, FirstStartWritesDefaultsAndSelectsOnlyTheFirstPort) {
     EXPECT_EQ(PortList()->currentIndex(), 0);
     EXPECT_TRUE(PathBox()->text().isEmpty());
     EXPECT_TRUE(notifier.messages.isEmpty());
-    EXPECT_EQ(dialog->deviceBaud, 0);
-    EXPECT_EQ(dialog->downloadBaud, 0);
+    EXPECT_EQ(dialog->Presenter().deviceBaud, 0);
+    EXPECT_EQ(dialog->Presenter().downloadBaud, 0);
     EXPECT_TRUE(InputsEnabled());
     EXPECT_EQ(Progress()->minimum(), 1);
     EXPECT_EQ(Progress()->maximum(), 100);
@@ -96,10 +96,10 @@ TEST_F(DownloadDialogTest, StoredChoicesAreRestored) {
     EXPECT_EQ(DeviceBaudList()->currentText(), "57600");
     EXPECT_EQ(DownloadBaudList()->currentText(), "19200");
     EXPECT_EQ(PathBox()->text(), "/srv/images/reader.bin");
-    EXPECT_EQ(dialog->firmwarePath, "/srv/images/reader.bin");
-    EXPECT_EQ(dialog->deviceBaud, 57600);
-    EXPECT_EQ(dialog->downloadBaud, 19200);
-    EXPECT_EQ(dialog->portNames, ports);
+    EXPECT_EQ(dialog->Presenter().firmwarePath, "/srv/images/reader.bin");
+    EXPECT_EQ(dialog->Presenter().deviceBaud, 57600);
+    EXPECT_EQ(dialog->Presenter().downloadBaud, 19200);
+    EXPECT_EQ(dialog->Presenter().portNames, ports);
     EXPECT_EQ(PortList()->toolTip(), "/dev/ttyS4");
 }
 
@@ -132,8 +132,8 @@ TEST_F(DownloadDialogTest, DeviceBaudFourSelects115200AndAnIndexOutsideLeavesNoS
     Open();
     EXPECT_EQ(DeviceBaudList()->currentText(), "115200");
     EXPECT_EQ(DownloadBaudList()->currentIndex(), -1);
-    EXPECT_EQ(dialog->downloadBaud, 0);
-    EXPECT_EQ(dialog->DownloadBaudIndex(), -1);
+    EXPECT_EQ(dialog->Presenter().downloadBaud, 0);
+    EXPECT_EQ(dialog->Presenter().DownloadBaudIndex(), -1);
 }
 
 TEST_F(DownloadDialogTest, EverySelectionChangeIsWrittenAtOnce) {
@@ -165,7 +165,7 @@ TEST_F(DownloadDialogTest, EverySelectionChangeIsWrittenAtOnce) {
 
 TEST_F(DownloadDialogTest, ChosenFileIsWrittenAtOnceAndShownAtTheNextStart) {
     Open();
-    files.answer = QStringLiteral("/home/bench/fw 5.0.bin");
+    files.answer = "/home/bench/fw 5.0.bin";
     Button(DownloadTemplate::kFileButton)->click();
     EXPECT_EQ(files.asked, 1);
     EXPECT_EQ(PathBox()->text(), "/home/bench/fw 5.0.bin");
@@ -194,7 +194,7 @@ TEST_F(DownloadDialogTest, TwentyLogLinesMarkOnlyTheLastAndScrollItIntoView) {
     dialog->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
     for (int i = 1; i <= 20; ++i) {
-        dialog->AddLog(QStringLiteral("line %1").arg(i));
+        dialog->Presenter().AddLog("line " + std::to_string(i));
     }
     QApplication::processEvents();
 
@@ -222,8 +222,8 @@ TEST_F(DownloadDialogTest, NoPortsFoundIsToldAndLeavesTheListEmpty) {
     Open();
     EXPECT_EQ(notifier.messages, QStringList{"本电脑没有可用的串口!"});
     EXPECT_EQ(PortList()->count(), 0);
-    EXPECT_EQ(dialog->portNumber, 0);
-    EXPECT_TRUE(dialog->ReadSelections().portName.empty());
+    EXPECT_EQ(dialog->Presenter().portNumber, 0);
+    EXPECT_TRUE(dialog->Presenter().ReadSelections().portName.empty());
 }
 
 TEST_F(DownloadDialogTest, DownloadOpensThePortByThePathShownAndDisablesTheInputs) {
@@ -244,14 +244,14 @@ TEST_F(DownloadDialogTest, DownloadOpensThePortByThePathShownAndDisablesTheInput
     EXPECT_TRUE(LogView()->isEnabled());
     // The probe and the alternate probe go out at once.
     EXPECT_EQ(comm.writes.size(), 2u);
-    EXPECT_EQ(dialog->downloadBaud, 38400);
+    EXPECT_EQ(dialog->Presenter().downloadBaud, 38400);
 }
 
 TEST_F(DownloadDialogTest, DownloadWithoutBaudSelectionIsRefusedWithALogLine) {
     files.answer = WriteFirmware(200);
     Open();
     Button(DownloadTemplate::kFileButton)->click();
-    ASSERT_EQ(dialog->DownloadBaudIndex(), -1);
+    ASSERT_EQ(dialog->Presenter().DownloadBaudIndex(), -1);
     Button(DownloadTemplate::kDownloadButton)->click();
 
     EXPECT_TRUE(comm.opens.empty());
@@ -385,12 +385,12 @@ TEST_F(DownloadDialogTest, EnterAndEscCloseTheWindowButEnterOnAButtonPressesIt) 
 
 TEST_F(DownloadDialogTest, ProgressPositionOutsideTheRangeShowsAtItsNearestEnd) {
     Open();
-    dialog->SetProgressRange(1, 16);
-    dialog->SetProgressPosition(0);
+    dialog->SetRange(DownloadTemplate::kProgressBar, 1, 16);
+    dialog->SetPosition(DownloadTemplate::kProgressBar, 0);
     EXPECT_EQ(Progress()->value(), 1);
-    dialog->SetProgressPosition(15);
+    dialog->SetPosition(DownloadTemplate::kProgressBar, 15);
     EXPECT_EQ(Progress()->value(), 15);
-    dialog->SetProgressPosition(40);
+    dialog->SetPosition(DownloadTemplate::kProgressBar, 40);
     EXPECT_EQ(Progress()->value(), 16);
 }
 
@@ -402,7 +402,7 @@ struct PortEntry {
 class PortNumberTest : public testing::TestWithParam<PortEntry> {};
 
 TEST_P(PortNumberTest, PortNumberIsTheEntryWithoutItsFirstThreeCharacters) {
-    EXPECT_EQ(DownloadDialog::PortNumberOf(QString::fromUtf8(GetParam().entry)), GetParam().number);
+    EXPECT_EQ(DownloadPresenter::PortNumberOf(GetParam().entry), GetParam().number);
 }
 
 INSTANTIATE_TEST_SUITE_P(Entries, PortNumberTest,

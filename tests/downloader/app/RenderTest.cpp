@@ -42,11 +42,11 @@ TEST_F(WindowRenderTest, WindowWithLogAndProgressIsRenderedToThePngFile) {
     Settings()->WriteValue("DownloadFilePath", "/home/bench/firmware/reader-5.0.bin");
     Open(comm);
     dialog->show();
-    dialog->AddLog(std::string("Change baud rate."));
-    dialog->AddLog(std::string("Start sending upgrade firmware."));
-    dialog->DisableInputs();
-    dialog->SetProgressRange(1, 16);
-    dialog->SetProgressPosition(9);
+    dialog->Presenter().AddLog("Change baud rate.");
+    dialog->Presenter().AddLog("Start sending upgrade firmware.");
+    dialog->Presenter().DisableInputs();
+    dialog->SetRange(DownloadTemplate::kProgressBar, 1, 16);
+    dialog->SetPosition(DownloadTemplate::kProgressBar, 9);
     SaveRender(*dialog, RenderPath("ferrowin-window.png"));
 }
 

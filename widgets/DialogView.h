@@ -5,7 +5,8 @@
 namespace uhf {
 
 // What a presenter sees of its window: controls addressed by their template identifiers. The
-// Qt windows implement it on Linux; a recorder implements it in tests.
+// Qt windows implement it on Linux, the Win32 dialogs on Windows; a recorder implements it in
+// tests. No toolkit type crosses it, so the presenters build without one.
 class DialogView {
   public:
     virtual ~DialogView() = default;
@@ -35,6 +36,11 @@ class DialogView {
     // True when the list shows its last row, or has too few rows to scroll.
     virtual bool IsScrolledToEnd(int id) const = 0;
     virtual void ScrollToRow(int id, int row) = 0;
+
+    // A progress bar: its range, and its position, which shows at the nearest end of the range
+    // when it lies outside.
+    virtual void SetRange(int id, int lower, int upper) = 0;
+    virtual void SetPosition(int id, int position) = 0;
 
     virtual void CloseDialog(bool accepted) = 0;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "downloader/app/FileChooser.h"
 
@@ -9,12 +10,12 @@ namespace uhf {
 // Answers the file dialog as the test says: a path, or a cancel when none is set.
 class FakeFileChooser : public FileChooser {
   public:
-    std::optional<QString> ChooseFirmware(QWidget*) override {
+    std::optional<std::string> ChooseFirmware() override {
         ++asked;
         return answer;
     }
 
-    std::optional<QString> answer;
+    std::optional<std::string> answer;
     int asked = 0;
 };
 

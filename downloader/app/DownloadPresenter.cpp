@@ -1,0 +1,226 @@
+#include "downloader/app/DownloadPresenter.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "common/PortConfig.h"
+#include "downloader/app/DownloadControlIds.h"
+#include "downloader/app/FileChooser.h"
+#include "protocol/UpgradeFrames.h"
+#include "serial/CommControl.h"
+
+namespace uhf {
+
+namespace {
+
+using Ids = DownloadControlIds;
+
+constexpr int kInputs[] = {Ids::kPortList, Ids::kDeviceBaudList, Ids::kDownloadBaudList,
+                           Ids::kFileButton, Ids::kDownloadButton};
+
+std::tm MachineLocalTime() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return local;
+}
+
+}  // namespace
+
+DownloadPresenter::DownloadPresenter(DialogView& view, PortConfig& config, CommControl& comm,
+                                     TimerService& timers, FileChooser& files, LocalTime localTime)
+    : view_(view),
+      config_(config),
+      comm_(comm),
+      files_(files),
+      localTime_(localTime ? std::move(localTime) : LocalTime(MachineLocalTime)),
+      transfer_(comm, timers, *this) {}
+
+void DownloadPresenter::Initialise() {
+    // A settings file that cannot be written is said once, in the log.
+    config_.SetNoticeHandler([this](const std::string& line) { AddLog(line); });
+    RestoreBaudRates();
+    FillPortList();
+    std::string storedPath;
+    if (config_.ReadFilePath(storedPath)) {
+        firmwarePath = storedPath;
+        view_.SetText(Ids::kPathBox, firmwarePath);
+    }
+    view_.SetRange(Ids::kProgressBar, 1, 100);
+    ReadSelections();
+}
+
+void DownloadPresenter::RestoreBaudRates() {
+    int deviceIndex = -1;
+    int downIndex = -1;
+    if (!config_.ReadBaudIndexes(deviceIndex, downIndex)) {
+        return;
+    }
+    // An index outside a list leaves it without a selection.
+    const auto select = [this](int id, int index) {
+        view_.SelectIndex(id, index >= 0 && index < view_.ItemCount(id) ? index : -1);
+    };
+    select(Ids::kDeviceBaudList, deviceIndex);
+    select(Ids::kDownloadBaudList, downIndex);
+}
+
+void DownloadPresenter::FillPortList() {
+    if (!config_.ListPorts(portNames)) {
+        portNames.clear();
+        ShowMessage("本电脑没有可用的串口!");
+        return;
+    }
+    for (const std::string& name : portNames) {
+        view_.AddItem(Ids::kPortList, name);
+    }
+    int stored = 0;
+    const bool read = config_.ReadPortIndex(stored);
+    const int count = view_.ItemCount(Ids::kPortList);
+    view_.SelectIndex(Ids::kPortList, read && stored >= 0 && stored < count ? stored : 0);
+}
+
+void DownloadPresenter::ChooseFile() {
+    const std::optional<std::string> chosen = files_.ChooseFirmware();
+    if (!chosen) {
+        return;
+    }
+    firmwarePath = *chosen;
+    view_.SetText(Ids::kPathBox, firmwarePath);
+    config_.WriteValue("DownloadFilePath", firmwarePath);
+}
+
+void DownloadPresenter::Download() {
+    if (transfer_.IsRunning()) {
+        return;
+    }
+    // The transfer always uses the path shown. An empty path box holds " " or nothing.
+    firmwarePath = view_.Text(Ids::kPathBox);
+    if (firmwarePath.size() < 2) {
+        AddLog("Please select one firmware.");
+        return;
+    }
+    transfer_.StartDownload(firmwarePath, ReadSelections());
+    if (transfer_.IsRunning()) {
+        DisableInputs();
+    }
+}
+
+void DownloadPresenter::Exist() {
+    // Stops the transfer's timers too, so none calls in after the window has gone.
+    transfer_.Cancel();
+    if (comm_.IsOpen()) {
+        comm_.Close();
+    }
+    view_.CloseDialog(true);
+}
+
+void DownloadPresenter::SelectionChanged(int id, int index) {
+    const char* key = id == Ids::kPortList           ? "Port"
+                      : id == Ids::kDeviceBaudList   ? "DeviceBaud"
+                      : id == Ids::kDownloadBaudList ? "DownBaud"
+                                                     : nullptr;
+    if (key != nullptr && index >= 0) {
+        config_.WriteValue(key, std::to_string(index));
+    }
+}
+
+void DownloadPresenter::AddLog(const std::string& message) {
+    const std::tm now = localTime_();
+    char time[16] = {};
+    if (std::strftime(time, sizeof time, "%H:%M:%S", &now) == 0) {
+        time[0] = '\0';
+    }
+    const int row = LogCount();
+    log_.push_back({time, message});
+    view_.RowsAppended(Ids::kLogList, row, 1);
+    // Only the newest line is marked, and the list follows it.
+    view_.SelectIndex(Ids::kLogList, row);
+    view_.ScrollToRow(Ids::kLogList, row);
+}
+
+void DownloadPresenter::ShowMessage(const std::string& text) {
+    view_.ShowMessage(text);
+}
+
+void DownloadPresenter::ShowProgress(int sentBytes, int totalBytes) {
+    if (sentBytes == 0) {
+        view_.SetRange(Ids::kProgressBar, 1, PacketCountFor(totalBytes));
+        return;
+    }
+    view_.SetPosition(Ids::kProgressBar,
+                      (sentBytes + kDataBytesPerPacket - 1) / kDataBytesPerPacket - 1);
+}
+
+void DownloadPresenter::Finished(TransferError) {
+    EnableInputs();
+}
+
+void DownloadPresenter::EnableInputs() {
+    EnableAll(true);
+}
+
+void DownloadPresenter::DisableInputs() {
+    EnableAll(false);
+}
+
+void DownloadPresenter::EnableAll(bool on) {
+    for (const int id : kInputs) {
+        view_.Enable(id, on);
+    }
+}
+
+std::string DownloadPresenter::Selected(int id) const {
+    // A list without a selection reads as an empty text.
+    return view_.SelectedIndex(id) >= 0 ? view_.Text(id) : std::string();
+}
+
+TransferSelections DownloadPresenter::ReadSelections() {
+    TransferSelections selections;
+    selections.portName = Selected(Ids::kPortList);
+    selections.deviceBaud = DecimalOf(Selected(Ids::kDeviceBaudList));
+    selections.downloadBaud = DecimalOf(Selected(Ids::kDownloadBaudList));
+    selections.downloadBaudIndex = DownloadBaudIndex();
+    portNumber = PortNumberOf(selections.portName);
+    deviceBaud = selections.deviceBaud;
+    downloadBaud = selections.downloadBaud;
+    return selections;
+}
+
+int DownloadPresenter::DownloadBaudIndex() const {
+    return view_.SelectedIndex(Ids::kDownloadBaudList);
+}
+
+int DownloadPresenter::PortNumberOf(const std::string& entry) {
+    return DecimalOf(entry.size() > 3 ? entry.substr(3) : std::string());
+}
+
+int DownloadPresenter::DecimalOf(const std::string& text) {
+    std::size_t i = 0;
+    const auto isBlank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+    };
+    while (i < text.size() && isBlank(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    constexpr long long kLimit = 2147483648LL;  // stops overflow on absurdly long digit runs
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        value = std::min(value * 10 + (text[i] - '0'), kLimit);
+        ++i;
+    }
+    if (negative) {
+        value = -value;
+    }
+    return static_cast<int>(std::clamp(value, -kLimit, kLimit - 1));
+}
+
+}  // namespace uhf

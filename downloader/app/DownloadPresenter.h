@@ -1,0 +1,102 @@
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "downloader/TimerService.h"
+#include "downloader/TransferObserver.h"
+#include "downloader/UpgradeTransfer.h"
+#include "widgets/DialogView.h"
+
+namespace uhf {
+
+class CommControl;
+class FileChooser;
+class PortConfig;
+
+// What the download window does, whatever draws it: restores the user's last choices from the
+// settings file and stores every change at once, runs "File", "Download" and "Exist", keeps the
+// inputs' enabling rule, and hosts the upgrade transfer, whose log lines, messages, progress and
+// end it shows. The window is seen only through a view keyed by the ids of DownloadControlIds.
+// Everything runs on the window's thread.
+class DownloadPresenter : public TransferObserver {
+  public:
+    // The local time of day now; the log stamps its lines with it.
+    using LocalTime = std::function<std::tm()>;
+
+    struct LogLine {
+        std::string time;  // "%H:%M:%S"
+        std::string message;
+    };
+
+    // Keeps references to all; they must outlive it. The baud-rate lists of the view hold their
+    // five rates already. `localTime` defaults to the machine's clock.
+    DownloadPresenter(DialogView& view, PortConfig& config, CommControl& comm, TimerService& timers,
+                      FileChooser& files, LocalTime localTime = {});
+
+    // Restores the stored choices, fills the port list and sets the progress range.
+    void Initialise();
+
+    // The buttons. ChooseFile asks for the firmware file; Download starts the transfer with the
+    // path shown; Exist closes the port and the window, in any phase of a transfer.
+    void ChooseFile();
+    void Download();
+    void Exist();
+    // The user picked entry `index` of the port list or a baud-rate list: stored at once.
+    void SelectionChanged(int id, int index);
+
+    // TransferObserver
+    void AddLog(const std::string& message) override;
+    void ShowMessage(const std::string& text) override;
+    // The bar's range is 1 to the number of data frames when the size frame leaves, then its
+    // position the index of each data frame as it leaves.
+    void ShowProgress(int sentBytes, int totalBytes) override;
+    // Enables the inputs again.
+    void Finished(TransferError result) override;
+
+    // The port list, both baud-rate lists and the "File" and "Download" buttons; "Exist", the
+    // log and the progress bar stay usable.
+    void EnableInputs();
+    void DisableInputs();
+    // The choices of the three lists now, also kept in the members below; a list without a
+    // selection reads as 0.
+    TransferSelections ReadSelections();
+    // Index of the current download baud-rate choice (0 = 9600 ... 4 = 115200), -1 when none.
+    int DownloadBaudIndex() const;
+
+    int LogCount() const { return static_cast<int>(log_.size()); }
+    const LogLine& Log(int row) const { return log_[static_cast<std::size_t>(row)]; }
+    UpgradeTransfer& Transfer() { return transfer_; }
+
+    // The port number an entry names: its first three characters dropped and the rest read as a
+    // decimal number ("COM12" gives 12, a Linux path gives 0).
+    static int PortNumberOf(const std::string& entry);
+    // A decimal number as the C library's atoi reads it: leading blanks and a sign accepted,
+    // reading stops at the first non-digit, no digits give 0; clamped to the int range.
+    static int DecimalOf(const std::string& text);
+
+    // The choices as the last ReadSelections found them, and what initialisation restored.
+    int portNumber = 0;
+    int deviceBaud = 0;
+    int downloadBaud = 0;
+    std::string firmwarePath;
+    std::vector<std::string> portNames;
+
+  private:
+    void RestoreBaudRates();
+    void FillPortList();
+    void EnableAll(bool on);
+    std::string Selected(int id) const;
+
+    DialogView& view_;
+    PortConfig& config_;
+    CommControl& comm_;
+    FileChooser& files_;
+    LocalTime localTime_;
+    std::vector<LogLine> log_;
+    UpgradeTransfer transfer_;
+};
+
+}  // namespace uhf
