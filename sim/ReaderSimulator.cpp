@@ -425,7 +425,9 @@ void ReaderSimulator::HandleParameterFrame(const ReceivedRequest& request, SimTi
             ++framesAnswered;
             const int count = data.size() >= 3 ? data[0] : 0;
             if (data.size() < 3 || data.size() != static_cast<std::size_t>(count) + 3 ||
-                data[1] != 0 || count < 1 || !memory.Write(data[2], data.data() + 3, count)) {
+                data[1] != 0 || count < 1 ||
+                (data[2] != config.faults.ignoreWriteAddress &&
+                 !memory.Write(data[2], data.data() + 3, count))) {
                 SendStatus(Byte(ReaderCode::WriteBlock), kStatusBadRequest, now,
                            "WriteBlock refusal");
                 return;

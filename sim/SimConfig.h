@@ -23,6 +23,8 @@ struct SimFaults {
     bool ack88 = false;    // status requests are answered with E0 04 88 88 88 84
     int splitParts = 0;    // each reply is sent as this many separate writes (0 or 1: whole)
     int splitGapMs = 10;   // pause between the parts of a split reply
+    // A block write starting at this address is acknowledged but not stored (-1: none).
+    int ignoreWriteAddress = -1;
 };
 
 struct SimConfig {

@@ -68,7 +68,8 @@ const char* SimOptions::Usage() {
            "  --silent-after N    send nothing at all after answering N frames\n"
            "  --garbage N         send N bytes of noise before each reply\n"
            "  --ack88             answer Stop, Resume and WriteBlock with E0 04 88 88 88 84\n"
-           "  --split N           send each reply in N writes, 10 ms apart\n";
+           "  --split N           send each reply in N writes, 10 ms apart\n"
+           "  --ignore-write A    acknowledge a block write at address A but keep the old values\n";
 }
 
 std::optional<SimOptions> SimOptions::Parse(const std::vector<std::string>& args,
@@ -171,6 +172,7 @@ std::optional<SimOptions> SimOptions::Parse(const std::vector<std::string>& args
         {{"--silent-after"}, true, number(0, 1000000, faults.silentAfter)},
         {{"--garbage"}, true, number(0, 1000, faults.garbageBytes)},
         {{"--split"}, true, number(1, 64, faults.splitParts)},
+        {{"--ignore-write"}, true, number(0, 255, faults.ignoreWriteAddress)},
     };
     const ArgumentReader reader = ArgumentReader().WordUnknownOption(
         [](const std::string& name) { return "unknown option '" + name + "'"; });

@@ -36,6 +36,16 @@ TEST(FaultTest, DroppedReplyStillHasTheRequestCarriedOut) {
     EXPECT_EQ(bench.sim.Memory().At(101), 0x2A);
 }
 
+TEST(FaultTest, IgnoredWriteIsAcknowledgedButOnlyOtherBlocksChange) {
+    Bench bench(WithFaults({.ignoreWriteAddress = 101}));
+    const std::uint8_t before = bench.sim.Memory().At(101);
+    const Bytes done{0xE0, 0x03, 0x62, 0x00, 0xBB};
+    EXPECT_THAT(bench.Exchange(Request(0x62, {0x01, 0x00, 0x65, 0x2A})), ElementsAreArray(done));
+    EXPECT_EQ(bench.sim.Memory().At(101), before);
+    EXPECT_THAT(bench.Exchange(Request(0x62, {0x01, 0x00, 0x64, 0x2A})), ElementsAreArray(done));
+    EXPECT_EQ(bench.sim.Memory().At(100), 0x2A);
+}
+
 TEST(FaultTest, DelayHoldsTheReplyBackByTheGivenTime) {
     Bench bench(WithFaults({.delayMs = 250}));
     bench.Send(Request(0xFE));

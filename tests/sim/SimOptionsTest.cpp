@@ -33,6 +33,8 @@ TEST(SimOptionsTest, OptionsAndFaultFlagsAreRead) {
                                             "--ack88",
                                             "--split",
                                             "3",
+                                            "--ignore-write",
+                                            "144",
                                             "-v",
                                             "--working",
                                             "--ignore-while-working"},
@@ -51,6 +53,7 @@ TEST(SimOptionsTest, OptionsAndFaultFlagsAreRead) {
     EXPECT_EQ(options->config.faults.garbageBytes, 6);
     EXPECT_TRUE(options->config.faults.ack88);
     EXPECT_EQ(options->config.faults.splitParts, 3);
+    EXPECT_EQ(options->config.faults.ignoreWriteAddress, 144);
     EXPECT_EQ(options->verbosity, 1);
     EXPECT_TRUE(options->startWorking);
     EXPECT_TRUE(options->config.ignoreWhileWorking);
