@@ -26,4 +26,18 @@ void LoadBlock(const ReaderParams& params, int index, std::uint8_t* values) {
     }
 }
 
+unsigned DifferingBlocks(const ReaderParams& a, const ReaderParams& b) {
+    unsigned blocks = 0;
+    for (int i = 0; i < kParamBlockCount; ++i) {
+        std::array<std::uint8_t, kParamBlockMaxLength> first{};
+        std::array<std::uint8_t, kParamBlockMaxLength> second{};
+        LoadBlock(a, i, first.data());
+        LoadBlock(b, i, second.data());
+        if (first != second) {
+            blocks |= 1u << i;
+        }
+    }
+    return blocks;
+}
+
 }  // namespace uhf

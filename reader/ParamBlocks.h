@@ -31,6 +31,9 @@ inline constexpr std::array<ParamBlock, kParamBlockCount> kParamBlocks{{
 // Copies the readLength values of block `index`, in address order, into the record's fields.
 void StoreBlock(ReaderParams& params, int index, const std::uint8_t* values);
 
+// The blocks (bit 1 << index) whose written values differ between `a` and `b`.
+unsigned DifferingBlocks(const ReaderParams& a, const ReaderParams& b);
+
 // Writes the writeLength values of block `index`, in address order, from the record's fields.
 void LoadBlock(const ReaderParams& params, int index, std::uint8_t* values);
 

@@ -530,6 +530,10 @@ int ReaderLink::ReadParams(ReaderParams& out) {
 }
 
 int ReaderLink::WriteParams(const ReaderParams& in) {
+    return WriteParamBlocks(in, kAllParamBlocks);
+}
+
+int ReaderLink::WriteParamBlocks(const ReaderParams& in, unsigned blocks) {
     if (in.IsValid() == 0) {
         Fail(LinkError::RecordInvalid);
         lastErrorDetail = in.Refusal();
@@ -542,22 +546,23 @@ int ReaderLink::WriteParams(const ReaderParams& in) {
     if (!LockPort(lock)) {
         return 0;
     }
+    std::string written;
     for (int i = 0; i < kParamBlockCount; ++i) {
+        if ((blocks & (1u << i)) == 0) {
+            continue;
+        }
         const ParamBlock& block = kParamBlocks[static_cast<std::size_t>(i)];
         std::array<std::uint8_t, kParamBlockMaxLength> values{};
         LoadBlock(in, i, values.data());
         if (WriteBlock(0, block.address, block.writeLength, values.data()) == 0) {
             // Nothing is rolled back: say what the reader now holds.
-            std::string written;
-            for (int j = 0; j < i; ++j) {
-                written += (j == 0 ? "" : ", ") +
-                           std::to_string(kParamBlocks[static_cast<std::size_t>(j)].address);
-            }
-            lastErrorDetail = "at the block at address " + std::to_string(block.address) +
-                              (i == 0 ? " (no block written)"
-                                      : " (already written: the blocks at " + written + ")");
+            lastErrorDetail =
+                "at the block at address " + std::to_string(block.address) +
+                (written.empty() ? " (no block written)"
+                                 : " (already written: the blocks at " + written + ")");
             return 0;
         }
+        written += (written.empty() ? "" : ", ") + std::to_string(block.address);
     }
     ClearError();
     return 1;

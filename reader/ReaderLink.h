@@ -13,6 +13,7 @@
 #include "protocol/ReaderFrame.h"
 #include "protocol/TagFrameScanner.h"
 #include "reader/LinkError.h"
+#include "reader/ParamBlocks.h"
 #include "reader/ReaderParams.h"
 #include "reader/TimedRecursiveMutex.h"
 #include "serial/SerialError.h"
@@ -87,6 +88,10 @@ class ReaderLink {
     int CheckReplyStatus(std::uint8_t code);
     int ReadParams(ReaderParams& out);
     int WriteParams(const ReaderParams& in);
+    // Writes only the blocks of kParamBlocks whose bit (1 << index) is set in `blocks`, in the
+    // usual order; WriteParams writes them all.
+    static constexpr unsigned kAllParamBlocks = (1u << kParamBlockCount) - 1;
+    int WriteParamBlocks(const ReaderParams& in, unsigned blocks);
     int StartTagCollection();
 
     // For callers that must not lose a report (tesmarle-cli tags): records stay in the store

@@ -496,6 +496,30 @@ TEST_F(ReaderLinkTest, WriteParamsStopsAtTheFirstRefusedBlock) {
     EXPECT_EQ(reader.memory[113], 66);
 }
 
+TEST_F(ReaderLinkTest, WriteParamBlocksSendsOnlyTheChosenBlocksOfWhatDiffers) {
+    OpenLink();
+    FakeReader reader;
+    reader.failWriteAt = 144;
+    Answer(reader);
+    ReaderParams before;
+    ASSERT_EQ(link->ReadParams(before), 1);
+    ReaderParams wanted = before;
+    wanted.protocol = 1;         // in the block at 112
+    wanted.lockedFrequency = 0;  // the block at 144
+    const unsigned blocks = DifferingBlocks(before, wanted);
+    EXPECT_EQ(blocks, 0b1000010u);
+    port->ClearWrites();
+    EXPECT_EQ(link->WriteParamBlocks(wanted, blocks), 0);
+    const std::vector<Bytes> writes = port->Writes();
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[0], FakeReader::Reply(0xA0, 0x62, {8, 0, 112, 2, 5, 2, 1, 10, 20, 2, 4}));
+    EXPECT_EQ(writes[1], FakeReader::Reply(0xA0, 0x62, {1, 0, 144, 0}));
+    EXPECT_EQ(link->LastErrorText(),
+              "the reader refused the request: at the block at address 144 (already written: the "
+              "blocks at 112)");
+    EXPECT_EQ(DifferingBlocks(before, before), 0u);
+}
+
 TEST_F(ReaderLinkTest, InvalidRecordIsRefusedWithoutBytesOnTheWire) {
     OpenLink();
     for (int which = 0; which < 3; ++which) {
