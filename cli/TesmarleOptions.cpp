@@ -17,6 +17,7 @@ std::optional<TesmarleAction> ActionNamed(const std::string& word) {
         {"read", TesmarleAction::Read},     {"write", TesmarleAction::Write},
         {"resume", TesmarleAction::Resume}, {"tags", TesmarleAction::Tags},
         {"ports", TesmarleAction::Ports},   {"doctor", TesmarleAction::Doctor},
+        {"check", TesmarleAction::Check},   {"diff", TesmarleAction::Diff},
     };
     const auto found = kActions.find(word);
     if (found == kActions.end()) {
@@ -53,6 +54,7 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
     bool csv = false;
     bool portGiven = false;
     bool baudGiven = false;
+    bool noVerify = false;
     using Option = ArgumentReader::Option;
     std::vector<Option> table{
         {{"-h", "--help"},
@@ -69,7 +71,10 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
                  why = name + ": expected a serial port such as /dev/ttyUSB0";
                  return false;
              }
-             parsed.port = value;
+             if (parsed.ports.empty()) {
+                 parsed.port = value;
+             }
+             parsed.ports.push_back(value);
              portGiven = true;
              return true;
          }},
@@ -116,6 +121,22 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
              }
              return true;
          }},
+        {{"--no-verify", "--only-differences"},
+         false,
+         [&](const std::string& name, const std::string&, std::string&) {
+             (name == "--no-verify" ? noVerify : parsed.onlyDifferences) = true;
+             return true;
+         }},
+        {{"--report"},
+         true,
+         [&](const std::string&, const std::string& value, std::string& why) {
+             parsed.reportFile = value;
+             if (value.empty()) {
+                 why = "--report: expected the name of the file to append to";
+                 return false;
+             }
+             return true;
+         }},
     };
     for (const std::string& optionName : FieldOptionNames()) {
         table.push_back(
@@ -131,6 +152,10 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
              }});
     }
     const auto command = [&](const std::string& word, std::string& why) {
+        if (parsed.action == TesmarleAction::Diff && parsed.files.size() < 2) {
+            parsed.files.push_back(word);
+            return true;
+        }
         if (parsed.action != TesmarleAction::None) {
             why = "unexpected argument '" + word + "'";
             return false;
@@ -138,7 +163,7 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
         const auto action = ActionNamed(word);
         if (!action) {
             why = "unknown command '" + word +
-                  "' (expected read, write, resume, tags, ports or doctor)";
+                  "' (expected read, write, check, diff, resume, tags, ports or doctor)";
             return false;
         }
         parsed.action = *action;
@@ -153,21 +178,49 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
     }
 
     if (parsed.action == TesmarleAction::None) {
-        error = "no command given (read, write, resume, tags, ports or doctor)";
+        error = "no command given (read, write, check, diff, resume, tags, ports or doctor)";
         return false;
     }
     const bool listing =
         parsed.action == TesmarleAction::Ports || parsed.action == TesmarleAction::Doctor;
-    if (!portGiven && !listing) {
+    const bool portless = listing || parsed.action == TesmarleAction::Diff;
+    if (!portGiven && !portless) {
         error = "no port given: use -p PORT";
         return false;
     }
+    if (portGiven && parsed.action == TesmarleAction::Diff) {
+        error = "diff compares two files and opens no port";
+        return false;
+    }
+    if (parsed.action == TesmarleAction::Diff && parsed.files.size() != 2) {
+        error = "diff needs two files: diff A.json B.json";
+        return false;
+    }
     const bool writing = parsed.action == TesmarleAction::Write;
+    const bool checking = parsed.action == TesmarleAction::Check;
     const bool tagging = parsed.action == TesmarleAction::Tags;
-    if (!writing && (!parsed.changes.empty() || !parsed.fromFile.empty())) {
+    if (parsed.ports.size() > 1 && !writing && !checking) {
+        error = "several ports (-p) belong to the write and check commands";
+        return false;
+    }
+    if (checking && (parsed.fromFile.empty() || !parsed.changes.empty())) {
+        error = "check needs --from FILE and no field options";
+        return false;
+    }
+    if (!writing && !checking && (!parsed.changes.empty() || !parsed.fromFile.empty())) {
         error = "field options and --from belong to the write command";
         return false;
     }
+    if (!writing && (noVerify || parsed.onlyDifferences)) {
+        error = std::string(noVerify ? "--no-verify" : "--only-differences") +
+                " belongs to the write command";
+        return false;
+    }
+    if (!parsed.reportFile.empty() && portless) {
+        error = "--report belongs to the commands that talk to a reader";
+        return false;
+    }
+    parsed.verify = !noVerify;
     if (writing && parsed.changes.empty() && parsed.fromFile.empty()) {
         error = "write needs at least one field option or --from FILE";
         return false;
@@ -197,7 +250,10 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
 std::string TesmarleUsage() {
     return "usage:\n"
            "  tesmarle-cli -p PORT [-b BAUD] read [--json]\n"
-           "  tesmarle-cli -p PORT [-b BAUD] write [FIELD OPTIONS] [--from FILE]\n"
+           "  tesmarle-cli -p PORT [-p PORT ...] [-b BAUD] write [FIELD OPTIONS] [--from FILE]\n"
+           "               [--no-verify] [--only-differences]\n"
+           "  tesmarle-cli -p PORT [-p PORT ...] [-b BAUD] check --from FILE\n"
+           "  tesmarle-cli diff A.json B.json\n"
            "  tesmarle-cli -p PORT [-b BAUD] resume\n"
            "  tesmarle-cli -p PORT [-b BAUD] tags [--seconds S] [--json | --csv]\n"
            "  tesmarle-cli ports [--json]\n"
@@ -206,6 +262,7 @@ std::string TesmarleUsage() {
            "  -p, --port PORT       serial port, for example /dev/ttyUSB0\n"
            "  -b, --baud BAUD       9600 (default), 19200, 38400, 57600, 115200, or auto: ask\n"
            "                        the reader at each rate and go on at the one it answers\n"
+           "  --report FILE         append one JSON line per reader and command to FILE\n"
            "  doctor                say what stands between this user and the reader on PORT\n"
            "                        (or on every port), and where the reader answers\n"
            "\n"
@@ -218,6 +275,11 @@ std::string TesmarleUsage() {
            "  --frequency hop|MHZ            (one of the 50 channels 902.5 .. 927.0)\n"
            "  --from FILE                    fields from a file written by 'read --json';\n"
            "                                 options given beside it win\n"
+           "  --no-verify                    do not read the record back after writing\n"
+           "  --only-differences             write only the blocks that differ from the reader\n"
+           "\n"
+           "several ports run at once, one reader each; the exit status is 0 only when every\n"
+           "reader succeeded. check and diff print the fields that differ and exit 1 if any.\n"
            "\n"
            "exit status: 0 success (doctor: a reader answered), 1 port or reader failure, 2 usage\n"
            "error\n";

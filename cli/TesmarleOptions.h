@@ -7,7 +7,7 @@
 
 namespace uhf {
 
-enum class TesmarleAction { None, Help, Read, Write, Resume, Tags, Ports, Doctor };
+enum class TesmarleAction { None, Help, Read, Write, Resume, Tags, Ports, Doctor, Check, Diff };
 
 enum class TesmarleFormat { Text, Json, Csv };
 
@@ -23,12 +23,17 @@ inline constexpr int kAutoBaud = 0;
 // The command line of tesmarle-cli, checked and turned into values.
 struct TesmarleOptions {
     TesmarleAction action = TesmarleAction::None;
-    std::string port;
-    int baudRate = 9600;  // kAutoBaud: found by asking the reader at each rate
+    std::string port;                // the first of `ports`
+    std::vector<std::string> ports;  // -p as often as given; several for write and check
+    int baudRate = 9600;             // kAutoBaud: found by asking the reader at each rate
     TesmarleFormat format = TesmarleFormat::Text;
     std::vector<FieldChange> changes;  // from options, in the order given
     std::string fromFile;              // write --from
     std::optional<double> seconds;     // tags --seconds
+    bool verify = true;                // write: read the record back and compare
+    bool onlyDifferences = false;      // write: only the blocks that differ from the reader's
+    std::vector<std::string> files;    // diff A B
+    std::string reportFile;            // --report: one JSON line per reader and command
 };
 
 // Parses the arguments after the program name. On a usage error returns false and sets `error`

@@ -1,9 +1,11 @@
 #include "cli/TesmarleRunner.h"
 
+#include <array>
 #include <cstdio>
 #include <set>
 #include <thread>
 
+#include "cli/FieldDifferences.h"
 #include "cli/InputFile.h"
 #include "cli/JsonText.h"
 #include "cli/TesmarleFields.h"
@@ -59,8 +61,13 @@ void TesmarleRunner::SetPortLister(std::function<std::vector<PortInfo>()> lister
 }
 
 int TesmarleRunner::Fail(const std::string& step) {
-    err << "tesmarle-cli: " << step << " failed: " << link.LastErrorText() << "\n";
-    return kExitFailure;
+    return Refuse(step + " failed: " + link.LastErrorText(), kExitFailure);
+}
+
+int TesmarleRunner::Refuse(const std::string& message, int status) {
+    outcome.message = message;
+    err << "tesmarle-cli: " << message << "\n";
+    return status;
 }
 
 void TesmarleRunner::SetDoctor(const LinkDoctor* linkDoctor) {
@@ -88,12 +95,12 @@ bool TesmarleRunner::OpenPort(const TesmarleOptions& options) {
     if (link.Open(options.port, baud) != 0) {
         return true;
     }
-    err << "tesmarle-cli: open " << options.port << " failed: " << ToString(link.LastOpenError())
-        << "\n";
+    Refuse("open " + options.port + " failed: " + ToString(link.LastOpenError()), kExitFailure);
     return false;
 }
 
 int TesmarleRunner::Run(const TesmarleOptions& options) {
+    outcome = {};
     switch (options.action) {
         case TesmarleAction::Help:
             out << TesmarleUsage();
@@ -110,6 +117,10 @@ int TesmarleRunner::Run(const TesmarleOptions& options) {
             return RunPorts(options);
         case TesmarleAction::Doctor:
             return RunDoctor(options);
+        case TesmarleAction::Check:
+            return RunCheck(options);
+        case TesmarleAction::Diff:
+            return RunDiff(options);
         case TesmarleAction::None:
             break;
     }
@@ -127,27 +138,35 @@ int TesmarleRunner::RunRead(const TesmarleOptions& options) {
         return Fail("read parameters");
     }
     link.Close();
+    outcome.after = params;
     out << (options.format == TesmarleFormat::Json ? FormatParamsJson(params) + "\n"
                                                    : FormatParamsText(params));
     return kExitOk;
 }
 
+bool TesmarleRunner::ReadFromFile(const TesmarleOptions& options, std::vector<FieldChange>& changes,
+                                  int& status) {
+    std::string text;
+    std::string error;
+    // A file that cannot be read fails as a firmware file does in ferrowin-cli; one that is not
+    // a record is a usage error.
+    if (!InputFile::ReadSmall(options.fromFile, kMaxFromFileSize, text, error)) {
+        status = Refuse("--from " + options.fromFile + ": " + error, kExitFailure);
+        return false;
+    }
+    if (!ParseParamsJson(text, changes, error)) {
+        status = Refuse("--from " + options.fromFile + ": " + error, kExitUsage);
+        return false;
+    }
+    return true;
+}
+
 int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
     // Everything from the user is checked before the port is opened.
     std::vector<FieldChange> changes;
-    if (!options.fromFile.empty()) {
-        std::string text;
-        std::string error;
-        // A file that cannot be read fails as a firmware file does in ferrowin-cli; one that
-        // is not a record is a usage error.
-        if (!InputFile::ReadSmall(options.fromFile, kMaxFromFileSize, text, error)) {
-            err << "tesmarle-cli: --from " << options.fromFile << ": " << error << "\n";
-            return kExitFailure;
-        }
-        if (!ParseParamsJson(text, changes, error)) {
-            err << "tesmarle-cli: --from " << options.fromFile << ": " << error << "\n";
-            return kExitUsage;
-        }
+    int status = kExitOk;
+    if (!options.fromFile.empty() && !ReadFromFile(options, changes, status)) {
+        return status;
     }
     // Options given beside --from win: they are applied after the file's fields.
     changes.insert(changes.end(), options.changes.begin(), options.changes.end());
@@ -156,17 +175,25 @@ int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
         return kExitFailure;
     }
     (void)link.Stop();
-    ReaderParams params;
-    if (link.ReadParams(params) == 0) {
+    ReaderParams before;
+    if (link.ReadParams(before) == 0) {
         return Fail("read parameters");
     }
-    const ReaderParams before = params;
+    outcome.before = before;
+    ReaderParams wanted = before;
     for (const FieldChange& change : changes) {
-        params[static_cast<ParamField>(change.field)] = change.value;
+        wanted[static_cast<ParamField>(change.field)] = change.value;
     }
-    if (link.WriteParams(params) == 0) {
+    const unsigned blocks =
+        options.onlyDifferences ? DifferingBlocks(before, wanted) : ReaderLink::kAllParamBlocks;
+    if (blocks != 0 && link.WriteParamBlocks(wanted, blocks) == 0) {
         return Fail("write parameters");
     }
+    ReaderParams after = wanted;
+    if (options.verify && link.ReadParams(after) == 0) {
+        return Fail("read back");
+    }
+    outcome.after = after;
     link.Close();
     // One line per field named, in the record's order.
     std::set<int> named;
@@ -174,16 +201,83 @@ int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
         named.insert(change.field);
     }
     for (int field : named) {
-        const ParamField which = static_cast<ParamField>(field);
-        out << FieldInfo(which).name << ": " << DescribeFieldValue(field, before[which]);
-        if (before[which] == params[which]) {
+        const auto which = static_cast<ParamField>(field);
+        out << ParamFields()[static_cast<std::size_t>(field)].name << ": "
+            << DescribeFieldValue(field, before[which]);
+        if (before[which] == wanted[which]) {
             out << " (unchanged)\n";
         } else {
-            out << " \u2192 " << DescribeFieldValue(field, params[which]) << "\n";
+            out << " \u2192 " << DescribeFieldValue(field, wanted[which]) << "\n";
         }
     }
-    out << "written\n";
+    out << (blocks == 0 ? "nothing to write: the reader holds every field already\n" : "written\n");
+    if (!options.verify) {
+        return kExitOk;
+    }
+    // Every byte counts, the carried ones too: a reader that dropped a block shows here.
+    std::string differences;
+    for (int field : DifferingFields(ValuesOf(wanted, false), ValuesOf(after, false))) {
+        const auto which = static_cast<ParamField>(field);
+        differences += (differences.empty() ? "" : "; ") +
+                       std::string(ParamFields()[static_cast<std::size_t>(field)].name) +
+                       " written " + FieldWords(field, wanted[which]) + ", read back " +
+                       FieldWords(field, after[which]);
+    }
+    if (!differences.empty()) {
+        return Refuse("verify failed: " + differences, kExitFailure);
+    }
+    out << "verified\n";
     return kExitOk;
+}
+
+int TesmarleRunner::RunCheck(const TesmarleOptions& options) {
+    std::vector<FieldChange> golden;
+    int status = kExitOk;
+    if (!ReadFromFile(options, golden, status)) {
+        return status;
+    }
+    if (!OpenPort(options)) {
+        return kExitFailure;
+    }
+    (void)link.Stop();
+    ReaderParams params;
+    if (link.ReadParams(params) == 0) {
+        return Fail("read parameters");
+    }
+    link.Close();
+    outcome.after = params;
+    const FieldValues wanted = ValuesOf(golden);
+    const auto lines = DescribeDifferences(Restricted(ValuesOf(params, true), wanted), wanted);
+    for (const std::string& line : lines) {
+        out << line << "\n";
+    }
+    if (lines.empty()) {
+        out << "matches " << options.fromFile << "\n";
+        return kExitOk;
+    }
+    outcome.message = std::to_string(lines.size()) +
+                      (lines.size() == 1 ? " field differs" : " fields differ") + " from " +
+                      options.fromFile;
+    return kExitFailure;
+}
+
+int TesmarleRunner::RunDiff(const TesmarleOptions& options) {
+    std::array<FieldValues, 2> sides;
+    for (std::size_t i = 0; i < sides.size(); ++i) {
+        TesmarleOptions one = options;
+        one.fromFile = options.files[i];
+        std::vector<FieldChange> fields;
+        int status = kExitOk;
+        if (!ReadFromFile(one, fields, status)) {
+            return status;
+        }
+        sides[i] = ValuesOf(fields);
+    }
+    const auto lines = DescribeDifferences(sides[0], sides[1]);
+    for (const std::string& line : lines) {
+        out << line << "\n";
+    }
+    return lines.empty() ? kExitOk : kExitFailure;
 }
 
 int TesmarleRunner::RunResume(const TesmarleOptions& options) {
@@ -246,8 +340,8 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
     int status = kExitOk;
     while (!interrupted()) {
         if (link.ReceiveReadFailed()) {
-            err << "tesmarle-cli: tags failed: " << ToString(LinkError::PortFailed) << "\n";
-            status = kExitFailure;
+            status = Refuse(std::string("tags failed: ") + ToString(LinkError::PortFailed),
+                            kExitFailure);
             break;
         }
         const auto now = Clock::now();

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -21,6 +22,14 @@ namespace uhf {
 // the port is opened.
 class TesmarleRunner {
   public:
+    // What the last Run did to the reader, for the report: the record before and after a write,
+    // the record read, and the failure's words.
+    struct Outcome {
+        std::string message;
+        std::optional<ReaderParams> before;
+        std::optional<ReaderParams> after;
+    };
+
     // Well inside the 450-record store: at 115200 baud 450 reports arrive in about 550 ms, and
     // a full store starts over, losing what it held.
     static constexpr std::chrono::milliseconds kTakeInterval{100};
@@ -35,9 +44,14 @@ class TesmarleRunner {
     void SetDoctor(const LinkDoctor* doctor);
 
     int Run(const TesmarleOptions& options);
+    const Outcome& LastOutcome() const { return outcome; }
 
   private:
     int Fail(const std::string& step);
+    // Prints and keeps a failure that names no link step.
+    int Refuse(const std::string& message, int status);
+    bool ReadFromFile(const TesmarleOptions& options, std::vector<FieldChange>& changes,
+                      int& status);
     bool OpenPort(const TesmarleOptions& options);
     int RunRead(const TesmarleOptions& options);
     int RunWrite(const TesmarleOptions& options);
@@ -45,6 +59,8 @@ class TesmarleRunner {
     int RunTags(const TesmarleOptions& options);
     int RunPorts(const TesmarleOptions& options);
     int RunDoctor(const TesmarleOptions& options);
+    int RunCheck(const TesmarleOptions& options);
+    int RunDiff(const TesmarleOptions& options);
 
     ReaderLink& link;
     std::ostream& out;
@@ -52,6 +68,7 @@ class TesmarleRunner {
     std::function<bool()> interrupted;
     std::function<std::vector<PortInfo>()> listPorts;
     const LinkDoctor* doctor = nullptr;
+    Outcome outcome;
 };
 
 }  // namespace uhf

@@ -109,7 +109,17 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{{"-p", "/dev/ttyUSB0", "read", "extra"}, "unexpected argument 'extra'"},
         RefusalCase{{"-p", "/dev/ttyUSB0", "-b", "automatic", "read"}, "or auto"},
         RefusalCase{{"-b", "auto", "doctor"}, "doctor tries every rate"},
-        RefusalCase{{"doctor", "--csv"}, "--csv belongs to the tags"}));
+        RefusalCase{{"doctor", "--csv"}, "--csv belongs to the tags"},
+        RefusalCase{{"-p", "a", "-p", "b", "read"}, "several ports (-p) belong to the write"},
+        RefusalCase{{"-p", "a", "check"}, "check needs --from FILE"},
+        RefusalCase{{"-p", "a", "check", "--from", "g", "--power", "1"}, "check needs --from"},
+        RefusalCase{{"diff", "a.json"}, "diff needs two files"},
+        RefusalCase{{"diff", "a", "b", "c"}, "unexpected argument 'c'"},
+        RefusalCase{{"-p", "a", "diff", "x", "y"}, "opens no port"},
+        RefusalCase{{"-p", "a", "read", "--no-verify"}, "--no-verify belongs to the write"},
+        RefusalCase{{"-p", "a", "check", "--from", "g", "--only-differences"}, "belongs to"},
+        RefusalCase{{"ports", "--report", "r.jsonl"}, "--report belongs"},
+        RefusalCase{{"-p", "a", "read", "--report="}, "--report: expected"}));
 
 TEST(TesmarleOptionsTest, CommonFormsParse) {
     TesmarleOptions options;
@@ -132,6 +142,18 @@ TEST(TesmarleOptionsTest, CommonFormsParse) {
                                   error));
     EXPECT_EQ(options.fromFile, "a.json");
     ASSERT_EQ(options.changes.size(), 1u);
+
+    ASSERT_TRUE(ParseTesmarleArgs({"-p", "a", "write", "--power", "9", "-p", "b", "--no-verify",
+                                   "--only-differences", "--report", "r.jsonl"},
+                                  options, error))
+        << error;
+    EXPECT_EQ(options.ports, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(options.port, "a");
+    EXPECT_FALSE(options.verify);
+    EXPECT_TRUE(options.onlyDifferences);
+    EXPECT_EQ(options.reportFile, "r.jsonl");
+    ASSERT_TRUE(ParseTesmarleArgs({"diff", "a.json", "b.json"}, options, error)) << error;
+    EXPECT_EQ(options.files, (std::vector<std::string>{"a.json", "b.json"}));
 
     ASSERT_TRUE(ParseTesmarleArgs({"--help"}, options, error));
     EXPECT_EQ(options.action, TesmarleAction::Help);

@@ -13,6 +13,7 @@
 #include "cli/TesmarleRunner.h"
 #include "fakes/FakeReader.h"
 #include "fakes/FakeSerialPort.h"
+#include "protocol/ParamFields.h"
 
 namespace uhf {
 namespace {
@@ -52,11 +53,12 @@ class TesmarleRunnerTest : public testing::Test {
         TesmarleOptions options;
         std::string error;
         EXPECT_TRUE(ParseTesmarleArgs(args, options, error)) << error;
-        TesmarleRunner runner(*link, out, err);
-        runner.SetInterrupted([this] { return interrupt.load(); });
-        runner.SetPortLister([this] { return ports; });
-        return runner.Run(options);
+        runner = std::make_unique<TesmarleRunner>(*link, out, err);
+        runner->SetInterrupted([this] { return interrupt.load(); });
+        runner->SetPortLister([this] { return ports; });
+        return runner->Run(options);
     }
+    const TesmarleRunner::Outcome& LastOutcome() const { return runner->LastOutcome(); }
 
     std::string TempFile(const std::string& text) {
         const std::string path = testing::TempDir() + "/tesmarle-params-" +
@@ -69,6 +71,7 @@ class TesmarleRunnerTest : public testing::Test {
     FakeReader reader;
     FakeSerialPort* port = nullptr;
     std::unique_ptr<ReaderLink> link;
+    std::unique_ptr<TesmarleRunner> runner;
     std::ostringstream out;
     std::ostringstream err;
     std::atomic<bool> interrupt{false};
@@ -145,10 +148,44 @@ TEST_F(TesmarleRunnerTest, WriteChangesOnlyTheNamedFields) {
               "exportDistance: 4 (400 ms) (unchanged)\n"
               "lockedFrequency: 25 (Locked frequency 914.5 MHz) \u2192 0 (Jump frequency: "
               "hopping)\n"
-              "written\n");
+              "written\n"
+              "verified\n");
     const auto writes = port->Writes();
-    ASSERT_EQ(writes.size(), 15u) << "Stop, seven reads, seven writes";
+    ASSERT_EQ(writes.size(), 22u) << "Stop, seven reads, seven writes, seven reads back";
     EXPECT_EQ(writes[0], kStopRequest);
+    EXPECT_EQ(writes[15], writes[1]);
+}
+
+TEST_F(TesmarleRunnerTest, WriteWhoseReadBackDiffersFailsNamingTheFields) {
+    reader.ignoreWriteAt = 112;  // acknowledged, not stored
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "write", "--power", "40", "--protocol", "wiegand34"}), 1);
+    EXPECT_EQ(err.str(),
+              "tesmarle-cli: verify failed: protocol written Wiegand34, read back Wiegand32\n");
+    EXPECT_EQ(reader.memory[101], 40);
+    ASSERT_TRUE(LastOutcome().after.has_value());
+    EXPECT_EQ(LastOutcome().after->protocol, 3);
+    EXPECT_EQ(LastOutcome().before->power, 30);
+
+    err.str("");
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "write", "--protocol", "wiegand34", "--no-verify"}), 0)
+        << err.str();
+    EXPECT_EQ(port->Writes().size(), 22u + 15u) << "nothing read back";
+}
+
+TEST_F(TesmarleRunnerTest, OnlyDifferencesWritesTheBlocksThatDifferAndVerifiesThem) {
+    const std::string golden =
+        TempFile("{\"power\": 30, \"protocol\": 1, \"lockedFrequency\": 25, \"cardMode\": 1}");
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "write", "--from", golden, "--only-differences"}), 0)
+        << err.str();
+    auto writes = port->Writes();
+    ASSERT_EQ(writes.size(), 16u) << "Stop, seven reads, one write, seven reads back";
+    EXPECT_EQ(writes[8], FakeReader::Reply(0xA0, 0x62, {8, 0, 112, 2, 5, 2, 1, 10, 20, 2, 4}));
+    EXPECT_EQ(reader.memory[115], 1);
+
+    port->ClearWrites();
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "write", "--from", golden, "--only-differences"}), 0);
+    EXPECT_EQ(port->Writes().size(), 15u) << "no block write";
+    EXPECT_NE(out.str().find("nothing to write"), std::string::npos) << out.str();
 }
 
 TEST_F(TesmarleRunnerTest, WriteFromAFileKeepsTheCarriedBytesAndLetsOptionsWin) {
@@ -303,6 +340,66 @@ TEST_F(TesmarleRunnerTest, PortsAsJsonDescribeEachPortWithNullForWhatIsUnknown) 
     EXPECT_EQ(Run({"ports", "--json"}), 1);
     EXPECT_EQ(out.str(), "[]\n");
 }
+
+struct FieldDifferenceCase {
+    const char* field;
+    std::uint8_t was;
+    std::uint8_t now;
+    const char* line;
+};
+
+class GoldenDifference : public TesmarleRunnerTest,
+                         public testing::WithParamInterface<FieldDifferenceCase> {
+  protected:
+    // The fake reader's record as `read --json` writes it, with the case's field at `value`.
+    std::string Record(std::uint8_t value, const std::string& suffix) {
+        ReaderParams params;
+        for (const ParamFieldInfo& info : ParamFields()) {
+            params[info.field] = reader.memory[info.address];
+        }
+        params[FindParamField(GetParam().field)->field] = value;
+        const std::string path =
+            testing::TempDir() + "/tesmarle-golden-" + GetParam().field + suffix + ".json";
+        std::ofstream(path) << FormatParamsJson(params) << "\n";
+        return path;
+    }
+};
+
+TEST_P(GoldenDifference, CheckAndDiffNameTheFieldInWords) {
+    const std::string a = Record(GetParam().was, "-a");
+    const std::string b = Record(GetParam().now, "-b");
+    EXPECT_EQ(Run({"diff", a, b}), 1);
+    EXPECT_EQ(out.str(), std::string(GetParam().line) + "\n");
+    EXPECT_TRUE(port->Writes().empty());
+
+    out.str("");
+    reader.memory[FindParamField(GetParam().field)->address] = GetParam().was;
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "check", "--from", b}), 1) << err.str();
+    EXPECT_EQ(out.str(), std::string(GetParam().line) + "\n");
+    EXPECT_EQ(port->Writes().size(), 8u) << "Stop and seven reads, nothing written";
+
+    out.str("");
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "check", "--from", a}), 0) << err.str();
+    EXPECT_EQ(Run({"diff", b, b}), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachShownField, GoldenDifference,
+    testing::Values(
+        FieldDifferenceCase{"cardMode", 1, 0, "cardMode: multi-cards \u2192 Single-card"},
+        FieldDifferenceCase{"idBorderUponDifferent", 1, 0, "idBorderUponDifferent: on \u2192 off"},
+        FieldDifferenceCase{"power", 30, 40, "power: 30 \u2192 40"},
+        FieldDifferenceCase{"connectPort", 2, 1, "connectPort: Wiegand \u2192 RS-485"},
+        FieldDifferenceCase{"pulseWidth", 10, 15, "pulseWidth: 100 us \u2192 150 us"},
+        FieldDifferenceCase{"pulsePeriods", 20, 7, "pulsePeriods: 2000 us \u2192 700 us"},
+        FieldDifferenceCase{"exportTime", 2, 3, "exportTime: 2 \u2192 3"},
+        FieldDifferenceCase{"exportDistance", 4, 10, "exportDistance: 400ms \u2192 1000ms"},
+        FieldDifferenceCase{"lockedFrequency", 25, 0, "lockedFrequency: 914.5 MHz \u2192 hop"},
+        FieldDifferenceCase{"protocol", 1, 2, "protocol: Wiegand26 \u2192 Wiegand34"},
+        FieldDifferenceCase{"timeDistance", 5, 6, "timeDistance: 50 ms \u2192 60 ms"}),
+    [](const testing::TestParamInfo<FieldDifferenceCase>& info) {
+        return std::string(info.param.field);
+    });
 
 }  // namespace
 }  // namespace uhf

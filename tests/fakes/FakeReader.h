@@ -88,7 +88,7 @@ class FakeReader {
                 if (failWriteAt == address) {
                     return Reply(replyHeader, code, {failWriteStatus});
                 }
-                for (int i = 0; i < length; ++i) {
+                for (int i = 0; i < length && address != ignoreWriteAt; ++i) {
                     memory[static_cast<std::size_t>((address + i) & 0xFFFF)] = request[6 + i];
                 }
                 ++blocksWritten;
@@ -105,6 +105,7 @@ class FakeReader {
     bool refuseResume = false;
     int failWriteAt = -1;
     std::uint8_t failWriteStatus = 0x05;
+    int ignoreWriteAt = -1;  // a block write at this address is acknowledged but not stored
     int blocksWritten = 0;
     int requests = 0;
     std::uint8_t replyHeader = 0xE0;
