@@ -1,14 +1,16 @@
 // tesmarle-cli: the reader's parameter tool without a window.
 
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/ExitStatus.h"
 #include "cli/LinkDoctor.h"
 #include "cli/ProcessSetup.h"
+#include "cli/RunReport.h"
+#include "cli/TesmarleLine.h"
 #include "cli/TesmarleOptions.h"
-#include "cli/TesmarleRunner.h"
 #include "common/PortEnumerator.h"
 #include "reader/ReaderLink.h"
 #include "serial/LowLatencyMode.h"
@@ -33,8 +35,16 @@ int main(int argc, char** argv) {
             std::cerr << "tesmarle-cli: warning: " << warning << "\n";
         });
     }
-    uhf::ReaderLink link;
-    uhf::TesmarleRunner runner(link, std::cout, std::cerr);
+    uhf::RunReport report("tesmarle-cli", uhf::ProgramVersion());
+    if (!options.reportFile.empty() && !report.Open(options.reportFile, error)) {
+        std::cerr << "tesmarle-cli: " << error << "\n";
+        return uhf::ProcessSetup::Finish("tesmarle-cli", uhf::kExitFailure);
+    }
+    uhf::TesmarleLine runner([] { return std::make_unique<uhf::ReaderLink>(); }, std::cout,
+                             std::cerr);
+    if (!options.reportFile.empty()) {
+        runner.SetReport(&report);
+    }
     // Output that can no longer be written ends a tag collection as Ctrl-C does: nobody reads
     // the rows any more (a pipe to `head` that has closed, a full disk).
     runner.SetInterrupted([] { return uhf::ProcessSetup::Interrupted() || !std::cout; });

@@ -1,0 +1,159 @@
+// tesmarle-cli on a production line: several readersims written at once, one that drops a block,
+// and the report that survives the tool being killed.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "cli/CliProcess.h"
+#include "fakes/ReadersimProcess.h"
+#include "fakes/ToolProcess.h"
+
+namespace uhf {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
+using uhf::testing::ReadersimProcess;
+using uhf::testing::RunTool;
+using uhf::testing::ToolResult;
+
+std::vector<std::string> Lines(const std::string& path) {
+    std::ifstream file(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Every line of the file is one JSON object (checked by Python's own parser); how many.
+int ValidJsonLines(const std::string& path) {
+    const ToolResult r = RunTool({"/usr/bin/env", "python3", "-c",
+                                  "import json, sys\n"
+                                  "lines = open(sys.argv[1]).read().split('\\n')\n"
+                                  "assert lines[-1] == '', 'the last line is cut'\n"
+                                  "print(sum(isinstance(json.loads(l), dict) for l in lines[:-1]))",
+                                  path});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    return r.exitStatus == 0 ? std::stoi(r.out) : -1;
+}
+
+class TesmarleLineEndToEndTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() /
+              ("tesmarle_line_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        report = (dir / "report.jsonl").string();
+    }
+    void TearDown() override {
+        sims.clear();
+        std::filesystem::remove_all(dir);
+    }
+    void StartSims(const std::vector<std::vector<std::string>>& args) {
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            sims.push_back(std::make_unique<ReadersimProcess>());
+            ASSERT_TRUE(sims.back()->Start(READERSIM_PATH, args[i],
+                                           (dir / ("sim" + std::to_string(i) + ".log")).string()));
+        }
+    }
+    std::vector<std::string> PortArgs() const {
+        std::vector<std::string> args;
+        for (const auto& sim : sims) {
+            args.insert(args.end(), {"-p", sim->Port()});
+        }
+        return args;
+    }
+
+    std::filesystem::path dir;
+    std::string report;
+    std::vector<std::unique_ptr<ReadersimProcess>> sims;
+};
+
+TEST_F(TesmarleLineEndToEndTest, FourReadersAtOnceAndTheOneThatDropsABlockIsNamed) {
+    StartSims({{"--baud", "115200"},
+               {"--baud", "115200"},
+               {"--baud", "115200", "--ignore-write", "112"},
+               {"--baud", "115200"}});
+    std::vector<std::string> command{TESMARLE_CLI_PATH, "-b", "115200"};
+    const auto ports = PortArgs();
+    command.insert(command.end(), ports.begin(), ports.end());
+    command.insert(command.end(), {"write", "--protocol", "wiegand34", "--report", report});
+    const ToolResult r = RunTool(command);
+    EXPECT_EQ(r.exitStatus, 1) << r.out << r.err;
+    const std::string faulty = sims[2]->Port();
+    EXPECT_THAT(r.err, HasSubstr(faulty + ": tesmarle-cli: verify failed: protocol written "
+                                          "Wiegand34, read back Wiegand26\n"));
+    for (std::size_t i = 0; i < sims.size(); ++i) {
+        const std::string& port = sims[i]->Port();
+        EXPECT_THAT(r.out, HasSubstr(port + ": protocol: 1 (Wiegand26) \u2192 2 (Wiegand34)\n"));
+        EXPECT_THAT(r.out, HasSubstr("\n" + port + (i == 2 ? "  failed" : "  ok    ")));
+        if (i != 2) {
+            EXPECT_THAT(r.out, HasSubstr(port + ": verified\n"));
+        }
+    }
+
+    ASSERT_EQ(ValidJsonLines(report), 4);
+    int failed = 0;
+    for (const std::string& line : Lines(report)) {
+        EXPECT_THAT(line, HasSubstr("\"tool\": \"tesmarle-cli\", \"version\": \""));
+        EXPECT_THAT(line, HasSubstr("\"operation\": \"write\""));
+        EXPECT_THAT(line, HasSubstr("\"before\": {\"param100\": "));
+        if (line.find("\"port\": \"" + faulty + "\"") != std::string::npos) {
+            ++failed;
+            EXPECT_THAT(line, HasSubstr("\"result\": \"failed\", \"message\": \"verify failed"));
+            EXPECT_THAT(line, HasSubstr("\"protocol\": 1, \"timeDistance\""));  // after
+        } else {
+            EXPECT_THAT(line, HasSubstr("\"result\": \"ok\", \"message\": null"));
+        }
+    }
+    EXPECT_EQ(failed, 1);
+}
+
+TEST_F(TesmarleLineEndToEndTest, ReportKeepsEveryLineWrittenBeforeTheToolIsKilled) {
+    // Three quick readers and one whose answers take long: the tool is killed while it still
+    // talks to the slow one.
+    StartSims({{"--baud", "115200"},
+               {"--baud", "115200"},
+               {"--baud", "115200"},
+               {"--baud", "115200", "--delay-ms", "150"}});
+    const std::string golden = (dir / "golden.json").string();
+    std::ofstream(golden) << "{\"power\": 30}\n";
+    std::vector<std::string> args{"-b", "115200"};
+    const auto ports = PortArgs();
+    args.insert(args.end(), ports.begin(), ports.end());
+    args.insert(args.end(), {"check", "--from", golden, "--report", report});
+
+    test::CliProcess tool(TESMARLE_CLI_PATH, args);
+    ASSERT_TRUE(tool.Started());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (Lines(report).size() < 3 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    tool.Signal(SIGKILL);
+    EXPECT_EQ(tool.Wait(), -1);
+    EXPECT_EQ(tool.terminatingSignal, SIGKILL) << "ended before it was killed";
+    ASSERT_EQ(ValidJsonLines(report), 3);
+
+    // A later run appends; the earlier lines stay as they were.
+    const auto before = Lines(report);
+    const ToolResult again = RunTool(
+        {TESMARLE_CLI_PATH, "-b", "115200", "-p", sims[0]->Port(), "read", "--report", report});
+    EXPECT_EQ(again.exitStatus, 0) << again.err;
+    const auto after = Lines(report);
+    ASSERT_EQ(after.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(after.begin(), after.begin() + 3), before);
+    EXPECT_THAT(after[3], MatchesRegex("\\{\"time\": \"20[0-9-]+T[0-9:.]+Z\", .*\"operation\": "
+                                       "\"read\", \"result\": \"ok\".*\"record\": \\{.*\\}\\}"));
+    EXPECT_EQ(ValidJsonLines(report), 4);
+}
+
+}  // namespace
+}  // namespace uhf
