@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <mutex>
 #include <utility>
 
 #include "cli/FerrowinProgress.h"
@@ -11,6 +12,9 @@ namespace uhf {
 namespace {
 
 std::string TimeStamp() {
+    // localtime hands out one shared result: transfers on several threads take turns.
+    static std::mutex localTimeMutex;
+    const std::lock_guard<std::mutex> lock(localTimeMutex);
     const std::time_t now = std::time(nullptr);
     char text[16] = {};
     const std::tm* local = std::localtime(&now);
@@ -39,17 +43,21 @@ void FerrowinCliHost::ShowProgress(int sentBytes, int totalBytes) {
         streaming = false;
         return;
     }
+    lastProgress = std::chrono::steady_clock::now();
     if (!streaming) {
         streaming = true;
-        streamStart = std::chrono::steady_clock::now();
+        streamStart = lastProgress;
     }
     if (!showProgress) {
         return;
     }
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-                             std::chrono::steady_clock::now() - streamStart)
-                             .count();
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(lastProgress - streamStart).count();
     progressLine = FerrowinProgress::Format(sentBytes, totalBytes, elapsed);
+    if (board != nullptr) {
+        board->Progress(boardRow, progressLine);
+        return;
+    }
     std::fputs("\r\033[K", stderr);
     std::fputs(progressLine.c_str(), stderr);
     std::fflush(stderr);
@@ -64,6 +72,15 @@ void FerrowinCliHost::Finished(TransferError transferResult) {
     }
 }
 
+void FerrowinCliHost::SetBoard(FerrowinBoard* shared, int row) {
+    board = shared;
+    boardRow = row;
+}
+
+double FerrowinCliHost::StreamSeconds() const {
+    return streaming ? std::chrono::duration<double>(lastProgress - streamStart).count() : 0.0;
+}
+
 void FerrowinCliHost::FinishProgress() {
     if (progressVisible) {
         std::fputs("\n", stderr);
@@ -73,6 +90,10 @@ void FerrowinCliHost::FinishProgress() {
 }
 
 void FerrowinCliHost::Print(const std::string& line) {
+    if (board != nullptr) {
+        board->Log(boardRow, line);
+        return;
+    }
     if (progressVisible) {
         std::fputs("\r\033[K", stderr);
     }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "cli/FerrowinBoard.h"
 #include "downloader/TransferObserver.h"
 
 namespace uhf {
@@ -27,9 +28,18 @@ class FerrowinCliHost : public TransferObserver {
     // Ends the progress line so the shell prompt starts on a line of its own.
     void FinishProgress();
 
+    // Shows the transfer as row `row` of a board shared with other transfers, instead of on
+    // stderr alone.
+    void SetBoard(FerrowinBoard* board, int row);
+    // Seconds from the first data frame to the last progress; 0 before any data frame.
+    double StreamSeconds() const;
+
   private:
     void Print(const std::string& line);
 
+    FerrowinBoard* board = nullptr;
+    int boardRow = 0;
+    std::chrono::steady_clock::time_point lastProgress;
     bool showProgress = false;
     std::function<void()> onFinished;
     bool finished = false;

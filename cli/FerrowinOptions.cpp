@@ -1,5 +1,6 @@
 #include "cli/FerrowinOptions.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -25,15 +26,18 @@ bool ParseRate(const std::string& text, int& rate) {
 }  // namespace
 
 const char* FerrowinOptions::Usage() {
-    return "usage: ferrowin-cli -p PORT --device-baud RATE --download-baud RATE FIRMWARE\n"
+    return "usage: ferrowin-cli -p PORT [-p PORT ...] --device-baud RATE --download-baud RATE "
+           "FIRMWARE\n"
            "  Sends the firmware image FIRMWARE (at most 65535 bytes) to the UHF reader on PORT.\n"
-           "  -p, --port PORT        the serial port, e.g. /dev/ttyUSB0 or COM3\n"
+           "  -p, --port PORT        the serial port, e.g. /dev/ttyUSB0 or COM3; given again,\n"
+           "                         every reader is upgraded at once and a table ends the run\n"
+           "  --report FILE          append one JSON line per reader to FILE\n"
            "  --device-baud RATE     the reader's working rate, or auto: ask the reader at\n"
            "                         each rate and start where it answered\n"
            "  --download-baud RATE   the rate the image is sent at\n"
            "  -h, --help             show this text\n"
            "  RATE is one of 9600, 19200, 38400, 57600, 115200.\n"
-           "  Exit status: 0 when the upgrade succeeded, 1 when it failed or was interrupted,\n"
+           "  Exit status: 0 when every upgrade succeeded, 1 when one failed or was interrupted,\n"
            "  2 for a usage error.\n";
 }
 
@@ -53,8 +57,21 @@ std::optional<FerrowinOptions> FerrowinOptions::Parse(const std::vector<std::str
         {{"-p", "--port"},
          true,
          [&](const std::string&, const std::string& value, std::string&) {
-             options.port = value;
+             if (options.ports.empty()) {
+                 options.port = value;
+             }
+             options.ports.push_back(value);
              portGiven = true;
+             return true;
+         }},
+        {{"--report"},
+         true,
+         [&](const std::string&, const std::string& value, std::string& why) {
+             options.reportFile = value;
+             if (value.empty()) {
+                 why = "--report needs the name of the file to append to";
+                 return false;
+             }
              return true;
          }},
         {{"--device-baud", "--download-baud"},
@@ -89,7 +106,9 @@ std::optional<FerrowinOptions> FerrowinOptions::Parse(const std::vector<std::str
     if (options.help) {
         return options;
     }
-    if (!portGiven || options.port.empty()) {
+    const bool emptyPort =
+        std::find(options.ports.begin(), options.ports.end(), std::string()) != options.ports.end();
+    if (!portGiven || emptyPort) {
         error = "the port is missing (-p PORT)";
     } else if (!deviceGiven) {
         error = "the reader's rate is missing (--device-baud RATE)";

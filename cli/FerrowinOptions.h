@@ -7,9 +7,11 @@
 namespace uhf {
 
 // The command line of ferrowin-cli:
-//   ferrowin-cli -p PORT --device-baud RATE --download-baud RATE FIRMWARE
+//   ferrowin-cli -p PORT [-p PORT ...] --device-baud RATE --download-baud RATE FIRMWARE
 struct FerrowinOptions {
-    std::string port;
+    std::string port;                // the first of `ports`
+    std::vector<std::string> ports;  // one transfer each, all at once
+    std::string reportFile;          // --report: one JSON line per reader
     int deviceBaud = 0;
     bool deviceBaudAuto = false;  // --device-baud auto: found by asking the reader
     int downloadBaud = 0;

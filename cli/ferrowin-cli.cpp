@@ -1,27 +1,63 @@
 // ferrowin-cli: the firmware download tool without a window.
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/ExitStatus.h"
-#include "cli/FerrowinCliHost.h"
-#include "cli/FerrowinEventLoop.h"
+#include "cli/FerrowinBoard.h"
+#include "cli/FerrowinDownload.h"
 #include "cli/FerrowinOptions.h"
 #include "cli/FerrowinTerminal.h"
+#include "cli/JsonText.h"
 #include "cli/ProcessSetup.h"
 #include "cli/ReaderProbe.h"
-#include "downloader/UpgradeTransfer.h"
-#include "serial/NativeCommControl.h"
-#include "serial/NativeSerialPort.h"
+#include "cli/RunReport.h"
+#include "common/PortEnumerator.h"
+#include "common/Sha256.h"
 #include "version/ProgramVersion.h"
 
 namespace {
 
-constexpr int kTickMs = 50;
-// The transfer itself waits for the size answer without limit (the window has its exit button);
-// a command line must end on its own.
-constexpr int kSizeAnswerLimitMs = 3000;
+constexpr std::size_t kImageReadLimit = 1 << 20;
+
+// The image's size and digest for the report, read apart from the transfer, which reads it
+// itself; empty when the file cannot be read (the transfer then says why).
+struct ImageFacts {
+    std::string size = "null";
+    std::string sha256 = "null";
+};
+
+ImageFacts ReadImageFacts(const std::string& path) {
+    ImageFacts facts;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return facts;
+    }
+    uhf::Sha256 sha;
+    std::size_t total = 0;
+    unsigned char buffer[4096];
+    std::size_t got = 0;
+    while (total <= kImageReadLimit && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        sha.Add(buffer, got);
+        total += got;
+    }
+    const bool whole = std::ferror(file) == 0 && total <= kImageReadLimit;
+    std::fclose(file);
+    if (whole) {
+        facts.size = std::to_string(total);
+        facts.sha256 = "\"" + sha.HexDigest() + "\"";
+    }
+    return facts;
+}
+
+std::string Number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", value);
+    return text;
+}
 
 }  // namespace
 
@@ -41,67 +77,103 @@ int main(int argc, char** argv) {
         std::fputs(uhf::FerrowinOptions::Usage(), stdout);
         return uhf::ProcessSetup::Finish("ferrowin-cli", uhf::kExitOk);
     }
-
-    uhf::FerrowinOptions run = *options;
-    if (run.deviceBaudAuto) {
-        uhf::SerialError openError = uhf::SerialError::None;
-        const auto start = uhf::ReaderProbe::FindDownloadStart(run.port, openError);
-        if (!start) {
-            if (openError != uhf::SerialError::None) {
-                std::fprintf(stderr, "ferrowin-cli: open %s failed: %s\n", run.port.c_str(),
-                             uhf::ToString(openError).c_str());
-            } else {
-                std::fprintf(stderr,
-                             "ferrowin-cli: --device-baud auto: no answer at any rate: "
-                             "check power and wiring, TX/RX may be swapped\n");
-            }
-            return uhf::ProcessSetup::Finish("ferrowin-cli", uhf::kExitFailure);
-        }
-        if (start->mode == uhf::ReaderMode::ParameterProtocol) {
-            std::fprintf(stderr, "ferrowin-cli: found the reader at %d baud\n", start->startAt);
-        } else {
-            std::fprintf(stderr,
-                         "ferrowin-cli: found the reader's upgrade loader at %d baud; it listens "
-                         "at %d baud now, and the download starts there\n",
-                         start->answeredAt, start->startAt);
-        }
-        run.deviceBaud = start->startAt;
+    uhf::RunReport report("ferrowin-cli", uhf::ProgramVersion());
+    if (!options->reportFile.empty() && !report.Open(options->reportFile, error)) {
+        std::fprintf(stderr, "ferrowin-cli: %s\n", error.c_str());
+        return uhf::ProcessSetup::Finish("ferrowin-cli", uhf::kExitFailure);
     }
+    const bool reporting = !options->reportFile.empty();
+    const ImageFacts image = reporting ? ReadImageFacts(options->firmware) : ImageFacts{};
+    const std::vector<uhf::PortInfo> knownPorts =
+        reporting ? uhf::PortEnumerator::ListSystemPortDetails() : std::vector<uhf::PortInfo>{};
 
-    // The port is opened by its path as given, relative to the working folder or not.
-    uhf::FerrowinEventLoop loop;
-    uhf::NativeSerialPort port;
-    uhf::NativeCommControl comm(port, [&loop] { loop.Wake(); });
-    loop.SetWakeHandler([&comm] { comm.ProcessPending(); });
-    uhf::FerrowinCliHost host(uhf::StderrIsTerminal(), [&loop] { loop.Quit(); });
-    uhf::UpgradeTransfer transfer(comm, loop, host);
-
-    // The signal handlers only raise a flag; the tick looks at it and ends the attempt cleanly.
-    int sizeWaitMs = 0;
-    loop.SetTick(kTickMs, [&] {
-        if (uhf::ProcessSetup::Interrupted()) {
-            transfer.Cancel();
+    const std::size_t count = options->ports.size();
+    std::vector<uhf::FerrowinDownload::Result> results(count);
+    const auto runOne = [&](std::size_t i, uhf::FerrowinBoard* board) {
+        const std::string& port = options->ports[i];
+        uhf::FerrowinOptions run = *options;
+        const auto say = [&](const std::string& line) {
+            if (board != nullptr) {
+                board->Log(static_cast<int>(i), line);
+            } else {
+                std::fprintf(stderr, "ferrowin-cli: %s\n", line.c_str());
+            }
+        };
+        if (run.deviceBaudAuto) {
+            uhf::SerialError openError = uhf::SerialError::None;
+            const auto start = uhf::ReaderProbe::FindDownloadStart(port, openError);
+            if (!start) {
+                say(openError != uhf::SerialError::None
+                        ? "open " + port + " failed: " + uhf::ToString(openError)
+                        : "--device-baud auto: no answer at any rate: check power and wiring, "
+                          "TX/RX may be swapped");
+                results[i].error = uhf::TransferError::PortOpenFailed;
+                return;
+            }
+            say(start->mode == uhf::ReaderMode::ParameterProtocol
+                    ? "found the reader at " + std::to_string(start->startAt) + " baud"
+                    : "found the reader's upgrade loader at " + std::to_string(start->answeredAt) +
+                          " baud; it listens at " + std::to_string(start->startAt) +
+                          " baud now, and the download starts there");
+            run.deviceBaud = start->startAt;
+        }
+        results[i] = uhf::FerrowinDownload::Run(run, port, board, static_cast<int>(i),
+                                                &uhf::ProcessSetup::Interrupted);
+        if (!reporting) {
             return;
         }
-        sizeWaitMs =
-            transfer.Phase() == uhf::TransferPhase::SizeAnnounced ? sizeWaitMs + kTickMs : 0;
-        if (sizeWaitMs > kSizeAnswerLimitMs) {
-            host.AddLog("The reader did not answer the image size.");
-            transfer.Cancel();
+        const auto& r = results[i];
+        const bool ok = r.error == uhf::TransferError::None;
+        const double rate = r.streamSeconds > 0 && image.size != "null"
+                                ? std::stod(image.size) / r.streamSeconds
+                                : 0.0;
+        uhf::RunReport::Entry entry{port,
+                                    uhf::RunReport::SerialNumberOf(port, knownPorts),
+                                    "download",
+                                    ok ? "ok" : "failed",
+                                    ok ? "" : uhf::ToString(r.error),
+                                    {{"imageSize", image.size},
+                                     {"sha256", image.sha256},
+                                     {"deviceBaud", std::to_string(options->deviceBaud)},
+                                     {"downloadBaud", std::to_string(options->downloadBaud)},
+                                     {"bytesPerSecond", ok ? Number(rate) : "null"},
+                                     {"seconds", Number(r.seconds)},
+                                     {"retries", std::to_string(r.retries)}}};
+        if (!report.Append(entry)) {
+            std::fprintf(stderr, "ferrowin-cli: --report: the line for %s could not be written\n",
+                         port.c_str());
         }
-    });
+    };
 
-    uhf::TransferSelections selections;
-    selections.portName = run.port;
-    selections.deviceBaud = run.deviceBaud;
-    selections.downloadBaud = options->downloadBaud;
-    selections.downloadBaudIndex = uhf::FerrowinOptions::BaudIndex(options->downloadBaud);
-    transfer.StartDownload(options->firmware, selections);
-    if (!host.HasFinished()) {
-        loop.Run();
+    if (count == 1) {
+        runOne(0, nullptr);
+    } else {
+        // One thread, port, serial control and event loop per reader; they share only the board.
+        uhf::FerrowinBoard board(uhf::StderrIsTerminal(), options->ports, stderr);
+        std::vector<std::thread> threads;
+        for (std::size_t i = 0; i < count; ++i) {
+            threads.emplace_back(runOne, i, &board);
+        }
+        for (std::thread& thread : threads) {
+            thread.join();
+        }
+        board.Finish();
+        std::size_t width = 4;
+        for (const std::string& port : options->ports) {
+            width = std::max(width, port.size());
+        }
+        std::printf("%-*s  result  seconds  retries\n", static_cast<int>(width), "port");
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto& r = results[i];
+            const bool ok = r.error == uhf::TransferError::None;
+            std::printf("%-*s  %s  %7.2f  %7d%s%s\n", static_cast<int>(width),
+                        options->ports[i].c_str(), ok ? "ok    " : "failed", r.seconds, r.retries,
+                        ok ? "" : "  ", ok ? "" : uhf::ToString(r.error));
+        }
+        std::fflush(stdout);
     }
-    host.FinishProgress();
-    return uhf::ProcessSetup::Finish("ferrowin-cli", host.Result() == uhf::TransferError::None
-                                                         ? uhf::kExitOk
-                                                         : uhf::kExitFailure);
+    const bool allOk = std::all_of(results.begin(), results.end(), [](const auto& r) {
+        return r.error == uhf::TransferError::None;
+    });
+    return uhf::ProcessSetup::Finish("ferrowin-cli", allOk ? uhf::kExitOk : uhf::kExitFailure);
 }
