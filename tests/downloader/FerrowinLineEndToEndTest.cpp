@@ -1,0 +1,112 @@
+// ferrowin-cli upgrading four readersims at once, one of which falls silent midway.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <regex>
+#include <sstream>
+
+#include "common/Sha256.h"
+#include "fakes/ReadersimProcess.h"
+#include "fakes/ToolProcess.h"
+
+namespace uhf {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using uhf::testing::ReadersimProcess;
+using uhf::testing::RunTool;
+using uhf::testing::ToolResult;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(FerrowinLineEndToEnd, FourReadersAtOnceTheFaultyOneFailsAloneAndEveryOneIsReported) {
+    const fs::path dir = fs::temp_directory_path() / ("ferrowin_line_" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::string image(20000, '\0');
+    std::mt19937 random(17);
+    for (char& c : image) {
+        c = static_cast<char>(random() & 0xFF);
+    }
+    std::ofstream(dir / "firmware.bin", std::ios::binary) << image;
+
+    constexpr int kFaulty = 2;
+    std::vector<std::unique_ptr<ReadersimProcess>> sims;
+    std::vector<std::string> command{FERROWIN_CLI_PATH, "--device-baud", "115200",
+                                     "--download-baud", "115200"};
+    for (int i = 0; i < 4; ++i) {
+        std::vector<std::string> args{"--baud",
+                                      "115200",
+                                      "--turnaround-ms",
+                                      "0",
+                                      "--frame-writes",
+                                      "--firmware-out",
+                                      (dir / ("rx" + std::to_string(i))).string()};
+        if (i == kFaulty) {
+            args.insert(args.end(), {"--silent-after", "40"});  // midway through the image
+        }
+        sims.push_back(std::make_unique<ReadersimProcess>());
+        ASSERT_TRUE(sims.back()->Start(READERSIM_PATH, args));
+        command.insert(command.end(), {"-p", sims.back()->Port()});
+    }
+    const std::string report = (dir / "report.jsonl").string();
+    command.insert(command.end(), {"--report", report, (dir / "firmware.bin").string()});
+
+    const ToolResult r = RunTool(command, std::chrono::seconds(120));
+    EXPECT_EQ(r.exitStatus, 1) << r.out << r.err;
+    for (auto& sim : sims) {
+        sim->Stop();
+    }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(image.data());
+    const std::string digest = Sha256::Of(bytes, image.size());
+    const auto lines = [&] {
+        std::vector<std::string> all;
+        std::istringstream in(ReadFile(report));
+        for (std::string line; std::getline(in, line);) {
+            all.push_back(line);
+        }
+        return all;
+    }();
+    EXPECT_EQ(lines.size(), 4u);
+    for (int i = 0; i < 4; ++i) {
+        const std::string& port = sims[static_cast<std::size_t>(i)]->Port();
+        const bool faulty = i == kFaulty;
+        const std::regex row("(^|\n)" + port + " +" + (faulty ? "failed" : "ok    ") +
+                             " +[0-9.]+ +[0-9]+" + (faulty ? "  a data or end frame" : "\n"));
+        EXPECT_TRUE(std::regex_search(r.out, row)) << port << "\n" << r.out;
+        // Not a terminal: time-stamped log lines behind the port.
+        EXPECT_TRUE(std::regex_search(
+            r.err, std::regex(port + ": [0-9]{2}:[0-9]{2}:[0-9]{2} Start sending upgrade")))
+            << r.err;
+        const std::string received = ReadFile(dir / ("rx" + std::to_string(i)));
+        if (!faulty) {
+            EXPECT_EQ(received, image) << "image of " << port;
+        }
+        int found = 0;
+        for (const std::string& line : lines) {
+            if (line.find("\"port\": \"" + port + "\"") == std::string::npos) {
+                continue;
+            }
+            ++found;
+            EXPECT_THAT(line, HasSubstr("\"operation\": \"download\", \"result\": \"" +
+                                        std::string(faulty ? "failed" : "ok") + "\""));
+            EXPECT_THAT(line, HasSubstr("\"imageSize\": 20000, \"sha256\": \"" + digest + "\""));
+            EXPECT_THAT(line, HasSubstr("\"downloadBaud\": 115200"));
+            EXPECT_EQ(line.find("\"bytesPerSecond\": null") != std::string::npos, faulty);
+        }
+        EXPECT_EQ(found, 1) << port;
+    }
+    fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace uhf
