@@ -2,6 +2,7 @@
 """End-to-end timing of the tools against readersim at the real line rate.
 
 Reports, from one run: download efficiency at 115200 and 9600 baud for a 65535-byte image,
+four such downloads at once by one ferrowin-cli against one (ratio of the times),
 the parameter read ratio, the tag stream at 115200 (reports lost, CPU share of tesmarle-cli),
 and how soon tesmarle-cli goes quiet: `tags --seconds 1` against a reader that reports no tags,
 and the time from SIGINT to exit at the full line rate. Called by scripts/bench with the build
@@ -109,6 +110,43 @@ def download(args, prefix, baud, work):
           "(target >= 0.97)%s" % (baud, "image arrived whole" if ok else "FAILED", wall, ideal,
                                   ideal / wall, "" if ok else "\n" + err))
     return ok and ideal / wall >= 0.97
+
+
+def download_line(args, prefix, work, readers=4):
+    """One ferrowin-cli upgrading four readers at once against the same tool upgrading one: the
+    four must take at most 1.15 times as long, and every image must arrive byte for byte."""
+    baud = 115200
+    image = os.path.join(work, "firmware-line.bin")
+    with open(image, "wb") as f:
+        f.write(os.urandom(IMAGE_SIZE))
+    with open(image, "rb") as f:
+        sent = f.read()
+
+    def run(count):
+        sims, received = [], []
+        for i in range(count):
+            received.append(os.path.join(work, "received-line-%d-%d.bin" % (count, i)))
+            sims.append(Readersim(args.readersim, ["--baud", str(baud)] + SIM_TIMING
+                                  + ["--firmware-out", received[-1]], prefix,
+                                  os.path.join(work, "readersim-line-%d-%d.log" % (count, i))))
+        cmd = prefix + [args.ferrowin, "--device-baud", str(baud), "--download-baud", str(baud)]
+        for sim in sims:
+            cmd += ["-p", sim.port]
+        status, wall, _, err = run_timed(cmd + [image])
+        for sim in sims:
+            sim.stop()
+        whole = all(os.path.exists(r) and open(r, "rb").read() == sent for r in received)
+        return status == 0 and whole, wall, err
+
+    ok_one, one, err_one = run(1)
+    ok_all, many, err_all = run(readers)
+    ratio = many / one
+    print("download of %d readers at once at %d baud: %s, one %.3f s, %d at once %.3f s, ratio "
+          "%.3f (target <= 1.15)%s" % (readers, baud,
+                                       "every image arrived whole" if ok_one and ok_all
+                                       else "FAILED", one, readers, many, ratio,
+                                       "" if ok_one and ok_all else "\n" + err_one + err_all))
+    return ok_one and ok_all and ratio <= 1.15
 
 
 def parameter_read(args, prefix, work):
@@ -223,7 +261,8 @@ def main():
     parser.add_argument("--ferrowin", required=True)
     parser.add_argument("--tesmarle", required=True)
     parser.add_argument("--link-close-bench", required=True)
-    parser.add_argument("--only", choices=["download", "read", "tags", "stop"], action="append",
+    parser.add_argument("--only", choices=["download", "line", "read", "tags", "stop"],
+                        action="append",
                         help="run only these measurements (repeatable)")
     parser.add_argument("--tag-seconds", type=int, default=60)
     parser.add_argument("--keep", help="keep the logs in this folder")
@@ -232,10 +271,12 @@ def main():
     print("real-time priority for the tools and readersim: %s" % ("on" if prefix else "off"))
     work = args.keep or tempfile.mkdtemp(prefix="uhf_bench_")
     os.makedirs(work, exist_ok=True)
-    wanted = set(args.only or ["download", "read", "tags", "stop"])
+    wanted = set(args.only or ["download", "line", "read", "tags", "stop"])
     results = []
     if "download" in wanted:
         results += [download(args, prefix, 115200, work), download(args, prefix, 9600, work)]
+    if "line" in wanted:
+        results.append(download_line(args, prefix, work))
     if "read" in wanted:
         results.append(parameter_read(args, prefix, work))
     if "tags" in wanted:
