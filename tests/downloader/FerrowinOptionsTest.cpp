@@ -38,6 +38,18 @@ TEST(FerrowinOptionsTest, FirmwareMayComeFirstAndOptionsInAnyOrder) {
     EXPECT_TRUE(automatic->deviceBaudAuto);
 }
 
+TEST(FerrowinOptionsTest, SeveralPortsAndAReport) {
+    std::string error;
+    const auto options =
+        FerrowinOptions::Parse({"-p", "/dev/ttyUSB0", "--device-baud", "9600", "-p", "/dev/ttyUSB1",
+                                "--download-baud", "115200", "--report", "r.jsonl", "fw.bin"},
+                               error);
+    ASSERT_TRUE(options.has_value()) << error;
+    EXPECT_EQ(options->ports, (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB1"}));
+    EXPECT_EQ(options->port, "/dev/ttyUSB0");
+    EXPECT_EQ(options->reportFile, "r.jsonl");
+}
+
 class BadCommandTable : public testing::TestWithParam<Args> {};
 
 TEST_P(BadCommandTable, IsRefusedWithAReason) {
@@ -58,7 +70,10 @@ INSTANTIATE_TEST_SUITE_P(
         Args{"-p", "COM1", "--device-baud", "9600", "--download-baud"},
         Args{"-p", "COM1", "--device-baud", "9600", "--download-baud", "9600", "a", "b"},
         Args{"-p", "COM1", "-x", "--device-baud", "9600", "--download-baud", "9600", "f"},
-        Args{"--device-baud", "9600", "--download-baud", "9600", "f"}));
+        Args{"--device-baud", "9600", "--download-baud", "9600", "f"},
+        Args{"-p", "COM1", "-p", "", "--device-baud", "9600", "--download-baud", "9600", "f"},
+        Args{"-p", "COM1", "--device-baud", "9600", "--download-baud", "9600", "--report", "",
+             "f"}));
 
 TEST(FerrowinOptionsTest, HelpNeedsNothingElse) {
     std::string error;
