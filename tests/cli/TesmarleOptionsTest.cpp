@@ -112,6 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{{"doctor", "--csv"}, "--csv belongs to the tags"},
         RefusalCase{{"-p", "a", "-p", "b", "read"}, "several ports (-p) belong to the write"},
         RefusalCase{{"-p", "a", "check"}, "check needs --from FILE"},
+        RefusalCase{{"-p", "a", "-p", "b", "check", "--from", "-"}, "with several ports"},
         RefusalCase{{"-p", "a", "check", "--from", "g", "--power", "1"}, "check needs --from"},
         RefusalCase{{"diff", "a.json"}, "diff needs two files"},
         RefusalCase{{"diff", "a", "b", "c"}, "unexpected argument 'c'"},
