@@ -48,7 +48,7 @@ ImageFacts ReadImageFacts(const std::string& path) {
     std::fclose(file);
     if (whole) {
         facts.size = std::to_string(total);
-        facts.sha256 = uhf::RunReport::JsonText(sha.HexDigest());
+        facts.sha256 = uhf::JsonText(sha.HexDigest());
     }
     return facts;
 }
