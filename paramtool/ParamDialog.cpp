@@ -32,7 +32,8 @@ ParamDialog::ParamDialog(std::unique_ptr<ReaderLink> link, Notifier& notifier,
       presenter_(view_, *link_, runner_) {
     BuildView();
     WireControls();
-    presenter_.Initialise(portSource);
+    presenter_.Initialise(std::move(portSource));
+    presenter_.WatchPorts(timers_);
 }
 
 ParamDialog::~ParamDialog() = default;
@@ -59,9 +60,10 @@ void ParamDialog::BuildView() {
 
     // Typed text in "Export time" must not become an item of the list.
     builder_.ControlAs<QComboBox>(kExportTimeCombo)->setInsertPolicy(QComboBox::NoInsert);
-    // A device path is often longer than the box: the tooltip shows all of it.
-    auto* ports = builder_.ControlAs<QComboBox>(kPortList);
-    connect(ports, &QComboBox::currentTextChanged, ports, &QComboBox::setToolTip);
+    // A device path is often longer than the box: the tooltip shows all of it, and what the
+    // adapter behind it is.
+    connect(builder_.ControlAs<QComboBox>(kPortList), &QComboBox::currentTextChanged, this,
+            [this] { presenter_.PortChosen(); });
     // Styles that open a list as a pop-up menu ignore the visible item count; a plain list
     // keeps it.
     auto* frequencies = builder_.ControlAs<QComboBox>(kFrequencyList);

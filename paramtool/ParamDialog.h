@@ -7,6 +7,7 @@
 #include "paramtool/ParamPresenter.h"
 #include "paramtool/QtDialogView.h"
 #include "paramtool/QtTaskRunner.h"
+#include "paramtool/QtTimerService.h"
 #include "reader/ReaderLink.h"
 #include "widgets/DialogBuilder.h"
 #include "widgets/Notifier.h"
@@ -57,6 +58,7 @@ class ParamDialog : public QDialog {
     DialogBuilder builder_;
     QtDialogView view_;
     QtTaskRunner runner_;
+    QtTimerService timers_;
     ParamPresenter presenter_;
     QAction* aboutAction_ = nullptr;
 };

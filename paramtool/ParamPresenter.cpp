@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <memory>
+#include <utility>
 
 #include "paramtool/ControlText.h"
 #include "paramtool/TesmarleControlIds.h"
@@ -36,13 +37,10 @@ struct ParamsCall {
 ParamPresenter::ParamPresenter(DialogView& view, ReaderLink& link, TaskRunner& runner)
     : view_(view), link_(link), runner_(runner) {}
 
-void ParamPresenter::Initialise(const PortSource& portSource) {
-    if (portSource) {
-        for (const std::string& name : portSource()) {
-            view_.AddItem(kPortList, name);
-        }
-    }
-    view_.SelectIndex(kPortList, view_.ItemCount(kPortList) > 0 ? 0 : -1);
+void ParamPresenter::Initialise(PortSource portSource) {
+    portSource_ = std::move(portSource);
+    const std::vector<std::string> ports = ListPorts();
+    FillPortList(ports, ports.empty() ? std::string() : ports.front());
     for (const int rate : kBaudRates) {
         view_.AddItem(kBaudList, std::to_string(rate));
     }
@@ -54,6 +52,63 @@ void ParamPresenter::Initialise(const PortSource& portSource) {
     view_.SelectIndex(kConnectPortList, 0);
     SetDisconnectedState();
     EnableWiegandGroup(false);
+}
+
+std::vector<std::string> ParamPresenter::ListPorts() {
+    portDetails_ = portSource_ ? portSource_() : std::vector<PortInfo>{};
+    std::vector<std::string> names;
+    names.reserve(portDetails_.size());
+    for (const PortInfo& port : portDetails_) {
+        names.push_back(port.path);
+    }
+    return names;
+}
+
+void ParamPresenter::FillPortList(const std::vector<std::string>& ports,
+                                  const std::string& choice) {
+    view_.ClearItems(kPortList);
+    int selected = -1;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        view_.AddItem(kPortList, ports[i]);
+        if (ports[i] == choice) {
+            selected = static_cast<int>(i);
+        }
+    }
+    view_.SelectIndex(kPortList, selected);
+    PortChosen();
+}
+
+void ParamPresenter::WatchPorts(TimerService& timers) {
+    portWatcher_ = std::make_unique<PortWatcher>([this] { return ListPorts(); });
+    timers.Start(kPortWatchTimer, PortWatcher::kDefaultInterval, [this] { PollPorts(); });
+}
+
+void ParamPresenter::PollPorts() {
+    if (!portWatcher_) {
+        return;
+    }
+    const PortWatcher::Change change = portWatcher_->Poll();
+    if (change.Empty()) {
+        // The details may still have changed under the same names; the tooltip follows.
+        PortChosen();
+        return;
+    }
+    FillPortList(change.ports, PortWatcher::KeepChoice(view_.Text(kPortList), change.ports));
+}
+
+void ParamPresenter::PortChosen() {
+    const std::string path = view_.Text(kPortList);
+    std::string tip = path;
+    for (const PortInfo& port : portDetails_) {
+        if (port.path == path) {
+            const std::string described = port.Describe();
+            if (!described.empty()) {
+                tip += "\n" + described;
+            }
+            break;
+        }
+    }
+    view_.SetToolTip(kPortList, tip);
 }
 
 void ParamPresenter::Begin() {

@@ -1,18 +1,23 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "widgets/DialogView.h"
+#include "common/PortInfo.h"
+#include "common/PortWatcher.h"
 #include "paramtool/TaskRunner.h"
+#include "paramtool/TimerService.h"
 #include "reader/ReaderLink.h"
 #include "reader/ReaderParams.h"
+#include "widgets/DialogView.h"
 
 namespace uhf {
 
-// Lists the serial port names for the "Port" list, in the order the machine gives them.
-using PortSource = std::function<std::vector<std::string>()>;
+// Lists the serial ports for the "Port" list, in the order the machine gives them, with what is
+// known of each (only the path for a port named on the command line).
+using PortSource = std::function<std::vector<PortInfo>()>;
 
 // What Tesmarle's parameter window does: connects to the reader, shows and edits its parameter
 // record, writes it back and sends the resume command. Every reader call runs through the task
@@ -20,10 +25,19 @@ using PortSource = std::function<std::vector<std::string>()>;
 // its outcome is shown only once the window is no longer busy.
 class ParamPresenter {
   public:
+    static constexpr int kPortWatchTimer = 0;
+
     ParamPresenter(DialogView& view, ReaderLink& link, TaskRunner& runner);
 
     // Fills the lists and sets the disconnected state.
-    void Initialise(const PortSource& portSource);
+    void Initialise(PortSource portSource);
+    // Lists the ports again every half second and refreshes the "Port" list when an adapter
+    // comes or goes, keeping the chosen port while it is still there.
+    void WatchPorts(TimerService& timers);
+    // Lists the ports now; the watch timer's tick.
+    void PollPorts();
+    // The port box's choice changed: its tooltip follows.
+    void PortChosen();
 
     void Connect();
     void Disconnect();
@@ -39,6 +53,8 @@ class ParamPresenter {
 
   private:
     void Begin();
+    std::vector<std::string> ListPorts();
+    void FillPortList(const std::vector<std::string>& ports, const std::string& choice);
     void End();
     void ShowParams(const ReaderParams& params);
     void TakeParams(ReaderParams& params) const;
@@ -52,6 +68,9 @@ class ParamPresenter {
     ReaderLink& link_;
     TaskRunner& runner_;
     bool busy_ = false;
+    PortSource portSource_;
+    std::vector<PortInfo> portDetails_;
+    std::unique_ptr<PortWatcher> portWatcher_;
 };
 
 }  // namespace uhf

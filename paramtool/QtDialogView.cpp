@@ -122,6 +122,18 @@ void QtDialogView::AddItem(int id, const std::string& text) {
     }
 }
 
+void QtDialogView::ClearItems(int id) {
+    if (auto* combo = builder_.ControlAs<QComboBox>(id)) {
+        combo->clear();
+    }
+}
+
+void QtDialogView::SetToolTip(int id, const std::string& text) {
+    if (QWidget* control = builder_.Control(id)) {
+        control->setToolTip(QString::fromStdString(text));
+    }
+}
+
 void QtDialogView::Enable(int id, bool on) {
     if (QWidget* control = builder_.Control(id)) {
         control->setEnabled(on);

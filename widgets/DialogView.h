@@ -22,6 +22,8 @@ class DialogView {
     virtual void SelectIndex(int id, int index) = 0;
     virtual int ItemCount(int id) const = 0;
     virtual void AddItem(int id, const std::string& text) = 0;
+    virtual void ClearItems(int id) = 0;
+    virtual void SetToolTip(int id, const std::string& text) = 0;
     virtual void Enable(int id, bool on) = 0;
 
     // A modal message box; returns when the user has closed it.

@@ -168,6 +168,18 @@ void DownloadDialog::AddItem(int id, const std::string& text) {
     }
 }
 
+void DownloadDialog::ClearItems(int id) {
+    if (QComboBox* combo = List(id)) {
+        combo->clear();
+    }
+}
+
+void DownloadDialog::SetToolTip(int id, const std::string& text) {
+    if (QComboBox* combo = List(id)) {
+        combo->setToolTip(QString::fromStdString(text));
+    }
+}
+
 void DownloadDialog::Enable(int id, bool on) {
     if (QWidget* control = builder_.Control(id)) {
         control->setEnabled(on);

@@ -55,6 +55,8 @@ class DownloadDialog : public QDialog, public DialogView {
     void SelectIndex(int id, int index) override;
     int ItemCount(int id) const override;
     void AddItem(int id, const std::string& text) override;
+    void ClearItems(int id) override;
+    void SetToolTip(int id, const std::string& text) override;
     void Enable(int id, bool on) override;
     void ShowMessage(const std::string& text) override;
     void SetBusy(bool busy) override;

@@ -22,6 +22,7 @@ class FakeDialogView : public DialogView {
         bool enabled = true;
         std::pair<int, int> range{0, 0};  // of a progress bar, lower and upper
         std::vector<int> positions;       // every position set, in order
+        std::string toolTip;
     };
 
     std::string Text(int id) const override {
@@ -37,6 +38,11 @@ class FakeDialogView : public DialogView {
     void SelectIndex(int id, int index) override { controls[id].selected = index; }
     int ItemCount(int id) const override { return static_cast<int>(At(id).items.size()); }
     void AddItem(int id, const std::string& text) override { controls[id].items.push_back(text); }
+    void ClearItems(int id) override {
+        controls[id].items.clear();
+        controls[id].selected = -1;
+    }
+    void SetToolTip(int id, const std::string& text) override { controls[id].toolTip = text; }
     void Enable(int id, bool on) override { controls[id].enabled = on; }
     void ShowMessage(const std::string& text) override {
         messages.push_back(text);

@@ -14,10 +14,12 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
 #include "fakes/RecordingNotifier.h"
+#include "fakes/TempFolder.h"
 #include "paramtool/AboutBox.h"
 #include "paramtool/ParamDialog.h"
 #include "paramtool/TagDialog.h"
@@ -100,8 +102,12 @@ class ParamDialogTest : public testing::Test {
     }
 
     void OpenWithPorts(std::vector<std::string> ports) {
+        std::vector<PortInfo> list;
+        for (const std::string& port : ports) {
+            list.push_back(PortInfo{port});
+        }
         dialog = std::make_unique<ParamDialog>(std::make_unique<ReaderLink>(), notifier,
-                                               [ports] { return ports; });
+                                               [list] { return list; });
     }
 
     void Connect() {
@@ -491,7 +497,7 @@ TEST_F(ParamDialogTest, MessagesComeAfterTheWaitCursorIsGone) {
     const std::string path = reader->Path();
     CursorCheckingNotifier cursorNotifier;
     ParamDialog silent(std::make_unique<ReaderLink>(), cursorNotifier,
-                       [path] { return std::vector<std::string>{path}; });
+                       [path] { return std::vector<PortInfo>{PortInfo{path}}; });
     qobject_cast<QPushButton*>(silent.Control(kConnectButton))->click();
     EXPECT_EQ(cursorNotifier.messages, QStringList{"Open Fail!"});
     EXPECT_EQ(cursorNotifier.waitCursorAtMessage, QList<bool>{false});
@@ -600,6 +606,47 @@ TEST_F(ParamDialogTest, AboutEntryOpensTheAboutBox) {
     });
     dialog->AboutAction()->trigger();
     EXPECT_TRUE(sawAbout);
+}
+
+// Waits for the window's own timer to bring `wanted` about, two seconds at most.
+template <typename Condition>
+bool WaitFor(Condition wanted) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!wanted() && clock.elapsed() < 2000) {
+        QTest::qWait(20);
+    }
+    return wanted();
+}
+
+TEST_F(ParamDialogTest, APortLinkCreatedAndRemovedWhileOpenComesAndGoesInTheList) {
+    test::TempFolder folder;
+    folder.Write("ttyS0", "");
+    const std::string root = folder.Dir();
+    dialog = std::make_unique<ParamDialog>(std::make_unique<ReaderLink>(), notifier, [root] {
+        std::vector<PortInfo> ports;
+        for (const auto& entry : std::filesystem::directory_iterator(root)) {
+            ports.push_back(PortInfo{entry.path().string()});
+        }
+        std::sort(ports.begin(), ports.end(),
+                  [](const PortInfo& a, const PortInfo& b) { return a.path < b.path; });
+        return ports;
+    });
+    dialog->show();
+    const QString plain = QString::fromStdString(folder.PathOf("ttyS0"));
+    const QString link = QString::fromStdString(folder.PathOf("ttyUSB0"));
+    ASSERT_EQ(Combo(kPortList)->count(), 1);
+
+    std::filesystem::create_symlink(folder.PathOf("ttyS0"), folder.PathOf("ttyUSB0"));
+    EXPECT_TRUE(WaitFor([&] { return Combo(kPortList)->findText(link) >= 0; }));
+    EXPECT_EQ(Combo(kPortList)->currentText(), plain) << "the choice stays";
+
+    Combo(kPortList)->setCurrentIndex(Combo(kPortList)->findText(link));
+    EXPECT_EQ(Combo(kPortList)->toolTip(), link);
+    std::filesystem::remove(folder.PathOf("ttyUSB0"));
+    EXPECT_TRUE(WaitFor([&] { return Combo(kPortList)->findText(link) < 0; }));
+    EXPECT_EQ(Combo(kPortList)->currentText(), plain);
+    EXPECT_EQ(Combo(kPortList)->toolTip(), plain);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "fakes/FakeReader.h"
 #include "fakes/FakeSerialPort.h"
 #include "fakes/FakeTaskRunner.h"
+#include "fakes/FakeTimerService.h"
 #include "paramtool/ParamPresenter.h"
 #include "paramtool/TesmarleControlIds.h"
 
@@ -42,7 +43,7 @@ class ParamPresenterTest : public testing::Test {
         view.controls[kExportTimeCombo].items = {"1", "2", "3", "4", "5"};
         view.controls[kExportDistanceList].items = {"100ms", "200ms", "300ms", "400ms", "500ms"};
         presenter = std::make_unique<ParamPresenter>(view, *link, runner);
-        presenter->Initialise([] { return Strings{"/dev/ttyUSB0", "/dev/ttyS0"}; });
+        presenter->Initialise([this] { return ports; });
     }
 
     void ExpectConnected(bool connected) const {
@@ -58,6 +59,7 @@ class ParamPresenterTest : public testing::Test {
     std::unique_ptr<ReaderLink> link;
     FakeDialogView view;
     FakeTaskRunner runner;
+    std::vector<PortInfo> ports{PortInfo{"/dev/ttyUSB0"}, PortInfo{"/dev/ttyS0"}};
     std::unique_ptr<ParamPresenter> presenter;
 };
 
@@ -172,6 +174,51 @@ TEST_F(ParamPresenterTest, FailedReadOfSetWritesNothing) {
     }
     EXPECT_FALSE(view.busy);
     ExpectConnected(true);
+}
+
+TEST_F(ParamPresenterTest, RefreshesThePortListWhenAdaptersComeAndGoKeepingTheChoice) {
+    test::FakeTimerService timers;
+    presenter->WatchPorts(timers);
+    ASSERT_TRUE(timers.IsRunning(ParamPresenter::kPortWatchTimer));
+    EXPECT_EQ(timers.timers[ParamPresenter::kPortWatchTimer].period.count(), 500);
+    view.SelectIndex(kPortList, 1);  // the user's choice: /dev/ttyS0
+
+    PortInfo ftdi{"/dev/ttyUSB1"};
+    ftdi.vendorId = "0403";
+    ftdi.productId = "6001";
+    ftdi.driver = "ftdi_sio";
+    struct Step {
+        std::vector<PortInfo> ports;
+        Strings items;
+        std::string chosen;
+    };
+    const Step steps[] = {
+        {{PortInfo{"/dev/ttyUSB0"}, PortInfo{"/dev/ttyS0"}, ftdi},
+         {"/dev/ttyUSB0", "/dev/ttyS0", "/dev/ttyUSB1"},
+         "/dev/ttyS0"},
+        {{PortInfo{"/dev/ttyS0"}, ftdi}, {"/dev/ttyS0", "/dev/ttyUSB1"}, "/dev/ttyS0"},
+        // The chosen port is gone: the first one takes its place.
+        {{ftdi}, {"/dev/ttyUSB1"}, "/dev/ttyUSB1"},
+        {{}, {}, ""},
+    };
+    for (const Step& step : steps) {
+        ports = step.ports;
+        timers.Fire(ParamPresenter::kPortWatchTimer);
+        EXPECT_EQ(view.At(kPortList).items, step.items);
+        EXPECT_EQ(view.Text(kPortList), step.chosen);
+    }
+
+    // The tooltip names the adapter beside the whole path; the item stays the plain name.
+    ports = {PortInfo{"/dev/ttyS0"}, ftdi};
+    timers.Fire(ParamPresenter::kPortWatchTimer);
+    view.SelectIndex(kPortList, 1);
+    presenter->PortChosen();
+    EXPECT_EQ(view.At(kPortList).items[1], "/dev/ttyUSB1");
+    EXPECT_EQ(view.At(kPortList).toolTip, "/dev/ttyUSB1\n" + ftdi.Describe());
+    EXPECT_NE(ftdi.Describe().find("0403:6001"), std::string::npos);
+    view.SelectIndex(kPortList, 0);
+    presenter->PortChosen();
+    EXPECT_EQ(view.At(kPortList).toolTip, "/dev/ttyS0");
 }
 
 }  // namespace
