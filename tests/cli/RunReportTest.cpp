@@ -28,6 +28,9 @@ TEST(RunReportTest, LineHoldsTheFixedKeysInOrderThenTheValues) {
 }
 
 TEST(RunReportTest, SerialNumberIsFoundByPathByIdNameOrLink) {
+#ifdef _WIN32
+    GTEST_SKIP() << "by-id links are symbolic links, which Windows ports do not have";
+#endif
     const std::filesystem::path dir = testing::TempDir() + "/run-report-ports";
     std::filesystem::create_directories(dir);
     const auto device = dir / "ttyUSB7";
