@@ -15,7 +15,7 @@
 #include "paramtool/TagListModel.h"
 #include "paramtool/TagRowStore.h"
 #include "paramtool/TesmarleTemplates.h"
-#include "widgets/DialogBuilder.h"
+#include "widgets/qt/DialogBuilder.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "downloader/TimerService.h"
 #include "downloader/TransferObserver.h"
+#include "downloader/TransferTimers.h"
 #include "downloader/UpgradeTransfer.h"
 #include "serial/CommControl.h"
 
@@ -43,7 +43,7 @@ class SinkCommControl : public uhf::CommControl {
     ReceiveHandler handler;
 };
 
-class SilentHost : public uhf::TransferObserver, public uhf::TimerService {
+class SilentHost : public uhf::TransferObserver, public uhf::TransferTimers {
   public:
     void AddLog(const std::string&) override {}
     void ShowMessage(const std::string&) override {}

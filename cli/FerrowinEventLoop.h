@@ -7,7 +7,7 @@
 #include <functional>
 #include <mutex>
 
-#include "downloader/TimerService.h"
+#include "downloader/TransferTimers.h"
 
 namespace uhf {
 
@@ -15,7 +15,7 @@ namespace uhf {
 // timers on the steady clock, wake-ups from other threads (the serial control's receive thread)
 // and a periodic tick for the program's own checks. Handlers never overlap; a wake-up is handled
 // before a timer that is due at the same moment, as an answer that came in time should be.
-class FerrowinEventLoop : public TimerService {
+class FerrowinEventLoop : public TransferTimers {
   public:
     using Clock = std::chrono::steady_clock;
     static constexpr int kTimerCount = 3;

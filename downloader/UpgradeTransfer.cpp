@@ -62,9 +62,9 @@ TransferError ImageRefusal(ImageError error) {
 
 }  // namespace
 
-UpgradeTransfer::UpgradeTransfer(CommControl& commControl, TimerService& timerService,
+UpgradeTransfer::UpgradeTransfer(CommControl& commControl, TransferTimers& transferTimers,
                                  TransferObserver& transferObserver)
-    : comm(commControl), timers(timerService), observer(transferObserver) {
+    : comm(commControl), timers(transferTimers), observer(transferObserver) {
     comm.SetReceiveHandler(
         [this](const std::uint8_t* bytes, int count) { HandleCommEvent(bytes, count); });
     timers.SetExpiryHandler([this](int id) { HandleTimer(id); });

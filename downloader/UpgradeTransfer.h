@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "downloader/TimerService.h"
 #include "downloader/TransferError.h"
 #include "downloader/TransferObserver.h"
+#include "downloader/TransferTimers.h"
 #include "protocol/UpgradeFrames.h"
 #include "serial/CommControl.h"
 
@@ -63,7 +63,7 @@ class UpgradeTransfer {
     static constexpr int kRxCapacity = TransferState::kRxCapacity;
     static constexpr int kMaxRetries = 5;
 
-    UpgradeTransfer(CommControl& comm, TimerService& timers, TransferObserver& observer);
+    UpgradeTransfer(CommControl& comm, TransferTimers& timers, TransferObserver& observer);
     ~UpgradeTransfer();
     UpgradeTransfer(const UpgradeTransfer&) = delete;
     UpgradeTransfer& operator=(const UpgradeTransfer&) = delete;
@@ -114,7 +114,7 @@ class UpgradeTransfer {
     void FailOpen(TransferError error);
 
     CommControl& comm;
-    TimerService& timers;
+    TransferTimers& timers;
     TransferObserver& observer;
     TransferState state;
     TransferPhase phase = TransferPhase::Idle;

@@ -85,7 +85,7 @@ class CheckingComm : public uhf::CommControl {
     ReceiveHandler handler;
 };
 
-class Host : public uhf::TransferObserver, public uhf::TimerService {
+class Host : public uhf::TransferObserver, public uhf::TransferTimers {
   public:
     void AddLog(const std::string&) override {}
     void ShowMessage(const std::string&) override {}

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "widgets/DialogBuilder.h"
+#include "widgets/qt/DialogBuilder.h"
 
 namespace uhf {
 

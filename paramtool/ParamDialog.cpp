@@ -11,7 +11,7 @@
 #include "paramtool/AppIcon.h"
 #include "paramtool/TagDialog.h"
 #include "paramtool/TesmarleTemplates.h"
-#include "widgets/EnterKey.h"
+#include "widgets/qt/EnterKey.h"
 
 namespace uhf {
 

@@ -6,11 +6,11 @@
 
 #include "paramtool/ParamPresenter.h"
 #include "paramtool/QtDialogView.h"
-#include "paramtool/QtTaskRunner.h"
-#include "paramtool/QtTimerService.h"
 #include "reader/ReaderLink.h"
-#include "widgets/DialogBuilder.h"
-#include "widgets/Notifier.h"
+#include "widgets/qt/DialogBuilder.h"
+#include "widgets/qt/Notifier.h"
+#include "widgets/qt/QtTaskRunner.h"
+#include "widgets/qt/QtTimerService.h"
 
 class QCloseEvent;
 class QKeyEvent;

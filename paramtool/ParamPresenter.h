@@ -7,11 +7,11 @@
 
 #include "common/PortInfo.h"
 #include "common/PortWatcher.h"
-#include "paramtool/TaskRunner.h"
-#include "paramtool/TimerService.h"
 #include "reader/ReaderLink.h"
 #include "reader/ReaderParams.h"
 #include "widgets/DialogView.h"
+#include "widgets/TaskRunner.h"
+#include "widgets/TimerService.h"
 
 namespace uhf {
 

@@ -5,9 +5,9 @@
 #include <QObject>
 #include <string>
 
-#include "widgets/DialogBuilder.h"
 #include "widgets/DialogView.h"
-#include "widgets/Notifier.h"
+#include "widgets/qt/DialogBuilder.h"
+#include "widgets/qt/Notifier.h"
 
 class QAbstractItemView;
 

@@ -3,12 +3,12 @@
 #include <QDialog>
 
 #include "paramtool/QtDialogView.h"
-#include "paramtool/QtTaskRunner.h"
-#include "paramtool/QtTimerService.h"
 #include "paramtool/TagListModel.h"
 #include "paramtool/TagPresenter.h"
 #include "reader/ReaderLink.h"
-#include "widgets/DialogBuilder.h"
+#include "widgets/qt/DialogBuilder.h"
+#include "widgets/qt/QtTaskRunner.h"
+#include "widgets/qt/QtTimerService.h"
 
 namespace uhf {
 

@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <string>
 
-#include "widgets/DialogView.h"
 #include "paramtool/TagRowStore.h"
-#include "paramtool/TaskRunner.h"
-#include "paramtool/TimerService.h"
 #include "reader/ReaderLink.h"
+#include "widgets/DialogView.h"
+#include "widgets/TaskRunner.h"
+#include "widgets/TimerService.h"
 
 namespace uhf {
 

@@ -13,7 +13,7 @@
 #include "paramtool/ParamDialog.h"
 #include "reader/ReaderLink.h"
 #include "version/ProgramVersion.h"
-#include "widgets/MessageBoxNotifier.h"
+#include "widgets/qt/MessageBoxNotifier.h"
 
 namespace {
 

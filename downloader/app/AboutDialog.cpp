@@ -2,7 +2,7 @@
 
 #include <QPushButton>
 
-#include "widgets/DialogBuilder.h"
+#include "widgets/qt/DialogBuilder.h"
 
 namespace uhf {
 

@@ -21,8 +21,8 @@
 #include "downloader/app/FerrowinIcon.h"
 #include "downloader/app/LogModel.h"
 #include "downloader/app/SystemMenuEntry.h"
-#include "widgets/EnterKey.h"
-#include "widgets/Notifier.h"
+#include "widgets/qt/EnterKey.h"
+#include "widgets/qt/Notifier.h"
 
 namespace uhf {
 

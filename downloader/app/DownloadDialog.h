@@ -7,8 +7,8 @@
 
 #include "downloader/app/DownloadPresenter.h"
 #include "downloader/app/QtTransferTimers.h"
-#include "widgets/DialogBuilder.h"
 #include "widgets/DialogView.h"
+#include "widgets/qt/DialogBuilder.h"
 
 class QAction;
 class QComboBox;

@@ -32,7 +32,8 @@ std::tm MachineLocalTime() {
 }  // namespace
 
 DownloadPresenter::DownloadPresenter(DialogView& view, PortConfig& config, CommControl& comm,
-                                     TimerService& timers, FileChooser& files, LocalTime localTime)
+                                     TransferTimers& timers, FileChooser& files,
+                                     LocalTime localTime)
     : view_(view),
       config_(config),
       comm_(comm),

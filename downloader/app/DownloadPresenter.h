@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "downloader/TimerService.h"
 #include "downloader/TransferObserver.h"
+#include "downloader/TransferTimers.h"
 #include "downloader/UpgradeTransfer.h"
 #include "widgets/DialogView.h"
 
@@ -33,8 +33,8 @@ class DownloadPresenter : public TransferObserver {
 
     // Keeps references to all; they must outlive it. The baud-rate lists of the view hold their
     // five rates already. `localTime` defaults to the machine's clock.
-    DownloadPresenter(DialogView& view, PortConfig& config, CommControl& comm, TimerService& timers,
-                      FileChooser& files, LocalTime localTime = {});
+    DownloadPresenter(DialogView& view, PortConfig& config, CommControl& comm,
+                      TransferTimers& timers, FileChooser& files, LocalTime localTime = {});
 
     // Restores the stored choices, fills the port list and sets the progress range.
     void Initialise();

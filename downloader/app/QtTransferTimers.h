@@ -3,7 +3,7 @@
 #include <QObject>
 #include <array>
 
-#include "downloader/TimerService.h"
+#include "downloader/TransferTimers.h"
 
 class QTimer;
 
@@ -11,7 +11,7 @@ namespace uhf {
 
 // The transfer's three one-shot timers as window timers. Precise: the transfer's schedule says
 // "never earlier", which Qt's default coarse timers do not keep (they may fire 5 % early).
-class QtTransferTimers : public TimerService {
+class QtTransferTimers : public TransferTimers {
   public:
     static constexpr int kTimerCount = 3;
 

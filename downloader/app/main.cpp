@@ -15,7 +15,7 @@
 #include "downloader/app/QtFileChooser.h"
 #include "serial/qt/QtCommControl.h"
 #include "version/ProgramVersion.h"
-#include "widgets/MessageBoxNotifier.h"
+#include "widgets/qt/MessageBoxNotifier.h"
 
 namespace {
 

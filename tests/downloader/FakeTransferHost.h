@@ -4,15 +4,15 @@
 #include <utility>
 #include <vector>
 
-#include "downloader/TimerService.h"
 #include "downloader/TransferObserver.h"
+#include "downloader/TransferTimers.h"
 #include "fakes/ManualClock.h"
 
 namespace uhf {
 
 // The transfer's host in the tests: records everything the transfer tells it, stamped with the
 // manual clock, and keeps the timers and the pause on that clock.
-class FakeTransferHost : public TransferObserver, public TimerService {
+class FakeTransferHost : public TransferObserver, public TransferTimers {
   public:
     enum class Kind { Log, Message, Progress, Finished, Pause };
     struct Event {

@@ -4,7 +4,7 @@
 #include <functional>
 #include <utility>
 
-#include "paramtool/TaskRunner.h"
+#include "widgets/TaskRunner.h"
 
 namespace uhf::test {
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <map>
 
-#include "paramtool/TimerService.h"
+#include "widgets/TimerService.h"
 
 namespace uhf::test {
 

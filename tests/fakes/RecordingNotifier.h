@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "widgets/Notifier.h"
+#include "widgets/qt/Notifier.h"
 
 namespace uhf {
 

@@ -9,7 +9,7 @@
 
 #include "paramtool/AboutBox.h"
 #include "paramtool/TesmarleTemplates.h"
-#include "widgets/DialogUnits.h"
+#include "widgets/qt/DialogUnits.h"
 
 #ifndef UHF_RENDER_DIR
 #error "UHF_RENDER_DIR names the folder that receives the renders"

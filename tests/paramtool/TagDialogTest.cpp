@@ -15,7 +15,7 @@
 #include "paramtool/TagDialog.h"
 #include "paramtool/TesmarleTemplates.h"
 #include "tests/paramtool/SimulatedReader.h"
-#include "widgets/DialogUnits.h"
+#include "widgets/qt/DialogUnits.h"
 
 namespace uhf {
 namespace {

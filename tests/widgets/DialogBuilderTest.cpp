@@ -10,9 +10,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "widgets/DialogBuilder.h"
-#include "widgets/DialogUnits.h"
-#include "widgets/WaitCursor.h"
+#include "widgets/qt/DialogBuilder.h"
+#include "widgets/qt/DialogUnits.h"
+#include "widgets/qt/WaitCursor.h"
 
 namespace uhf {
 namespace {

@@ -10,7 +10,7 @@
 #include <QTreeView>
 
 #include "downloader/app/DownloadTemplate.h"
-#include "widgets/DialogBuilder.h"
+#include "widgets/qt/DialogBuilder.h"
 
 namespace uhf {
 namespace {

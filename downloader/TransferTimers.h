@@ -7,11 +7,11 @@ namespace uhf {
 // The one-shot timers of the upgrade transfer, and its one blocking pause, as its host keeps
 // them: window timers in the download window, the command line's own loop in ferrowin-cli, a
 // manual clock in the tests.
-class TimerService {
+class TransferTimers {
   public:
     using ExpiryHandler = std::function<void(int id)>;
 
-    virtual ~TimerService() = default;
+    virtual ~TransferTimers() = default;
 
     // Timer `id` expires `milliseconds` from now, never earlier; arming a running timer restarts
     // it.

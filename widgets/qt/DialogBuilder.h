@@ -6,7 +6,7 @@
 #include <QWidget>
 
 #include "widgets/DialogTemplate.h"
-#include "widgets/DialogUnits.h"
+#include "widgets/qt/DialogUnits.h"
 
 namespace uhf {
 

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "widgets/Notifier.h"
+#include "widgets/qt/Notifier.h"
 
 namespace uhf {
 

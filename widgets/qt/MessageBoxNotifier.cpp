@@ -1,4 +1,4 @@
-#include "widgets/MessageBoxNotifier.h"
+#include "widgets/qt/MessageBoxNotifier.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "paramtool/QtTaskRunner.h"
+#include "widgets/qt/QtTaskRunner.h"
 
 #include <QEventLoop>
 #include <QMetaObject>

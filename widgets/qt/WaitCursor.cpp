@@ -1,4 +1,4 @@
-#include "widgets/WaitCursor.h"
+#include "widgets/qt/WaitCursor.h"
 
 #include <QApplication>
 #include <QCursor>

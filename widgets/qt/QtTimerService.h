@@ -5,7 +5,7 @@
 #include <map>
 #include <memory>
 
-#include "paramtool/TimerService.h"
+#include "widgets/TimerService.h"
 
 namespace uhf {
 

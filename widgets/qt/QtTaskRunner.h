@@ -1,6 +1,6 @@
 #pragma once
 
-#include "paramtool/TaskRunner.h"
+#include "widgets/TaskRunner.h"
 
 namespace uhf {
 

@@ -1,4 +1,4 @@
-#include "widgets/DialogBuilder.h"
+#include "widgets/qt/DialogBuilder.h"
 
 #include <QCheckBox>
 #include <QComboBox>

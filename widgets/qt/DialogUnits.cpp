@@ -1,4 +1,4 @@
-#include "widgets/DialogUnits.h"
+#include "widgets/qt/DialogUnits.h"
 
 #include <QFontMetrics>
 

@@ -1,4 +1,4 @@
-#include "paramtool/QtTimerService.h"
+#include "widgets/qt/QtTimerService.h"
 
 namespace uhf {
 

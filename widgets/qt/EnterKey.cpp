@@ -1,4 +1,4 @@
-#include "widgets/EnterKey.h"
+#include "widgets/qt/EnterKey.h"
 
 #include <QPushButton>
 
