@@ -5,10 +5,10 @@
 #include <memory>
 
 #include "paramtool/ParamPresenter.h"
-#include "paramtool/QtDialogView.h"
 #include "reader/ReaderLink.h"
 #include "widgets/qt/DialogBuilder.h"
 #include "widgets/qt/Notifier.h"
+#include "widgets/qt/QtDialogView.h"
 #include "widgets/qt/QtTaskRunner.h"
 #include "widgets/qt/QtTimerService.h"
 

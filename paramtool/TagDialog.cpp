@@ -20,7 +20,8 @@ TagDialog::TagDialog(ReaderLink& link, QWidget* parent)
 
     auto* view = builder_.ControlAs<QTableView>(kTagList);
     view->setModel(&model_);
-    view_.AttachList(kTagList, &model_);
+    view_.AttachList(kTagList, {[this](int first, int count) { model_.RowsAppended(first, count); },
+                                [this] { model_.RowsCleared(); }});
     const int w = view->frameGeometry().width();
     view->horizontalHeader()->resizeSection(0, w / 9);
     view->horizontalHeader()->resizeSection(1, w - w / 9 - 22);

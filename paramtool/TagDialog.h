@@ -2,11 +2,11 @@
 
 #include <QDialog>
 
-#include "paramtool/QtDialogView.h"
 #include "paramtool/TagListModel.h"
 #include "paramtool/TagPresenter.h"
 #include "reader/ReaderLink.h"
 #include "widgets/qt/DialogBuilder.h"
+#include "widgets/qt/QtDialogView.h"
 #include "widgets/qt/QtTaskRunner.h"
 #include "widgets/qt/QtTimerService.h"
 

@@ -36,10 +36,10 @@ constexpr int kMessageColumnWidth = 280;
 DownloadDialog::DownloadDialog(PortConfig& config, CommControl& comm, Notifier& notifier,
                                FileChooser& files, QWidget* parent)
     : QDialog(parent),
-      notifier_(notifier),
       builder_(DownloadTemplate::Get()),
+      view_(*this, builder_, &notifier),
       timers_(this),
-      presenter_(*this, config, comm, timers_, files) {
+      presenter_(view_, config, comm, timers_, files) {
     Build();
     presenter_.Initialise();
 }
@@ -53,12 +53,14 @@ void DownloadDialog::Build() {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     builder_.Build(*this);
-    logView_ = builder_.ControlAs<QTreeView>(DownloadTemplate::kLogList);
-    progress_ = builder_.ControlAs<QProgressBar>(DownloadTemplate::kProgressBar);
+    auto* logView = builder_.ControlAs<QTreeView>(DownloadTemplate::kLogList);
     log_ = new LogModel(this);
-    logView_->setModel(log_);
-    logView_->header()->resizeSection(LogModel::kTime, kTimeColumnWidth);
-    logView_->header()->resizeSection(LogModel::kMessage, kMessageColumnWidth);
+    logView->setModel(log_);
+    logView->header()->resizeSection(LogModel::kTime, kTimeColumnWidth);
+    logView->header()->resizeSection(LogModel::kMessage, kMessageColumnWidth);
+    // The presenter keeps the lines; the model takes each one as it comes.
+    view_.AttachList(DownloadTemplate::kLogList,
+                     {[this](int first, int count) { AppendLogRows(first, count); }, {}});
     // Narrower than its text: like a static text of the dialog toolkit it breaks between words
     // and shows the first line; the whole text is a hover away.
     if (auto* label = builder_.ControlAs<QLabel>(DownloadTemplate::kDownloadBaudLabel)) {
@@ -75,6 +77,9 @@ void DownloadDialog::Build() {
     // Device paths are longer than the list is wide: the tip shows the chosen one whole.
     QComboBox* ports = List(DownloadTemplate::kPortList);
     connect(ports, &QComboBox::currentTextChanged, ports, &QWidget::setToolTip);
+    // The opened list shows long device paths whole.
+    connect(ports->model(), &QAbstractItemModel::rowsInserted, ports,
+            [ports] { ports->view()->setMinimumWidth(ports->view()->sizeHintForColumn(0) + 8); });
 
     const auto click = [this](int id, void (DownloadPresenter::*handler)()) {
         connect(builder_.ControlAs<QPushButton>(id), &QPushButton::clicked, this,
@@ -102,137 +107,15 @@ void DownloadDialog::Build() {
     setWindowIcon(icon_);
 }
 
-QComboBox* DownloadDialog::List(int id) const {
-    return builder_.ControlAs<QComboBox>(id);
-}
-
-std::string DownloadDialog::Text(int id) const {
-    QWidget* control = builder_.Control(id);
-    if (auto* combo = qobject_cast<QComboBox*>(control)) {
-        return combo->currentText().toStdString();
-    }
-    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
-        return edit->text().toStdString();
-    }
-    if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-        return button->text().toStdString();
-    }
-    return {};
-}
-
-void DownloadDialog::SetText(int id, const std::string& text) {
-    if (auto* edit = builder_.ControlAs<QLineEdit>(id)) {
-        edit->setText(QString::fromStdString(text));
-    }
-}
-
-bool DownloadDialog::IsChecked(int) const {
-    return false;  // the window has no check box or radio button
-}
-
-void DownloadDialog::SetChecked(int, bool) {}
-
-int DownloadDialog::SelectedIndex(int id) const {
-    if (QComboBox* combo = List(id)) {
-        return combo->currentIndex();
-    }
-    if (id == DownloadTemplate::kLogList) {
-        return logView_->currentIndex().row();
-    }
-    return -1;
-}
-
-void DownloadDialog::SelectIndex(int id, int index) {
-    if (QComboBox* combo = List(id)) {
-        combo->setCurrentIndex(index);
-        combo->setToolTip(combo->currentText());
-    } else if (id == DownloadTemplate::kLogList) {
-        logView_->selectionModel()->setCurrentIndex(
-            log_->index(index, LogModel::kTime),
-            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    }
-}
-
-int DownloadDialog::ItemCount(int id) const {
-    if (QComboBox* combo = List(id)) {
-        return combo->count();
-    }
-    return id == DownloadTemplate::kLogList ? log_->rowCount() : 0;
-}
-
-void DownloadDialog::AddItem(int id, const std::string& text) {
-    if (QComboBox* combo = List(id)) {
-        combo->addItem(QString::fromStdString(text));
-        // The opened list shows long device paths whole.
-        combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0) + 8);
-    }
-}
-
-void DownloadDialog::ClearItems(int id) {
-    if (QComboBox* combo = List(id)) {
-        combo->clear();
-    }
-}
-
-void DownloadDialog::SetToolTip(int id, const std::string& text) {
-    if (QComboBox* combo = List(id)) {
-        combo->setToolTip(QString::fromStdString(text));
-    }
-}
-
-void DownloadDialog::Enable(int id, bool on) {
-    if (QWidget* control = builder_.Control(id)) {
-        control->setEnabled(on);
-    }
-}
-
-void DownloadDialog::ShowMessage(const std::string& text) {
-    notifier_.Notify(QString::fromStdString(text));
-}
-
-void DownloadDialog::SetBusy(bool) {}  // nothing here blocks the window for long
-
-void DownloadDialog::RowsAppended(int id, int first, int count) {
-    if (id != DownloadTemplate::kLogList) {
-        return;
-    }
+void DownloadDialog::AppendLogRows(int first, int count) {
     for (int row = first; row < first + count; ++row) {
         const DownloadPresenter::LogLine& line = presenter_.Log(row);
         log_->Append(QString::fromStdString(line.time), QString::fromStdString(line.message));
     }
 }
 
-void DownloadDialog::RowsCleared(int) {}  // the log is never emptied
-
-bool DownloadDialog::IsScrolledToEnd(int id) const {
-    if (id != DownloadTemplate::kLogList) {
-        return true;
-    }
-    const QScrollBar* bar = logView_->verticalScrollBar();
-    return bar->value() >= bar->maximum();
-}
-
-void DownloadDialog::ScrollToRow(int id, int row) {
-    if (id == DownloadTemplate::kLogList) {
-        logView_->scrollTo(log_->index(row, LogModel::kTime), QAbstractItemView::EnsureVisible);
-    }
-}
-
-void DownloadDialog::SetRange(int id, int lower, int upper) {
-    if (id == DownloadTemplate::kProgressBar) {
-        progress_->setRange(lower, upper);
-    }
-}
-
-void DownloadDialog::SetPosition(int id, int position) {
-    if (id == DownloadTemplate::kProgressBar) {
-        // Qt would ignore a position outside the range.
-        progress_->setValue(std::clamp(position, progress_->minimum(), progress_->maximum()));
-    }
-}
-
-void DownloadDialog::CloseDialog(bool accepted) {
-    done(accepted ? QDialog::Accepted : QDialog::Rejected);
+QComboBox* DownloadDialog::List(int id) const {
+    return builder_.ControlAs<QComboBox>(id);
 }
 
 void DownloadDialog::ShowAbout() {

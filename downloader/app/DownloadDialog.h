@@ -3,16 +3,14 @@
 #include <QDialog>
 #include <QIcon>
 #include <QString>
-#include <string>
 
 #include "downloader/app/DownloadPresenter.h"
 #include "downloader/app/QtTransferTimers.h"
-#include "widgets/DialogView.h"
 #include "widgets/qt/DialogBuilder.h"
+#include "widgets/qt/QtDialogView.h"
 
 class QAction;
 class QComboBox;
-class QProgressBar;
 class QTreeView;
 
 namespace uhf {
@@ -27,7 +25,7 @@ class PortConfig;
 // presenter: it builds the controls from the template, passes the user's clicks and picks on,
 // and shows what the presenter sets. Its transfer timers are window timers. Everything runs on
 // the user-interface thread.
-class DownloadDialog : public QDialog, public DialogView {
+class DownloadDialog : public QDialog {
     Q_OBJECT
 
   public:
@@ -46,27 +44,8 @@ class DownloadDialog : public QDialog, public DialogView {
     static constexpr int kAboutCommand = 16;
     void ShowAbout();
 
-    // DialogView
-    std::string Text(int id) const override;
-    void SetText(int id, const std::string& text) override;
-    bool IsChecked(int id) const override;
-    void SetChecked(int id, bool checked) override;
-    int SelectedIndex(int id) const override;
-    void SelectIndex(int id, int index) override;
-    int ItemCount(int id) const override;
-    void AddItem(int id, const std::string& text) override;
-    void ClearItems(int id) override;
-    void SetToolTip(int id, const std::string& text) override;
-    void Enable(int id, bool on) override;
-    void ShowMessage(const std::string& text) override;
-    void SetBusy(bool busy) override;
-    void RowsAppended(int id, int first, int count) override;
-    void RowsCleared(int id) override;
-    bool IsScrolledToEnd(int id) const override;
-    void ScrollToRow(int id, int row) override;
-    void SetRange(int id, int lower, int upper) override;
-    void SetPosition(int id, int position) override;
-    void CloseDialog(bool accepted) override;
+    // What the presenter sees of the window.
+    DialogView& View() { return view_; }
 
   protected:
     void done(int result) override;
@@ -76,13 +55,13 @@ class DownloadDialog : public QDialog, public DialogView {
   private:
     void Build();
     QComboBox* List(int id) const;
+    // The presenter keeps the log's lines; the model takes each one as it comes.
+    void AppendLogRows(int first, int count);
 
-    Notifier& notifier_;
     DialogBuilder builder_;
+    QtDialogView view_;
     QIcon icon_;
     LogModel* log_ = nullptr;
-    QTreeView* logView_ = nullptr;
-    QProgressBar* progress_ = nullptr;
     QAction* aboutAction_ = nullptr;
     QtTransferTimers timers_;
     DownloadPresenter presenter_;

@@ -385,12 +385,12 @@ TEST_F(DownloadDialogTest, EnterAndEscCloseTheWindowButEnterOnAButtonPressesIt) 
 
 TEST_F(DownloadDialogTest, ProgressPositionOutsideTheRangeShowsAtItsNearestEnd) {
     Open();
-    dialog->SetRange(DownloadTemplate::kProgressBar, 1, 16);
-    dialog->SetPosition(DownloadTemplate::kProgressBar, 0);
+    dialog->View().SetRange(DownloadTemplate::kProgressBar, 1, 16);
+    dialog->View().SetPosition(DownloadTemplate::kProgressBar, 0);
     EXPECT_EQ(Progress()->value(), 1);
-    dialog->SetPosition(DownloadTemplate::kProgressBar, 15);
+    dialog->View().SetPosition(DownloadTemplate::kProgressBar, 15);
     EXPECT_EQ(Progress()->value(), 15);
-    dialog->SetPosition(DownloadTemplate::kProgressBar, 40);
+    dialog->View().SetPosition(DownloadTemplate::kProgressBar, 40);
     EXPECT_EQ(Progress()->value(), 16);
 }
 

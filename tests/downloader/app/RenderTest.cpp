@@ -45,8 +45,8 @@ TEST_F(WindowRenderTest, WindowWithLogAndProgressIsRenderedToThePngFile) {
     dialog->Presenter().AddLog("Change baud rate.");
     dialog->Presenter().AddLog("Start sending upgrade firmware.");
     dialog->Presenter().DisableInputs();
-    dialog->SetRange(DownloadTemplate::kProgressBar, 1, 16);
-    dialog->SetPosition(DownloadTemplate::kProgressBar, 9);
+    dialog->View().SetRange(DownloadTemplate::kProgressBar, 1, 16);
+    dialog->View().SetPosition(DownloadTemplate::kProgressBar, 9);
     SaveRender(*dialog, RenderPath("ferrowin-window.png"));
 }
 

@@ -1,4 +1,4 @@
-#include "paramtool/QtDialogView.h"
+#include "widgets/qt/QtDialogView.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -6,13 +6,13 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QEvent>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <algorithm>
-
-#include "paramtool/TagListModel.h"
+#include <utility>
 
 namespace uhf {
 
@@ -47,8 +47,8 @@ QtDialogView::~QtDialogView() {
     SetBusy(false);
 }
 
-void QtDialogView::AttachList(int id, TagListModel* model) {
-    lists_.insert(id, model);
+void QtDialogView::AttachList(int id, ListRows rows) {
+    lists_.insert(id, std::move(rows));
 }
 
 std::string QtDialogView::Text(int id) const {
@@ -96,7 +96,9 @@ void QtDialogView::SetChecked(int id, bool checked) {
 int QtDialogView::SelectedIndex(int id) const {
     auto* combo = builder_.ControlAs<QComboBox>(id);
     if (combo == nullptr) {
-        return -1;
+        // A list control: its current row.
+        const QAbstractItemView* view = ListView(id);
+        return view != nullptr ? view->currentIndex().row() : -1;
     }
     if (combo->isEditable()) {
         // The edit field may hold typed text; it counts only when it names an item.
@@ -108,12 +110,23 @@ int QtDialogView::SelectedIndex(int id) const {
 void QtDialogView::SelectIndex(int id, int index) {
     if (auto* combo = builder_.ControlAs<QComboBox>(id)) {
         combo->setCurrentIndex(index);
+        return;
+    }
+    // A list control: the row becomes the current one and the only one selected.
+    QAbstractItemView* view = ListView(id);
+    if (view != nullptr && view->model() != nullptr && view->selectionModel() != nullptr) {
+        view->selectionModel()->setCurrentIndex(
+            view->model()->index(index, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
 }
 
 int QtDialogView::ItemCount(int id) const {
-    auto* combo = builder_.ControlAs<QComboBox>(id);
-    return combo != nullptr ? combo->count() : 0;
+    if (auto* combo = builder_.ControlAs<QComboBox>(id)) {
+        return combo->count();
+    }
+    const QAbstractItemView* view = ListView(id);
+    return view != nullptr && view->model() != nullptr ? view->model()->rowCount() : 0;
 }
 
 void QtDialogView::AddItem(int id, const std::string& text) {
@@ -175,14 +188,16 @@ QAbstractItemView* QtDialogView::ListView(int id) const {
 }
 
 void QtDialogView::RowsAppended(int id, int first, int count) {
-    if (TagListModel* model = lists_.value(id, nullptr)) {
-        model->RowsAppended(first, count);
+    const auto found = lists_.constFind(id);
+    if (found != lists_.constEnd() && found->appended) {
+        found->appended(first, count);
     }
 }
 
 void QtDialogView::RowsCleared(int id) {
-    if (TagListModel* model = lists_.value(id, nullptr)) {
-        model->RowsCleared();
+    const auto found = lists_.constFind(id);
+    if (found != lists_.constEnd() && found->cleared) {
+        found->cleared();
     }
 }
 

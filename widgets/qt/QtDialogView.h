@@ -13,19 +13,24 @@ class QAbstractItemView;
 
 namespace uhf {
 
-class TagListModel;
-
-// A presenter's view of a Qt dialog built from its template. While busy it swallows the
-// user's input to the dialog (mouse, keys, wheel) rather than queueing it, and keeps the wait
-// cursor up; painting goes on.
+// A presenter's view of a Qt dialog built from its template, for every window of both programs.
+// While busy it swallows the user's input to the dialog (mouse, keys, wheel) rather than
+// queueing it, and keeps the wait cursor up; painting goes on. A list control's rows live with
+// the presenter; the window's own model shows them.
 class QtDialogView : public QObject, public DialogView {
   public:
+    // What a list control's model is told when the presenter's rows change.
+    struct ListRows {
+        std::function<void(int first, int count)> appended;
+        std::function<void()> cleared;
+    };
+
     // `notifier` may be null for a dialog that shows no messages.
     QtDialogView(QDialog& window, const DialogBuilder& builder, Notifier* notifier);
     ~QtDialogView() override;
 
-    // The model whose rows a list control shows.
-    void AttachList(int id, TagListModel* model);
+    // How the model of list control `id` learns of new rows and of their removal.
+    void AttachList(int id, ListRows rows);
     bool IsBusy() const { return busy_; }
 
     std::string Text(int id) const override;
@@ -58,7 +63,7 @@ class QtDialogView : public QObject, public DialogView {
     QDialog& window_;
     const DialogBuilder& builder_;
     Notifier* notifier_;
-    QHash<int, TagListModel*> lists_;
+    QHash<int, ListRows> lists_;
     bool busy_ = false;
 };
 
