@@ -1,11 +1,11 @@
 #include "common/PortConfig.h"
 
-#include <climits>
 #include <filesystem>
 #include <system_error>
 #include <utility>
 
 #include "common/AtomicFile.h"
+#include "common/DecimalText.h"
 #include "common/ExecutableFolder.h"
 #include "common/PortEnumerator.h"
 #include "common/UserConfigFolder.h"
@@ -74,30 +74,6 @@ bool PortConfig::ListPorts(std::vector<std::string>& ports) {
     return !ports.empty();
 }
 
-int PortConfig::ParseIndex(std::string_view text) {
-    std::size_t i = 0;
-    auto isBlank = [](char c) {
-        return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-    };
-    while (i < text.size() && isBlank(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    long long magnitude = 0;
-    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        magnitude = magnitude * 10 + (text[i] - '0');
-        if (magnitude > limit) {
-            magnitude = limit;  // stay clamped; keep consuming digits
-        }
-    }
-    return static_cast<int>(negative ? -magnitude : magnitude);
-}
-
 ProfileFile& PortConfig::Settings() {
     // iniPath is a public field; whoever changes it means the file it names.
     if (profile.Path() != iniPath) {
@@ -121,11 +97,11 @@ bool PortConfig::ReadBaudIndexes(int& deviceBaud, int& downBaud) {
     if (!ReadKey(kDeviceBaudKey, kIndexBufferSize, value)) {
         return false;
     }
-    deviceBaud = ParseIndex(value);
+    deviceBaud = DecimalText::Read(value);
     if (!ReadKey(kDownBaudKey, kIndexBufferSize, value)) {
         return false;
     }
-    downBaud = ParseIndex(value);
+    downBaud = DecimalText::Read(value);
     return true;
 }
 
@@ -134,7 +110,7 @@ bool PortConfig::ReadPortIndex(int& port) {
     if (!ReadKey(kPortKey, kIndexBufferSize, value)) {
         return false;
     }
-    port = ParseIndex(value);
+    port = DecimalText::Read(value);
     return true;
 }
 

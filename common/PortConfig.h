@@ -80,10 +80,6 @@ class PortConfig {
 
     static std::string SectionName();
 
-    // A decimal index as the settings are read: leading blanks and a sign accepted, digits up
-    // to the first other character, 0 without digits, clamped to the range of int.
-    static int ParseIndex(std::string_view text);
-
   private:
     ProfileFile& Settings();
     bool ReadKey(std::string_view key, std::size_t bufferSize, std::string& value);

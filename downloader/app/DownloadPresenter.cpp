@@ -1,8 +1,8 @@
 #include "downloader/app/DownloadPresenter.h"
 
-#include <algorithm>
 #include <optional>
 
+#include "common/DecimalText.h"
 #include "common/PortConfig.h"
 #include "downloader/app/DownloadControlIds.h"
 #include "downloader/app/FileChooser.h"
@@ -182,8 +182,8 @@ std::string DownloadPresenter::Selected(int id) const {
 TransferSelections DownloadPresenter::ReadSelections() {
     TransferSelections selections;
     selections.portName = Selected(Ids::kPortList);
-    selections.deviceBaud = DecimalOf(Selected(Ids::kDeviceBaudList));
-    selections.downloadBaud = DecimalOf(Selected(Ids::kDownloadBaudList));
+    selections.deviceBaud = DecimalText::Read(Selected(Ids::kDeviceBaudList));
+    selections.downloadBaud = DecimalText::Read(Selected(Ids::kDownloadBaudList));
     selections.downloadBaudIndex = DownloadBaudIndex();
     portNumber = PortNumberOf(selections.portName);
     deviceBaud = selections.deviceBaud;
@@ -196,32 +196,7 @@ int DownloadPresenter::DownloadBaudIndex() const {
 }
 
 int DownloadPresenter::PortNumberOf(const std::string& entry) {
-    return DecimalOf(entry.size() > 3 ? entry.substr(3) : std::string());
-}
-
-int DownloadPresenter::DecimalOf(const std::string& text) {
-    std::size_t i = 0;
-    const auto isBlank = [](char c) {
-        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-    };
-    while (i < text.size() && isBlank(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    long long value = 0;
-    constexpr long long kLimit = 2147483648LL;  // stops overflow on absurdly long digit runs
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-        value = std::min(value * 10 + (text[i] - '0'), kLimit);
-        ++i;
-    }
-    if (negative) {
-        value = -value;
-    }
-    return static_cast<int>(std::clamp(value, -kLimit, kLimit - 1));
+    return DecimalText::Read(entry.size() > 3 ? entry.substr(3) : std::string());
 }
 
 }  // namespace uhf

@@ -73,9 +73,6 @@ class DownloadPresenter : public TransferObserver {
     // The port number an entry names: its first three characters dropped and the rest read as a
     // decimal number ("COM12" gives 12, a Linux path gives 0).
     static int PortNumberOf(const std::string& entry);
-    // A decimal number as the C library's atoi reads it: leading blanks and a sign accepted,
-    // reading stops at the first non-digit, no digits give 0; clamped to the int range.
-    static int DecimalOf(const std::string& text);
 
     // The choices as the last ReadSelections found them, and what initialisation restored.
     int portNumber = 0;

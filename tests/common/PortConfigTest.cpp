@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -294,27 +293,6 @@ TEST(PortConfigPortsTest, ListPortsWithoutPortsGivesAnEmptyListAndFalse) {
     EXPECT_TRUE(ports.empty());
     EXPECT_EQ(config.LastError(), CommonError::NoPorts);
 }
-
-struct IndexCase {
-    std::string text;
-    int value;
-};
-
-class ParseIndexTest : public ::testing::TestWithParam<IndexCase> {};
-
-TEST_P(ParseIndexTest, ReadsADecimalPrefix) {
-    EXPECT_EQ(PortConfig::ParseIndex(GetParam().text), GetParam().value) << GetParam().text;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, ParseIndexTest,
-    ::testing::Values(IndexCase{"0", 0}, IndexCase{"4", 4}, IndexCase{"3x", 3}, IndexCase{"x", 0},
-                      IndexCase{"", 0}, IndexCase{"  12", 12}, IndexCase{"\t7", 7},
-                      IndexCase{"+5", 5}, IndexCase{"-2", -2}, IndexCase{"- 5", 0},
-                      IndexCase{"0x10", 0}, IndexCase{"007", 7}, IndexCase{"12 34", 12},
-                      IndexCase{"2147483647", INT_MAX}, IndexCase{"99999999999999999999", INT_MAX},
-                      IndexCase{"-2147483648", INT_MIN},
-                      IndexCase{"-99999999999999999999", INT_MIN}));
 
 }  // namespace
 }  // namespace uhf
