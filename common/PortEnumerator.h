@@ -21,6 +21,10 @@ class PortEnumerator {
     // The ports a user named (a simulated reader's pseudo-terminal, which the system does not
     // list as a serial port), followed by the system's own.
     static std::vector<std::string> ListNamedThenSystemPorts(std::vector<std::string> named);
+    // The same with what is known of each; a named port that the system lists too comes once,
+    // at the head, with only its path.
+    static std::vector<PortInfo> ListNamedThenSystemPortDetails(
+        const std::vector<std::string>& named);
 };
 
 }  // namespace uhf

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "paramtool/ControlText.h"
@@ -35,12 +36,12 @@ struct ParamsCall {
 }  // namespace
 
 ParamPresenter::ParamPresenter(DialogView& view, ReaderLink& link, TaskRunner& runner)
-    : view_(view), link_(link), runner_(runner) {}
+    : view_(view), link_(link), runner_(runner), ports_(view, kPortList) {}
 
 void ParamPresenter::Initialise(PortSource portSource) {
-    portSource_ = std::move(portSource);
-    const std::vector<std::string> ports = ListPorts();
-    FillPortList(ports, ports.empty() ? std::string() : ports.front());
+    ports_.SetSource(std::move(portSource));
+    const std::vector<std::string> ports = ports_.List();
+    ports_.Fill(ports, ports.empty() ? -1 : 0);
     for (const int rate : kBaudRates) {
         view_.AddItem(kBaudList, std::to_string(rate));
     }
@@ -54,61 +55,16 @@ void ParamPresenter::Initialise(PortSource portSource) {
     EnableWiegandGroup(false);
 }
 
-std::vector<std::string> ParamPresenter::ListPorts() {
-    portDetails_ = portSource_ ? portSource_() : std::vector<PortInfo>{};
-    std::vector<std::string> names;
-    names.reserve(portDetails_.size());
-    for (const PortInfo& port : portDetails_) {
-        names.push_back(port.path);
-    }
-    return names;
-}
-
-void ParamPresenter::FillPortList(const std::vector<std::string>& ports,
-                                  const std::string& choice) {
-    view_.ClearItems(kPortList);
-    int selected = -1;
-    for (std::size_t i = 0; i < ports.size(); ++i) {
-        view_.AddItem(kPortList, ports[i]);
-        if (ports[i] == choice) {
-            selected = static_cast<int>(i);
-        }
-    }
-    view_.SelectIndex(kPortList, selected);
-    PortChosen();
-}
-
 void ParamPresenter::WatchPorts(TimerService& timers) {
-    portWatcher_ = std::make_unique<PortWatcher>([this] { return ListPorts(); });
-    timers.Start(kPortWatchTimer, PortWatcher::kDefaultInterval, [this] { PollPorts(); });
+    ports_.Watch(timers, kPortWatchTimer);
 }
 
 void ParamPresenter::PollPorts() {
-    if (!portWatcher_) {
-        return;
-    }
-    const PortWatcher::Change change = portWatcher_->Poll();
-    if (change.Empty()) {
-        // The details may still have changed under the same names; the tooltip follows.
-        PortChosen();
-        return;
-    }
-    FillPortList(change.ports, PortWatcher::KeepChoice(view_.Text(kPortList), change.ports));
+    ports_.Poll();
 }
 
 void ParamPresenter::PortChosen() {
-    const std::string path = view_.Text(kPortList);
-    std::string tip = path;
-    for (const PortInfo& port : portDetails_) {
-        if (port.path == path) {
-            const std::string described = port.Describe();
-            if (!described.empty()) {
-                tip += "\n" + described;
-            }
-            break;
-        }
-    }
-    view_.SetToolTip(kPortList, tip);
+    ports_.ShowChoice();
 }
 
 void ParamPresenter::Begin() {

@@ -1,23 +1,15 @@
 #pragma once
 
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
+#include <cstdint>
 
-#include "common/PortInfo.h"
-#include "common/PortWatcher.h"
 #include "reader/ReaderLink.h"
 #include "reader/ReaderParams.h"
 #include "widgets/DialogView.h"
+#include "widgets/PortListFollower.h"
 #include "widgets/TaskRunner.h"
 #include "widgets/TimerService.h"
 
 namespace uhf {
-
-// Lists the serial ports for the "Port" list, in the order the machine gives them, with what is
-// known of each (only the path for a port named on the command line).
-using PortSource = std::function<std::vector<PortInfo>()>;
 
 // What Tesmarle's parameter window does: connects to the reader, shows and edits its parameter
 // record, writes it back and sends the resume command. Every reader call runs through the task
@@ -53,8 +45,6 @@ class ParamPresenter {
 
   private:
     void Begin();
-    std::vector<std::string> ListPorts();
-    void FillPortList(const std::vector<std::string>& ports, const std::string& choice);
     void End();
     void ShowParams(const ReaderParams& params);
     void TakeParams(ReaderParams& params) const;
@@ -68,9 +58,7 @@ class ParamPresenter {
     ReaderLink& link_;
     TaskRunner& runner_;
     bool busy_ = false;
-    PortSource portSource_;
-    std::vector<PortInfo> portDetails_;
-    std::unique_ptr<PortWatcher> portWatcher_;
+    PortListFollower ports_;
 };
 
 }  // namespace uhf

@@ -2,7 +2,6 @@
 // Ports named on the command line (a simulated reader's pseudo-terminal, say) head the port list.
 #include <QApplication>
 #include <QStringList>
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -45,17 +44,7 @@ int main(int argc, char** argv) {
     // Listed again while the window is open, so that adapters plugged in later show up; the
     // named ports stay at the head of the list.
     uhf::PortSource ports = [named] {
-        std::vector<uhf::PortInfo> list;
-        for (const std::string& name : named) {
-            list.push_back(uhf::PortInfo{name});
-        }
-        for (uhf::PortInfo& port : uhf::PortEnumerator::ListSystemPortDetails()) {
-            const bool isNamed = std::find(named.begin(), named.end(), port.path) != named.end();
-            if (!isNamed) {
-                list.push_back(std::move(port));
-            }
-        }
-        return list;
+        return uhf::PortEnumerator::ListNamedThenSystemPortDetails(named);
     };
     uhf::ParamDialog dialog(std::make_unique<uhf::ReaderLink>(), notifier, ports);
     notifier.SetParent(&dialog);

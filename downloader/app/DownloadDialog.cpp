@@ -14,7 +14,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTreeView>
-#include <algorithm>
+#include <utility>
 
 #include "downloader/app/AboutDialog.h"
 #include "downloader/app/DownloadTemplate.h"
@@ -34,14 +34,15 @@ constexpr int kMessageColumnWidth = 280;
 }  // namespace
 
 DownloadDialog::DownloadDialog(PortConfig& config, CommControl& comm, Notifier& notifier,
-                               FileChooser& files, QWidget* parent)
+                               FileChooser& files, PortSource ports, QWidget* parent)
     : QDialog(parent),
       builder_(DownloadTemplate::Get()),
       view_(*this, builder_, &notifier),
       timers_(this),
       presenter_(view_, config, comm, timers_, files) {
     Build();
-    presenter_.Initialise();
+    presenter_.Initialise(std::move(ports));
+    presenter_.WatchPorts(portTimers_);
 }
 
 DownloadDialog::~DownloadDialog() {
@@ -74,9 +75,10 @@ void DownloadDialog::Build() {
             "QGroupBox { border: 1px solid palette(mid); margin-top: 0.5em; }"
             "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
     }
-    // Device paths are longer than the list is wide: the tip shows the chosen one whole.
+    // Device paths are longer than the list is wide: the tip shows the chosen one whole, and
+    // what the adapter behind it is.
     QComboBox* ports = List(DownloadTemplate::kPortList);
-    connect(ports, &QComboBox::currentTextChanged, ports, &QWidget::setToolTip);
+    connect(ports, &QComboBox::currentTextChanged, this, [this] { presenter_.PortChosen(); });
     // The opened list shows long device paths whole.
     connect(ports->model(), &QAbstractItemModel::rowsInserted, ports,
             [ports] { ports->view()->setMinimumWidth(ports->view()->sizeHintForColumn(0) + 8); });

@@ -8,6 +8,7 @@
 #include "downloader/app/QtTransferTimers.h"
 #include "widgets/qt/DialogBuilder.h"
 #include "widgets/qt/QtDialogView.h"
+#include "widgets/qt/QtTimerService.h"
 
 class QAction;
 class QComboBox;
@@ -31,8 +32,10 @@ class DownloadDialog : public QDialog {
   public:
     // The window keeps references to all four; they must outlive it. `notifier` shows the
     // "提示" message boxes, `files` asks for the firmware file.
+    // The port list comes from `ports`, or without one from `config`; it follows the adapters
+    // plugged in and pulled out while the window is open.
     DownloadDialog(PortConfig& config, CommControl& comm, Notifier& notifier, FileChooser& files,
-                   QWidget* parent = nullptr);
+                   PortSource ports = {}, QWidget* parent = nullptr);
     ~DownloadDialog() override;
 
     DownloadPresenter& Presenter() { return presenter_; }
@@ -65,6 +68,8 @@ class DownloadDialog : public QDialog {
     QAction* aboutAction_ = nullptr;
     QtTransferTimers timers_;
     DownloadPresenter presenter_;
+    // After the presenter, so that its ticks end first.
+    QtTimerService portTimers_;
 };
 
 }  // namespace uhf

@@ -1,6 +1,7 @@
 #include "downloader/app/DownloadPresenter.h"
 
 #include <optional>
+#include <utility>
 
 #include "common/DecimalText.h"
 #include "common/PortConfig.h"
@@ -39,9 +40,22 @@ DownloadPresenter::DownloadPresenter(DialogView& view, PortConfig& config, CommC
       comm_(comm),
       files_(files),
       localTime_(localTime ? std::move(localTime) : LocalTime(MachineLocalTime)),
+      ports_(view, Ids::kPortList),
       transfer_(comm, timers, *this) {}
 
-void DownloadPresenter::Initialise() {
+void DownloadPresenter::Initialise(PortSource ports) {
+    if (!ports) {
+        ports = [this] {
+            std::vector<std::string> names;
+            config_.ListPorts(names);
+            std::vector<PortInfo> list;
+            for (std::string& name : names) {
+                list.push_back(PortInfo{std::move(name)});
+            }
+            return list;
+        };
+    }
+    ports_.SetSource(std::move(ports));
     // A settings file that cannot be written is said once, in the log.
     config_.SetNoticeHandler([this](const std::string& line) { AddLog(line); });
     RestoreBaudRates();
@@ -70,18 +84,24 @@ void DownloadPresenter::RestoreBaudRates() {
 }
 
 void DownloadPresenter::FillPortList() {
-    if (!config_.ListPorts(portNames)) {
-        portNames.clear();
+    portNames = ports_.List();
+    if (portNames.empty()) {
         ShowMessage("本电脑没有可用的串口!");
         return;
     }
-    for (const std::string& name : portNames) {
-        view_.AddItem(Ids::kPortList, name);
-    }
     int stored = 0;
     const bool read = config_.ReadPortIndex(stored);
-    const int count = view_.ItemCount(Ids::kPortList);
-    view_.SelectIndex(Ids::kPortList, read && stored >= 0 && stored < count ? stored : 0);
+    const int count = static_cast<int>(portNames.size());
+    ports_.Fill(portNames, read && stored >= 0 && stored < count ? stored : 0);
+}
+
+void DownloadPresenter::WatchPorts(TimerService& timers) {
+    ports_.Watch(timers, kPortWatchTimer,
+                 [this](const std::vector<std::string>& ports) { portNames = ports; });
+}
+
+void DownloadPresenter::PortChosen() {
+    ports_.ShowChoice();
 }
 
 void DownloadPresenter::ChooseFile() {

@@ -9,6 +9,8 @@
 #include "downloader/TransferTimers.h"
 #include "downloader/UpgradeTransfer.h"
 #include "widgets/DialogView.h"
+#include "widgets/PortListFollower.h"
+#include "widgets/TimerService.h"
 
 namespace uhf {
 
@@ -23,6 +25,8 @@ class PortConfig;
 // Everything runs on the window's thread.
 class DownloadPresenter : public TransferObserver {
   public:
+    static constexpr int kPortWatchTimer = 0;
+
     // The local time of day now; the log stamps its lines with it.
     using LocalTime = std::function<std::tm()>;
 
@@ -36,8 +40,14 @@ class DownloadPresenter : public TransferObserver {
     DownloadPresenter(DialogView& view, PortConfig& config, CommControl& comm,
                       TransferTimers& timers, FileChooser& files, LocalTime localTime = {});
 
-    // Restores the stored choices, fills the port list and sets the progress range.
-    void Initialise();
+    // Restores the stored choices, fills the port list and sets the progress range. The ports
+    // come from `ports`, or without one from the settings object's port list.
+    void Initialise(PortSource ports = {});
+    // Lists the ports again every half second and refreshes the port list when an adapter comes
+    // or goes, keeping the chosen port while it is still there. A refresh stores nothing.
+    void WatchPorts(TimerService& timers);
+    // The port list's choice changed: its tooltip names the adapter.
+    void PortChosen();
 
     // The buttons. ChooseFile asks for the firmware file; Download starts the transfer with the
     // path shown; Exist closes the port and the window, in any phase of a transfer.
@@ -93,6 +103,7 @@ class DownloadPresenter : public TransferObserver {
     FileChooser& files_;
     LocalTime localTime_;
     std::vector<LogLine> log_;
+    PortListFollower ports_;
     UpgradeTransfer transfer_;
 };
 

@@ -55,7 +55,10 @@ int main(int argc, char** argv) {
     uhf::QtCommControl comm;
     uhf::MessageBoxNotifier notifier(QStringLiteral("提示"), QMessageBox::Warning);
     uhf::QtFileChooser files;
-    uhf::DownloadDialog dialog(config, comm, notifier, files);
+    // Listed again while the window is open, so that adapters plugged in later show up.
+    uhf::DownloadDialog dialog(config, comm, notifier, files, [named] {
+        return uhf::PortEnumerator::ListNamedThenSystemPortDetails(named);
+    });
     notifier.SetParent(&dialog);
     files.SetParent(&dialog);
     dialog.exec();

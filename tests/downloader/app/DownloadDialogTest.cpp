@@ -9,9 +9,12 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <filesystem>
 
 #include "DownloadDialogFixture.h"
 #include "fakes/FakeCommControl.h"
+#include "fakes/TempFolder.h"
 
 namespace uhf {
 namespace {
@@ -392,6 +395,56 @@ TEST_F(DownloadDialogTest, ProgressPositionOutsideTheRangeShowsAtItsNearestEnd) 
     EXPECT_EQ(Progress()->value(), 15);
     dialog->View().SetPosition(DownloadTemplate::kProgressBar, 40);
     EXPECT_EQ(Progress()->value(), 16);
+}
+
+// Waits for the window's own timer to bring `wanted` about, two seconds at most.
+template <typename Condition>
+bool WaitFor(Condition wanted) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!wanted() && clock.elapsed() < 2000) {
+        QTest::qWait(20);
+    }
+    return wanted();
+}
+
+TEST_F(DownloadDialogTest, APortLinkCreatedAndRemovedWhileOpenComesAndGoesInTheList) {
+    test::TempFolder devices;
+    devices.Write("ttyS0", "");
+    const std::string root = devices.Dir();
+    config = std::make_unique<PortConfig>(Folder(), [root] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(root)) {
+            names.push_back(entry.path().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    });
+    dialog = std::make_unique<DownloadDialog>(*config, comm, notifier, files);
+    dialog->show();
+    const QString plain = QString::fromStdString(devices.PathOf("ttyS0"));
+    const QString link = QString::fromStdString(devices.PathOf("ttyUSB0"));
+    ASSERT_EQ(PortList()->count(), 1);
+    QFile ini(QString::fromStdString(IniPath()));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray settings = ini.readAll();
+    ini.close();
+
+    std::filesystem::create_symlink(devices.PathOf("ttyS0"), devices.PathOf("ttyUSB0"));
+    EXPECT_TRUE(WaitFor([&] { return PortList()->findText(link) >= 0; }));
+    EXPECT_EQ(PortList()->currentText(), plain) << "the choice stays";
+
+    PortList()->setCurrentIndex(PortList()->findText(link));
+    EXPECT_EQ(PortList()->toolTip(), link);
+    std::filesystem::remove(devices.PathOf("ttyUSB0"));
+    EXPECT_TRUE(WaitFor([&] { return PortList()->findText(link) < 0; }));
+    EXPECT_EQ(PortList()->currentText(), plain);
+    EXPECT_EQ(PortList()->toolTip(), plain);
+    EXPECT_EQ(dialog->Presenter().portNames, std::vector<std::string>{plain.toStdString()});
+
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ini.readAll(), settings) << "a refresh is not the user's choice";
+    EXPECT_TRUE(notifier.messages.isEmpty());
 }
 
 struct PortEntry {

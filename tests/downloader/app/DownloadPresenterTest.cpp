@@ -13,6 +13,7 @@
 #include "fakes/FakeCommControl.h"
 #include "fakes/FakeDialogView.h"
 #include "fakes/FakeFileChooser.h"
+#include "fakes/FakeTimerService.h"
 #include "fakes/ManualClock.h"
 #include "fakes/TempFolder.h"
 
@@ -203,6 +204,57 @@ TEST_F(DownloadPresenterTest, EveryChoiceIsWrittenAtOnceAndACancelledChooserChan
     EXPECT_EQ(presenter->firmwarePath, "/home/bench/fw 5.0.bin");
     EXPECT_EQ(stored(), std::make_tuple(2, 4, 3, std::string("/home/bench/fw 5.0.bin")));
     EXPECT_TRUE(view.messages.empty());
+}
+
+TEST_F(DownloadPresenterTest, PortListFollowsTheAdaptersKeepingTheChoiceAndStoringNothing) {
+    Store("Port", "1");
+    PortInfo ftdi{"/dev/ttyUSB2"};
+    ftdi.manufacturer = "FTDI";
+    ftdi.vendorId = "0403";
+    ftdi.productId = "6001";
+    ftdi.driver = "ftdi_sio";
+    std::vector<PortInfo> adapters{PortInfo{"/dev/ttyUSB0"}, PortInfo{"/dev/ttyUSB1"}};
+    config = std::make_unique<PortConfig>(folder.Dir(), [this] { return ports; });
+    presenter = std::make_unique<DownloadPresenter>(view, *config, comm, timers, files);
+    presenter->Initialise([&adapters] { return adapters; });
+    test::FakeTimerService portTimers;
+    presenter->WatchPorts(portTimers);
+    ASSERT_EQ(portTimers.timers[DownloadPresenter::kPortWatchTimer].period.count(), 500);
+    ASSERT_EQ(view.Text(Ids::kPortList), "/dev/ttyUSB1");
+    const std::string settings = folder.Read("System.ini");
+
+    struct Step {
+        std::vector<PortInfo> ports;
+        std::vector<std::string> items;
+        std::string chosen;
+        std::string toolTip;
+    };
+    const Step steps[] = {
+        // An FTDI adapter plugged in: listed, the choice stays.
+        {{PortInfo{"/dev/ttyUSB0"}, PortInfo{"/dev/ttyUSB1"}, ftdi},
+         {"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyUSB2"},
+         "/dev/ttyUSB1",
+         "/dev/ttyUSB1"},
+        // One before it pulled out: the choice moves with its entry.
+        {{PortInfo{"/dev/ttyUSB1"}, ftdi},
+         {"/dev/ttyUSB1", "/dev/ttyUSB2"},
+         "/dev/ttyUSB1",
+         "/dev/ttyUSB1"},
+        // The chosen one pulled out: the first takes its place, and names its adapter.
+        {{ftdi}, {"/dev/ttyUSB2"}, "/dev/ttyUSB2", "/dev/ttyUSB2\n" + ftdi.Describe()},
+        {{}, {}, "", ""},
+    };
+    for (const Step& step : steps) {
+        adapters = step.ports;
+        portTimers.Fire(DownloadPresenter::kPortWatchTimer);
+        EXPECT_EQ(view.At(Ids::kPortList).items, step.items);
+        EXPECT_EQ(presenter->portNames, step.items);
+        EXPECT_EQ(view.Text(Ids::kPortList), step.chosen);
+        EXPECT_EQ(view.At(Ids::kPortList).toolTip, step.toolTip);
+    }
+    EXPECT_EQ(folder.Read("System.ini"), settings) << "a refresh is not the user's choice";
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_TRUE(Logs().empty());
 }
 
 TEST_F(DownloadPresenterTest, LogLinesAreStampedWithTheTimeOfDayAndTheNewestIsMarkedAndShown) {
