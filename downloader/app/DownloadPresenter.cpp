@@ -9,6 +9,7 @@
 #include "downloader/app/FileChooser.h"
 #include "protocol/UpgradeFrames.h"
 #include "serial/CommControl.h"
+#include "serial/LowLatencyMode.h"
 
 namespace uhf {
 
@@ -42,6 +43,12 @@ DownloadPresenter::DownloadPresenter(DialogView& view, PortConfig& config, CommC
       localTime_(localTime ? std::move(localTime) : LocalTime(MachineLocalTime)),
       ports_(view, Ids::kPortList),
       transfer_(comm, timers, *this) {}
+
+DownloadPresenter::~DownloadPresenter() {
+    if (lowLatency_ != nullptr) {
+        lowLatency_->SetWarningSink({});
+    }
+}
 
 void DownloadPresenter::Initialise(PortSource ports) {
     if (!ports) {
@@ -102,6 +109,11 @@ void DownloadPresenter::WatchPorts(TimerService& timers) {
 
 void DownloadPresenter::PortChosen() {
     ports_.ShowChoice();
+}
+
+void DownloadPresenter::LogLatencyWarnings(LowLatencyMode& mode) {
+    lowLatency_ = &mode;
+    mode.SetWarningSink([this](const std::string& warning) { AddLog(warning); });
 }
 
 void DownloadPresenter::ChooseFile() {

@@ -16,6 +16,7 @@ namespace uhf {
 
 class CommControl;
 class FileChooser;
+class LowLatencyMode;
 class PortConfig;
 
 // What the download window does, whatever draws it: restores the user's last choices from the
@@ -40,6 +41,10 @@ class DownloadPresenter : public TransferObserver {
     DownloadPresenter(DialogView& view, PortConfig& config, CommControl& comm,
                       TransferTimers& timers, FileChooser& files, LocalTime localTime = {});
 
+    ~DownloadPresenter() override;
+    DownloadPresenter(const DownloadPresenter&) = delete;
+    DownloadPresenter& operator=(const DownloadPresenter&) = delete;
+
     // Restores the stored choices, fills the port list and sets the progress range. The ports
     // come from `ports`, or without one from the settings object's port list.
     void Initialise(PortSource ports = {});
@@ -48,6 +53,9 @@ class DownloadPresenter : public TransferObserver {
     void WatchPorts(TimerService& timers);
     // The port list's choice changed: its tooltip names the adapter.
     void PortChosen();
+    // The warning of a USB adapter that stays slow goes into the log, once per adapter. `mode`
+    // is the one the serial control opens ports with, on this thread; it must outlive this.
+    void LogLatencyWarnings(LowLatencyMode& mode);
 
     // The buttons. ChooseFile asks for the firmware file; Download starts the transfer with the
     // path shown; Exist closes the port and the window, in any phase of a transfer.
@@ -102,6 +110,7 @@ class DownloadPresenter : public TransferObserver {
     CommControl& comm_;
     FileChooser& files_;
     LocalTime localTime_;
+    LowLatencyMode* lowLatency_ = nullptr;
     std::vector<LogLine> log_;
     PortListFollower ports_;
     UpgradeTransfer transfer_;

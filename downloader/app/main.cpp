@@ -13,6 +13,7 @@
 #include "downloader/app/DownloadDialog.h"
 #include "downloader/app/FerrowinIcon.h"
 #include "downloader/app/QtFileChooser.h"
+#include "serial/LowLatencyMode.h"
 #include "serial/qt/QtCommControl.h"
 #include "version/ProgramVersion.h"
 #include "widgets/qt/MessageBoxNotifier.h"
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
     uhf::DownloadDialog dialog(config, comm, notifier, files, [named] {
         return uhf::PortEnumerator::ListNamedThenSystemPortDetails(named);
     });
+    dialog.Presenter().LogLatencyWarnings(uhf::LowLatencyMode::System());
     notifier.SetParent(&dialog);
     files.SetParent(&dialog);
     dialog.exec();

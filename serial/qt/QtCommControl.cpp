@@ -60,7 +60,8 @@ constexpr int kHangUpCheckMs = 200;
 
 }  // namespace
 
-QtCommControl::QtCommControl(QObject* parent) : QObject(parent) {
+QtCommControl::QtCommControl(LowLatencyMode& mode, QObject* parent)
+    : QObject(parent), lowLatency(mode) {
     connect(&port, &QSerialPort::readyRead, this, &QtCommControl::DeliverArrivals);
     connect(&port, &QSerialPort::errorOccurred, this, &QtCommControl::HandleError);
     hangUpCheck.setInterval(kHangUpCheckMs);
@@ -119,6 +120,8 @@ int QtCommControl::Open(const std::string& portName, const std::string& settings
         lastErrorText = "another program has locked the port";
         return 0;
     }
+    // A driver that stays slow only costs time; its warning is said once, nothing fails.
+    (void)lowLatency.Request(static_cast<int>(static_cast<long long>(port.handle())), portName);
     lastError = CommError::None;
     lastErrorText.clear();
     hangUpCheck.start();

@@ -6,18 +6,21 @@
 #include <string>
 
 #include "serial/CommControl.h"
+#include "serial/LowLatencyMode.h"
 
 namespace uhf {
 
 // The serial control over Qt SerialPort: opens the port by its name or path with the parsed
 // settings string and no flow control, locks it as our other tools do, and hands every arrival
 // to the receive handler on the thread that owns this object. A device that goes away while open
-// is closed and recorded as lost.
+// is closed and recorded as lost. Each open asks a USB adapter's driver for low latency, as the
+// command-line tools' ports do; `lowLatency` says where its warning goes.
 class QtCommControl : public QObject, public CommControl {
     Q_OBJECT
 
   public:
-    explicit QtCommControl(QObject* parent = nullptr);
+    explicit QtCommControl(LowLatencyMode& lowLatency = LowLatencyMode::System(),
+                           QObject* parent = nullptr);
     ~QtCommControl() override;
 
     int Open(const std::string& portName, const std::string& settings) override;
@@ -34,6 +37,7 @@ class QtCommControl : public QObject, public CommControl {
     void Fail(CommError error);
     void LoseDevice(const QString& reason);
 
+    LowLatencyMode& lowLatency;
     QSerialPort port;
     QTimer hangUpCheck;
     ReceiveHandler handler;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <linux/serial.h>
+#include <sys/ioctl.h>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -8,10 +10,17 @@
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTimer>
+
+#include <cerrno>
+#include <filesystem>
 #include <functional>
 #include <iostream>
+#include <vector>
 
 #include "DownloadDialogFixture.h"
+#include "fakes/FakeSysfs.h"
+#include "fakes/TempFolder.h"
+#include "serial/LowLatencyMode.h"
 #include "serial/qt/QtCommControl.h"
 
 namespace uhf {
@@ -181,6 +190,50 @@ TEST_F(DownloadToReaderSimTest, ReaderFallingSilentAfterTheSizeAnswerFailsTheDow
     EXPECT_EQ(Progress()->maximum(), kPacketCount);
     EXPECT_EQ(Progress()->value(), 1);
     EXPECT_FALSE(QFile::exists(ReceivedPath()));
+}
+
+TEST_F(DownloadToReaderSimTest, SlowUsbAdapterIsSaidOnceInTheLogAndTheDownloadGoesOn) {
+    const std::string port = StartReader({});
+    ASSERT_FALSE(port.empty());
+    // The reader's pseudo-terminal stands for an FTDI adapter whose driver refuses low latency
+    // and keeps its 16 ms latency timer.
+    test::TempFolder root;
+    test::FakeSysfs sysfs(root.Dir());
+    test::FakeUsbAdapter ftdi = test::BenchAdapters()[0];
+    ftdi.tty = std::filesystem::canonical(port).filename().string();
+    sysfs.AddUsbAdapter(ftdi);
+    std::vector<unsigned long> requests;
+    LowLatencyMode mode(
+        [&requests](int, unsigned long request, void* argument) {
+            requests.push_back(request);
+            if (request == TIOCGSERIAL) {
+                *static_cast<serial_struct*>(argument) = serial_struct{};
+                return 0;
+            }
+            errno = EPERM;
+            return -1;
+        },
+        sysfs.UsbSerialDevices().string());
+    QtCommControl slowComm(mode);
+    PrepareDownload(port);
+    Open(slowComm);
+    dialog->Presenter().LogLatencyWarnings(mode);
+    dialog->show();
+
+    PressDownload();
+    EXPECT_TRUE(RunUntil([this] { return !dialog->Transfer().IsRunning(); }, 30000));
+
+    EXPECT_TRUE(notifier.messages.isEmpty()) << notifier.Last().toStdString();
+    const QString warning =
+        QString::fromStdString(LowLatencyMode::SlowDownloadWarning(ftdi.tty, 16));
+    EXPECT_EQ(LogMessages(),
+              (QStringList{warning, "Change baud rate.", "Start sending upgrade firmware.",
+                           "Upgrade file transferred successfully."}));
+    // Asked at each open (the working rate, 9600 for the rate change, the download rate); said
+    // at the first only.
+    EXPECT_EQ(requests, (std::vector<unsigned long>{TIOCGSERIAL, TIOCSSERIAL, TIOCGSERIAL,
+                                                    TIOCSSERIAL, TIOCGSERIAL, TIOCSSERIAL}));
+    dialog.reset();  // before the serial control and the mode it uses
 }
 
 }  // namespace
