@@ -1,18 +1,13 @@
 #include "downloader/app/DownloadDialog.h"
 
-#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTreeView>
 #include <utility>
 
@@ -59,7 +54,6 @@ void DownloadDialog::Build() {
     logView->setModel(log_);
     logView->header()->resizeSection(LogModel::kTime, kTimeColumnWidth);
     logView->header()->resizeSection(LogModel::kMessage, kMessageColumnWidth);
-    // The presenter keeps the lines; the model takes each one as it comes.
     view_.AttachList(DownloadTemplate::kLogList,
                      {[this](int first, int count) { AppendLogRows(first, count); }, {}});
     // Narrower than its text: like a static text of the dialog toolkit it breaks between words
