@@ -17,9 +17,13 @@
 #include "cli/RunReport.h"
 #include "common/PortEnumerator.h"
 #include "common/Sha256.h"
+#include "serial/LowLatencyMode.h"
 #include "version/ProgramVersion.h"
 
 namespace {
+
+// The reader a thread is upgrading, so that a slow-adapter warning lands on its own board line.
+thread_local int boardRow = -1;
 
 constexpr std::size_t kImageReadLimit = 1 << 20;
 
@@ -89,7 +93,16 @@ int main(int argc, char** argv) {
 
     const std::size_t count = options->ports.size();
     std::vector<uhf::FerrowinDownload::Result> results(count);
+    uhf::FerrowinBoard* sharedBoard = nullptr;
+    uhf::LowLatencyMode::System().SetWarningSink([&sharedBoard](const std::string& warning) {
+        if (sharedBoard != nullptr && boardRow >= 0) {
+            sharedBoard->Log(boardRow, "warning: " + warning);
+        } else {
+            std::fprintf(stderr, "ferrowin-cli: warning: %s\n", warning.c_str());
+        }
+    });
     const auto runOne = [&](std::size_t i, uhf::FerrowinBoard* board) {
+        boardRow = static_cast<int>(i);
         const std::string& port = options->ports[i];
         uhf::FerrowinOptions run = *options;
         const auto say = [&](const std::string& line) {
@@ -150,6 +163,7 @@ int main(int argc, char** argv) {
     } else {
         // One thread, port, serial control and event loop per reader; they share only the board.
         uhf::FerrowinBoard board(uhf::StderrIsTerminal(), options->ports, stderr);
+        sharedBoard = &board;
         std::vector<std::thread> threads;
         for (std::size_t i = 0; i < count; ++i) {
             threads.emplace_back(runOne, i, &board);
@@ -158,6 +172,7 @@ int main(int argc, char** argv) {
             thread.join();
         }
         board.Finish();
+        sharedBoard = nullptr;
         std::size_t width = 4;
         for (const std::string& port : options->ports) {
             width = std::max(width, port.size());
