@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/RunReport.h"
+#include "fakes/TempFolder.h"
 
 namespace uhf {
 namespace {
@@ -31,12 +32,10 @@ TEST(RunReportTest, SerialNumberIsFoundByPathByIdNameOrLink) {
 #ifdef _WIN32
     GTEST_SKIP() << "by-id links are symbolic links, which Windows ports do not have";
 #endif
-    const std::filesystem::path dir = testing::TempDir() + "/run-report-ports";
-    std::filesystem::create_directories(dir);
-    const auto device = dir / "ttyUSB7";
-    const auto link = dir / "usb-FTDI_A50285BI-if00";
+    const test::TempFolder dir;
+    const auto device = dir.Path() / "ttyUSB7";
+    const auto link = dir.Path() / "usb-FTDI_A50285BI-if00";
     std::ofstream(device.string()) << "";
-    std::filesystem::remove(link);
     std::filesystem::create_symlink(device, link);
     const std::vector<PortInfo> ports{{.path = "/dev/ttyS0"},
                                       {.path = device.string(),
@@ -50,7 +49,8 @@ TEST(RunReportTest, SerialNumberIsFoundByPathByIdNameOrLink) {
 }
 
 TEST(RunReportTest, AppendsWholeLinesFromManyThreadsAfterWhatWasThere) {
-    const std::string path = testing::TempDir() + "/run-report-append.jsonl";
+    const test::TempFolder dir;
+    const std::string path = dir.PathOf("run-report-append.jsonl");
     std::ofstream(path) << "{\"earlier\": 1}\n";
     {
         RunReport report("tesmarle-cli", "1.0");
@@ -87,7 +87,7 @@ TEST(RunReportTest, AppendsWholeLinesFromManyThreadsAfterWhatWasThere) {
 
     RunReport unopened("tesmarle-cli", "1.0");
     std::string error;
-    EXPECT_FALSE(unopened.Open(testing::TempDir() + "/no/such/folder/r.jsonl", error));
+    EXPECT_FALSE(unopened.Open(dir.PathOf("no/such/folder/r.jsonl"), error));
     EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
 }
 

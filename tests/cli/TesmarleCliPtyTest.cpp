@@ -8,18 +8,20 @@
 #include <string>
 #include <vector>
 
-#include "cli/CliProcess.h"
 #include "fakes/PtyReaderPeer.h"
+#include "fakes/TempFolder.h"
+#include "fakes/ToolProcess.h"
 #include "serial/NativeSerialPort.h"
 #include "serial/SerialError.h"
 
 namespace uhf {
 namespace {
 
-using test::CliProcess;
-using test::CliStreams;
 using test::FakeReader;
 using test::PtyReaderPeer;
+using test::TempFolder;
+using test::ToolProcess;
+using test::ToolStreams;
 using Bytes = std::vector<std::uint8_t>;
 using std::chrono::milliseconds;
 
@@ -35,7 +37,7 @@ struct Result {
 };
 
 Result RunCli(const std::vector<std::string>& args) {
-    CliProcess process(TESMARLE_CLI, args);
+    ToolProcess process(TESMARLE_CLI, args);
     EXPECT_TRUE(process.Started());
     const int status = process.Wait();
     return {status, process.out, process.err};
@@ -135,7 +137,7 @@ class TagsSignal : public testing::TestWithParam<SignalCase> {};
 TEST_P(TagsSignal, EndsCollectionStopsTheReaderAndSummarises) {
     PtyReaderPeer peer({kTagA});
     ASSERT_TRUE(peer.Ok());
-    CliProcess process(TESMARLE_CLI, {"-p", peer.Path(), "tags"});
+    ToolProcess process(TESMARLE_CLI, {"-p", peer.Path(), "tags"});
     ASSERT_TRUE(process.Started());
     ASSERT_TRUE(process.WaitForOutput("1  30 00 12 34 56 78 9A BC\n", milliseconds(10000)))
         << process.out << process.err;
@@ -324,7 +326,7 @@ TEST_P(OutputToAFullDevice, FailsWithAMessageAndLeavesTheReaderStopped) {
     ASSERT_TRUE(peer.Ok());
     std::vector<std::string> args{"-p", peer.Path()};
     args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
-    CliProcess process(TESMARLE_CLI, args, {CliStreams::Output::Full, ""});
+    ToolProcess process(TESMARLE_CLI, args, ToolStreams::WithOutput(ToolStreams::Output::Full));
     ASSERT_TRUE(process.Started());
     EXPECT_EQ(process.Wait(), 1) << process.err;
     EXPECT_NE(process.err.find("tesmarle-cli: cannot write to standard output"), std::string::npos)
@@ -347,8 +349,8 @@ INSTANTIATE_TEST_SUITE_P(Commands, OutputToAFullDevice,
 TEST(TesmarleCliPty, ClosedStandardOutputNeverReachesTheLine) {
     PtyReaderPeer peer({kTagA, kTagB});
     ASSERT_TRUE(peer.Ok());
-    CliProcess process(TESMARLE_CLI, {"-p", peer.Path(), "tags", "--seconds", "0.8"},
-                       {CliStreams::Output::Closed, ""});
+    ToolProcess process(TESMARLE_CLI, {"-p", peer.Path(), "tags", "--seconds", "0.8"},
+                        ToolStreams::WithOutput(ToolStreams::Output::Closed));
     ASSERT_TRUE(process.Started());
     EXPECT_EQ(process.Wait(), 0) << process.err;
     EXPECT_GE(peer.TagsSent(), 2);
@@ -360,7 +362,7 @@ TEST(TesmarleCliPty, ReaderOfTheRowsGoingAwayStopsTheCollection) {
     // tesmarle-cli tags | head -1
     PtyReaderPeer peer({kTagA}, milliseconds(20));
     ASSERT_TRUE(peer.Ok());
-    CliProcess process(TESMARLE_CLI, {"-p", peer.Path(), "tags"});
+    ToolProcess process(TESMARLE_CLI, {"-p", peer.Path(), "tags"});
     ASSERT_TRUE(process.Started());
     ASSERT_TRUE(process.WaitForOutput("1  30 00 12 34 56 78 9A BC\n", milliseconds(10000)))
         << process.err;
@@ -377,7 +379,7 @@ TEST(TesmarleCliPty, WriteIntoAClosedPipeIsNotKilledAndTheWriteLands) {
     // tesmarle-cli write --power 77 | true
     PtyReaderPeer peer;
     ASSERT_TRUE(peer.Ok());
-    CliProcess process(TESMARLE_CLI, {"-p", peer.Path(), "write", "--power", "77"});
+    ToolProcess process(TESMARLE_CLI, {"-p", peer.Path(), "write", "--power", "77"});
     ASSERT_TRUE(process.Started());
     process.CloseOutput();
     EXPECT_EQ(process.Wait(), 1) << process.err;
@@ -390,10 +392,9 @@ TEST(TesmarleCliPty, WriteIntoAClosedPipeIsNotKilledAndTheWriteLands) {
 TEST(TesmarleCliPty, FromReadsOnlyRegularFilesOrStandardInput) {
     PtyReaderPeer peer;
     ASSERT_TRUE(peer.Ok());
-    const std::string dir = testing::TempDir() + "/tesmarle-from-" + std::to_string(getpid());
-    mkdir(dir.c_str(), 0700);
-    const std::string fifo = dir + "/fifo";
-    unlink(fifo.c_str());
+    const TempFolder folder;
+    const std::string dir = folder.Path().string();
+    const std::string fifo = folder.PathOf("fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
 
     // A FIFO with no writer would hold open() up for good.
@@ -406,16 +407,13 @@ TEST(TesmarleCliPty, FromReadsOnlyRegularFilesOrStandardInput) {
     EXPECT_NE(fromDir.err.find("it is a directory"), std::string::npos) << fromDir.err;
     EXPECT_TRUE(peer.Requests().empty());
 
-    const std::string json = dir + "/power.json";
+    const std::string json = folder.PathOf("power.json");
     std::ofstream(json) << "{\"power\": 91}\n";
-    CliProcess fromStdin(TESMARLE_CLI, {"-p", peer.Path(), "write", "--from", "-"},
-                         {CliStreams::Output::Pipe, json});
+    ToolProcess fromStdin(TESMARLE_CLI, {"-p", peer.Path(), "write", "--from", "-"},
+                          ToolStreams::WithInput(json));
     ASSERT_TRUE(fromStdin.Started());
     EXPECT_EQ(fromStdin.Wait(), 0) << fromStdin.err;
     peer.WithReader([](FakeReader& reader) { EXPECT_EQ(reader.memory[101], 91); });
-    unlink(fifo.c_str());
-    unlink(json.c_str());
-    rmdir(dir.c_str());
 }
 
 TEST(TesmarleCliPty, OpenFailureOfAPathThatIsNoDeviceSaysWhat) {

@@ -1,12 +1,8 @@
 // ferrowin-cli against readersim over a pseudo-terminal: the real control, the real event loop
 // and timers, and a simulated reader on the other end of the line.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <pty.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -23,9 +19,10 @@
 #include <thread>
 #include <vector>
 
+#include "fakes/PtyPair.h"
+#include "fakes/ReadersimProcess.h"
 #include "fakes/TempFolder.h"
-
-extern char** environ;
+#include "fakes/ToolProcess.h"
 
 namespace uhf {
 namespace {
@@ -34,126 +31,21 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return test::TempFolder::ReadFile(path);
 }
-
-// A child process started with posix_spawn; stdout and stderr go where the test says.
-class Child {
-  public:
-    Child(const std::vector<std::string>& args, int stdoutFd, int stderrFd,
-          const std::string& workingDir = {}) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        if (!workingDir.empty()) {
-            posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
-        }
-        if (stdoutFd >= 0) {
-            posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDOUT_FILENO);
-        }
-        if (stderrFd >= 0) {
-            posix_spawn_file_actions_adddup2(&actions, stderrFd, STDERR_FILENO);
-        }
-        std::vector<char*> argv;
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Child() {
-        if (pid > 0 && !reaped) {
-            kill(pid, SIGKILL);
-            Wait(std::chrono::seconds(5));
-        }
-    }
-
-    bool Started() const { return pid > 0; }
-    void Signal(int signal) {
-        if (pid > 0 && !reaped) {
-            kill(pid, signal);
-        }
-    }
-
-    // The exit status, or -1 when the child did not end within `limit` (it is then killed).
-    int Wait(Clock::duration limit) {
-        const auto deadline = Clock::now() + limit;
-        while (!reaped) {
-            int status = 0;
-            const pid_t done = waitpid(pid, &status, WNOHANG);
-            if (done == pid) {
-                reaped = true;
-                endedAt = Clock::now();
-                endedWall = std::chrono::system_clock::now();
-                exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                break;
-            }
-            if (Clock::now() > deadline) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
-                reaped = true;
-                return -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return exitStatus;
-    }
-
-    Clock::time_point endedAt;
-    std::chrono::system_clock::time_point endedWall;
-
-  private:
-    pid_t pid = -1;
-    bool reaped = false;
-    int exitStatus = -1;
-};
 
 // readersim on a pty of its own, with its verbose log in a file.
 class Reader {
   public:
     Reader(const fs::path& dir, std::vector<std::string> options) : logPath(dir / "readersim.log") {
-        int fds[2];
-        if (pipe(fds) != 0) {
-            return;
-        }
-        const int logFd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::vector<std::string> args{READERSIM_PATH, "-v"};
-        args.insert(args.end(), options.begin(), options.end());
-        child = std::make_unique<Child>(args, fds[1], logFd);
-        close(fds[1]);
-        close(logFd);
-        // The first line of its output is the port to open.
-        std::string line;
-        pollfd p{fds[0], POLLIN, 0};
-        const auto deadline = Clock::now() + std::chrono::seconds(10);
-        while (line.find('\n') == std::string::npos && Clock::now() < deadline) {
-            if (poll(&p, 1, 100) > 0) {
-                char buffer[256];
-                const ssize_t n = read(fds[0], buffer, sizeof buffer);
-                if (n <= 0) {
-                    break;
-                }
-                line.append(buffer, static_cast<std::size_t>(n));
-            }
-        }
-        close(fds[0]);
-        const auto newline = line.find('\n');
-        if (newline != std::string::npos) {
-            port = line.substr(0, newline);
+        options.insert(options.begin(), "-v");
+        if (sim.Start(READERSIM_PATH, options, logPath.string())) {
+            port = sim.Port();
         }
     }
     ~Reader() { Stop(); }
 
-    void Stop() {
-        if (child) {
-            child->Signal(SIGINT);
-            child->Wait(std::chrono::seconds(10));
-            child.reset();
-        }
-    }
+    void Stop() { sim.Stop(SIGINT, std::chrono::seconds(10)); }
 
     std::string Log() const { return ReadFile(logPath); }
     // The simulator notices a close at its next poll, which may come after the tool has exited.
@@ -171,7 +63,7 @@ class Reader {
     fs::path logPath;
 
   private:
-    std::unique_ptr<Child> child;
+    test::ReadersimProcess sim;
 };
 
 struct CliRun {
@@ -183,12 +75,6 @@ struct CliRun {
 
 class FerrowinCliEndToEnd : public testing::Test {
   protected:
-    void SetUp() override {
-        dir = test::TempFolder::CreateUnique("ferrowin-e2e-");
-        ASSERT_FALSE(dir.empty());
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     fs::path WriteImage(std::size_t size) {
         std::mt19937 random(static_cast<unsigned>(size));
         std::string bytes(size, '\0');
@@ -200,21 +86,15 @@ class FerrowinCliEndToEnd : public testing::Test {
         return path;
     }
 
-    // Runs ferrowin-cli to its end with stderr in a file (or on `stderrFd` when given).
+    // Runs ferrowin-cli to its end with stderr captured (or on `stderrFd` when given).
     CliRun RunCli(const std::vector<std::string>& options, int stderrFd = -1,
                   Clock::duration limit = std::chrono::seconds(120),
                   Clock::duration interruptAfter = Clock::duration::zero(),
                   int interruptSignal = SIGINT) {
-        const fs::path errPath = dir / "cli.err";
-        const int errFd =
-            stderrFd >= 0 ? stderrFd : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::vector<std::string> args{FERROWIN_CLI_PATH};
-        args.insert(args.end(), options.begin(), options.end());
-        const auto started = Clock::now();
-        Child cli(args, -1, errFd, workingDir);
-        if (stderrFd < 0) {
-            close(errFd);
-        }
+        test::ToolStreams streams;
+        streams.errorFd = stderrFd;
+        streams.workingDir = workingDir;
+        test::ToolProcess cli(FERROWIN_CLI_PATH, options, streams);
         CliRun run;
         if (!cli.Started()) {
             return run;
@@ -223,16 +103,15 @@ class FerrowinCliEndToEnd : public testing::Test {
             std::this_thread::sleep_for(interruptAfter);
             cli.Signal(interruptSignal);
         }
-        run.status = cli.Wait(limit);
-        run.took = cli.endedAt - started;
-        run.endedWall = cli.endedWall;
-        if (stderrFd < 0) {
-            run.err = ReadFile(errPath);
-        }
+        run.status = cli.Wait(std::chrono::duration_cast<std::chrono::milliseconds>(limit));
+        run.endedWall = std::chrono::system_clock::now();
+        run.took = cli.elapsed;
+        run.err = cli.err;
         return run;
     }
 
-    fs::path dir;
+    test::TempFolder folder;
+    const fs::path dir = folder.Path();
     std::string workingDir;  // where the tool runs; the test's own when empty
 };
 
@@ -275,7 +154,7 @@ TEST_F(FerrowinCliEndToEnd, ThousandByteImageArrivesByteForByte) {
     EXPECT_NE(run.err.find(" Change baud rate.\n"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find(" Start sending upgrade firmware.\n"), std::string::npos);
     EXPECT_NE(run.err.find(" Upgrade file transferred successfully.\n"), std::string::npos);
-    // stderr is a file here: no progress line.
+    // stderr is no terminal here: no progress line.
     EXPECT_EQ(run.err.find('\r'), std::string::npos);
     EXPECT_EQ(ReadFile(received), ReadFile(image));
 }
@@ -388,9 +267,9 @@ TEST_F(FerrowinCliEndToEnd, ProgressLineIsDrawnOnATerminal) {
     Reader reader(dir, {"--baud", "115200"});
     ASSERT_FALSE(reader.port.empty());
 
-    int master = -1;
-    int slave = -1;
-    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    test::PtyPair terminal;
+    ASSERT_TRUE(terminal.Ok());
+    const int master = terminal.master;
     // Drain the terminal while the tool runs, so it never blocks on a full buffer.
     std::string out;
     std::atomic<bool> stop{false};
@@ -409,12 +288,10 @@ TEST_F(FerrowinCliEndToEnd, ProgressLineIsDrawnOnATerminal) {
     });
     const CliRun run = RunCli(
         {"-p", reader.port, "--device-baud", "115200", "--download-baud", "115200", image.string()},
-        slave);
+        terminal.slave);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     stop = true;
     drain.join();
-    close(slave);
-    close(master);
     const std::string log = reader.Log();
     reader.Stop();
     EXPECT_EQ(run.status, 0) << out << log;

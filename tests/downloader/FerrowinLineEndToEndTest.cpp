@@ -2,9 +2,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <regex>
@@ -12,32 +9,26 @@
 
 #include "common/Sha256.h"
 #include "fakes/ReadersimProcess.h"
+#include "fakes/TempFolder.h"
 #include "fakes/ToolProcess.h"
 
 namespace uhf {
 namespace {
 
-namespace fs = std::filesystem;
+using test::ReadersimProcess;
+using test::RunTool;
+using test::TempFolder;
+using test::ToolResult;
 using ::testing::HasSubstr;
-using uhf::testing::ReadersimProcess;
-using uhf::testing::RunTool;
-using uhf::testing::ToolResult;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 TEST(FerrowinLineEndToEnd, FourReadersAtOnceTheFaultyOneFailsAloneAndEveryOneIsReported) {
-    const fs::path dir = fs::temp_directory_path() / ("ferrowin_line_" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const TempFolder dir;
     std::string image(20000, '\0');
     std::mt19937 random(17);
     for (char& c : image) {
         c = static_cast<char>(random() & 0xFF);
     }
-    std::ofstream(dir / "firmware.bin", std::ios::binary) << image;
+    dir.Write("firmware.bin", image);
 
     constexpr int kFaulty = 2;
     std::vector<std::unique_ptr<ReadersimProcess>> sims;
@@ -50,7 +41,7 @@ TEST(FerrowinLineEndToEnd, FourReadersAtOnceTheFaultyOneFailsAloneAndEveryOneIsR
                                       "0",
                                       "--frame-writes",
                                       "--firmware-out",
-                                      (dir / ("rx" + std::to_string(i))).string()};
+                                      dir.PathOf("rx" + std::to_string(i))};
         if (i == kFaulty) {
             args.insert(args.end(), {"--silent-after", "40"});  // midway through the image
         }
@@ -58,8 +49,8 @@ TEST(FerrowinLineEndToEnd, FourReadersAtOnceTheFaultyOneFailsAloneAndEveryOneIsR
         ASSERT_TRUE(sims.back()->Start(READERSIM_PATH, args));
         command.insert(command.end(), {"-p", sims.back()->Port()});
     }
-    const std::string report = (dir / "report.jsonl").string();
-    command.insert(command.end(), {"--report", report, (dir / "firmware.bin").string()});
+    const std::string report = dir.PathOf("report.jsonl");
+    command.insert(command.end(), {"--report", report, dir.PathOf("firmware.bin")});
 
     const ToolResult r = RunTool(command, std::chrono::seconds(120));
     EXPECT_EQ(r.exitStatus, 1) << r.out << r.err;
@@ -70,7 +61,7 @@ TEST(FerrowinLineEndToEnd, FourReadersAtOnceTheFaultyOneFailsAloneAndEveryOneIsR
     const std::string digest = Sha256::Of(bytes, image.size());
     const auto lines = [&] {
         std::vector<std::string> all;
-        std::istringstream in(ReadFile(report));
+        std::istringstream in(TempFolder::ReadFile(report));
         for (std::string line; std::getline(in, line);) {
             all.push_back(line);
         }
@@ -87,7 +78,7 @@ TEST(FerrowinLineEndToEnd, FourReadersAtOnceTheFaultyOneFailsAloneAndEveryOneIsR
         EXPECT_TRUE(std::regex_search(
             r.err, std::regex(port + ": [0-9]{2}:[0-9]{2}:[0-9]{2} Start sending upgrade")))
             << r.err;
-        const std::string received = ReadFile(dir / ("rx" + std::to_string(i)));
+        const std::string received = dir.Read("rx" + std::to_string(i));
         if (!faulty) {
             EXPECT_EQ(received, image) << "image of " << port;
         }
@@ -105,7 +96,6 @@ TEST(FerrowinLineEndToEnd, FourReadersAtOnceTheFaultyOneFailsAloneAndEveryOneIsR
         }
         EXPECT_EQ(found, 1) << port;
     }
-    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -16,11 +16,7 @@ namespace {
 
 class FirmwareReaderTest : public testing::Test {
   protected:
-    void SetUp() override {
-        dir = test::TempFolder::CreateUnique("firmware-test-");
-        ASSERT_FALSE(dir.empty());
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    void SetUp() override { ASSERT_FALSE(dir.empty()); }
 
     std::string Write(const std::string& name, std::size_t size) {
         const std::string path = (dir / name).string();
@@ -31,7 +27,8 @@ class FirmwareReaderTest : public testing::Test {
         return path;
     }
 
-    std::filesystem::path dir;
+    test::TempFolder folder;
+    const std::filesystem::path dir = folder.Path();
     std::vector<std::uint8_t> image{1, 2, 3};
 };
 

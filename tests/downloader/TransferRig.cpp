@@ -3,9 +3,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
-
-#include "fakes/TempFolder.h"
 
 namespace uhf {
 
@@ -18,13 +15,7 @@ Bytes TransferRig::Pattern(int size) {
 }
 
 std::string TransferRig::UseImage(int size, const std::string& name) {
-    if (directory.empty()) {
-        directory = test::TempFolder::CreateUnique("transfer-test-").string();
-        if (directory.empty()) {
-            throw std::runtime_error("cannot create a temporary folder");
-        }
-    }
-    const std::string file = directory + "/" + name;
+    const std::string file = folder.PathOf(name);
     const Bytes bytes = Pattern(size);
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(size));

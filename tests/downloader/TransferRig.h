@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "FakeTransferHost.h"
-#include "protocol/UpgradeFrames.h"
 #include "downloader/UpgradeTransfer.h"
 #include "fakes/FakeCommControl.h"
 #include "fakes/ManualClock.h"
+#include "fakes/TempFolder.h"
+#include "protocol/UpgradeFrames.h"
 
 namespace uhf {
 
@@ -77,7 +78,7 @@ class TransferRig {
     ScriptedReader reader;
     std::deque<std::pair<ManualClock::Ms, Bytes>> pending;
     std::vector<ManualClock::Ms> writeTimes;
-    std::string directory;
+    test::TempFolder folder;  // the images UseImage writes
 
   private:
     void React(const Bytes& frame);

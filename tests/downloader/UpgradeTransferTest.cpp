@@ -20,12 +20,6 @@ const std::string kSendFailed = "文件发送失败，请重试!";
 
 class UpgradeTransferTest : public testing::Test {
   protected:
-    void TearDown() override {
-        if (!rig.directory.empty()) {
-            std::filesystem::remove_all(rig.directory);
-        }
-    }
-
     TransferRig rig;
 };
 
@@ -164,7 +158,6 @@ TEST_P(SmallImageTest, FirstDataFrameIsAlreadyTheFinalOne) {
     EXPECT_EQ(rig.comm.writes.back().bytes, (Bytes{0xA0, 0x02, 0x68, 0xF6}));
     EXPECT_EQ(rig.reader.image, TransferRig::Pattern(size));
     EXPECT_TRUE(rig.transfer.Succeeded());
-    std::filesystem::remove_all(rig.directory);
 }
 
 INSTANTIATE_TEST_SUITE_P(OneToSixtyFour, SmallImageTest, testing::Range(1, 65));

@@ -14,11 +14,18 @@ class TempFolder {
   public:
     TempFolder() : root(CreateUnique("uhf-test-")) {}
     ~TempFolder() {
+        if (kept) {
+            return;
+        }
         std::error_code ignored;
         std::filesystem::remove_all(root, ignored);
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& Path() const { return root; }
+    // Leaves the folder behind, for a look at what a failed test wrote.
+    void Keep() { kept = true; }
 
     // The folder with a trailing separator, as an executable's folder is given.
     std::string Dir() const { return root.string() + "/"; }
@@ -31,8 +38,9 @@ class TempFolder {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << bytes;
     }
-    std::string Read(const std::string& name) const {
-        std::ifstream in(root / name, std::ios::binary);
+    std::string Read(const std::string& name) const { return ReadFile(root / name); }
+    static std::string ReadFile(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
     bool Exists(const std::string& name) const { return std::filesystem::exists(root / name); }
@@ -44,8 +52,9 @@ class TempFolder {
         return names;
     }
 
+  private:
     // Creates a new folder named `prefix` and a random number under the temporary folder; empty
-    // when none could be made. For tests that remove the folder themselves.
+    // when none could be made.
     static std::filesystem::path CreateUnique(const std::string& prefix) {
         std::random_device random;
         for (int attempt = 0; attempt < 100; ++attempt) {
@@ -59,8 +68,8 @@ class TempFolder {
         return {};
     }
 
-  private:
     std::filesystem::path root;
+    bool kept = false;
 };
 
 }  // namespace uhf::test

@@ -17,13 +17,19 @@
 #include <thread>
 #include <vector>
 
-#include "ToolProcess.h"
 #include "fakes/ReadersimProcess.h"
+#include "fakes/TempFolder.h"
+#include "fakes/ToolProcess.h"
 
 namespace uhf::faults {
 namespace {
 
 using std::chrono::milliseconds;
+using test::ReadersimProcess;
+using test::TempFolder;
+using test::ToolProcess;
+using test::ToolResult;
+using test::ToolStreams;
 
 enum class Tool { Tesmarle, Ferrowin };
 
@@ -58,22 +64,17 @@ int CountMatches(const std::string& text, const std::string& pattern) {
 
 class FaultMatrixTest : public ::testing::TestWithParam<FaultCase> {
   protected:
-    void SetUp() override {
-        std::string name = GetParam().name;
-        dir = std::filesystem::temp_directory_path() /
-              ("uhf_faults_" + std::to_string(::getpid()) + "_" + name);
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-    }
     void TearDown() override {
         sim.Stop(SIGKILL);
-        if (!HasFailure()) {
-            std::filesystem::remove_all(dir);
+        if (HasFailure()) {
+            folder.Keep();
+            std::cout << "what the case left: " << dir.string() << "\n";
         }
     }
 
-    std::filesystem::path dir;
-    uhf::testing::ReadersimProcess sim;
+    TempFolder folder;
+    const std::filesystem::path dir = folder.Path();
+    ReadersimProcess sim;
 };
 
 TEST_P(FaultMatrixTest, ToolEndsWithAClearMessageAndStatusOne) {
@@ -109,20 +110,21 @@ TEST_P(FaultMatrixTest, ToolEndsWithAClearMessageAndStatusOne) {
         args.push_back(firmware);
     }
 
-    ToolProcess tool(ToolPath(c.tool), args, dir.string());
-    ASSERT_TRUE(tool.Start());
+    ToolProcess tool(ToolPath(c.tool), args, ToolStreams::WithInput("/dev/null"));
+    ASSERT_TRUE(tool.Started());
     if (!c.killSimOn.empty()) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (Slurp(simLog).find(c.killSimOn) == std::string::npos &&
+        while (folder.Read("readersim.log").find(c.killSimOn) == std::string::npos &&
                std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(milliseconds(5));
         }
-        ASSERT_NE(Slurp(simLog).find(c.killSimOn), std::string::npos) << "never reached the phase";
+        ASSERT_NE(folder.Read("readersim.log").find(c.killSimOn), std::string::npos)
+            << "never reached the phase";
         std::this_thread::sleep_for(milliseconds(c.killSimAfterMs));
         sim.Stop(SIGKILL);
         std::filesystem::remove(port);
     }
-    const ToolResult result = tool.Wait(milliseconds(30000));
+    const ToolResult result = tool.Finish(milliseconds(30000));
     const std::string said = result.out + result.err;
 
     EXPECT_FALSE(result.hung) << "the tool did not end within 30 s; it said:\n" << said;
@@ -154,7 +156,7 @@ TEST_P(FaultMatrixTest, ToolEndsWithAClearMessageAndStatusOne) {
 
     if (c.writeBlocksSent >= 0) {
         sim.Stop();
-        const std::string log = Slurp(simLog);
+        const std::string log = folder.Read("readersim.log");
         EXPECT_EQ(CountMatches(log, "received WriteBlock "), c.writeBlocksSent)
             << "no block may follow the failed one:\n"
             << log;

@@ -4,11 +4,11 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "fakes/FakeSysfs.h"
+#include "fakes/TempFolder.h"
 #include "serial/LowLatencyMode.h"
 
 namespace uhf {
@@ -80,14 +80,8 @@ const Call kGetRefused{TIOCGSERIAL, 0, 0};
 
 class LowLatencyModeTest : public ::testing::TestWithParam<LatencyCase> {
   protected:
-    fs::path root =
-        fs::temp_directory_path() / ("uhf-latency-" + std::to_string(std::random_device()()));
-    test::FakeSysfs sysfs{root};
-
-    ~LowLatencyModeTest() override {
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
-    }
+    test::TempFolder folder;
+    test::FakeSysfs sysfs{folder.Path()};
 };
 
 TEST_P(LowLatencyModeTest, AsksTheDriverAndWarnsOnlyWhenTheTimerStaysAbove1Ms) {

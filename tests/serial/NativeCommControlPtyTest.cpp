@@ -21,6 +21,7 @@
 
 #include "fakes/FakeSerialPort.h"
 #include "fakes/PtyPair.h"
+#include "fakes/TempFolder.h"
 #include "serial/CommSettings.h"
 #include "serial/NativeCommControl.h"
 #include "serial/NativeSerialPort.h"
@@ -217,9 +218,9 @@ TEST_F(NativeCommControlPty, PortHeldByAnotherControlIsBusy) {
 }
 
 TEST(NativeCommControl, DeviceOrFileThatIsNoSerialLineIsNotASerialPort) {
-    const std::filesystem::path file =
-        std::filesystem::temp_directory_path() / ("uhf_not_a_port_" + std::to_string(getpid()));
-    std::ofstream(file) << "firmware";
+    const test::TempFolder folder;
+    folder.Write("not_a_port", "firmware");
+    const std::filesystem::path file = folder.PathOf("not_a_port");
     for (const std::string& path : {std::string("/dev/null"), file.string()}) {
         NativeSerialPort port;
         NativeCommControl comm(port, [] {});
@@ -227,7 +228,6 @@ TEST(NativeCommControl, DeviceOrFileThatIsNoSerialLineIsNotASerialPort) {
         EXPECT_EQ(comm.LastError(), CommError::NotSerialPort) << path;
         EXPECT_STREQ(ToString(comm.LastError()), "not a serial port");
     }
-    std::filesystem::remove(file);
 }
 
 TEST(NativeCommControl, CloseWakesTheReceiveThreadInsteadOfWaitingOutItsRead) {

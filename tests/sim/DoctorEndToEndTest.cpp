@@ -12,16 +12,17 @@
 #include <iterator>
 
 #include "fakes/ReadersimProcess.h"
+#include "fakes/TempFolder.h"
 #include "fakes/ToolProcess.h"
 #include "serial/NativeSerialPort.h"
 
 namespace uhf {
 namespace {
 
+using test::ReadersimProcess;
+using test::RunTool;
+using test::ToolResult;
 using ::testing::HasSubstr;
-using uhf::testing::ReadersimProcess;
-using uhf::testing::RunTool;
-using uhf::testing::ToolResult;
 
 class DoctorEndToEndTest : public ::testing::Test {
   protected:
@@ -204,11 +205,9 @@ class DeviceBaudAutoTest : public DoctorEndToEndTest,
 // the image arrives whole.
 TEST_P(DeviceBaudAutoTest, DownloadFindsTheReadersRateAndDelivers) {
     const DeviceBaudCase c = GetParam();
-    const std::string dir = ::testing::TempDir() + "device_baud_auto_" +
-                            std::to_string(::getpid()) + "_" + std::to_string(c.baud);
-    std::filesystem::create_directories(dir);
-    const std::string image = dir + "/fw.bin";
-    const std::string received = dir + "/received.bin";
+    const test::TempFolder dir;
+    const std::string image = dir.PathOf("fw.bin");
+    const std::string received = dir.PathOf("received.bin");
     std::string bytes(300, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         bytes[i] = static_cast<char>(i * 7 + 3);
@@ -230,7 +229,6 @@ TEST_P(DeviceBaudAutoTest, DownloadFindsTheReadersRateAndDelivers) {
     sim.Stop();
     std::ifstream in(received, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
-    std::filesystem::remove_all(dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, DeviceBaudAutoTest,

@@ -1,13 +1,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "SimTestSupport.h"
+#include "fakes/SimTestSupport.h"
 #include "sim/ReaderSimulator.h"
 
 namespace uhf {
 namespace {
 
-using namespace simtest;
+using namespace test;
 using ::testing::ElementsAreArray;
 
 const Bytes kStopReply{0xE0, 0x03, 0xFE, 0x00, 0x1F};

@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "SimTestSupport.h"
+#include "fakes/SimTestSupport.h"
 #include "sim/ParameterMemory.h"
 #include "sim/RequestParser.h"
 #include "sim/TagPopulation.h"
@@ -11,7 +11,7 @@
 namespace uhf {
 namespace {
 
-using namespace simtest;
+using namespace test;
 using ::testing::ElementsAreArray;
 using Kind = ReceivedRequest::Kind;
 

@@ -5,12 +5,12 @@
 
 #include <set>
 
-#include "SimTestSupport.h"
+#include "fakes/SimTestSupport.h"
 
 namespace uhf {
 namespace {
 
-using namespace simtest;
+using namespace test;
 using ::testing::ElementsAreArray;
 
 struct ExchangeCase {
@@ -186,7 +186,7 @@ TEST(ReaderSimulatorTest, BaudRateIndexesNameTheFiveDownloadRates) {
 namespace uhf {
 namespace {
 
-using namespace simtest;
+using namespace test;
 
 TEST(ReaderSimulatorFrameWrites, FrameIsHandedOverWholeOnlyOnceItsLastByteHasLeft) {
     SimConfig config = QuietConfig();

@@ -8,41 +8,33 @@
 #include <fstream>
 #include <thread>
 
-#include "SimTestSupport.h"
-#include "ToolPort.h"
 #include "fakes/ReadersimProcess.h"
+#include "fakes/SimTestSupport.h"
+#include "fakes/TempFolder.h"
+#include "fakes/ToolPort.h"
 
 namespace uhf {
 namespace {
 
-using namespace simtest;
+using namespace test;
+using test::ReadersimProcess;
+using test::TempFolder;
 using ::testing::ElementsAreArray;
-using uhf::testing::ReadersimProcess;
 
 const Bytes kStopReply{0xE0, 0x03, 0xFE, 0x00, 0x1F};
 
 class ReadersimPtyTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("readersim_test_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override {
-        sim.Stop();
-        std::filesystem::remove_all(dir);
-    }
+    void TearDown() override { sim.Stop(); }
     void StartSim(std::vector<std::string> args) {
         ASSERT_TRUE(sim.Start(READERSIM_PATH, args, (dir / "stderr.txt").string()));
     }
-    std::string Slurp(const std::filesystem::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
+    static std::string Slurp(const std::filesystem::path& path) {
+        return TempFolder::ReadFile(path);
     }
 
-    std::filesystem::path dir;
+    TempFolder folder;
+    const std::filesystem::path dir = folder.Path();
     ReadersimProcess sim;
 };
 

@@ -3,13 +3,13 @@
 
 #include <map>
 
-#include "SimTestSupport.h"
+#include "fakes/SimTestSupport.h"
 #include "sim/ReaderSimulator.h"
 
 namespace uhf {
 namespace {
 
-using namespace simtest;
+using namespace test;
 using ::testing::ElementsAreArray;
 
 SimConfig TagConfig(int rate) {

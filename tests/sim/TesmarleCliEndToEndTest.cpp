@@ -6,34 +6,26 @@
 #include <filesystem>
 #include <fstream>
 
-#include "SimTestSupport.h"
-#include "ToolPort.h"
 #include "fakes/ReadersimProcess.h"
+#include "fakes/SimTestSupport.h"
+#include "fakes/TempFolder.h"
+#include "fakes/ToolPort.h"
 #include "fakes/ToolProcess.h"
 
 namespace uhf {
 namespace {
 
-using namespace simtest;
+using namespace test;
+using test::ReadersimProcess;
+using test::RunTool;
+using test::TempFolder;
+using test::ToolResult;
 using ::testing::HasSubstr;
 using ::testing::Not;
-using uhf::testing::ReadersimProcess;
-using uhf::testing::RunTool;
-using uhf::testing::ToolResult;
 
 class TesmarleCliEndToEndTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("tesmarle_e2e_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override {
-        sim.Stop();
-        std::filesystem::remove_all(dir);
-    }
+    void TearDown() override { sim.Stop(); }
     void StartSim(const std::vector<std::string>& args) {
         ASSERT_TRUE(sim.Start(READERSIM_PATH, args, (dir / "readersim.log").string()));
     }
@@ -43,7 +35,8 @@ class TesmarleCliEndToEndTest : public ::testing::Test {
         return RunTool(command);
     }
 
-    std::filesystem::path dir;
+    TempFolder folder;
+    const std::filesystem::path dir = folder.Path();
     ReadersimProcess sim;
 };
 

@@ -4,23 +4,22 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <thread>
 
-#include "cli/CliProcess.h"
 #include "fakes/ReadersimProcess.h"
+#include "fakes/TempFolder.h"
 #include "fakes/ToolProcess.h"
 
 namespace uhf {
 namespace {
 
+using test::ReadersimProcess;
+using test::RunTool;
+using test::ToolResult;
 using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
-using uhf::testing::ReadersimProcess;
-using uhf::testing::RunTool;
-using uhf::testing::ToolResult;
 
 std::vector<std::string> Lines(const std::string& path) {
     std::ifstream file(path);
@@ -45,23 +44,11 @@ int ValidJsonLines(const std::string& path) {
 
 class TesmarleLineEndToEndTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("tesmarle_line_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        report = (dir / "report.jsonl").string();
-    }
-    void TearDown() override {
-        sims.clear();
-        std::filesystem::remove_all(dir);
-    }
     void StartSims(const std::vector<std::vector<std::string>>& args) {
         for (std::size_t i = 0; i < args.size(); ++i) {
             sims.push_back(std::make_unique<ReadersimProcess>());
             ASSERT_TRUE(sims.back()->Start(READERSIM_PATH, args[i],
-                                           (dir / ("sim" + std::to_string(i) + ".log")).string()));
+                                           dir.PathOf("sim" + std::to_string(i) + ".log")));
         }
     }
     std::vector<std::string> PortArgs() const {
@@ -72,8 +59,9 @@ class TesmarleLineEndToEndTest : public ::testing::Test {
         return args;
     }
 
-    std::filesystem::path dir;
-    std::string report;
+    // Declared first so that it goes last, after the simulators writing their logs into it.
+    test::TempFolder dir;
+    std::string report = dir.PathOf("report.jsonl");
     std::vector<std::unique_ptr<ReadersimProcess>> sims;
 };
 
@@ -124,14 +112,14 @@ TEST_F(TesmarleLineEndToEndTest, ReportKeepsEveryLineWrittenBeforeTheToolIsKille
                {"--baud", "115200"},
                {"--baud", "115200"},
                {"--baud", "115200", "--delay-ms", "150"}});
-    const std::string golden = (dir / "golden.json").string();
+    const std::string golden = dir.PathOf("golden.json");
     std::ofstream(golden) << "{\"power\": 30}\n";
     std::vector<std::string> args{"-b", "115200"};
     const auto ports = PortArgs();
     args.insert(args.end(), ports.begin(), ports.end());
     args.insert(args.end(), {"check", "--from", golden, "--report", report});
 
-    test::CliProcess tool(TESMARLE_CLI_PATH, args);
+    test::ToolProcess tool(TESMARLE_CLI_PATH, args);
     ASSERT_TRUE(tool.Started());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (Lines(report).size() < 3 && std::chrono::steady_clock::now() < deadline) {

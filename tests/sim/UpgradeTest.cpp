@@ -1,13 +1,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "SimTestSupport.h"
+#include "fakes/SimTestSupport.h"
 #include "sim/ReaderSimulator.h"
 
 namespace uhf {
 namespace {
 
-using namespace simtest;
+using namespace test;
 using ::testing::ElementsAreArray;
 
 const Bytes kProbeAnswer{0xE4, 0x03, 0x69, 0x00, 0xB0};

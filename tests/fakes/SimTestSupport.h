@@ -10,7 +10,7 @@
 #include "protocol/ProtocolCodes.h"
 #include "sim/ReaderSimulator.h"
 
-namespace uhf::simtest {
+namespace uhf::test {
 
 using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
@@ -47,10 +47,6 @@ class Bench {
     ReaderSimulator sim;
     SimTime now{0};
 };
-
-}  // namespace uhf::simtest
-
-namespace uhf::simtest {
 
 // Cuts what the reader sent into E0/E4 frames by their length bytes; bytes that start no frame
 // with a good checksum are collected in `noise`.
@@ -94,4 +90,4 @@ inline TagId TagOf(const Bytes& frame) {
     return id;
 }
 
-}  // namespace uhf::simtest
+}  // namespace uhf::test

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace uhf::simtest {
+namespace uhf::test {
 
 class ToolPort {
   public:
@@ -76,4 +76,4 @@ class ToolPort {
     int fd = -1;
 };
 
-}  // namespace uhf::simtest
+}  // namespace uhf::test
