@@ -12,7 +12,6 @@ namespace uhf {
 
 namespace {
 
-constexpr int kHighestBaudIndex = 4;
 constexpr int kMinAnswerLength = 5;
 
 bool IsAccepted(const Answer& answer) {
@@ -114,7 +113,7 @@ void UpgradeTransfer::SendEnd() {
 
 void UpgradeTransfer::SendBaudCommand() {
     const int index = state.selections.downloadBaudIndex;
-    if (index < 0 || index > kHighestBaudIndex) {
+    if (BaudRateAt(index) == 0) {
         observer.AddLog(kLogSelectBaud);
         Finish(TransferError::NoBaudRate);
         return;
@@ -174,8 +173,7 @@ void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
     openError = CommError::None;
 
     if (state.selections.deviceBaud <= 0 || state.selections.downloadBaud <= 0 ||
-        state.selections.downloadBaudIndex < 0 ||
-        state.selections.downloadBaudIndex > kHighestBaudIndex) {
+        BaudRateAt(state.selections.downloadBaudIndex) == 0) {
         observer.AddLog(kLogSelectBaud);
         Finish(TransferError::NoBaudRate);
         return;

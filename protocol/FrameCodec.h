@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -26,10 +27,20 @@ struct RequestView {
 // nothing for anything else.
 std::optional<RequestView> ParseRequest(const std::uint8_t* bytes, std::size_t count);
 
+// ReadBlock and WriteBlock requests, and the ReadBlock answer, start their data with the block:
+// length, address high, address.
+inline constexpr std::size_t kBlockHeadSize = 3;
+
+// The data of a ReadBlock request, or of a WriteBlock request with its `length` values.
+std::vector<std::uint8_t> EncodeBlockRequestData(std::uint8_t length, std::uint8_t addressHigh,
+                                                 std::uint8_t address,
+                                                 const std::uint8_t* values = nullptr);
+
 // The reader's answer to ReadBlock: the request's three data bytes (length, address high,
 // address) again, then the values in address order.
-std::vector<std::uint8_t> EncodeReadBlockReply(const std::array<std::uint8_t, 3>& requestData,
-                                               const std::vector<std::uint8_t>& values);
+std::vector<std::uint8_t> EncodeReadBlockReply(
+    const std::array<std::uint8_t, kBlockHeadSize>& requestData,
+    const std::vector<std::uint8_t>& values);
 
 // E0 04 88 88 88 84: the acknowledgement that answers any request.
 std::vector<std::uint8_t> EncodeAcknowledgement();

@@ -1,5 +1,7 @@
 #include "protocol/ReplyRecognition.h"
 
+#include <algorithm>
+
 #include "protocol/FrameChecksum.h"
 #include "protocol/ProtocolCodes.h"
 
@@ -8,16 +10,23 @@ namespace uhf {
 namespace {
 
 constexpr int kFixedFrameSize = 17;
+constexpr int kShortestFrame = 5;
+
+// The length byte as it counts: in an 0xE0 reply the short-length command counts one more.
+int EffectiveLength(const std::uint8_t* bytes, int pos, bool shortLengthRule) {
+    int length = bytes[pos + 1];
+    if (shortLengthRule && bytes[pos + 2] == kShortLengthCommand) {
+        length = (length + 255) % 256;
+    }
+    return length;
+}
 
 int RecognizeHeaderFrame(const std::uint8_t* bytes, int count, int pos, bool shortLengthRule,
                          ReaderFrame& frame, int& consumed) {
     if (pos + 4 >= count) {
         return 0;
     }
-    int length = bytes[pos + 1];
-    if (shortLengthRule && bytes[pos + 2] == kShortLengthCommand) {
-        length = (length + 255) % 256;
-    }
+    const int length = EffectiveLength(bytes, pos, shortLengthRule);
     if (length < 2 || pos + length + 1 >= count) {
         return 0;
     }
@@ -33,7 +42,7 @@ int RecognizeHeaderFrame(const std::uint8_t* bytes, int count, int pos, bool sho
 
 int RecognizeFixedFrame(const std::uint8_t* bytes, int count, int pos, ReaderFrame& frame,
                         int& consumed) {
-    if (pos + 16 >= count || bytes[pos + 1] != 0xFF || bytes[pos + 16] != 0xFF) {
+    if (pos + kFixedFrameSize - 1 >= count || bytes[pos + 1] != 0xFF || bytes[pos + 16] != 0xFF) {
         return 0;
     }
     if (FrameChecksum(bytes, pos, 15) != bytes[pos + 15]) {
@@ -62,6 +71,22 @@ int RecognizeReply(const std::uint8_t* bytes, int count, int pos, ReaderFrame& f
             return RecognizeFixedFrame(bytes, count, pos, frame, consumed);
         default:
             return 0;
+    }
+}
+
+int ReplyBytesNeeded(const std::uint8_t* bytes, int count, int pos) {
+    switch (bytes[pos]) {
+        case kReplyHeader:
+        case kUpgradeReplyHeader:
+            if (pos + 2 >= count) {
+                return kShortestFrame;
+            }
+            return std::max(kShortestFrame,
+                            EffectiveLength(bytes, pos, bytes[pos] == kReplyHeader) + 2);
+        case kFixedFrameHeader:
+            return pos + 1 >= count || bytes[pos + 1] == 0xFF ? kFixedFrameSize : 1;
+        default:
+            return 1;
     }
 }
 

@@ -17,4 +17,8 @@ namespace uhf {
 int RecognizeReply(const std::uint8_t* bytes, int count, int pos, ReaderFrame& frame,
                    int& consumed);
 
+// How many bytes from `pos` RecognizeReply needs before its verdict there is final, by the same
+// rules: 1 for a byte that starts no frame.
+int ReplyBytesNeeded(const std::uint8_t* bytes, int count, int pos);
+
 }  // namespace uhf

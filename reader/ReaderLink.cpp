@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/FrameCodec.h"
 #include "protocol/ReplyRecognition.h"
 #include "protocol/TagFrameScanner.h"
 #include "reader/ParamBlocks.h"
@@ -167,32 +168,8 @@ struct ReaderLink::ReplyJudgement {
 
 namespace {
 
-// Bytes from `pos` that reply recognition needs before its verdict there is final: 1 for a byte
-// that starts no frame.
-int BytesToJudge(const std::uint8_t* bytes, int count, int pos) {
-    constexpr int kShortest = 5;
-    constexpr int kFixedFrame = 17;
-    switch (bytes[pos]) {
-        case 0xE0:
-        case 0xE4: {
-            if (pos + 2 >= count) {
-                return kShortest;
-            }
-            int length = bytes[pos + 1];
-            if (bytes[pos] == 0xE0 && bytes[pos + 2] == 0x80) {
-                length = (length - 1) & 0xFF;
-            }
-            return std::max(kShortest, length + 2);
-        }
-        case 0x00:
-            return pos + 1 >= count || bytes[pos + 1] == 0xFF ? kFixedFrame : 1;
-        default:
-            return 1;
-    }
-}
-
 bool IsTagReply(const ReaderFrame& frame) {
-    return frame.header == 0xE0 && frame.command == 0x58 &&
+    return frame.header == kReplyHeader && frame.command == Byte(ReaderCode::TagReport) &&
            frame.data.size() == static_cast<std::size_t>(kTagFrameSize - 4);
 }
 
@@ -201,7 +178,7 @@ bool IsTagReply(const ReaderFrame& frame) {
 void ReaderLink::JudgeReplyBytes(std::uint8_t code, bool final, ReplyJudgement& judgement) {
     const std::uint8_t* bytes = replyBuffer.data();
     while (replyPos < replyCount) {
-        const int needed = BytesToJudge(bytes, replyCount, replyPos);
+        const int needed = ReplyBytesNeeded(bytes, replyCount, replyPos);
         if (!final && replyPos + needed > replyCount) {
             return;  // the rest of this frame may still come
         }
@@ -451,9 +428,11 @@ int ReaderLink::ReadBlock(std::uint8_t addressHigh, std::uint8_t address, std::u
     if (values == nullptr) {
         return Fail(LinkError::FrameRefused);
     }
-    const std::uint8_t requestData[3] = {length, addressHigh, address};
+    const std::vector<std::uint8_t> requestData =
+        EncodeBlockRequestData(length, addressHigh, address);
     ReaderFrame request;
-    if (request.SetCommand(Byte(ReaderCode::ReadBlock), requestData, 3) == 0) {
+    if (request.SetCommand(Byte(ReaderCode::ReadBlock), requestData.data(),
+                           static_cast<std::uint8_t>(requestData.size())) == 0) {
         return Fail(LinkError::FrameRefused);
     }
     std::unique_lock<TimedRecursiveMutex> lock(portMutex, std::defer_lock);
@@ -467,31 +446,27 @@ int ReaderLink::ReadBlock(std::uint8_t addressHigh, std::uint8_t address, std::u
     if (reply.header != kReplyHeader) {
         return Fail(LinkError::WrongHeader);
     }
-    // Three bytes of the reply come before the values; a reply without all of them fails.
-    constexpr std::size_t kSkipped = 3;
-    if (reply.data.size() < kSkipped + length) {
+    // The block's head comes before the values; a reply without all of them fails.
+    if (reply.data.size() < kBlockHeadSize + length) {
         return Fail(LinkError::ShortReply);
     }
-    std::copy_n(reply.data.begin() + kSkipped, length, values);
+    std::copy_n(reply.data.begin() + kBlockHeadSize, length, values);
     ClearError();
     return 1;
 }
 
 int ReaderLink::WriteBlock(std::uint8_t addressHigh, std::uint8_t address, std::uint8_t length,
                            const std::uint8_t* values) {
-    // Three bytes of address and length come before the values, in one frame of the send buffer.
-    constexpr int kMaxValues = kSendBufferSize - 4 - 3;
+    // The block's head comes before the values, in one frame of the send buffer.
+    constexpr int kMaxValues = kSendBufferSize - 4 - static_cast<int>(kBlockHeadSize);
     if (length > kMaxValues || (values == nullptr && length > 0)) {
         return Fail(LinkError::FrameRefused);
     }
-    std::array<std::uint8_t, 3 + kMaxValues> requestData{};
-    requestData[0] = length;
-    requestData[1] = addressHigh;
-    requestData[2] = address;
-    std::copy_n(values, length, requestData.begin() + 3);
+    const std::vector<std::uint8_t> requestData =
+        EncodeBlockRequestData(length, addressHigh, address, values);
     ReaderFrame request;
     if (request.SetCommand(Byte(ReaderCode::WriteBlock), requestData.data(),
-                           static_cast<std::uint8_t>(3 + length)) == 0) {
+                           static_cast<std::uint8_t>(requestData.size())) == 0) {
         return Fail(LinkError::FrameRefused);
     }
     // Normally held already by WriteParams; taking it again costs nothing and keeps a direct
