@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -16,6 +17,7 @@
 
 #include "fakes/FakeReader.h"
 #include "fakes/PtyPair.h"
+#include "sim/ReaderSimulator.h"
 
 namespace uhf::test {
 
@@ -24,7 +26,8 @@ namespace uhf::test {
 // `tagInterval` from a list of identifiers, round and round (StreamAtLineRate: back to back, as
 // fast as the line carries them). RepeatReply makes it send some answers twice, as a faulty
 // reader does: the copy follows after a delay, or just after the next request comes in, ahead of
-// that request's answer. The code under test opens Path().
+// that request's answer. Built with a SimConfig, the reader is a ReaderSimulator instead, fed with
+// the time since the peer started. The code under test opens Path().
 class PtyReaderPeer {
   public:
     using Bytes = std::vector<std::uint8_t>;
@@ -35,6 +38,13 @@ class PtyReaderPeer {
                            std::chrono::milliseconds interval = std::chrono::milliseconds(100))
         : tags(std::move(tagIds)), tagInterval(interval) {
         reader.working = false;
+        if (pty.Ok()) {
+            fcntl(pty.master, F_SETFL, fcntl(pty.master, F_GETFL) | O_NONBLOCK);
+            thread = std::thread([this] { Run(); });
+        }
+    }
+    explicit PtyReaderPeer(SimConfig config, ParameterMemory memory = {})
+        : simulator(std::make_unique<ReaderSimulator>(std::move(config), memory)), tagInterval(0) {
         if (pty.Ok()) {
             fcntl(pty.master, F_SETFL, fcntl(pty.master, F_GETFL) | O_NONBLOCK);
             thread = std::thread([this] { Run(); });
@@ -57,6 +67,29 @@ class PtyReaderPeer {
     void WithReader(const std::function<void(FakeReader&)>& action) {
         std::lock_guard<std::mutex> lock(mutex);
         action(reader);
+    }
+    // The reader's parameter memory at `address`.
+    std::uint8_t At(int address) {
+        std::lock_guard<std::mutex> lock(mutex);
+        return simulator ? simulator->Memory().At(address)
+                         : reader.memory[static_cast<std::size_t>(address)];
+    }
+    // The simulator's state (built with a SimConfig only).
+    ReaderSimulator::Mode Mode() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return simulator->CurrentMode();
+    }
+    // How many requests with this command name ("Stop", "Resume", ...) the simulator has
+    // received.
+    int Received(const std::string& command) {
+        std::lock_guard<std::mutex> lock(mutex);
+        CollectLog();
+        const std::string wanted = "received " + command + " ";
+        int count = 0;
+        for (const SimLogEntry& entry : simLog) {
+            count += entry.text.rfind(wanted, 0) == 0 ? 1 : 0;
+        }
+        return count;
     }
     std::vector<Bytes> Requests() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -87,6 +120,8 @@ class PtyReaderPeer {
     }
 
   private:
+    // Waits up to a second for room on the line; the simulator's bytes that find none are lost, as
+    // on a line nobody reads.
     void Send(const Bytes& bytes) {
         std::size_t done = 0;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
@@ -94,8 +129,21 @@ class PtyReaderPeer {
             const ssize_t n = write(pty.master, bytes.data() + done, bytes.size() - done);
             if (n > 0) {
                 done += static_cast<std::size_t>(n);
+            } else if (simulator) {
+                return;
             } else {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+    }
+
+    SimTime SinceStart() const {
+        return std::chrono::duration_cast<SimTime>(Clock::now() - started);
+    }
+    void CollectLog() {
+        if (simulator) {
+            for (SimLogEntry& entry : simulator->TakeLog()) {
+                simLog.push_back(std::move(entry));
             }
         }
     }
@@ -111,6 +159,20 @@ class PtyReaderPeer {
                 if (n > 0) {
                     pending.insert(pending.end(), chunk.begin(), chunk.begin() + n);
                 }
+            }
+            if (simulator) {
+                Bytes out;
+                {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    if (!pending.empty()) {
+                        simulator->Receive(pending.data(), pending.size(), SinceStart());
+                    }
+                    out = simulator->Poll(SinceStart());
+                    CollectLog();
+                }
+                pending.clear();
+                Send(out);
+                continue;
             }
             // Requests start with 0xA0 and carry their length; anything else is skipped.
             while (!pending.empty()) {
@@ -173,6 +235,9 @@ class PtyReaderPeer {
     PtyPair pty;
     std::mutex mutex;
     FakeReader reader;
+    std::unique_ptr<ReaderSimulator> simulator;
+    std::vector<SimLogEntry> simLog;
+    Clock::time_point started = Clock::now();
     std::vector<Bytes> requests;
     std::vector<Id> tags;
     std::size_t nextId = 0;

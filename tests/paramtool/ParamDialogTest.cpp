@@ -18,19 +18,19 @@
 #include <memory>
 #include <optional>
 
+#include "fakes/PtyReaderPeer.h"
 #include "fakes/RecordingNotifier.h"
 #include "fakes/TempFolder.h"
 #include "paramtool/AboutBox.h"
 #include "paramtool/ParamDialog.h"
 #include "paramtool/TagDialog.h"
 #include "paramtool/TesmarleTemplates.h"
-#include "tests/paramtool/SimulatedReader.h"
 #include "widgets/qt/DialogUnits.h"
 
 namespace uhf {
 namespace {
 
-using test::SimulatedReader;
+using test::PtyReaderPeer;
 
 // Reader memory addresses of the fields the window shows.
 enum Address {
@@ -146,7 +146,7 @@ class ParamDialogTest : public testing::Test {
         return enabled == 5;
     }
 
-    std::optional<SimulatedReader> reader;
+    std::optional<PtyReaderPeer> reader;
     RecordingNotifier notifier;
     std::unique_ptr<ParamDialog> dialog;
 };

@@ -12,15 +12,15 @@
 #include <QTest>
 #include <optional>
 
+#include "fakes/PtyReaderPeer.h"
 #include "paramtool/TagDialog.h"
 #include "paramtool/TesmarleTemplates.h"
-#include "tests/paramtool/SimulatedReader.h"
 #include "widgets/qt/DialogUnits.h"
 
 namespace uhf {
 namespace {
 
-using test::SimulatedReader;
+using test::PtyReaderPeer;
 
 constexpr int kWaitMs = 10000;  // only catches hangs
 // Reports further apart than the link's 50 ms byte gap end each of its reads at once.
@@ -71,7 +71,7 @@ class TagDialogTest : public testing::Test {
         }
     }
 
-    std::optional<SimulatedReader> reader;
+    std::optional<PtyReaderPeer> reader;
     std::unique_ptr<ReaderLink> link;
     std::unique_ptr<TagDialog> dialog;
 };
