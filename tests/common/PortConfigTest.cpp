@@ -28,6 +28,21 @@ class PortConfigTest : public ::testing::Test {
 
     void WriteSettings(const std::string& bytes) { folder.Write("System.ini", bytes); }
     std::string Settings() const { return folder.Read("System.ini"); }
+
+    // All four stored values read back, each read succeeding.
+    void ExpectStored(int port, int deviceBaud, int downBaud, const std::string& path) {
+        int readPort = -1;
+        int readDeviceBaud = -1;
+        int readDownBaud = -1;
+        std::string readPath;
+        EXPECT_TRUE(config.ReadBaudIndexes(readDeviceBaud, readDownBaud));
+        EXPECT_TRUE(config.ReadPortIndex(readPort));
+        EXPECT_TRUE(config.ReadFilePath(readPath));
+        EXPECT_EQ(readPort, port);
+        EXPECT_EQ(readDeviceBaud, deviceBaud);
+        EXPECT_EQ(readDownBaud, downBaud);
+        EXPECT_EQ(readPath, path);
+    }
 };
 
 TEST_F(PortConfigTest, SectionNameIsTheGbkBytesOfItsChineseName) {
@@ -145,17 +160,7 @@ TEST_F(PortConfigTest, ReadsTheWindowsToolsFileWithMixedCase) {
     WriteSettings(
         "[" + kGbkSection +
         "]\r\nPORT=1\r\ndevicebaud=4\r\nDOWNBAUD=3\r\ndownloadfilepath=\"C:\\a b.bin\"\r\n");
-    int port = -1;
-    int deviceBaud = -1;
-    int downBaud = -1;
-    std::string path;
-    EXPECT_TRUE(config.ReadBaudIndexes(deviceBaud, downBaud));
-    EXPECT_TRUE(config.ReadPortIndex(port));
-    EXPECT_TRUE(config.ReadFilePath(path));
-    EXPECT_EQ(port, 1);
-    EXPECT_EQ(deviceBaud, 4);
-    EXPECT_EQ(downBaud, 3);
-    EXPECT_EQ(path, "C:\\a b.bin");
+    ExpectStored(1, 4, 3, "C:\\a b.bin");
 }
 
 TEST_F(PortConfigTest, WriteValueKeepsOtherSectionsAndWriteDefaultsResetsAllFour) {
@@ -189,17 +194,7 @@ TEST_F(PortConfigTest, ChangedIniPathIsTheFileThatIsUsed) {
 TEST_F(PortConfigTest, SectionSavedInUtf8IsReadAndWrittenBackAsTheSameSection) {
     const std::string utf8Header = "[\xE4\xB8\xB2\xE5\x8F\xA3\xE8\xAE\xBE\xE7\xBD\xAE]\n";
     WriteSettings(utf8Header + "Port=2\nDeviceBaud=3\nDownBaud=1\nDownloadFilePath=/fw/a.bin\n");
-    int deviceBaud = -1;
-    int downBaud = -1;
-    int port = -1;
-    std::string path;
-    EXPECT_TRUE(config.ReadBaudIndexes(deviceBaud, downBaud));
-    EXPECT_TRUE(config.ReadPortIndex(port));
-    EXPECT_TRUE(config.ReadFilePath(path));
-    EXPECT_EQ(deviceBaud, 3);
-    EXPECT_EQ(downBaud, 1);
-    EXPECT_EQ(port, 2);
-    EXPECT_EQ(path, "/fw/a.bin");
+    ExpectStored(2, 3, 1, "/fw/a.bin");
     config.WriteValue("Port", "4");
     EXPECT_EQ(
         Settings(),

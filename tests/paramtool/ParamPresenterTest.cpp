@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "fakes/FakeDialogView.h"
-#include "fakes/FakeReader.h"
-#include "fakes/FakeSerialPort.h"
+#include "fakes/FakeReaderLink.h"
 #include "fakes/FakeTaskRunner.h"
 #include "fakes/FakeTimerService.h"
 #include "paramtool/ParamPresenter.h"
@@ -17,8 +15,6 @@ namespace uhf {
 namespace {
 
 using test::FakeDialogView;
-using test::FakeReader;
-using test::FakeSerialPort;
 using test::FakeTaskRunner;
 using Bytes = std::vector<std::uint8_t>;
 using Strings = std::vector<std::string>;
@@ -26,17 +22,9 @@ using Strings = std::vector<std::string>;
 constexpr int kConnectedButtons[] = {kDisconnectButton, kSetButton, kRefreshButton, kReadButton,
                                      kIdentifyButton};
 
-class ParamPresenterTest : public testing::Test {
+class ParamPresenterTest : public testing::Test, protected test::FakeReaderLink {
   protected:
     ParamPresenterTest() {
-        auto fake = std::make_unique<FakeSerialPort>();
-        port = fake.get();
-        link = std::make_unique<ReaderLink>(std::move(fake), [](std::chrono::milliseconds) {});
-        port->SetResponder([this](const Bytes& written) {
-            std::lock_guard<std::mutex> lock(readerMutex);
-            Bytes answer = reader.Answer(written);
-            return answer.empty() ? std::vector<Bytes>{} : std::vector<Bytes>{answer};
-        });
         // The lists the window's template fills.
         view.controls[kConnectPortList].items = {"RS-485", "Wiegand"};
         view.controls[kProtocolList].items = {"Wiegand26", "Wiegand34", "Wiegand32", "Wiegand40"};
@@ -53,10 +41,6 @@ class ParamPresenterTest : public testing::Test {
         }
     }
 
-    FakeSerialPort* port = nullptr;
-    std::mutex readerMutex;
-    FakeReader reader;
-    std::unique_ptr<ReaderLink> link;
     FakeDialogView view;
     FakeTaskRunner runner;
     std::vector<PortInfo> ports{PortInfo{"/dev/ttyUSB0"}, PortInfo{"/dev/ttyS0"}};

@@ -3,14 +3,13 @@
 #include <array>
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "fakes/FakeDialogView.h"
 #include "fakes/FakeReader.h"
-#include "fakes/FakeSerialPort.h"
+#include "fakes/FakeReaderLink.h"
 #include "fakes/FakeTaskRunner.h"
 #include "fakes/FakeTimerService.h"
 #include "paramtool/TagPresenter.h"
@@ -21,7 +20,6 @@ namespace {
 
 using test::FakeDialogView;
 using test::FakeReader;
-using test::FakeSerialPort;
 using test::FakeTaskRunner;
 using test::FakeTimerService;
 using Bytes = std::vector<std::uint8_t>;
@@ -30,18 +28,9 @@ using std::chrono::milliseconds;
 const std::array<std::uint8_t, 8> kTagA{0x30, 0, 0, 0, 0, 0, 0, 0xFF};
 const std::array<std::uint8_t, 8> kTagB{0x01, 0x02, 0x03, 0x04, 0x0A, 0x0B, 0x0C, 0x0D};
 
-class TagPresenterTest : public testing::Test {
+class TagPresenterTest : public testing::Test, protected test::FakeReaderLink {
   protected:
-    TagPresenterTest() {
-        auto fake = std::make_unique<FakeSerialPort>();
-        port = fake.get();
-        port->SetEmptyReadWait(milliseconds(5));
-        link = std::make_unique<ReaderLink>(std::move(fake), [](milliseconds) {});
-        port->SetResponder([this](const Bytes& written) {
-            std::lock_guard<std::mutex> lock(readerMutex);
-            Bytes answer = reader.Answer(written);
-            return answer.empty() ? std::vector<Bytes>{} : std::vector<Bytes>{answer};
-        });
+    TagPresenterTest() : FakeReaderLink(milliseconds(5)) {
         presenter = std::make_unique<TagPresenter>(view, *link, runner, timers);
     }
 
@@ -69,10 +58,6 @@ class TagPresenterTest : public testing::Test {
         return stops;
     }
 
-    FakeSerialPort* port = nullptr;
-    std::mutex readerMutex;
-    FakeReader reader;
-    std::unique_ptr<ReaderLink> link;
     FakeDialogView view;
     FakeTaskRunner runner;
     FakeTimerService timers;

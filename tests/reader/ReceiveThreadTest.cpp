@@ -8,14 +8,13 @@
 #include <vector>
 
 #include "fakes/FakeReader.h"
-#include "fakes/FakeSerialPort.h"
+#include "fakes/FakeReaderLink.h"
 #include "reader/ReaderLink.h"
 
 namespace uhf {
 namespace {
 
 using test::FakeReader;
-using test::FakeSerialPort;
 using Bytes = std::vector<std::uint8_t>;
 using Id = std::array<std::uint8_t, 8>;
 using Clock = std::chrono::steady_clock;
@@ -32,20 +31,10 @@ Id IdOf(int n) {
               static_cast<std::uint8_t>(n)};
 }
 
-class ReceiveThreadTest : public testing::Test {
+class ReceiveThreadTest : public testing::Test, protected test::FakeReaderLink {
   protected:
-    ReceiveThreadTest() {
-        auto fake = std::make_unique<FakeSerialPort>();
-        port = fake.get();
-        // A silent line makes the thread's read wait a little, as a real port would.
-        port->SetEmptyReadWait(milliseconds(5));
-        link = std::make_unique<ReaderLink>(std::move(fake), [](milliseconds) {});
-        port->SetResponder([this](const Bytes& written) {
-            std::lock_guard<std::mutex> lock(readerMutex);
-            Bytes answer = reader.Answer(written);
-            return answer.empty() ? std::vector<Bytes>{} : std::vector<Bytes>{answer};
-        });
-    }
+    // A silent line makes the thread's read wait a little, as a real port would.
+    ReceiveThreadTest() : FakeReaderLink(milliseconds(5)) {}
 
     void SetUp() override { ASSERT_EQ(link->Open("/dev/ttyUSB0", 115200), 1); }
 
@@ -81,11 +70,6 @@ class ReceiveThreadTest : public testing::Test {
             std::this_thread::sleep_for(milliseconds(1));
         }
     }
-
-    std::mutex readerMutex;
-    FakeReader reader;
-    FakeSerialPort* port = nullptr;
-    std::unique_ptr<ReaderLink> link;
 };
 
 TEST_F(ReceiveThreadTest, CollectsATagFrameSplitAcrossReads) {
