@@ -6,13 +6,13 @@ namespace uhf {
 
 namespace {
 
-const QString kDialogFont = QStringLiteral("Times New Roman");
+const char* const kDialogFont = "Times New Roman";
 
 // A list's items: the field's choices, in the reader's order.
-QStringList ChoiceItems(ParamField field) {
-    QStringList items;
+std::vector<std::string> ChoiceItems(ParamField field) {
+    std::vector<std::string> items;
     for (const ParamChoice& choice : FieldInfo(field).choices) {
-        items.append(QString::fromUtf8(choice.text));
+        items.emplace_back(choice.text);
     }
     return items;
 }
@@ -20,7 +20,7 @@ QStringList ChoiceItems(ParamField field) {
 DialogTemplate MakeParamDialogTemplate() {
     using K = ControlKind;
     DialogTemplate t;
-    t.title = QStringLiteral("Tesmarle");
+    t.title = "Tesmarle";
     t.width = 285;
     t.height = 229;
     t.fontFamily = kDialogFont;
@@ -80,7 +80,7 @@ DialogTemplate MakeParamDialogTemplate() {
 DialogTemplate MakeTagDialogTemplate() {
     using K = ControlKind;
     DialogTemplate t;
-    t.title = QString();
+    t.title.clear();
     t.width = 238;
     t.height = 174;
     t.fontFamily = kDialogFont;
@@ -100,7 +100,7 @@ DialogTemplate MakeTagDialogTemplate() {
 DialogTemplate MakeAboutBoxTemplate() {
     using K = ControlKind;
     DialogTemplate t;
-    t.title = QStringLiteral("Tesmarle");
+    t.title = "Tesmarle";
     t.width = 235;
     t.height = 55;
     t.fontFamily = kDialogFont;

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <QString>
-#include <QStringList>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -27,10 +26,12 @@ enum class ControlKind {
     Icon,  // the dialog's window icon at its natural size
 };
 
-// One control of a dialog template, positioned in dialog units.
+// One control of a dialog template, positioned in dialog units. Texts are UTF-8, so that the
+// Qt and the Win32 windows are built from the same tables.
 struct ControlTemplate {
-    ControlTemplate(int controlId, ControlKind controlKind, QString controlText, int left, int top,
-                    int w, int h, QStringList initialItems = {}, bool startsGroup = false)
+    ControlTemplate(int controlId, ControlKind controlKind, std::string controlText, int left,
+                    int top, int w, int h, std::vector<std::string> initialItems = {},
+                    bool startsGroup = false)
         : id(controlId),
           kind(controlKind),
           text(std::move(controlText)),
@@ -43,21 +44,21 @@ struct ControlTemplate {
 
     int id = -1;  // -1: a control the code never addresses (labels, frames)
     ControlKind kind = ControlKind::Label;
-    QString text;
+    std::string text;
     int x = 0;
     int y = 0;
     int width = 0;
     int height = 0;
-    QStringList items;        // initial items of a list or combo box
-    bool groupStart = false;  // a radio button that begins a new group
+    std::vector<std::string> items;  // initial items of a list or combo box
+    bool groupStart = false;         // a radio button that begins a new group
 };
 
 // A dialog as data, so that it can be read against its description control by control.
 struct DialogTemplate {
-    QString title;
+    std::string title;
     int width = 0;
     int height = 0;
-    QString fontFamily;
+    std::string fontFamily;
     int pointSize = 9;
     bool resizable = false;  // a sizing frame instead of a fixed size
     std::vector<ControlTemplate> controls;

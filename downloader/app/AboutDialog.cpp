@@ -14,10 +14,10 @@ const DialogTemplate& AboutTemplate() {
     using K = ControlKind;
     static const DialogTemplate about = [] {
         DialogTemplate t;
-        t.title = QStringLiteral("关于 Ferrowin");
+        t.title = "关于 Ferrowin";
         t.width = 235;
         t.height = 55;
-        t.fontFamily = QStringLiteral("宋体");
+        t.fontFamily = "宋体";
         t.pointSize = 9;
         t.controls = {
             {kIcon, K::Icon, "", 11, 17, 20, 20},

@@ -4,11 +4,11 @@
 
 namespace uhf {
 
-const QStringList& DownloadTemplate::BaudRates() {
-    static const QStringList rates = [] {
-        QStringList items;
+const std::vector<std::string>& DownloadTemplate::BaudRates() {
+    static const std::vector<std::string> rates = [] {
+        std::vector<std::string> items;
         for (const int rate : kBaudRates) {
-            items.append(QString::number(rate));
+            items.push_back(std::to_string(rate));
         }
         return items;
     }();
@@ -19,10 +19,10 @@ const DialogTemplate& DownloadTemplate::Get() {
     using K = ControlKind;
     static const DialogTemplate dialog = [] {
         DialogTemplate t;
-        t.title = QStringLiteral("UHF Reader Download Tools");
+        t.title = "UHF Reader Download Tools";
         t.width = 366;
         t.height = 242;
-        t.fontFamily = QStringLiteral("宋体");
+        t.fontFamily = "宋体";
         t.pointSize = 9;
         t.controls = {
             {kPathBox, K::ReadOnlyEdit, "", 14, 7, 237, 12},

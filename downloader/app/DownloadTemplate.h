@@ -12,7 +12,7 @@ class DownloadTemplate : public DownloadControlIds {
     static const DialogTemplate& Get();
 
     // The rates both baud-rate lists offer, in list order (index 0 to 4).
-    static const QStringList& BaudRates();
+    static const std::vector<std::string>& BaudRates();
 };
 
 }  // namespace uhf

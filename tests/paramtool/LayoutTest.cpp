@@ -26,12 +26,12 @@ TEST_P(TemplateTest, ControlsLieInsideTheWindowWithUniqueIdsAndTheDialogFont) {
     EXPECT_EQ(t.pointSize, 9);
     QSet<int> ids;
     for (const ControlTemplate& c : t.controls) {
-        EXPECT_GE(c.x, 0) << c.text.toStdString();
-        EXPECT_GE(c.y, 0) << c.text.toStdString();
-        EXPECT_LE(c.x + c.width, t.width) << c.text.toStdString();
+        EXPECT_GE(c.x, 0) << c.text;
+        EXPECT_GE(c.y, 0) << c.text;
+        EXPECT_LE(c.x + c.width, t.width) << c.text;
         if (c.kind != ControlKind::DropDownList && c.kind != ControlKind::DropDownCombo) {
             // Lists give their dropped-down height; the rest must fit the window.
-            EXPECT_LE(c.y + c.height, t.height) << c.text.toStdString();
+            EXPECT_LE(c.y + c.height, t.height) << c.text;
         }
         if (c.id >= 0) {
             EXPECT_FALSE(ids.contains(c.id)) << "duplicate id " << c.id;
@@ -47,7 +47,7 @@ TEST_P(TemplateTest, PushButtonsDoNotOverlap) {
         if (c.kind == ControlKind::PushButton || c.kind == ControlKind::DefaultPushButton) {
             const QRect r(c.x, c.y, c.width, c.height);
             for (const QRect& other : buttons) {
-                EXPECT_FALSE(r.intersects(other)) << c.text.toStdString();
+                EXPECT_FALSE(r.intersects(other)) << c.text;
             }
             buttons.push_back(r);
         }

@@ -18,9 +18,10 @@ namespace uhf {
 DialogBuilder::DialogBuilder(const DialogTemplate& dialogTemplate) : template_(dialogTemplate) {}
 
 DialogUnits DialogBuilder::Build(QDialog& dialog) {
-    const QFont font = DialogUnits::TemplateFont(template_.fontFamily, template_.pointSize);
+    const QFont font = DialogUnits::TemplateFont(QString::fromStdString(template_.fontFamily),
+                                                 template_.pointSize);
     dialog.setFont(font);
-    dialog.setWindowTitle(template_.title);
+    dialog.setWindowTitle(QString::fromStdString(template_.title));
     const DialogUnits units(font);
 
     QList<QWidget*> frames;
@@ -66,17 +67,17 @@ DialogUnits DialogBuilder::Build(QDialog& dialog) {
 QWidget* DialogBuilder::Create(const ControlTemplate& control, QDialog& dialog) {
     switch (control.kind) {
         case ControlKind::GroupBox:
-            return new QGroupBox(control.text, &dialog);
+            return new QGroupBox(QString::fromStdString(control.text), &dialog);
         case ControlKind::Label:
-            return new QLabel(control.text, &dialog);
+            return new QLabel(QString::fromStdString(control.text), &dialog);
         case ControlKind::CenteredLabel: {
-            auto* label = new QLabel(control.text, &dialog);
+            auto* label = new QLabel(QString::fromStdString(control.text), &dialog);
             label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
             return label;
         }
         case ControlKind::PushButton:
         case ControlKind::DefaultPushButton: {
-            auto* button = new QPushButton(control.text, &dialog);
+            auto* button = new QPushButton(QString::fromStdString(control.text), &dialog);
             button->setAutoDefault(false);
             button->setDefault(control.kind == ControlKind::DefaultPushButton);
             return button;
@@ -86,7 +87,10 @@ QWidget* DialogBuilder::Create(const ControlTemplate& control, QDialog& dialog) 
             auto* combo = new QComboBox(&dialog);
             const bool editable = control.kind == ControlKind::DropDownCombo;
             combo->setEditable(editable);
-            QStringList items = control.items;
+            QStringList items;
+            for (const std::string& item : control.items) {
+                items.append(QString::fromStdString(item));
+            }
             if (editable) {
                 items.sort();
                 combo->setInsertPolicy(QComboBox::InsertAlphabetically);
@@ -98,7 +102,7 @@ QWidget* DialogBuilder::Create(const ControlTemplate& control, QDialog& dialog) 
         case ControlKind::Edit:
         case ControlKind::DigitsEdit:
         case ControlKind::ReadOnlyEdit: {
-            auto* edit = new QLineEdit(control.text, &dialog);
+            auto* edit = new QLineEdit(QString::fromStdString(control.text), &dialog);
             if (control.kind == ControlKind::DigitsEdit) {
                 edit->setValidator(new QRegularExpressionValidator(
                     QRegularExpression(QStringLiteral("[0-9]*")), edit));
@@ -107,7 +111,7 @@ QWidget* DialogBuilder::Create(const ControlTemplate& control, QDialog& dialog) 
             return edit;
         }
         case ControlKind::RadioButton: {
-            auto* radio = new QRadioButton(control.text, &dialog);
+            auto* radio = new QRadioButton(QString::fromStdString(control.text), &dialog);
             if (control.groupStart || radioGroup_ == nullptr) {
                 radioGroup_ = new QButtonGroup(&dialog);
                 // Windows radio pairs start with neither checked; so must ours.
@@ -117,7 +121,7 @@ QWidget* DialogBuilder::Create(const ControlTemplate& control, QDialog& dialog) 
             return radio;
         }
         case ControlKind::CheckBox:
-            return new QCheckBox(control.text, &dialog);
+            return new QCheckBox(QString::fromStdString(control.text), &dialog);
         case ControlKind::ListView: {
             auto* view = new QTreeView(&dialog);
             view->setRootIsDecorated(false);

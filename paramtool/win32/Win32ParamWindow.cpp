@@ -1,0 +1,112 @@
+#include "paramtool/win32/Win32ParamWindow.h"
+
+#include <utility>
+
+#include "paramtool/TesmarleTemplates.h"
+#include "paramtool/win32/Win32TagWindow.h"
+#include "widgets/win32/Win32AboutBox.h"
+
+namespace uhf {
+
+Win32ParamWindow::Win32ParamWindow(std::unique_ptr<ReaderLink> link, PortSource ports)
+    : Win32Dialog(ParamDialogTemplate()),
+      link_(std::move(link)),
+      ports_(std::move(ports)),
+      view_(ParamDialogTemplate(), "Warning"),
+      presenter_(view_, *link_, runner_) {}
+
+void Win32ParamWindow::OnInit() {
+    view_.Attach(Window(), IsModal());
+    runner_.SetWindow(Window());
+    SendDlgItemMessageW(Window(), kPowerEdit, EM_SETLIMITTEXT, 3, 0);
+    HMENU menu = GetSystemMenu(Window(), FALSE);
+    if (menu != nullptr) {
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(menu, MF_STRING, kAboutCommand, L"Tesmarle(&A)...");
+    }
+    presenter_.Initialise(ports_);
+}
+
+bool Win32ParamWindow::OnMessage(UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+        case Win32TaskRunner::kDoneMessage:
+            runner_.Finish();
+            return true;
+        case WM_SETCURSOR:
+            return view_.HandleSetCursor();
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) == kAboutCommand) {
+                Win32AboutBox about(AboutBoxTemplate(), kAboutIcon, kAboutOkButton,
+                                    LoadIconW(nullptr, IDI_APPLICATION));
+                about.RunModal(Window());
+                return true;
+            }
+            return false;
+        case WM_COMMAND:
+            return OnCommand(LOWORD(wParam), HIWORD(wParam));
+        case WM_CLOSE:
+            Close();
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool Win32ParamWindow::OnCommand(int id, int code) {
+    // Input while a reader call runs is dropped, not queued.
+    if (view_.IsBusy()) {
+        return true;
+    }
+    if (id == kConnectPortList && code == CBN_SELCHANGE) {
+        presenter_.ConnectPortChosen(view_.SelectedIndex(kConnectPortList));
+        return true;
+    }
+    if (code != BN_CLICKED) {
+        return false;
+    }
+    switch (id) {
+        case kConnectButton:
+            presenter_.Connect();
+            return true;
+        case kDisconnectButton:
+            presenter_.Disconnect();
+            return true;
+        case kSetButton:
+            presenter_.Set();
+            return true;
+        case kRefreshButton:
+            presenter_.Resume();
+            return true;
+        case kReadButton:
+            presenter_.Read();
+            return true;
+        case kIdentifyButton:
+            if (presenter_.CanIdentifyTags()) {
+                Win32TagWindow tags(*link_);
+                tags.RunModal(Window());
+            }
+            return true;
+        case IDOK:
+            // Enter in an edit box does not end the window.
+            return true;
+        case IDCANCEL:
+            Close();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void Win32ParamWindow::Close() {
+    // The link must outlive a reader call that is still running.
+    if (presenter_.IsBusy()) {
+        return;
+    }
+    if (IsModal()) {
+        EndDialog(Window(), IDCANCEL);
+    } else {
+        DestroyWindow(Window());
+    }
+}
+
+}  // namespace uhf

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+
+#include "paramtool/ParamPresenter.h"
+#include "widgets/win32/Win32Dialog.h"
+#include "widgets/win32/Win32DialogView.h"
+#include "widgets/win32/Win32TaskRunner.h"
+
+namespace uhf {
+
+// Tesmarle's parameter window on Win32, with the about entry in its system menu.
+class Win32ParamWindow : public Win32Dialog {
+  public:
+    // The system menu entry's command: below 0xF000 and a multiple of 16, as system commands are.
+    static constexpr UINT kAboutCommand = 0x0010;
+
+    Win32ParamWindow(std::unique_ptr<ReaderLink> link, PortSource ports);
+
+    ParamPresenter& Presenter() { return presenter_; }
+    Win32DialogView& View() { return view_; }
+    ReaderLink& Link() { return *link_; }
+
+  protected:
+    void OnInit() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    bool OnCommand(int id, int code);
+    void Close();
+
+    std::unique_ptr<ReaderLink> link_;
+    PortSource ports_;
+    Win32DialogView view_;
+    Win32TaskRunner runner_;
+    ParamPresenter presenter_;
+};
+
+}  // namespace uhf

@@ -1,0 +1,156 @@
+#include "tests/win32/Win32Harness.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "widgets/win32/Win32DialogView.h"
+
+namespace uhf::test {
+
+namespace {
+
+std::vector<std::string>& Messages() {
+    static std::vector<std::string> messages;
+    return messages;
+}
+
+bool IsComboKind(ControlKind kind) {
+    return kind == ControlKind::DropDownList || kind == ControlKind::DropDownCombo;
+}
+
+}  // namespace
+
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return true;
+}
+
+void PumpFor(std::chrono::milliseconds span) {
+    const auto end = std::chrono::steady_clock::now() + span;
+    PumpUntil([end] { return std::chrono::steady_clock::now() >= end; }, span * 2);
+}
+
+void Click(HWND dialog, int id) {
+    SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+void Choose(HWND dialog, int id, int index) {
+    HWND combo = GetDlgItem(dialog, id);
+    SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(combo));
+}
+
+void Type(HWND dialog, int id, const std::wstring& text) {
+    SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::vector<std::string> Misplaced(HWND dialog, const DialogTemplate& table) {
+    std::vector<std::string> wrong;
+    for (const ControlTemplate& control : table.controls) {
+        if (control.id < 0) {
+            continue;
+        }
+        // The dialog manager converts the position and the size, not the far corner.
+        RECT units{control.x, control.y, control.width, control.height};
+        MapDialogRect(dialog, &units);
+        const RECT expected{units.left, units.top, units.left + units.right,
+                            units.top + units.bottom};
+        RECT actual{};
+        GetWindowRect(GetDlgItem(dialog, control.id), &actual);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+        bool same = actual.left == expected.left && actual.top == expected.top;
+        // An icon takes its own size; a closed combo box is as tall as its edit field, the
+        // template giving the height with the list dropped down.
+        if (control.kind != ControlKind::Icon) {
+            same = same && actual.right == expected.right;
+            if (!IsComboKind(control.kind)) {
+                same = same && actual.bottom == expected.bottom;
+            }
+        }
+        if (!same) {
+            char line[160];
+            std::snprintf(line, sizeof line,
+                          "control %d at (%ld,%ld)-(%ld,%ld), wanted (%ld,%ld)-(%ld,%ld)",
+                          control.id, actual.left, actual.top, actual.right, actual.bottom,
+                          expected.left, expected.top, expected.right, expected.bottom);
+            wrong.emplace_back(line);
+        }
+    }
+    return wrong;
+}
+
+std::string Render(HWND window, const std::string& name) {
+    const char* folder = std::getenv("UHF_RENDER_DIR");
+    if (folder == nullptr || *folder == '\0') {
+        return {};
+    }
+    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    // The X window is mapped a moment after it is shown, and what was painted before is lost:
+    // paint again once it is there.
+    PumpFor(std::chrono::milliseconds(300));
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    PumpFor(std::chrono::milliseconds(300));
+    RECT area{};
+    GetWindowRect(window, &area);
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;  // bottom-up, as BMP files keep rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    // What the screen shows: under Wine, PrintWindow leaves the common controls blank.
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+
+    const std::string path = std::string(folder) + "/" + name + ".bmp";
+    const DWORD imageSize = static_cast<DWORD>(width) * static_cast<DWORD>(height) * 4;
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    file.bfSize = file.bfOffBits + imageSize;
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+    out.write(static_cast<const char*>(bits), imageSize);
+
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return out ? path : std::string();
+}
+
+void RecordMessages() {
+    Win32DialogView::SetMessageSink([](const std::string& text) { Messages().push_back(text); });
+}
+
+std::vector<std::string> TakeMessages() {
+    std::vector<std::string> taken;
+    taken.swap(Messages());
+    return taken;
+}
+
+}  // namespace uhf::test

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "widgets/DialogTemplate.h"
+
+namespace uhf::test {
+
+// Dispatches the thread's messages until `done` holds; false when `limit` passed first (a hang,
+// not a timing rule).
+bool PumpUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds limit = std::chrono::seconds(30));
+void PumpFor(std::chrono::milliseconds span);
+
+// The user's actions, as the controls send them to the dialog.
+void Click(HWND dialog, int id);
+void Choose(HWND dialog, int id, int index);  // CB_SETCURSEL, then the CBN_SELCHANGE it lacks
+void Type(HWND dialog, int id, const std::wstring& text);
+
+// Every control of the table with an id sits where MapDialogRect puts its template rectangle;
+// returns the misplaced ones, described.
+std::vector<std::string> Misplaced(HWND dialog, const DialogTemplate& table);
+
+// A capture of the window as it shows on the screen, written as a BMP into the render folder
+// (the harness converts it to PNG). Returns the path, empty when no folder is set.
+std::string Render(HWND window, const std::string& name);
+
+// The messages the views showed since the last call, in order.
+std::vector<std::string> TakeMessages();
+void RecordMessages();
+
+}  // namespace uhf::test

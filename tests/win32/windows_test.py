@@ -1,0 +1,112 @@
+#!/usr/bin/env python3
+"""Runs a Win32 window test program under Wine on its own virtual X display, with readersim
+(native) behind COM7, and turns the program's BMP captures into PNG files.
+
+    windows_test.py --wine-run scripts/wine-run --prefix build/windows/wineprefix \\
+        --readersim build/debug/sim/app/readersim --renders build/windows/renders \\
+        --program build/windows/tests/win32/tesmarle_win32_tests.exe
+"""
+
+import argparse
+import glob
+import os
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine"))
+from wine_ports import WinePorts  # noqa: E402
+
+PORT = "COM7"
+FONTS_KEY = "HKCU\\Software\\Wine\\Fonts\\Replacements"
+# The dialogs name these faces; the machine has these in their place.
+FONT_REPLACEMENTS = {"宋体": "WenQuanYi Zen Hei", "SimSun": "WenQuanYi Zen Hei",
+                     "Times New Roman": "Liberation Serif"}
+
+
+def free_display():
+    for number in range(90, 140):
+        if not os.path.exists(f"/tmp/.X{number}-lock"):
+            return number
+    raise RuntimeError("no free X display number")
+
+
+def start_xvfb():
+    number = free_display()
+    xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-nolisten",
+                             "tcp"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    deadline = time.monotonic() + 20
+    while not os.path.exists(f"/tmp/.X11-unix/X{number}"):
+        if xvfb.poll() is not None or time.monotonic() > deadline:
+            raise RuntimeError("Xvfb did not start")
+        time.sleep(0.05)
+    return xvfb, f":{number}"
+
+
+def start_readersim(readersim, link, log):
+    with open(log, "wb") as err:
+        sim = subprocess.Popen([readersim, "-v", "--baud", "115200", "--link", link],
+                               stdout=subprocess.PIPE, stderr=err, stdin=subprocess.DEVNULL)
+    ready, _, _ = select.select([sim.stdout], [], [], 10)
+    if not ready or not sim.stdout.readline():
+        raise RuntimeError("readersim did not start")
+    return sim
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--wine-run", required=True)
+    parser.add_argument("--prefix", required=True)
+    parser.add_argument("--readersim", required=True)
+    parser.add_argument("--renders", required=True)
+    parser.add_argument("--program", required=True)
+    args = parser.parse_args()
+    if not os.access(args.readersim, os.X_OK):
+        sys.exit(f"no readersim at {args.readersim}: build the native debug preset first")
+
+    os.makedirs(args.renders, exist_ok=True)
+    work = tempfile.mkdtemp(prefix="uhf-win32-")
+    link = os.path.join(work, "reader")
+    xvfb, display = start_xvfb()
+    os.environ["DISPLAY"] = display
+    ports = WinePorts(args.wine_run, args.prefix)
+    sim = None
+    try:
+        for face, font in FONT_REPLACEMENTS.items():
+            ports.run("reg", "add", FONTS_KEY, "/v", face, "/d", font, "/f")
+        # Restarts Wine's server, which then reads the port and the font mappings.
+        ports.map_path(PORT, link)
+        sim = start_readersim(args.readersim, link, os.path.join(work, "readersim.log"))
+        env = dict(ports.env, DISPLAY=display, UHF_WINE_PORT=PORT,
+                   UHF_RENDER_DIR="Z:" + os.path.abspath(args.renders).replace("/", "\\"))
+        run = subprocess.run([args.wine_run, args.program], env=env, stdin=subprocess.DEVNULL,
+                             capture_output=True, text=True, errors="replace", timeout=240,
+                             check=False)
+        sys.stdout.write(run.stdout)
+        sys.stderr.write(run.stderr)
+        # Wine does not always hand on the program's exit status: read the verdict too.
+        status = run.returncode
+        if status == 0 and ("[  PASSED  ]" not in run.stdout or "[  FAILED  ]" in run.stdout):
+            status = 1
+        for bmp in glob.glob(os.path.join(args.renders, "*.bmp")):
+            png = bmp[:-4] + ".png"
+            subprocess.run(["convert", bmp, png], check=True)
+            os.remove(bmp)
+        return status
+    finally:
+        if sim is not None:
+            sim.send_signal(signal.SIGTERM)
+            sim.wait(10)
+        ports.unmap()
+        xvfb.terminate()
+        xvfb.wait(10)
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <windows.h>
+
+#include "widgets/DialogTemplate.h"
+#include "widgets/win32/Win32DialogTemplate.h"
+
+namespace uhf {
+
+// A dialog built from a control table, run modally (the programs) or modeless (the tests, which
+// then drive it with messages). Subclasses handle the messages they care about.
+class Win32Dialog {
+  public:
+    explicit Win32Dialog(const DialogTemplate& dialogTemplate);
+    virtual ~Win32Dialog();
+    Win32Dialog(const Win32Dialog&) = delete;
+    Win32Dialog& operator=(const Win32Dialog&) = delete;
+
+    INT_PTR RunModal(HWND owner);
+    HWND CreateModeless(HWND owner);
+    HWND Window() const { return window_; }
+    bool IsModal() const { return modal_; }
+
+  protected:
+    virtual void OnInit() {}
+    // Returns true when the message was handled (the dialog procedure's result).
+    virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+
+    const Win32DialogTemplate& Template() const { return template_; }
+
+  private:
+    static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    Win32DialogTemplate template_;
+    HWND window_ = nullptr;
+    bool modal_ = true;
+};
+
+}  // namespace uhf
