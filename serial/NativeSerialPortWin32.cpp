@@ -136,9 +136,11 @@ int NativeSerialPort::Read(std::uint8_t* buffer, int count) {
         if (WaitForMultipleObjects(waits, events, FALSE, INFINITE) != WAIT_OBJECT_0) {
             CancelIo(handle->port);
         }
-        // Waits for the read, finished or cancelled; a cancelled one reports what it got.
+        // Waits for the read, finished or cancelled; a cancelled one reports what it got. Wine
+        // ends a read that its time-outs cut short with ERROR_TIMEOUT where Windows reports
+        // success: a quiet line either way, not a lost device.
         if (GetOverlappedResult(handle->port, &overlapped, &got, TRUE) ||
-            GetLastError() == ERROR_OPERATION_ABORTED) {
+            GetLastError() == ERROR_OPERATION_ABORTED || GetLastError() == ERROR_TIMEOUT) {
             result = static_cast<int>(got);
         } else if (got > 0) {
             result = static_cast<int>(got);
