@@ -47,4 +47,24 @@ const DialogTemplate& DownloadTemplate::Get() {
     return dialog;
 }
 
+const DialogTemplate& DownloadTemplate::About() {
+    using K = ControlKind;
+    static const DialogTemplate about = [] {
+        DialogTemplate t;
+        t.title = "关于 Ferrowin";
+        t.width = 235;
+        t.height = 55;
+        t.fontFamily = "宋体";
+        t.pointSize = 9;
+        t.controls = {
+            {kAboutIcon, K::Icon, "", 11, 17, 20, 20},
+            {-1, K::Label, "Ferrowin 5.0 版", 40, 10, 119, 8},
+            {-1, K::Label, "UHF Upgrade Tool", 40, 25, 119, 8},
+            {kAboutOk, K::DefaultPushButton, "确定", 178, 7, 50, 16},
+        };
+        return t;
+    }();
+    return about;
+}
+
 }  // namespace uhf

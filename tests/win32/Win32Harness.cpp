@@ -30,6 +30,10 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            HWND top = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+            if (top != nullptr && IsDialogMessageW(top, &message)) {
+                continue;
+            }
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
@@ -55,6 +59,48 @@ void Choose(HWND dialog, int id, int index) {
 
 void Type(HWND dialog, int id, const std::wstring& text) {
     SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void PressKey(UINT key) {
+    HWND focus = GetFocus();
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16;
+    PostMessageW(focus, WM_KEYDOWN, key, scan | 1);
+    PostMessageW(focus, WM_KEYUP, key, scan | 1 | (LPARAM{3} << 30));
+    PumpFor(std::chrono::milliseconds(50));
+}
+
+int FocusedId(HWND dialog) {
+    HWND focus = GetFocus();
+    // The edit field inside a combo box has the focus for it.
+    while (focus != nullptr && GetParent(focus) != dialog) {
+        focus = GetParent(focus);
+    }
+    return focus != nullptr ? GetDlgCtrlID(focus) : -1;
+}
+
+bool RestartReader(const std::vector<std::string>& arguments) {
+    const char* folder = std::getenv("UHF_SIM_CONTROL");
+    if (folder == nullptr || *folder == '\0') {
+        return false;
+    }
+    const std::string request = std::string(folder) + "\\request";
+    const std::string ready = std::string(folder) + "\\ready";
+    DeleteFileA(ready.c_str());
+    {
+        std::ofstream out(request + ".tmp", std::ios::binary);
+        for (const std::string& argument : arguments) {
+            out << argument << "\n";
+        }
+    }
+    // Whole or not at all: the harness reads it once it has its name.
+    MoveFileExA((request + ".tmp").c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING);
+    return PumpUntil([&] { return GetFileAttributesA(ready.c_str()) != INVALID_FILE_ATTRIBUTES; });
+}
+
+std::string ReceivedImagePath() {
+    const char* folder = std::getenv("UHF_SIM_CONTROL");
+    return folder != nullptr && *folder != '\0' ? std::string(folder) + "\\received.bin"
+                                                : std::string();
 }
 
 std::vector<std::string> Misplaced(HWND dialog, const DialogTemplate& table) {

@@ -11,8 +11,9 @@
 
 namespace uhf::test {
 
-// Dispatches the thread's messages until `done` holds; false when `limit` passed first (a hang,
-// not a timing rule).
+// Dispatches the thread's messages until `done` holds, through the dialog manager
+// (IsDialogMessageW) as a program's loop does for its windows, so that keys move the focus; false
+// when `limit` passed first (a hang, not a timing rule).
 bool PumpUntil(const std::function<bool()>& done,
                std::chrono::milliseconds limit = std::chrono::seconds(30));
 void PumpFor(std::chrono::milliseconds span);
@@ -21,6 +22,17 @@ void PumpFor(std::chrono::milliseconds span);
 void Click(HWND dialog, int id);
 void Choose(HWND dialog, int id, int index);  // CB_SETCURSEL, then the CBN_SELCHANGE it lacks
 void Type(HWND dialog, int id, const std::wstring& text);
+// A key pressed and released on the control with the focus, as the keyboard queues it; the
+// dialog manager sees it at the next pump.
+void PressKey(UINT key);
+// The id of the control with the focus, -1 when none of `dialog` has it.
+int FocusedId(HWND dialog);
+
+// Restarts the native readersim behind the port with `arguments` added to its usual ones, and
+// returns when it is ready; false when no harness answers.
+bool RestartReader(const std::vector<std::string>& arguments);
+// Where readersim writes the image of a completed download (a Wine path), empty when unknown.
+std::string ReceivedImagePath();
 
 // Every control of the table with an id sits where MapDialogRect puts its template rectangle;
 // returns the misplaced ones, described.

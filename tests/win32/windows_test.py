@@ -2,6 +2,10 @@
 """Runs a Win32 window test program under Wine on its own virtual X display, with readersim
 (native) behind COM7, and turns the program's BMP captures into PNG files.
 
+The program may ask for readersim to be restarted with other arguments: it writes them, one a
+line, to the file "request" in the folder UHF_SIM_CONTROL names, and waits for "ready" there.
+readersim writes the image of a completed download to "received.bin" in the same folder.
+
     windows_test.py --wine-run scripts/wine-run --prefix build/windows/wineprefix \\
         --readersim build/debug/sim/app/readersim --renders build/windows/renders \\
         --program build/windows/tests/win32/tesmarle_win32_tests.exe
@@ -16,6 +20,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine"))
@@ -48,14 +53,57 @@ def start_xvfb():
     return xvfb, f":{number}"
 
 
-def start_readersim(readersim, link, log):
-    with open(log, "wb") as err:
-        sim = subprocess.Popen([readersim, "-v", "--baud", "115200", "--link", link],
-                               stdout=subprocess.PIPE, stderr=err, stdin=subprocess.DEVNULL)
+def start_readersim(readersim, link, log, extra=()):
+    arguments = [readersim, "-v", "--link", link, "--firmware-out",
+                 os.path.join(os.path.dirname(link), "received.bin")]
+    if "--baud" not in extra:
+        arguments += ["--baud", "115200"]
+    with open(log, "ab") as err:
+        sim = subprocess.Popen(arguments + list(extra), stdout=subprocess.PIPE, stderr=err,
+                               stdin=subprocess.DEVNULL)
     ready, _, _ = select.select([sim.stdout], [], [], 10)
     if not ready or not sim.stdout.readline():
         raise RuntimeError("readersim did not start")
     return sim
+
+
+class ReaderKeeper:
+    """Keeps one readersim running behind the link and restarts it when the program asks."""
+
+    def __init__(self, readersim, link, log):
+        self.readersim, self.link, self.log = readersim, link, log
+        self.folder = os.path.dirname(link)
+        self.sim = start_readersim(readersim, link, log)
+        self.stopping = threading.Event()
+        self.thread = threading.Thread(target=self.serve, daemon=True)
+        self.thread.start()
+
+    def serve(self):
+        request = os.path.join(self.folder, "request")
+        while not self.stopping.wait(0.05):
+            if not os.path.exists(request):
+                continue
+            with open(request, encoding="utf-8") as lines:
+                extra = [line.rstrip("\n") for line in lines if line.strip()]
+            os.remove(request)
+            self.stop_sim()
+            received = os.path.join(self.folder, "received.bin")
+            if os.path.exists(received):
+                os.remove(received)
+            self.sim = start_readersim(self.readersim, self.link, self.log, extra)
+            with open(os.path.join(self.folder, "ready"), "w", encoding="utf-8"):
+                pass
+
+    def stop_sim(self):
+        if self.sim is not None:
+            self.sim.send_signal(signal.SIGTERM)
+            self.sim.wait(10)
+            self.sim = None
+
+    def stop(self):
+        self.stopping.set()
+        self.thread.join(10)
+        self.stop_sim()
 
 
 def main():
@@ -81,8 +129,9 @@ def main():
             ports.run("reg", "add", FONTS_KEY, "/v", face, "/d", font, "/f")
         # Restarts Wine's server, which then reads the port and the font mappings.
         ports.map_path(PORT, link)
-        sim = start_readersim(args.readersim, link, os.path.join(work, "readersim.log"))
+        sim = ReaderKeeper(args.readersim, link, os.path.join(work, "readersim.log"))
         env = dict(ports.env, DISPLAY=display, UHF_WINE_PORT=PORT,
+                   UHF_SIM_CONTROL="Z:" + work.replace("/", "\\"),
                    UHF_RENDER_DIR="Z:" + os.path.abspath(args.renders).replace("/", "\\"))
         run = subprocess.run([args.wine_run, args.program], env=env, stdin=subprocess.DEVNULL,
                              capture_output=True, text=True, errors="replace", timeout=240,
@@ -100,8 +149,7 @@ def main():
         return status
     finally:
         if sim is not None:
-            sim.send_signal(signal.SIGTERM)
-            sim.wait(10)
+            sim.stop()
         ports.unmap()
         xvfb.terminate()
         xvfb.wait(10)

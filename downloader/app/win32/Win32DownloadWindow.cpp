@@ -1,0 +1,140 @@
+#include "downloader/app/win32/Win32DownloadWindow.h"
+
+#include <commctrl.h>
+
+#include "downloader/app/DownloadTemplate.h"
+#include "widgets/win32/Win32AboutBox.h"
+
+namespace uhf {
+
+namespace {
+
+using Ids = DownloadControlIds;
+
+struct Column {
+    const wchar_t* title;
+    int width;
+};
+constexpr Column kLogColumns[] = {{L"Time", 60}, {L"Message", 280}};
+
+HICON AppIcon() {
+    return LoadIconW(nullptr, IDI_APPLICATION);
+}
+
+}  // namespace
+
+Win32DownloadWindow::Win32DownloadWindow(PortConfig& config, SerialPort& port, FileChooser& files)
+    : Win32Dialog(DownloadTemplate::Get()),
+      view_(DownloadTemplate::Get(), "提示", MB_ICONEXCLAMATION),
+      comm_(port,
+            [this] {
+                if (HWND window = hwnd_.load()) {
+                    PostMessageW(window, kCommMessage, 0, 0);
+                }
+            }),
+      presenter_(view_, config, comm_, timers_, files) {}
+
+Win32DownloadWindow::~Win32DownloadWindow() {
+    hwnd_.store(nullptr);
+    timers_.StopAll();
+}
+
+void Win32DownloadWindow::OnInit() {
+    HWND window = Window();
+    hwnd_.store(window);
+    view_.Attach(window, IsModal());
+    timers_.SetWindow(window);
+    view_.AttachRows(Ids::kLogList, [this](int row, int column) {
+        const DownloadPresenter::LogLine& line = presenter_.Log(row);
+        return column == 0 ? line.time : line.message;
+    });
+
+    if (HMENU menu = GetSystemMenu(window, FALSE)) {
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(menu, MF_STRING, kAboutCommand, L"关于 Ferrowin(&A)...");
+    }
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppIcon()));
+    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(AppIcon()));
+    // A fixed-size window that can be minimised.
+    SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) | WS_MINIMIZEBOX);
+
+    HWND list = GetDlgItem(window, Ids::kLogList);
+    for (int column = 0; column < 2; ++column) {
+        LVCOLUMNW info{};
+        info.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+        info.fmt = LVCFMT_CENTER;
+        info.cx = kLogColumns[column].width;
+        info.pszText = const_cast<wchar_t*>(kLogColumns[column].title);
+        info.iSubItem = column;
+        SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column),
+                     reinterpret_cast<LPARAM>(&info));
+    }
+    presenter_.Initialise();
+}
+
+void Win32DownloadWindow::ShowAbout() {
+    Win32AboutBox about(DownloadTemplate::About(), DownloadTemplate::kAboutIcon,
+                        DownloadTemplate::kAboutOk, AppIcon());
+    about.RunModal(Window());
+}
+
+bool Win32DownloadWindow::OnMessage(UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+        case kCommMessage:
+            comm_.ProcessPending();
+            return true;
+        case WM_TIMER:
+            return timers_.Tick(wParam);
+        case WM_SYSCOMMAND:
+            // The low four bits of a system command are the system's own.
+            if ((wParam & 0xFFF0) == kAboutCommand) {
+                ShowAbout();
+                return true;
+            }
+            return false;
+        case WM_COMMAND:
+            return OnCommand(LOWORD(wParam), HIWORD(wParam));
+        case WM_CLOSE:
+            Close();
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool Win32DownloadWindow::OnCommand(int id, int code) {
+    if (code == CBN_SELCHANGE &&
+        (id == Ids::kPortList || id == Ids::kDeviceBaudList || id == Ids::kDownloadBaudList)) {
+        presenter_.SelectionChanged(id, view_.SelectedIndex(id));
+        return true;
+    }
+    if (code != BN_CLICKED) {
+        return false;
+    }
+    switch (id) {
+        case Ids::kFileButton:
+            presenter_.ChooseFile();
+            return true;
+        case Ids::kDownloadButton:
+            presenter_.Download();
+            return true;
+        case Ids::kExistButton:
+            presenter_.Exist();
+            return true;
+        case IDOK:
+        case IDCANCEL:
+            // Enter, Esc and the close box end the window without the port's explicit close.
+            Close();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void Win32DownloadWindow::Close() {
+    // The timers end with the window.
+    timers_.StopAll();
+    view_.CloseDialog(true);
+}
+
+}  // namespace uhf

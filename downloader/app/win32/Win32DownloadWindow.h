@@ -1,0 +1,51 @@
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "downloader/app/DownloadPresenter.h"
+#include "downloader/app/win32/Win32TransferTimers.h"
+#include "serial/NativeCommControl.h"
+#include "widgets/win32/Win32Dialog.h"
+#include "widgets/win32/Win32DialogView.h"
+
+namespace uhf {
+
+class FileChooser;
+class PortConfig;
+class SerialPort;
+
+// Ferrowin's window, "UHF Reader Download Tools", as a native dialog over its presenter. The
+// transfer's timers are window timers; the serial control's receive thread posts kCommMessage,
+// and the window's thread then takes what arrived, so the transfer runs on that thread alone.
+class Win32DownloadWindow : public Win32Dialog {
+  public:
+    // The about entry's command in the system menu.
+    static constexpr UINT kAboutCommand = 16;
+    static constexpr UINT kCommMessage = WM_APP + 2;
+
+    // Keeps references to all three; they must outlive it. `port` is the window's alone.
+    Win32DownloadWindow(PortConfig& config, SerialPort& port, FileChooser& files);
+    ~Win32DownloadWindow() override;
+
+    DownloadPresenter& Presenter() { return presenter_; }
+    Win32DialogView& View() { return view_; }
+    void ShowAbout();
+
+  protected:
+    void OnInit() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    bool OnCommand(int id, int code);
+    void Close();
+
+    std::atomic<HWND> hwnd_{nullptr};  // read by the receive thread's notice
+    Win32DialogView view_;
+    Win32TransferTimers timers_;
+    NativeCommControl comm_;
+    DownloadPresenter presenter_;
+};
+
+}  // namespace uhf
