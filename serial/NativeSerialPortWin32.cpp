@@ -164,8 +164,9 @@ int NativeSerialPort::Write(const std::uint8_t* bytes, int count) {
     if (WriteFile(handle->port, bytes, static_cast<DWORD>(count), &done, &overlapped)) {
         result = static_cast<int>(done);
     } else if (GetLastError() == ERROR_IO_PENDING) {
-        // The write time-outs of Open bound this wait.
-        if (GetOverlappedResult(handle->port, &overlapped, &done, TRUE) || done > 0) {
+        // The write time-outs of Open bound this wait; Wine reports their end as ERROR_TIMEOUT.
+        if (GetOverlappedResult(handle->port, &overlapped, &done, TRUE) || done > 0 ||
+            GetLastError() == ERROR_TIMEOUT) {
             result = static_cast<int>(done);
         }
     }
