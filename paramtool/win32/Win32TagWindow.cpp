@@ -20,20 +20,11 @@ void Win32TagWindow::OnInit() {
 
     HWND list = GetDlgItem(Window(), kTagList);
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    RECT area{};
-    GetClientRect(list, &area);
-    const int width = area.right - area.left;
-    // A narrow number column, the identifier in the rest (room left for the scroll bar).
-    const int numberWidth = width / 9;
-    const int widths[] = {numberWidth, width - numberWidth - GetSystemMetrics(SM_CXVSCROLL)};
-    for (int column = 0; column < 2; ++column) {
-        LVCOLUMNW info{};
-        info.mask = LVCF_WIDTH | LVCF_SUBITEM;
-        info.cx = widths[column];
-        info.iSubItem = column;
-        SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column),
-                     reinterpret_cast<LPARAM>(&info));
-    }
+    // The list's outer width shares out the columns, room left for the scroll bar.
+    RECT outer{};
+    GetWindowRect(list, &outer);
+    const int width = outer.right - outer.left;
+    view_.SetColumns(kTagList, {{"NO.", width / 9}, {"Tag Data", width - width / 9 - 22}});
 }
 
 bool Win32TagWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

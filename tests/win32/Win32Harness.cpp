@@ -1,9 +1,13 @@
 #include "tests/win32/Win32Harness.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
+#include <commctrl.h>
+
+#include "widgets/win32/Utf16.h"
 #include "widgets/win32/Win32DialogView.h"
 
 namespace uhf::test {
@@ -17,6 +21,36 @@ std::vector<std::string>& Messages() {
 
 bool IsComboKind(ControlKind kind) {
     return kind == ControlKind::DropDownList || kind == ControlKind::DropDownCombo;
+}
+
+// Hands the harness a request, one item a line, and waits until it has been carried out; true
+// when it says it was.
+bool AskHarness(const std::vector<std::string>& lines) {
+    const char* folder = std::getenv("UHF_SIM_CONTROL");
+    if (folder == nullptr || *folder == '\0') {
+        return false;
+    }
+    const std::string request = std::string(folder) + "\\request";
+    const std::string ready = std::string(folder) + "\\ready";
+    DeleteFileA(ready.c_str());
+    {
+        std::ofstream out(request + ".tmp", std::ios::binary);
+        for (const std::string& line : lines) {
+            out << line << "\n";
+        }
+    }
+    // Whole or not at all: the harness reads it once it has its name.
+    MoveFileExA((request + ".tmp").c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (!PumpUntil([&] { return GetFileAttributesA(ready.c_str()) != INVALID_FILE_ATTRIBUTES; })) {
+        return false;
+    }
+    std::ifstream answer(ready, std::ios::binary);
+    std::string outcome;
+    std::getline(answer, outcome);
+    if (outcome != "ok") {
+        std::fprintf(stderr, "harness: %s\n", outcome.c_str());
+    }
+    return outcome == "ok";
 }
 
 }  // namespace
@@ -79,22 +113,9 @@ int FocusedId(HWND dialog) {
 }
 
 bool RestartReader(const std::vector<std::string>& arguments) {
-    const char* folder = std::getenv("UHF_SIM_CONTROL");
-    if (folder == nullptr || *folder == '\0') {
-        return false;
-    }
-    const std::string request = std::string(folder) + "\\request";
-    const std::string ready = std::string(folder) + "\\ready";
-    DeleteFileA(ready.c_str());
-    {
-        std::ofstream out(request + ".tmp", std::ios::binary);
-        for (const std::string& argument : arguments) {
-            out << argument << "\n";
-        }
-    }
-    // Whole or not at all: the harness reads it once it has its name.
-    MoveFileExA((request + ".tmp").c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING);
-    return PumpUntil([&] { return GetFileAttributesA(ready.c_str()) != INVALID_FILE_ATTRIBUTES; });
+    std::vector<std::string> lines{"reader"};
+    lines.insert(lines.end(), arguments.begin(), arguments.end());
+    return AskHarness(lines);
 }
 
 std::string ReceivedImagePath() {
@@ -138,10 +159,35 @@ std::vector<std::string> Misplaced(HWND dialog, const DialogTemplate& table) {
     return wrong;
 }
 
-std::string Render(HWND window, const std::string& name) {
-    const char* folder = std::getenv("UHF_RENDER_DIR");
-    if (folder == nullptr || *folder == '\0') {
-        return {};
+std::vector<std::string> Columns(HWND list) {
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    std::vector<std::string> columns;
+    const auto count = SendMessageW(header, HDM_GETITEMCOUNT, 0, 0);
+    for (int column = 0; column < count; ++column) {
+        wchar_t title[64] = {};
+        HDITEMW item{};
+        item.mask = HDI_TEXT | HDI_WIDTH | HDI_FORMAT;
+        item.pszText = title;
+        item.cchTextMax = 64;
+        SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column),
+                     reinterpret_cast<LPARAM>(&item));
+        const bool centred = (item.fmt & HDF_JUSTIFYMASK) == HDF_CENTER;
+        columns.push_back(ToUtf8(title) + " " + std::to_string(item.cxy) +
+                          (centred ? " centred" : " left"));
+    }
+    return columns;
+}
+
+bool Render(HWND window, const std::string& name) {
+    // The X window Wine draws this window into; the harness captures it as the display shows it
+    // (a capture from inside Wine reads its own desktop, not the other windows' contents).
+    const auto xWindow =
+        reinterpret_cast<std::uintptr_t>(GetPropW(window, L"__wine_x11_whole_window"));
+    if (std::getenv("UHF_SIM_CONTROL") == nullptr) {
+        return true;  // run by hand, without the harness: nothing to capture with
+    }
+    if (xWindow == 0) {
+        return false;
     }
     SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     // The X window is mapped a moment after it is shown, and what was painted before is lost:
@@ -150,43 +196,7 @@ std::string Render(HWND window, const std::string& name) {
     RedrawWindow(window, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     PumpFor(std::chrono::milliseconds(300));
-    RECT area{};
-    GetWindowRect(window, &area);
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;  // bottom-up, as BMP files keep rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    // What the screen shows: under Wine, PrintWindow leaves the common controls blank.
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    GdiFlush();
-
-    const std::string path = std::string(folder) + "/" + name + ".bmp";
-    const DWORD imageSize = static_cast<DWORD>(width) * static_cast<DWORD>(height) * 4;
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;  // "BM"
-    file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-    file.bfSize = file.bfOffBits + imageSize;
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&file), sizeof file);
-    out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
-    out.write(static_cast<const char*>(bits), imageSize);
-
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return out ? path : std::string();
+    return AskHarness({"render", std::to_string(xWindow), name});
 }
 
 void RecordMessages() {

@@ -28,6 +28,7 @@ void PressKey(UINT key);
 // The id of the control with the focus, -1 when none of `dialog` has it.
 int FocusedId(HWND dialog);
 
+// The harness (windows_test.py) is asked through files in the folder UHF_SIM_CONTROL names.
 // Restarts the native readersim behind the port with `arguments` added to its usual ones, and
 // returns when it is ready; false when no harness answers.
 bool RestartReader(const std::vector<std::string>& arguments);
@@ -38,9 +39,12 @@ std::string ReceivedImagePath();
 // returns the misplaced ones, described.
 std::vector<std::string> Misplaced(HWND dialog, const DialogTemplate& table);
 
-// A capture of the window as it shows on the screen, written as a BMP into the render folder
-// (the harness converts it to PNG). Returns the path, empty when no folder is set.
-std::string Render(HWND window, const std::string& name);
+// A report list's columns as its header shows them: "title width centred" (or "left").
+std::vector<std::string> Columns(HWND list);
+
+// A capture of the window as the X display shows it, written by the harness as
+// "<name>.png" into its render folder. False when the harness could not; true without one.
+bool Render(HWND window, const std::string& name);
 
 // The messages the views showed since the last call, in order.
 std::vector<std::string> TakeMessages();

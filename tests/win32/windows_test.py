@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Runs a Win32 window test program under Wine on its own virtual X display, with readersim
-(native) behind COM7, and turns the program's BMP captures into PNG files.
+(native) behind COM7.
 
-The program may ask for readersim to be restarted with other arguments: it writes them, one a
-line, to the file "request" in the folder UHF_SIM_CONTROL names, and waits for "ready" there.
-readersim writes the image of a completed download to "received.bin" in the same folder.
+The program asks for things by writing a file "request" into the folder UHF_SIM_CONTROL names,
+one item a line, and waits for "ready" there: "reader" and arguments restarts readersim with
+them; "render", an X window id and a name captures that window as the display shows it into
+NAME.png in the render folder. readersim writes the image of a completed download to
+"received.bin" in the same folder.
 
     windows_test.py --wine-run scripts/wine-run --prefix build/windows/wineprefix \\
         --readersim build/debug/sim/app/readersim --renders build/windows/renders \\
@@ -12,7 +14,6 @@ readersim writes the image of a completed download to "received.bin" in the same
 """
 
 import argparse
-import glob
 import os
 import select
 import shutil
@@ -67,11 +68,12 @@ def start_readersim(readersim, link, log, extra=()):
     return sim
 
 
-class ReaderKeeper:
-    """Keeps one readersim running behind the link and restarts it when the program asks."""
+class HarnessServer:
+    """Keeps one readersim running behind the link, and does what the program asks."""
 
-    def __init__(self, readersim, link, log):
+    def __init__(self, readersim, link, log, display, renders):
         self.readersim, self.link, self.log = readersim, link, log
+        self.display, self.renders = display, renders
         self.folder = os.path.dirname(link)
         self.sim = start_readersim(readersim, link, log)
         self.stopping = threading.Event()
@@ -84,15 +86,26 @@ class ReaderKeeper:
             if not os.path.exists(request):
                 continue
             with open(request, encoding="utf-8") as lines:
-                extra = [line.rstrip("\n") for line in lines if line.strip()]
+                verb, *items = [line.rstrip("\n") for line in lines if line.strip()]
             os.remove(request)
-            self.stop_sim()
-            received = os.path.join(self.folder, "received.bin")
-            if os.path.exists(received):
-                os.remove(received)
-            self.sim = start_readersim(self.readersim, self.link, self.log, extra)
-            with open(os.path.join(self.folder, "ready"), "w", encoding="utf-8"):
-                pass
+            outcome = self.render(*items) if verb == "render" else self.restart(items)
+            ready = os.path.join(self.folder, "ready")
+            with open(ready + ".tmp", "w", encoding="utf-8") as answer:
+                answer.write(outcome)
+            os.replace(ready + ".tmp", ready)
+
+    def render(self, window, name):
+        capture = subprocess.run(["import", "-display", self.display, "-window", window,
+                                  os.path.join(self.renders, name + ".png")], check=False,
+                                 stdin=subprocess.DEVNULL, capture_output=True, text=True)
+        return "ok" if capture.returncode == 0 else "import failed: " + capture.stderr
+    def restart(self, extra):
+        self.stop_sim()
+        received = os.path.join(self.folder, "received.bin")
+        if os.path.exists(received):
+            os.remove(received)
+        self.sim = start_readersim(self.readersim, self.link, self.log, extra)
+        return "ok"
 
     def stop_sim(self):
         if self.sim is not None:
@@ -129,10 +142,10 @@ def main():
             ports.run("reg", "add", FONTS_KEY, "/v", face, "/d", font, "/f")
         # Restarts Wine's server, which then reads the port and the font mappings.
         ports.map_path(PORT, link)
-        sim = ReaderKeeper(args.readersim, link, os.path.join(work, "readersim.log"))
+        sim = HarnessServer(args.readersim, link, os.path.join(work, "readersim.log"), display,
+                            args.renders)
         env = dict(ports.env, DISPLAY=display, UHF_WINE_PORT=PORT,
-                   UHF_SIM_CONTROL="Z:" + work.replace("/", "\\"),
-                   UHF_RENDER_DIR="Z:" + os.path.abspath(args.renders).replace("/", "\\"))
+                   UHF_SIM_CONTROL="Z:" + work.replace("/", "\\"))
         run = subprocess.run([args.wine_run, args.program], env=env, stdin=subprocess.DEVNULL,
                              capture_output=True, text=True, errors="replace", timeout=240,
                              check=False)
@@ -142,10 +155,6 @@ def main():
         status = run.returncode
         if status == 0 and ("[  PASSED  ]" not in run.stdout or "[  FAILED  ]" in run.stdout):
             status = 1
-        for bmp in glob.glob(os.path.join(args.renders, "*.bmp")):
-            png = bmp[:-4] + ".png"
-            subprocess.run(["convert", bmp, png], check=True)
-            os.remove(bmp)
         return status
     finally:
         if sim is not None:

@@ -29,6 +29,25 @@ void Win32DialogView::Attach(HWND dialog, bool modal) {
     modal_ = modal;
 }
 
+void Win32DialogView::SetColumns(int id, const std::vector<Column>& columns) {
+    HWND list = Control(id);
+    // The first column of a list view is always left aligned: a stand-in takes its place while
+    // the others are inserted, and goes, leaving them centred.
+    LVCOLUMNW standIn{};
+    standIn.mask = LVCF_WIDTH;
+    SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&standIn));
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        std::wstring title = ToUtf16(columns[i].title);
+        LVCOLUMNW info{};
+        info.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+        info.fmt = LVCFMT_CENTER;
+        info.cx = columns[i].width;
+        info.pszText = title.data();
+        SendMessageW(list, LVM_INSERTCOLUMNW, i + 1, reinterpret_cast<LPARAM>(&info));
+    }
+    SendMessageW(list, LVM_DELETECOLUMN, 0, 0);
+}
+
 void Win32DialogView::SetMessageSink(MessageSink sink) {
     Sink() = std::move(sink);
 }

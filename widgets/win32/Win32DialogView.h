@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "widgets/DialogTemplate.h"
 #include "widgets/DialogView.h"
@@ -26,6 +27,13 @@ class Win32DialogView : public DialogView {
     void Attach(HWND dialog, bool modal);
     HWND Window() const { return dialog_; }
     bool IsBusy() const { return busy_; }
+
+    struct Column {
+        std::string title;
+        int width;  // pixels
+    };
+    // Inserts a report list's columns, every one with its title and text centred.
+    void SetColumns(int id, const std::vector<Column>& columns);
 
     // The texts a virtual list view asks for when it draws a row.
     void AttachRows(int id, RowText rowText) { rows_[id] = std::move(rowText); }

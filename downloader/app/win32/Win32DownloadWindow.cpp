@@ -11,12 +11,6 @@ namespace {
 
 using Ids = DownloadControlIds;
 
-struct Column {
-    const wchar_t* title;
-    int width;
-};
-constexpr Column kLogColumns[] = {{L"Time", 60}, {L"Message", 280}};
-
 HICON AppIcon() {
     return LoadIconW(nullptr, IDI_APPLICATION);
 }
@@ -58,17 +52,10 @@ void Win32DownloadWindow::OnInit() {
     // A fixed-size window that can be minimised.
     SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) | WS_MINIMIZEBOX);
 
-    HWND list = GetDlgItem(window, Ids::kLogList);
-    for (int column = 0; column < 2; ++column) {
-        LVCOLUMNW info{};
-        info.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
-        info.fmt = LVCFMT_CENTER;
-        info.cx = kLogColumns[column].width;
-        info.pszText = const_cast<wchar_t*>(kLogColumns[column].title);
-        info.iSubItem = column;
-        SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column),
-                     reinterpret_cast<LPARAM>(&info));
-    }
+    view_.SetColumns(Ids::kLogList, {{"Time", 60}, {"Message", 280}});
+    // The newest line's mark spans both columns.
+    SendDlgItemMessageW(window, Ids::kLogList, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
+                        LVS_EX_FULLROWSELECT);
     presenter_.Initialise();
 }
 
