@@ -1,5 +1,7 @@
 #include "paramtool/win32/Win32ParamWindow.h"
 
+#include <dbt.h>
+
 #include <utility>
 
 #include "paramtool/TesmarleTemplates.h"
@@ -18,6 +20,7 @@ Win32ParamWindow::Win32ParamWindow(std::unique_ptr<ReaderLink> link, PortSource 
 void Win32ParamWindow::OnInit() {
     view_.Attach(Window(), IsModal());
     runner_.SetWindow(Window());
+    timers_.SetWindow(Window());
     SendDlgItemMessageW(Window(), kPowerEdit, EM_SETLIMITTEXT, 3, 0);
     HMENU menu = GetSystemMenu(Window(), FALSE);
     if (menu != nullptr) {
@@ -25,6 +28,7 @@ void Win32ParamWindow::OnInit() {
         AppendMenuW(menu, MF_STRING, kAboutCommand, L"Tesmarle(&A)...");
     }
     presenter_.Initialise(ports_);
+    presenter_.WatchPorts(timers_);
 }
 
 bool Win32ParamWindow::OnMessage(UINT message, WPARAM wParam, LPARAM) {
@@ -34,6 +38,13 @@ bool Win32ParamWindow::OnMessage(UINT message, WPARAM wParam, LPARAM) {
             return true;
         case WM_SETCURSOR:
             return view_.HandleSetCursor();
+        case WM_TIMER:
+            return timers_.Tick(wParam);
+        case WM_DEVICECHANGE:
+            if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) {
+                presenter_.PollPorts();
+            }
+            return false;
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) == kAboutCommand) {
                 Win32AboutBox about(AboutBoxTemplate(), kAboutIcon, kAboutOkButton,
@@ -55,6 +66,10 @@ bool Win32ParamWindow::OnMessage(UINT message, WPARAM wParam, LPARAM) {
 bool Win32ParamWindow::OnCommand(int id, int code) {
     // Input while a reader call runs is dropped, not queued.
     if (view_.IsBusy()) {
+        return true;
+    }
+    if (id == kPortList && (code == CBN_SELCHANGE || code == CBN_EDITCHANGE)) {
+        presenter_.PortChosen();
         return true;
     }
     if (id == kConnectPortList && code == CBN_SELCHANGE) {

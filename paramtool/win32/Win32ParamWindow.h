@@ -6,10 +6,13 @@
 #include "widgets/win32/Win32Dialog.h"
 #include "widgets/win32/Win32DialogView.h"
 #include "widgets/win32/Win32TaskRunner.h"
+#include "widgets/win32/Win32TimerService.h"
 
 namespace uhf {
 
-// Tesmarle's parameter window on Win32, with the about entry in its system menu.
+// Tesmarle's parameter window on Win32, with the about entry in its system menu. Its port list
+// follows the adapters: at once when the system broadcasts a device change, and on the
+// presenter's watch timer for changes it does not broadcast.
 class Win32ParamWindow : public Win32Dialog {
   public:
     // The system menu entry's command: below 0xF000 and a multiple of 16, as system commands are.
@@ -33,6 +36,7 @@ class Win32ParamWindow : public Win32Dialog {
     PortSource ports_;
     Win32DialogView view_;
     Win32TaskRunner runner_;
+    Win32TimerService timers_;
     ParamPresenter presenter_;
 };
 

@@ -4,12 +4,15 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <dbt.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "common/PortEnumerator.h"
 #include "paramtool/TesmarleTemplates.h"
 #include "paramtool/win32/Win32ParamWindow.h"
 #include "paramtool/win32/Win32TagWindow.h"
@@ -31,18 +34,22 @@ const char* WinePort() {
 }
 
 struct ParamRig {
-    explicit ParamRig(std::vector<std::string> ports)
-        : window(std::make_unique<ReaderLink>(), [ports] {
-              std::vector<PortInfo> list;
-              for (const std::string& port : ports) {
-                  list.push_back(PortInfo{port});
-              }
-              return list;
-          }) {
+    explicit ParamRig(std::vector<std::string> names) : ParamRig(Listed(std::move(names))) {}
+    explicit ParamRig(PortSource source) : window(std::make_unique<ReaderLink>(), source) {
         test::RecordMessages();
         hwnd = window.CreateModeless(nullptr);
         ShowWindow(hwnd, SW_SHOW);
         test::TakeMessages();
+    }
+    // A port list that a test changes under the window.
+    static PortSource Listed(std::vector<std::string> names) {
+        return [names] {
+            std::vector<PortInfo> ports;
+            for (const std::string& name : names) {
+                ports.push_back(PortInfo{name});
+            }
+            return ports;
+        };
     }
     bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(hwnd, id)) != FALSE; }
     Strings EnabledOf(const std::vector<int>& ids) const {
@@ -81,6 +88,13 @@ TEST(TesmarleWindows, EveryControlSitsWhereItsTableSays) {
     Win32TagWindow tags(param.window.Link());
     HWND tagWindow = tags.CreateModeless(param.hwnd);
     EXPECT_EQ(test::Misplaced(tagWindow, TagDialogTemplate()), Strings{});
+    HWND list = GetDlgItem(tagWindow, kTagList);
+    RECT outer{};
+    GetWindowRect(list, &outer);
+    const int width = outer.right - outer.left;
+    EXPECT_EQ(test::Columns(list),
+              (Strings{"NO. " + std::to_string(width / 9) + " centred",
+                       "Tag Data " + std::to_string(width - width / 9 - 22) + " centred"}));
     DestroyWindow(tagWindow);
 
     Win32AboutBox about(AboutBoxTemplate(), kAboutIcon, kAboutOkButton,
@@ -91,7 +105,7 @@ TEST(TesmarleWindows, EveryControlSitsWhereItsTableSays) {
     wchar_t title[64] = {};
     GetWindowTextW(aboutWindow, title, 64);
     EXPECT_STREQ(title, L"Tesmarle");
-    test::Render(aboutWindow, "tesmarle-win32-about");
+    EXPECT_TRUE(test::Render(aboutWindow, "tesmarle-win32-about"));
 
     // The about entry is in the real system menu.
     wchar_t entry[64] = {};
@@ -145,7 +159,7 @@ TEST(TesmarleWindows, WholeFlowAgainstReadersim) {
     EXPECT_EQ(param.EnabledOf(kButtons), Marked(kButtons, "-+++++"));
     EXPECT_FALSE(param.Text(kPowerEdit).empty());
     EXPECT_NE(param.window.View().SelectedIndex(kExportDistanceList), -1);
-    test::Render(param.hwnd, "tesmarle-win32-connected");
+    EXPECT_TRUE(test::Render(param.hwnd, "tesmarle-win32-connected"));
 
     test::Type(param.hwnd, kPowerEdit, L"17");
     Click(param.hwnd, kSetButton);
@@ -179,7 +193,7 @@ TEST(TesmarleWindows, WholeFlowAgainstReadersim) {
     item.cchTextMax = 64;
     SendMessageW(list, LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
     EXPECT_STREQ(cell, L"1");
-    test::Render(tagWindow, "tesmarle-win32-tags");
+    EXPECT_TRUE(test::Render(tagWindow, "tesmarle-win32-tags"));
 
     Click(tagWindow, kClearButton);
     EXPECT_EQ(presenter.RowCount(), 0);
@@ -190,6 +204,77 @@ TEST(TesmarleWindows, WholeFlowAgainstReadersim) {
 
     Click(param.hwnd, kDisconnectButton);
     EXPECT_EQ(param.EnabledOf(kButtons), Marked(kButtons, "+-----"));
+}
+
+TEST(TesmarleWindows, ADeviceChangeRefreshesThePortListAtOnceKeepingTheChoice) {
+    auto ports = std::make_shared<std::vector<std::string>>(Strings{"COM3", "COM7"});
+    ParamRig param([ports] { return ParamRig::Listed(*ports)(); });
+    test::Choose(param.hwnd, kPortList, 1);
+    struct Step {
+        Strings ports;
+        WPARAM event;
+        std::string chosen;
+        int count;
+    };
+    const Step steps[] = {
+        {{"COM3", "COM7", "COM9"}, DBT_DEVICEARRIVAL, "COM7", 3},
+        {{"COM3", "COM7"}, DBT_DEVNODES_CHANGED, "COM7", 3},  // not ours: the timer's later
+        {{"COM3", "COM7"}, DBT_DEVICEREMOVECOMPLETE, "COM7", 2},
+        {{"COM3"}, DBT_DEVICEREMOVECOMPLETE, "COM3", 1},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.ports.size());
+        *ports = step.ports;
+        // No message pumped in between: the refresh happens inside the broadcast.
+        SendMessageW(param.hwnd, WM_DEVICECHANGE, step.event, 0);
+        EXPECT_EQ(param.window.View().ItemCount(kPortList), step.count);
+        EXPECT_EQ(param.Text(kPortList), step.chosen);
+        EXPECT_EQ(param.window.View().ToolTip(kPortList), step.chosen);
+    }
+}
+
+TEST(TesmarleWindows, WithoutSetupApiPortsTheRegistryListNamesThemPlainly) {
+    // Wine has no SetupAPI port devices, only the registry's list of its mapped ports.
+    if (WinePort()[0] == '\0') {
+        GTEST_SKIP() << "UHF_WINE_PORT names no mapped port";
+    }
+    ParamRig param(PortSource(PortEnumerator::ListSystemPortDetails));
+    const int count = param.window.View().ItemCount(kPortList);
+    Strings items;
+    for (int i = 0; i < count; ++i) {
+        param.window.View().SelectIndex(kPortList, i);
+        items.push_back(param.Text(kPortList));
+    }
+    ASSERT_NE(std::find(items.begin(), items.end(), WinePort()), items.end());
+    test::Choose(
+        param.hwnd, kPortList,
+        static_cast<int>(std::find(items.begin(), items.end(), WinePort()) - items.begin()));
+    EXPECT_EQ(param.window.View().ToolTip(kPortList), WinePort());
+}
+
+TEST(TesmarleWindows, KeysMoveThroughTheDialogAndPressItsButtons) {
+    ParamRig param({"COM42", "COM43"});
+    SetFocus(GetDlgItem(param.hwnd, kPortList));
+    test::PressKey(VK_DOWN);
+    EXPECT_EQ(param.Text(kPortList), "COM43");
+    test::PressKey(VK_TAB);
+    EXPECT_EQ(test::FocusedId(param.hwnd), kBaudList);
+    test::PressKey(VK_DOWN);
+    EXPECT_EQ(param.Text(kBaudList), "19200");
+    // Enter in the power box does not end the window.
+    SetFocus(GetDlgItem(param.hwnd, kPowerEdit));
+    test::PressKey(VK_RETURN);
+    EXPECT_NE(IsWindow(param.hwnd), FALSE);
+    // Space presses the focused button: a connection to the chosen port, which has no device.
+    SetFocus(GetDlgItem(param.hwnd, kConnectButton));
+    test::PressKey(VK_SPACE);
+    ASSERT_TRUE(param.Idle());
+    const Strings messages = test::TakeMessages();
+    ASSERT_EQ(messages.size(), 1U);
+    EXPECT_EQ(messages[0].substr(0, 11), "Open Fail!\n");
+    // Esc closes it.
+    test::PressKey(VK_ESCAPE);
+    EXPECT_TRUE(PumpUntil([&] { return IsWindow(param.hwnd) == FALSE; }));
 }
 
 }  // namespace
