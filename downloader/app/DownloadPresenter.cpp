@@ -107,6 +107,10 @@ void DownloadPresenter::WatchPorts(TimerService& timers) {
                  [this](const std::vector<std::string>& ports) { portNames = ports; });
 }
 
+void DownloadPresenter::PollPorts() {
+    ports_.Poll();
+}
+
 void DownloadPresenter::PortChosen() {
     ports_.ShowChoice();
 }

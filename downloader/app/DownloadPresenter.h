@@ -51,6 +51,9 @@ class DownloadPresenter : public TransferObserver {
     // Lists the ports again every half second and refreshes the port list when an adapter comes
     // or goes, keeping the chosen port while it is still there. A refresh stores nothing.
     void WatchPorts(TimerService& timers);
+    // Lists the ports now, as the watch timer's tick does: for a window that hears of a device
+    // change from the system. Nothing before WatchPorts.
+    void PollPorts();
     // The port list's choice changed: its tooltip names the adapter.
     void PortChosen();
     // The warning of a USB adapter that stays slow goes into the log, once per adapter. `mode`

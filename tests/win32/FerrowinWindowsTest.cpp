@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <dbt.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "common/PortConfig.h"
+#include "common/PortInfo.h"
 #include "downloader/app/DownloadTemplate.h"
 #include "downloader/app/win32/Win32DownloadWindow.h"
 #include "fakes/FakeFileChooser.h"
@@ -48,13 +50,13 @@ std::string ReadFile(const std::string& path) {
 struct FerrowinRig {
     using Settings = std::vector<std::pair<std::string, std::string>>;
 
-    explicit FerrowinRig(Strings portNames, const Settings& settings = {})
+    explicit FerrowinRig(Strings portNames, const Settings& settings = {}, PortSource ports = {})
         : config(folder.Dir(), [portNames] { return portNames; }) {
         for (const auto& [key, value] : settings) {
             config.WriteValue(key, value);
         }
         test::RecordMessages();
-        window = std::make_unique<Win32DownloadWindow>(config, port, files);
+        window = std::make_unique<Win32DownloadWindow>(config, port, files, std::move(ports));
         hwnd = window->CreateModeless(nullptr);
         ShowWindow(hwnd, SW_SHOW);
     }
@@ -273,6 +275,43 @@ TEST(FerrowinWindow, FailuresSayWhyInTheLogOrABoxAndGiveTheInputsBack) {
         }
         EXPECT_EQ(rig.Enabling(), "+++++/+");
     }
+}
+
+TEST(FerrowinWindow, ADeviceChangeRefreshesThePortListAtOnceKeepingTheChoice) {
+    auto ports = std::make_shared<Strings>(Strings{"COM3", "COM7"});
+    FerrowinRig rig({}, {}, [ports] {
+        std::vector<PortInfo> list;
+        for (const std::string& name : *ports) {
+            list.push_back(PortInfo{name, "", "", "", "", "USB Serial Port (" + name + ")"});
+        }
+        return list;
+    });
+    test::Choose(rig.hwnd, Ids::kPortList, 1);
+    const std::string stored = rig.Stored("Port");
+    struct Step {
+        Strings ports;
+        WPARAM event;
+        std::string chosen;
+        int count;
+    };
+    const Step steps[] = {
+        {{"COM3", "COM7", "COM9"}, DBT_DEVICEARRIVAL, "COM7", 3},
+        {{"COM3", "COM7"}, DBT_DEVNODES_CHANGED, "COM7", 3},  // not ours: the timer's later
+        {{"COM3", "COM7"}, DBT_DEVICEREMOVECOMPLETE, "COM7", 2},
+        {{"COM3"}, DBT_DEVICEREMOVECOMPLETE, "COM3", 1},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.ports.size());
+        *ports = step.ports;
+        // No message pumped in between: the refresh happens inside the broadcast.
+        SendMessageW(rig.hwnd, WM_DEVICECHANGE, step.event, 0);
+        EXPECT_EQ(rig.window->View().ItemCount(Ids::kPortList), step.count);
+        EXPECT_EQ(rig.Text(Ids::kPortList), step.chosen);
+        EXPECT_EQ(rig.window->View().ToolTip(Ids::kPortList),
+                  step.chosen + "\nUSB Serial Port (" + step.chosen + ")");
+    }
+    // A refresh is not the user's choice: nothing stored.
+    EXPECT_EQ(rig.Stored("Port"), stored);
 }
 
 TEST(FerrowinWindow, KeysMoveThroughTheDialogAndEnterClosesIt) {

@@ -1,6 +1,9 @@
 #include "downloader/app/win32/Win32DownloadWindow.h"
 
 #include <commctrl.h>
+#include <dbt.h>
+
+#include <utility>
 
 #include "downloader/app/DownloadTemplate.h"
 #include "widgets/win32/Win32AboutBox.h"
@@ -17,9 +20,11 @@ HICON AppIcon() {
 
 }  // namespace
 
-Win32DownloadWindow::Win32DownloadWindow(PortConfig& config, SerialPort& port, FileChooser& files)
+Win32DownloadWindow::Win32DownloadWindow(PortConfig& config, SerialPort& port, FileChooser& files,
+                                         PortSource ports)
     : Win32Dialog(DownloadTemplate::Get()),
       view_(DownloadTemplate::Get(), "提示", MB_ICONEXCLAMATION),
+      ports_(std::move(ports)),
       comm_(port,
             [this] {
                 if (HWND window = hwnd_.load()) {
@@ -38,6 +43,7 @@ void Win32DownloadWindow::OnInit() {
     hwnd_.store(window);
     view_.Attach(window, IsModal());
     timers_.SetWindow(window);
+    portTimers_.SetWindow(window);
     view_.AttachRows(Ids::kLogList, [this](int row, int column) {
         const DownloadPresenter::LogLine& line = presenter_.Log(row);
         return column == 0 ? line.time : line.message;
@@ -56,7 +62,8 @@ void Win32DownloadWindow::OnInit() {
     // The newest line's mark spans both columns.
     SendDlgItemMessageW(window, Ids::kLogList, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
                         LVS_EX_FULLROWSELECT);
-    presenter_.Initialise();
+    presenter_.Initialise(ports_);
+    presenter_.WatchPorts(portTimers_);
 }
 
 void Win32DownloadWindow::ShowAbout() {
@@ -71,7 +78,12 @@ bool Win32DownloadWindow::OnMessage(UINT message, WPARAM wParam, LPARAM) {
             comm_.ProcessPending();
             return true;
         case WM_TIMER:
-            return timers_.Tick(wParam);
+            return timers_.Tick(wParam) || portTimers_.Tick(wParam);
+        case WM_DEVICECHANGE:
+            if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) {
+                presenter_.PollPorts();
+            }
+            return false;
         case WM_SYSCOMMAND:
             // The low four bits of a system command are the system's own.
             if ((wParam & 0xFFF0) == kAboutCommand) {
@@ -93,6 +105,9 @@ bool Win32DownloadWindow::OnCommand(int id, int code) {
     if (code == CBN_SELCHANGE &&
         (id == Ids::kPortList || id == Ids::kDeviceBaudList || id == Ids::kDownloadBaudList)) {
         presenter_.SelectionChanged(id, view_.SelectedIndex(id));
+        if (id == Ids::kPortList) {
+            presenter_.PortChosen();
+        }
         return true;
     }
     if (code != BN_CLICKED) {

@@ -9,6 +9,7 @@
 #include "serial/NativeCommControl.h"
 #include "widgets/win32/Win32Dialog.h"
 #include "widgets/win32/Win32DialogView.h"
+#include "widgets/win32/Win32TimerService.h"
 
 namespace uhf {
 
@@ -19,14 +20,18 @@ class SerialPort;
 // Ferrowin's window, "UHF Reader Download Tools", as a native dialog over its presenter. The
 // transfer's timers are window timers; the serial control's receive thread posts kCommMessage,
 // and the window's thread then takes what arrived, so the transfer runs on that thread alone.
+// The port list follows the adapters: at once when the system broadcasts a device change, and on
+// the presenter's watch timer otherwise.
 class Win32DownloadWindow : public Win32Dialog {
   public:
     // The about entry's command in the system menu.
     static constexpr UINT kAboutCommand = 16;
     static constexpr UINT kCommMessage = WM_APP + 2;
 
-    // Keeps references to all three; they must outlive it. `port` is the window's alone.
-    Win32DownloadWindow(PortConfig& config, SerialPort& port, FileChooser& files);
+    // Keeps references to all three; they must outlive it. `port` is the window's alone. The
+    // ports come from `ports`, or without one from the settings object's list.
+    Win32DownloadWindow(PortConfig& config, SerialPort& port, FileChooser& files,
+                        PortSource ports = {});
     ~Win32DownloadWindow() override;
 
     DownloadPresenter& Presenter() { return presenter_; }
@@ -43,7 +48,9 @@ class Win32DownloadWindow : public Win32Dialog {
 
     std::atomic<HWND> hwnd_{nullptr};  // read by the receive thread's notice
     Win32DialogView view_;
+    PortSource ports_;
     Win32TransferTimers timers_;
+    Win32TimerService portTimers_;
     NativeCommControl comm_;
     DownloadPresenter presenter_;
 };

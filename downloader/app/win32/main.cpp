@@ -4,7 +4,9 @@
 // shellapi.h needs the types of windows.h.
 #include <shellapi.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/ExecutableFolder.h"
@@ -26,9 +28,23 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     uhf::PortConfig config(uhf::ExecutableFolder::Find(), [named] {
         return uhf::PortEnumerator::ListNamedThenSystemPorts(named);
     });
+    // Listed again when a device comes or goes, with SetupAPI's names of the adapters; the named
+    // ports stay at the head of the list.
+    uhf::PortSource ports = [named] {
+        std::vector<uhf::PortInfo> list;
+        for (const std::string& name : named) {
+            list.push_back(uhf::PortInfo{name});
+        }
+        for (uhf::PortInfo& port : uhf::PortEnumerator::ListSystemPortDetails()) {
+            if (std::find(named.begin(), named.end(), port.path) == named.end()) {
+                list.push_back(std::move(port));
+            }
+        }
+        return list;
+    };
     uhf::NativeSerialPort port;
     uhf::Win32FileChooser files;
-    uhf::Win32DownloadWindow window(config, port, files);
+    uhf::Win32DownloadWindow window(config, port, files, ports);
     window.RunModal(nullptr);
     return 0;
 }
