@@ -29,6 +29,7 @@ PORT = "COM7"
 TOOL_LIMIT_S = 60  # only catches hangs
 
 NO_REPLY = "no reply from the reader"
+BAD_CHECKSUM = "the reader's reply had a wrong checksum"
 READ_FAILED = "read parameters failed"
 WRITE_FAILED = "write parameters failed"
 START_FAILED = "start tag collection failed"
@@ -42,6 +43,10 @@ OPEN_FAILED = "Fail to open the serial port."
 READ = ["read"]
 WRITE = ["write", "--power", "20"]
 TAGS = ["tags", "--seconds", "2"]
+# The rates of the reader and of the tool.
+FAST = (115200, 115200)
+SLOW = (9600, 9600)
+MISMATCH = (9600, 115200)
 
 
 class Readersim:
@@ -166,34 +171,37 @@ class ToolsUnderWine(unittest.TestCase):
 
     def test_tesmarle_fault_matrix(self):
         # name, readersim arguments (None: the port is gone before the tool starts), tool
-        # arguments, what the tool must say ("A|B": either), the reader's rate, a log line after
+        # arguments, what the tool must say ("A|B": either), the rates, a log line after
         # which the port vanishes (and how much later, ms), the WriteBlock requests that the
         # reader got, the last of them failed.
         self.run_matrix(ARGS.tesmarle, [
-            ("PortVanished_Connect", None, READ, "open ", 115200, None, 0, -1),
-            ("BaudMismatch_Connect", [], READ, READ_FAILED, 9600, None, 0, -1),
-            ("Dropped_Read", ["--drop-every", "3"], READ, NO_REPLY, 115200, None, 0, -1),
-            ("Delayed_Read", ["--delay-ms", "400"], READ, NO_REPLY, 115200, None, 0, -1),
-            ("Corrupted_Read", ["--corrupt-every", "20"], READ, NO_REPLY, 115200, None, 0, -1),
-            ("Garbage_Read", ["--garbage", "120"], READ, NO_REPLY, 115200, None, 0, -1),
-            ("Silent_Read", ["--silent-after", "1"], READ, NO_REPLY, 115200, None, 0, -1),
-            ("PortVanished_Read", [], READ, READ_FAILED, 115200, "received ReadBlock", 0, -1),
-            ("Dropped_Write", ["--drop-every", "11"], WRITE, WRITE_FAILED, 115200, None, 0, 3),
-            ("Corrupted_Write", ["--corrupt-every", "83"], WRITE, WRITE_FAILED, 115200, None, 0,
+            ("PortVanished_Connect", None, READ, "open ", FAST, None, 0, -1),
+            ("BaudMismatch_Connect", [], READ, READ_FAILED, MISMATCH, None, 0, -1),
+            ("Dropped_Read", ["--drop-every", "3"], READ, NO_REPLY, FAST, None, 0, -1),
+            ("Delayed_Read", ["--delay-ms", "400"], READ, NO_REPLY, FAST, None, 0, -1),
+            ("Corrupted_Read", ["--corrupt-every", "20"], READ, NO_REPLY + "|" + BAD_CHECKSUM,
+             FAST, None, 0, -1),
+            # The answer is looked for behind noise until the reply's time limit: 1000 bytes at
+            # 9600 baud take longer.
+            ("Garbage_Read", ["--garbage", "1000"], READ, NO_REPLY, SLOW, None, 0, -1),
+            ("Silent_Read", ["--silent-after", "1"], READ, NO_REPLY, FAST, None, 0, -1),
+            ("PortVanished_Read", [], READ, READ_FAILED, FAST, "received ReadBlock", 0, -1),
+            ("Dropped_Write", ["--drop-every", "11"], WRITE, WRITE_FAILED, FAST, None, 0, 3),
+            ("Corrupted_Write", ["--corrupt-every", "83"], WRITE, WRITE_FAILED, FAST, None, 0,
              3),
-            ("Silent_Write", ["--silent-after", "10"], WRITE, WRITE_FAILED, 115200, None, 0, 3),
-            ("PortVanished_Write", [], WRITE, WRITE_FAILED, 115200, "received WriteBlock", 0, -1),
-            ("Dropped_TagsStart", ["--drop-every", "2"], TAGS, START_FAILED, 115200, None, 0, -1),
-            ("Delayed_TagsStart", ["--delay-ms", "400"], TAGS, START_FAILED, 115200, None, 0, -1),
-            ("Corrupted_TagsStart", ["--corrupt-every", "8"], TAGS, START_FAILED, 115200, None, 0,
+            ("Silent_Write", ["--silent-after", "10"], WRITE, WRITE_FAILED, FAST, None, 0, 3),
+            ("PortVanished_Write", [], WRITE, WRITE_FAILED, FAST, "received WriteBlock", 0, -1),
+            ("Dropped_TagsStart", ["--drop-every", "2"], TAGS, START_FAILED, FAST, None, 0, -1),
+            ("Delayed_TagsStart", ["--delay-ms", "400"], TAGS, START_FAILED, FAST, None, 0, -1),
+            ("Corrupted_TagsStart", ["--corrupt-every", "8"], TAGS, START_FAILED, FAST, None, 0,
              -1),
-            ("Garbage_TagsStart", ["--garbage", "120"], TAGS, START_FAILED, 115200, None, 0, -1),
-            ("Silent_TagsStart", ["--silent-after", "1"], TAGS, START_FAILED, 115200, None, 0, -1),
-            ("BaudMismatch_TagsStart", [], TAGS, START_FAILED, 9600, None, 0, -1),
+            ("Garbage_TagsStart", ["--garbage", "1000"], TAGS, START_FAILED, SLOW, None, 0, -1),
+            ("Silent_TagsStart", ["--silent-after", "1"], TAGS, START_FAILED, FAST, None, 0, -1),
+            ("BaudMismatch_TagsStart", [], TAGS, START_FAILED, MISMATCH, None, 0, -1),
             ("Silent_TagsStop", ["--silent-after", "2", "--tag-rate", "20"], TAGS, STOP_FAILED,
-             115200, None, 0, -1),
+             FAST, None, 0, -1),
             ("PortVanished_Tags", ["--tag-rate", "50"], TAGS,
-             "tags failed: the port failed while reading|" + STOP_FAILED, 115200,
+             "tags failed: the device was lost|" + STOP_FAILED, FAST,
              "sent tag frame", 300, -1),
         ])
 
@@ -220,46 +228,48 @@ class ToolsUnderWine(unittest.TestCase):
     def test_ferrowin_fault_matrix(self):
         # As the tesmarle matrix; the tool's arguments are the image's size.
         self.run_matrix(None, [
-            ("Dropped_Probing", ["--drop-every", "1"], 300, NO_PROBE_ANSWER, 115200, None, 0, -1),
-            ("Delayed_Probing", ["--delay-ms", "3500"], 300, NO_PROBE_ANSWER, 115200, None, 0,
+            ("Dropped_Probing", ["--drop-every", "1"], 300, NO_PROBE_ANSWER, FAST, None, 0, -1),
+            ("Delayed_Probing", ["--delay-ms", "3500"], 300, NO_PROBE_ANSWER, FAST, None, 0,
              -1),
-            ("Corrupted_Probing", ["--corrupt-every", "1"], 300, NO_PROBE_ANSWER, 115200, None, 0,
+            ("Corrupted_Probing", ["--corrupt-every", "1"], 300, NO_PROBE_ANSWER, FAST, None, 0,
              -1),
-            ("Garbage_Probing", ["--garbage", "10"], 300, NO_PROBE_ANSWER, 115200, None, 0, -1),
-            ("Silent_Probing", ["--silent-after", "0"], 300, NO_PROBE_ANSWER, 115200, None, 0,
+            ("Garbage_Probing", ["--garbage", "10"], 300, NO_PROBE_ANSWER, FAST, None, 0, -1),
+            ("Silent_Probing", ["--silent-after", "0"], 300, NO_PROBE_ANSWER, FAST, None, 0,
              -1),
-            ("BaudMismatch_Probing", [], 300, NO_PROBE_ANSWER, 9600, None, 0, -1),
-            ("PortVanished_Probing", [], 300, NO_PROBE_ANSWER + "|" + OPEN_FAILED, 115200,
+            ("BaudMismatch_Probing", [], 300, NO_PROBE_ANSWER, MISMATCH, None, 0, -1),
+            ("PortVanished_Probing", [], 300, NO_PROBE_ANSWER + "|" + OPEN_FAILED, FAST,
              "received probe", 0, -1),
-            ("Delayed_BaudChange", ["--delay-ms", "1200"], 300, BAUD_TIMEOUT, 115200, None, 0,
+            ("Delayed_BaudChange", ["--delay-ms", "1200"], 300, BAUD_TIMEOUT, FAST, None, 0,
              -1),
-            ("Silent_BaudChange", ["--silent-after", "2"], 300, BAUD_TIMEOUT, 115200, None, 0,
+            ("Silent_BaudChange", ["--silent-after", "2"], 300, BAUD_TIMEOUT, FAST, None, 0,
              -1),
-            ("PortVanished_BaudChange", [], 300, BAUD_TIMEOUT + "|" + OPEN_FAILED, 115200,
+            ("PortVanished_BaudChange", [], 300, BAUD_TIMEOUT + "|" + OPEN_FAILED, FAST,
              "received baud-rate frame", 0, -1),
-            ("Dropped_Size", ["--drop-every", "4"], 300, SIZE_TIMEOUT, 115200, None, 0, -1),
-            ("Silent_Size", ["--silent-after", "3"], 300, SIZE_TIMEOUT, 115200, None, 0, -1),
-            ("Dropped_Streaming", ["--drop-every", "6"], 300, SEND_FAILED, 115200, None, 0, -1),
-            ("Corrupted_Streaming", ["--corrupt-every", "28"], 300, SEND_FAILED, 115200, None, 0,
+            ("Dropped_Size", ["--drop-every", "4"], 300, SIZE_TIMEOUT, FAST, None, 0, -1),
+            ("Silent_Size", ["--silent-after", "3"], 300, SIZE_TIMEOUT, FAST, None, 0, -1),
+            ("Dropped_Streaming", ["--drop-every", "6"], 300, SEND_FAILED, FAST, None, 0, -1),
+            ("Corrupted_Streaming", ["--corrupt-every", "28"], 300, SEND_FAILED, FAST, None, 0,
              -1),
-            ("Silent_Streaming", ["--silent-after", "6"], 300, SEND_FAILED, 115200, None, 0, -1),
-            ("PortVanished_Streaming", [], 20000, SEND_FAILED, 115200, "received data frame", 0,
+            ("Silent_Streaming", ["--silent-after", "6"], 300, SEND_FAILED, FAST, None, 0, -1),
+            ("PortVanished_Streaming", [], 20000, SEND_FAILED, FAST, "received data frame", 0,
              -1),
-            ("Dropped_Ending", ["--drop-every", "10"], 300, SEND_FAILED, 115200, None, 0, -1),
-            ("Silent_Ending", ["--silent-after", "9"], 300, SEND_FAILED, 115200, None, 0, -1),
+            ("Dropped_Ending", ["--drop-every", "10"], 300, SEND_FAILED, FAST, None, 0, -1),
+            ("Silent_Ending", ["--silent-after", "9"], 300, SEND_FAILED, FAST, None, 0, -1),
         ])
 
     def run_matrix(self, tesmarle, cases):
         """Runs each case with a fresh readersim; `tesmarle` None runs ferrowin-cli instead."""
-        for name, sim_args, tool_args, expected, sim_baud, kill_on, kill_after, blocks in cases:
+        for name, sim_args, tool_args, expected, rates, kill_on, kill_after, blocks in cases:
             with self.subTest(case=name):
+                sim_baud, tool_baud = rates
                 sim = self.start_sim(*(sim_args or []), baud=sim_baud)
                 if sim_args is None:
                     sim.stop(signal.SIGKILL)
                 if tesmarle:
-                    tool = self.start_tool(tesmarle, "-p", PORT, "-b", "115200", *tool_args)
+                    tool = self.start_tool(tesmarle, "-p", PORT, "-b", str(tool_baud),
+                                           *tool_args)
                 else:
-                    _, tool = self.ferrowin(tool_args)
+                    _, tool = self.ferrowin(tool_args, tool_baud, tool_baud)
                 if kill_on:
                     sim.wait_for(kill_on)
                     time.sleep(kill_after / 1000)
