@@ -1,7 +1,5 @@
 #include "paramtool/win32/Win32ParamWindow.h"
 
-#include <dbt.h>
-
 #include <utility>
 
 #include "paramtool/TesmarleTemplates.h"
@@ -22,13 +20,19 @@ void Win32ParamWindow::OnInit() {
     runner_.SetWindow(Window());
     timers_.SetWindow(Window());
     SendDlgItemMessageW(Window(), kPowerEdit, EM_SETLIMITTEXT, 3, 0);
-    HMENU menu = GetSystemMenu(Window(), FALSE);
-    if (menu != nullptr) {
-        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-        AppendMenuW(menu, MF_STRING, kAboutCommand, L"Tesmarle(&A)...");
-    }
+    AddAboutEntry(L"Tesmarle(&A)...");
     presenter_.Initialise(ports_);
     presenter_.WatchPorts(timers_);
+}
+
+void Win32ParamWindow::ShowAbout() {
+    Win32AboutBox about(AboutBoxTemplate(), kAboutIcon, kAboutOkButton,
+                        LoadIconW(nullptr, IDI_APPLICATION));
+    about.RunModal(Window());
+}
+
+void Win32ParamWindow::DevicesChanged() {
+    presenter_.PollPorts();
 }
 
 bool Win32ParamWindow::OnMessage(UINT message, WPARAM wParam, LPARAM) {
@@ -40,19 +44,6 @@ bool Win32ParamWindow::OnMessage(UINT message, WPARAM wParam, LPARAM) {
             return view_.HandleSetCursor();
         case WM_TIMER:
             return timers_.Tick(wParam);
-        case WM_DEVICECHANGE:
-            if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) {
-                presenter_.PollPorts();
-            }
-            return false;
-        case WM_SYSCOMMAND:
-            if ((wParam & 0xFFF0) == kAboutCommand) {
-                Win32AboutBox about(AboutBoxTemplate(), kAboutIcon, kAboutOkButton,
-                                    LoadIconW(nullptr, IDI_APPLICATION));
-                about.RunModal(Window());
-                return true;
-            }
-            return false;
         case WM_COMMAND:
             return OnCommand(LOWORD(wParam), HIWORD(wParam));
         case WM_CLOSE:

@@ -15,9 +15,6 @@ namespace uhf {
 // presenter's watch timer for changes it does not broadcast.
 class Win32ParamWindow : public Win32Dialog {
   public:
-    // The system menu entry's command: below 0xF000 and a multiple of 16, as system commands are.
-    static constexpr UINT kAboutCommand = 0x0010;
-
     Win32ParamWindow(std::unique_ptr<ReaderLink> link, PortSource ports);
 
     ParamPresenter& Presenter() { return presenter_; }
@@ -27,6 +24,8 @@ class Win32ParamWindow : public Win32Dialog {
   protected:
     void OnInit() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void ShowAbout() override;
+    void DevicesChanged() override;
 
   private:
     bool OnCommand(int id, int code);

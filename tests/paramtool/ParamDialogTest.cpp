@@ -19,6 +19,7 @@
 #include <optional>
 
 #include "fakes/PtyReaderPeer.h"
+#include "fakes/QtWaitFor.h"
 #include "fakes/RecordingNotifier.h"
 #include "fakes/TempFolder.h"
 #include "paramtool/AboutBox.h"
@@ -608,16 +609,7 @@ TEST_F(ParamDialogTest, AboutEntryOpensTheAboutBox) {
     EXPECT_TRUE(sawAbout);
 }
 
-// Waits for the window's own timer to bring `wanted` about, two seconds at most.
-template <typename Condition>
-bool WaitFor(Condition wanted) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!wanted() && clock.elapsed() < 2000) {
-        QTest::qWait(20);
-    }
-    return wanted();
-}
+using test::WaitFor;
 
 TEST_F(ParamDialogTest, APortLinkCreatedAndRemovedWhileOpenComesAndGoesInTheList) {
     test::TempFolder folder;

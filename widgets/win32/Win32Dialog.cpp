@@ -1,5 +1,7 @@
 #include "widgets/win32/Win32Dialog.h"
 
+#include <dbt.h>
+
 namespace uhf {
 
 Win32Dialog::Win32Dialog(const DialogTemplate& dialogTemplate) : template_(dialogTemplate) {}
@@ -23,6 +25,13 @@ HWND Win32Dialog::CreateModeless(HWND owner) {
                                       reinterpret_cast<LPARAM>(this));
 }
 
+void Win32Dialog::AddAboutEntry(const wchar_t* label) {
+    if (HMENU menu = GetSystemMenu(window_, FALSE)) {
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(menu, MF_STRING, kAboutCommand, label);
+    }
+}
+
 INT_PTR CALLBACK Win32Dialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* self = reinterpret_cast<Win32Dialog*>(lParam);
@@ -38,6 +47,14 @@ INT_PTR CALLBACK Win32Dialog::Procedure(HWND window, UINT message, WPARAM wParam
     }
     if (message == WM_NCDESTROY) {
         self->window_ = nullptr;
+    }
+    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == kAboutCommand) {
+        self->ShowAbout();
+        return TRUE;
+    }
+    if (message == WM_DEVICECHANGE &&
+        (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE)) {
+        self->DevicesChanged();
     }
     return self->OnMessage(message, wParam, lParam) ? TRUE : FALSE;
 }

@@ -1,7 +1,6 @@
 #include "downloader/app/win32/Win32DownloadWindow.h"
 
 #include <commctrl.h>
-#include <dbt.h>
 
 #include <utility>
 
@@ -49,10 +48,7 @@ void Win32DownloadWindow::OnInit() {
         return column == 0 ? line.time : line.message;
     });
 
-    if (HMENU menu = GetSystemMenu(window, FALSE)) {
-        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-        AppendMenuW(menu, MF_STRING, kAboutCommand, L"关于 Ferrowin(&A)...");
-    }
+    AddAboutEntry(L"关于 Ferrowin(&A)...");
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppIcon()));
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(AppIcon()));
     // A fixed-size window that can be minimised.
@@ -72,6 +68,10 @@ void Win32DownloadWindow::ShowAbout() {
     about.RunModal(Window());
 }
 
+void Win32DownloadWindow::DevicesChanged() {
+    presenter_.PollPorts();
+}
+
 bool Win32DownloadWindow::OnMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case kCommMessage:
@@ -79,18 +79,6 @@ bool Win32DownloadWindow::OnMessage(UINT message, WPARAM wParam, LPARAM) {
             return true;
         case WM_TIMER:
             return timers_.Tick(wParam) || portTimers_.Tick(wParam);
-        case WM_DEVICECHANGE:
-            if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) {
-                presenter_.PollPorts();
-            }
-            return false;
-        case WM_SYSCOMMAND:
-            // The low four bits of a system command are the system's own.
-            if ((wParam & 0xFFF0) == kAboutCommand) {
-                ShowAbout();
-                return true;
-            }
-            return false;
         case WM_COMMAND:
             return OnCommand(LOWORD(wParam), HIWORD(wParam));
         case WM_CLOSE:

@@ -24,8 +24,6 @@ class SerialPort;
 // the presenter's watch timer otherwise.
 class Win32DownloadWindow : public Win32Dialog {
   public:
-    // The about entry's command in the system menu.
-    static constexpr UINT kAboutCommand = 16;
     static constexpr UINT kCommMessage = WM_APP + 2;
 
     // Keeps references to all three; they must outlive it. `port` is the window's alone. The
@@ -36,11 +34,12 @@ class Win32DownloadWindow : public Win32Dialog {
 
     DownloadPresenter& Presenter() { return presenter_; }
     Win32DialogView& View() { return view_; }
-    void ShowAbout();
+    void ShowAbout() override;
 
   protected:
     void OnInit() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void DevicesChanged() override;
 
   private:
     bool OnCommand(int id, int code);

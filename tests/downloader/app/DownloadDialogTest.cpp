@@ -14,6 +14,7 @@
 
 #include "DownloadDialogFixture.h"
 #include "fakes/FakeCommControl.h"
+#include "fakes/QtWaitFor.h"
 #include "fakes/TempFolder.h"
 
 namespace uhf {
@@ -397,16 +398,7 @@ TEST_F(DownloadDialogTest, ProgressPositionOutsideTheRangeShowsAtItsNearestEnd) 
     EXPECT_EQ(Progress()->value(), 16);
 }
 
-// Waits for the window's own timer to bring `wanted` about, two seconds at most.
-template <typename Condition>
-bool WaitFor(Condition wanted) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!wanted() && clock.elapsed() < 2000) {
-        QTest::qWait(20);
-    }
-    return wanted();
-}
+using test::WaitFor;
 
 TEST_F(DownloadDialogTest, APortLinkCreatedAndRemovedWhileOpenComesAndGoesInTheList) {
     test::TempFolder devices;
