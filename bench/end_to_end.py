@@ -5,7 +5,8 @@ Reports, from one run: download efficiency at 115200 and 9600 baud for a 65535-b
 four such downloads at once by one ferrowin-cli against one (ratio of the times),
 the parameter read ratio, the tag stream at 115200 (reports lost, CPU share of tesmarle-cli),
 and how soon tesmarle-cli goes quiet: `tags --seconds 1` against a reader that reports no tags,
-and the time from SIGINT to exit at the full line rate. Called by scripts/bench with the build
+and the time from SIGINT to exit at the full line rate; and Tesmarle's tag window, offscreen, at
+the full line rate (CPU share and resident memory a row). Called by scripts/bench with the build
 folder.
 """
 import argparse
@@ -255,23 +256,38 @@ def stop_to_quiet(args, prefix, work):
     return ok_seconds and ok_signal and close_ok
 
 
+def tag_window(args, prefix, work):
+    """The real tag window fed by readersim at the line rate; tag_window_bench judges itself."""
+    baud = 115200
+    rate = 800
+    sim = Readersim(args.readersim, ["--baud", str(baud), "--tag-rate", str(rate),
+                                     "--tag-count", "1000"] + SIM_TIMING[:3],
+                    prefix, os.path.join(work, "readersim-window.log"))
+    status = subprocess.run(prefix + [args.tag_window_bench, sim.port, str(args.window_seconds),
+                                      str(baud)]).returncode
+    sim.stop()
+    return status == 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--readersim", required=True)
     parser.add_argument("--ferrowin", required=True)
     parser.add_argument("--tesmarle", required=True)
     parser.add_argument("--link-close-bench", required=True)
-    parser.add_argument("--only", choices=["download", "line", "read", "tags", "stop"],
+    parser.add_argument("--tag-window-bench", required=True)
+    parser.add_argument("--only", choices=["download", "line", "read", "tags", "stop", "window"],
                         action="append",
                         help="run only these measurements (repeatable)")
     parser.add_argument("--tag-seconds", type=int, default=60)
+    parser.add_argument("--window-seconds", type=int, default=150)
     parser.add_argument("--keep", help="keep the logs in this folder")
     args = parser.parse_args()
     prefix = realtime_prefix()
     print("real-time priority for the tools and readersim: %s" % ("on" if prefix else "off"))
     work = args.keep or tempfile.mkdtemp(prefix="uhf_bench_")
     os.makedirs(work, exist_ok=True)
-    wanted = set(args.only or ["download", "line", "read", "tags", "stop"])
+    wanted = set(args.only or ["download", "line", "read", "tags", "stop", "window"])
     results = []
     if "download" in wanted:
         results += [download(args, prefix, 115200, work), download(args, prefix, 9600, work)]
@@ -283,6 +299,8 @@ def main():
         results.append(tag_stream(args, prefix, work))
     if "stop" in wanted:
         results.append(stop_to_quiet(args, prefix, work))
+    if "window" in wanted:
+        results.append(tag_window(args, prefix, work))
     print("logs in " + work)
     return 0 if all(results) else 1
 

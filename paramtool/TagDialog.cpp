@@ -2,9 +2,9 @@
 
 #include <QHeaderView>
 #include <QPushButton>
-#include <QTableView>
 
 #include "paramtool/TesmarleTemplates.h"
+#include "widgets/qt/VirtualListView.h"
 
 namespace uhf {
 
@@ -18,7 +18,7 @@ TagDialog::TagDialog(ReaderLink& link, QWidget* parent)
       }) {
     builder_.Build(*this);
 
-    auto* view = builder_.ControlAs<QTableView>(kTagList);
+    auto* view = builder_.ControlAs<VirtualListView>(kTagList);
     view->setModel(&model_);
     view_.AttachList(kTagList, {[this](int first, int count) { model_.RowsAppended(first, count); },
                                 [this] { model_.RowsCleared(); }});

@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
-#include <QTableView>
 #include <QTest>
 #include <optional>
 
@@ -16,6 +15,7 @@
 #include "paramtool/TagDialog.h"
 #include "paramtool/TesmarleTemplates.h"
 #include "widgets/qt/DialogUnits.h"
+#include "widgets/qt/VirtualListView.h"
 
 namespace uhf {
 namespace {
@@ -87,7 +87,7 @@ TEST_F(TagDialogTest, OpensIdleWithItsColumnsAndSendsNothing) {
     EXPECT_TRUE(Button(kBackButton)->isDefault());
     EXPECT_EQ(Button(kBackButton)->text(), "Back");
 
-    auto* view = qobject_cast<QTableView*>(dialog->Control(kTagList));
+    auto* view = qobject_cast<VirtualListView*>(dialog->Control(kTagList));
     ASSERT_NE(view, nullptr);
     const int w = view->frameGeometry().width();
     EXPECT_EQ(view->horizontalHeader()->sectionSize(0), w / 9);

@@ -10,8 +10,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
-#include <QTableView>
 #include <QTreeView>
+
+#include "widgets/qt/VirtualListView.h"
 
 namespace uhf {
 
@@ -135,19 +136,10 @@ QWidget* DialogBuilder::Create(const ControlTemplate& control, QDialog& dialog) 
             return view;
         }
         case ControlKind::VirtualListView: {
-            // A table view keeps no structure per row, so a million rows cost it nothing; shown
-            // without grid or row header it reads as the report view above.
-            auto* view = new QTableView(&dialog);
-            view->setShowGrid(false);
-            view->setWordWrap(false);
+            auto* view = new VirtualListView(&dialog);
             view->setSelectionMode(QAbstractItemView::SingleSelection);
             view->setSelectionBehavior(QAbstractItemView::SelectRows);
             view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-            view->verticalHeader()->hide();
-            view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-            view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 2);
-            view->horizontalHeader()->setStretchLastSection(false);
-            view->horizontalHeader()->setHighlightSections(false);
             view->horizontalHeader()->setDefaultAlignment(Qt::AlignHCenter);
             return view;
         }
