@@ -135,8 +135,7 @@ int main(int argc, char** argv) {
                                : "found the reader's upgrade loader at " +
                                      std::to_string(start->answeredAt) + " baud; it listens at " +
                                      std::to_string(start->startAt) +
-                                     " baud now, and the download "
-                                     "starts there";
+                                     " baud now, and the download starts there";
                 say(found[i]);
                 run.deviceBaud = start->startAt;
             }
