@@ -302,10 +302,17 @@ TEST_F(FerrowinCliEndToEnd, ProgressLineIsDrawnOnATerminal) {
 
 TEST_F(FerrowinCliEndToEnd, AbsentPortFailsBeforeAnyFrame) {
     const fs::path image = WriteImage(10);
-    const CliRun run = RunCli({"-p", (dir / "no-such-port").string(), "--device-baud", "115200",
-                               "--download-baud", "115200", image.string()});
+    const fs::path report = dir / "report.jsonl";
+    const CliRun run =
+        RunCli({"-p", (dir / "no-such-port").string(), "--device-baud", "115200", "--download-baud",
+                "115200", "--report", report.string(), image.string()});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find(" Fail to open the serial port.\n"), std::string::npos) << run.err;
+    // The report gives the reason too, not only the step.
+    EXPECT_NE(ReadFile(report).find("\"result\": \"failed\", \"message\": \"the serial port "
+                                    "cannot be opened: the port does not exist\""),
+              std::string::npos)
+        << ReadFile(report);
 }
 
 TEST_F(FerrowinCliEndToEnd, RelativePortPathIsOpenedAsGiven) {

@@ -98,8 +98,9 @@ TEST(FerrowinLineEndToEnd, FourReadersAtOnceTheFaultyOneFailsAloneAndEveryOneIsR
     }
 }
 
-// One reader found at 57600 baud and sent an image of one frame, one that answers at no rate:
-// each has its row and its report line, with the rate found, the time the search took and why.
+// One reader found at 57600 baud and sent an image of one frame, one that answers at no rate and
+// a port that is not there: each has its row and its report line, with the rate found, the time
+// the search took and why.
 TEST(FerrowinLineEndToEnd, DeviceBaudAutoReportsTheRateFoundAndWhyAReaderFailed) {
     const TempFolder dir;
     const std::string image(40, '\x5A');
@@ -110,9 +111,10 @@ TEST(FerrowinLineEndToEnd, DeviceBaudAutoReportsTheRateFoundAndWhyAReaderFailed)
         found.Start(READERSIM_PATH, {"--baud", "57600", "--firmware-out", dir.PathOf("rx")}));
     ASSERT_TRUE(silent.Start(READERSIM_PATH, {"--silent-after", "0"}));
     const std::string report = dir.PathOf("report.jsonl");
+    const std::string missing = dir.PathOf("no-such-port");
     const ToolResult r = RunTool(
-        {FERROWIN_CLI_PATH, "-p", found.Port(), "-p", silent.Port(), "--device-baud", "auto",
-         "--download-baud", "115200", "--report", report, dir.PathOf("firmware.bin")},
+        {FERROWIN_CLI_PATH, "-p", found.Port(), "-p", silent.Port(), "-p", missing, "--device-baud",
+         "auto", "--download-baud", "115200", "--report", report, dir.PathOf("firmware.bin")},
         std::chrono::seconds(120));
     EXPECT_EQ(r.exitStatus, 1) << r.out << r.err;
     found.Stop();
@@ -132,13 +134,20 @@ TEST(FerrowinLineEndToEnd, DeviceBaudAutoReportsTheRateFoundAndWhyAReaderFailed)
         << r.out;
     EXPECT_GE(std::stod(row[2]), 3.0) << r.out;
     EXPECT_EQ(row[3], noAnswer);
+    const std::string openFailed = "open " + missing + " failed: no such device";
+    EXPECT_TRUE(std::regex_search(
+        r.out, std::regex("\n" + missing + " +failed +[0-9.]+ +0  " + openFailed + "\n")))
+        << r.out;
 
     std::istringstream lines(TempFolder::ReadFile(report));
     int count = 0;
     for (std::string line; std::getline(lines, line); ++count) {
         std::smatch seconds;
         ASSERT_TRUE(std::regex_search(line, seconds, std::regex("\"seconds\": ([0-9.]+)"))) << line;
-        if (line.find("\"port\": \"" + silent.Port() + "\"") != std::string::npos) {
+        if (line.find("\"port\": \"" + missing + "\"") != std::string::npos) {
+            EXPECT_THAT(line, HasSubstr("\"result\": \"failed\", \"message\": \"" + openFailed));
+            EXPECT_THAT(line, HasSubstr("\"deviceBaud\": null"));
+        } else if (line.find("\"port\": \"" + silent.Port() + "\"") != std::string::npos) {
             EXPECT_THAT(line, HasSubstr("\"result\": \"failed\", \"message\": \"" + noAnswer));
             EXPECT_THAT(line, HasSubstr("\"deviceBaud\": null"));
             EXPECT_THAT(line, HasSubstr("\"bytesPerSecond\": null"));
@@ -153,7 +162,7 @@ TEST(FerrowinLineEndToEnd, DeviceBaudAutoReportsTheRateFoundAndWhyAReaderFailed)
             EXPECT_GT(std::stod(rate[1]), 0.0) << line;
         }
     }
-    EXPECT_EQ(count, 2);
+    EXPECT_EQ(count, 3);
 }
 
 }  // namespace
