@@ -65,6 +65,10 @@ void FerrowinCliHost::ShowProgress(int sentBytes, int totalBytes) {
 }
 
 void FerrowinCliHost::Finished(TransferError transferResult) {
+    // The stream ends with the attempt: an image of one frame takes time too.
+    if (streaming) {
+        lastProgress = std::chrono::steady_clock::now();
+    }
     finished = true;
     result = transferResult;
     if (onFinished) {

@@ -31,7 +31,8 @@ class FerrowinCliHost : public TransferObserver {
     // Shows the transfer as row `row` of a board shared with other transfers, instead of on
     // stderr alone.
     void SetBoard(FerrowinBoard* board, int row);
-    // Seconds from the first data frame to the last progress; 0 before any data frame.
+    // Seconds from the first data frame to the end of the attempt (on success the end frame's
+    // acknowledgement); 0 before any data frame.
     double StreamSeconds() const;
 
   private:

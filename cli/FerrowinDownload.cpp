@@ -65,6 +65,10 @@ FerrowinDownload::Result FerrowinDownload::Run(const FerrowinOptions& options,
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.streamSeconds = host.StreamSeconds();
     result.retries = transfer.State().retryCount;
+    if (result.error == TransferError::PortOpenFailed && transfer.OpenError() != CommError::None) {
+        result.message =
+            std::string(ToString(result.error)) + ": " + ToString(transfer.OpenError());
+    }
     return result;
 }
 

@@ -19,6 +19,8 @@ class FerrowinDownload {
         double seconds = 0;        // the whole attempt
         double streamSeconds = 0;  // from the first data frame to the last
         int retries = 0;           // probes and baud-rate commands sent again
+        // Why it failed in words, where more is known than the error's name; empty otherwise.
+        std::string message;
     };
 
     // `interrupted` is polled on the loop's tick: true cancels the attempt.

@@ -8,11 +8,17 @@ namespace uhf {
 // A small input file named on a command line, read whole.
 class InputFile {
   public:
+    enum class Result {
+        Read,
+        Unreadable,  // missing, not a regular file, or a read that failed
+        TooLarge,    // more than the limit: whatever it is, it is not what was asked for
+    };
+
     // Reads `path` ("-" is standard input) into `text`. Only a regular file is opened, so that a
     // FIFO with no writer or a device cannot hold the tool up; more than `limit` bytes is refused.
-    // False, with the reason in `error` ("cannot open the file: ...", ...), otherwise.
-    static bool ReadSmall(const std::string& path, std::size_t limit, std::string& text,
-                          std::string& error);
+    // Anything but Read comes with the reason in `error` ("cannot open the file: ...", ...).
+    static Result ReadSmall(const std::string& path, std::size_t limit, std::string& text,
+                            std::string& error);
 };
 
 }  // namespace uhf

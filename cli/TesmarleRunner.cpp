@@ -1,5 +1,6 @@
 #include "cli/TesmarleRunner.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <set>
@@ -64,6 +65,46 @@ int TesmarleRunner::Fail(const std::string& step) {
     return Refuse(step + " failed: " + link.LastErrorText(), kExitFailure);
 }
 
+int TesmarleRunner::FailWrite(const ReaderParams& before, const ReaderParams& wanted) {
+    std::string message = "write parameters failed: " + link.LastErrorText();
+    const int index = link.UncertainBlock();
+    if (index < 0) {
+        return Refuse(message, kExitFailure);
+    }
+    // The write is never sent again: a read tells whether the reader carried it out.
+    ReaderParams now;
+    if (link.ReadParams(now) == 0) {
+        return Refuse(message + "; it could not be read back: " + link.LastErrorText(),
+                      kExitFailure);
+    }
+    outcome.after = now;
+    const unsigned bit = 1u << index;
+    const bool isNew = (DifferingBlocks(now, wanted) & bit) == 0;
+    const bool isOld = (DifferingBlocks(now, before) & bit) == 0;
+    // The fields the write was to change, as the reader holds them now.
+    const ParamBlock& block = kParamBlocks[static_cast<std::size_t>(index)];
+    std::string fields;
+    for (int i = 0; i < block.writeLength; ++i) {
+        const ParamFieldInfo* info = FieldAtAddress(block.address + i);
+        if (info != nullptr && before[info->field] != wanted[info->field]) {
+            fields += (fields.empty() ? " (" : ", ") + std::string(info->name) + " " +
+                      FieldWords(static_cast<int>(info->field), now[info->field]);
+        }
+    }
+    fields += fields.empty() ? "" : ")";
+    message += "; a read now shows ";
+    if (isNew && isOld) {
+        message += "it as meant, the same as before";
+    } else if (isNew) {
+        message += "the new values in it" + fields + ": the reader wrote it";
+    } else if (isOld) {
+        message += "the old values in it" + fields + ": the reader did not write it";
+    } else {
+        message += "neither the old nor the new values in it" + fields;
+    }
+    return Refuse(message, kExitFailure);
+}
+
 int TesmarleRunner::Refuse(const std::string& message, int status) {
     outcome.message = message;
     err << "tesmarle-cli: " << message << "\n";
@@ -78,15 +119,17 @@ bool TesmarleRunner::OpenPort(const TesmarleOptions& options) {
     int baud = options.baudRate;
     if (baud == kAutoBaud) {
         const ReaderProbe::Outcome found = ReaderProbe::FindStopRate(link, options.port);
+        // Kept as the outcome too, so that a line's table and report say why.
         if (found.openError != SerialError::None) {
-            err << "tesmarle-cli: open " << options.port << " failed: " << ToString(found.openError)
-                << "\n";
+            Refuse("open " + options.port + " failed: " + ToString(found.openError), kExitFailure);
             return false;
         }
         if (!found.baud) {
-            err << "tesmarle-cli: -b auto: the reader answered Stop at no rate: check power and "
-                   "wiring, TX/RX may be swapped (tesmarle-cli -p "
-                << options.port << " doctor tells more)\n";
+            Refuse(
+                "-b auto: the reader answered Stop at no rate: check power and wiring, TX/RX "
+                "may be swapped (tesmarle-cli -p " +
+                    options.port + " doctor tells more)",
+                kExitFailure);
             return false;
         }
         baud = *found.baud;
@@ -149,13 +192,24 @@ bool TesmarleRunner::ReadFromFile(const TesmarleOptions& options, std::vector<Fi
     std::string text;
     std::string error;
     // A file that cannot be read fails as a firmware file does in ferrowin-cli; one that is not
-    // a record is a usage error.
-    if (!InputFile::ReadSmall(options.fromFile, kMaxFromFileSize, text, error)) {
-        status = Refuse("--from " + options.fromFile + ": " + error, kExitFailure);
+    // a record, a file far too large to be one included, is a usage error.
+    const InputFile::Result read =
+        InputFile::ReadSmall(options.fromFile, kMaxFromFileSize, text, error);
+    if (read != InputFile::Result::Read) {
+        status = Refuse("--from " + options.fromFile + ": " + error,
+                        read == InputFile::Result::TooLarge ? kExitUsage : kExitFailure);
         return false;
     }
     if (!ParseParamsJson(text, changes, error)) {
         status = Refuse("--from " + options.fromFile + ": " + error, kExitUsage);
+        return false;
+    }
+    // "{}" would match every reader and change nothing: a golden file that says nothing.
+    if (changes.empty()) {
+        status = Refuse("--from " + options.fromFile +
+                            ": the record names none of the shown fields, so nothing could be "
+                            "compared or written",
+                        kExitUsage);
         return false;
     }
     return true;
@@ -187,7 +241,7 @@ int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
     const unsigned blocks =
         options.onlyDifferences ? DifferingBlocks(before, wanted) : ReaderLink::kAllParamBlocks;
     if (blocks != 0 && link.WriteParamBlocks(wanted, blocks) == 0) {
-        return Fail("write parameters");
+        return FailWrite(before, wanted);
     }
     ReaderParams after = wanted;
     if (options.verify && link.ReadParams(after) == 0) {
@@ -251,13 +305,15 @@ int TesmarleRunner::RunCheck(const TesmarleOptions& options) {
     for (const std::string& line : lines) {
         out << line << "\n";
     }
+    const auto compared = std::count_if(wanted.begin(), wanted.end(),
+                                        [](const auto& value) { return value.has_value(); });
+    const std::string count = std::to_string(compared) + (compared == 1 ? " field" : " fields");
     if (lines.empty()) {
-        out << "matches " << options.fromFile << "\n";
+        out << "matches " << options.fromFile << ": " << count << " compared\n";
         return kExitOk;
     }
-    outcome.message = std::to_string(lines.size()) +
-                      (lines.size() == 1 ? " field differs" : " fields differ") + " from " +
-                      options.fromFile;
+    outcome.message = std::to_string(lines.size()) + " of " + count +
+                      (lines.size() == 1 ? " differs" : " differ") + " from " + options.fromFile;
     return kExitFailure;
 }
 

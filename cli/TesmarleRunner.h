@@ -48,6 +48,9 @@ class TesmarleRunner {
 
   private:
     int Fail(const std::string& step);
+    // A failed write of the record; where the reader may have written a block all the same, a
+    // read says whether it did.
+    int FailWrite(const ReaderParams& before, const ReaderParams& wanted);
     // Prints and keeps a failure that names no link step.
     int Refuse(const std::string& message, int status);
     bool ReadFromFile(const TesmarleOptions& options, std::vector<FieldChange>& changes,

@@ -1,5 +1,6 @@
 // ferrowin-cli: the firmware download tool without a window.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -101,6 +102,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "ferrowin-cli: warning: %s\n", warning.c_str());
         }
     });
+    // What `--device-baud auto` found, for the table.
+    std::vector<std::string> found(count);
     const auto runOne = [&](std::size_t i, uhf::FerrowinBoard* board) {
         boardRow = static_cast<int>(i);
         const std::string& port = options->ports[i];
@@ -112,46 +115,58 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "ferrowin-cli: %s\n", line.c_str());
             }
         };
+        // The time counts from here: the search for the rate is part of the attempt.
+        const auto started = std::chrono::steady_clock::now();
+        auto& r = results[i];
         if (run.deviceBaudAuto) {
             uhf::SerialError openError = uhf::SerialError::None;
             const auto start = uhf::ReaderProbe::FindDownloadStart(port, openError);
             if (!start) {
-                say(openError != uhf::SerialError::None
-                        ? "open " + port + " failed: " + uhf::ToString(openError)
-                        : "--device-baud auto: no answer at any rate: check power and wiring, "
-                          "TX/RX may be swapped");
-                results[i].error = uhf::TransferError::PortOpenFailed;
-                return;
+                const bool opened = openError == uhf::SerialError::None;
+                r.error =
+                    opened ? uhf::TransferError::NoProbeAnswer : uhf::TransferError::PortOpenFailed;
+                r.message = opened ? "--device-baud auto: no answer at any rate: check power and "
+                                     "wiring, TX/RX may be swapped"
+                                   : "open " + port + " failed: " + uhf::ToString(openError);
+                say(r.message);
+            } else {
+                found[i] = start->mode == uhf::ReaderMode::ParameterProtocol
+                               ? "found the reader at " + std::to_string(start->startAt) + " baud"
+                               : "found the reader's upgrade loader at " +
+                                     std::to_string(start->answeredAt) + " baud; it listens at " +
+                                     std::to_string(start->startAt) +
+                                     " baud now, and the download starts there";
+                say(found[i]);
+                run.deviceBaud = start->startAt;
             }
-            say(start->mode == uhf::ReaderMode::ParameterProtocol
-                    ? "found the reader at " + std::to_string(start->startAt) + " baud"
-                    : "found the reader's upgrade loader at " + std::to_string(start->answeredAt) +
-                          " baud; it listens at " + std::to_string(start->startAt) +
-                          " baud now, and the download starts there");
-            run.deviceBaud = start->startAt;
         }
-        results[i] = uhf::FerrowinDownload::Run(run, port, board, static_cast<int>(i),
-                                                &uhf::ProcessSetup::Interrupted);
+        if (!run.deviceBaudAuto || run.deviceBaud != 0) {
+            r = uhf::FerrowinDownload::Run(run, port, board, static_cast<int>(i),
+                                           &uhf::ProcessSetup::Interrupted);
+        }
+        r.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         if (!reporting) {
             return;
         }
-        const auto& r = results[i];
         const bool ok = r.error == uhf::TransferError::None;
         const double rate = r.streamSeconds > 0 && image.size != "null"
                                 ? std::stod(image.size) / r.streamSeconds
                                 : 0.0;
-        uhf::RunReport::Entry entry{port,
-                                    uhf::RunReport::SerialNumberOf(port, knownPorts),
-                                    "download",
-                                    ok ? "ok" : "failed",
-                                    ok ? "" : uhf::ToString(r.error),
-                                    {{"imageSize", image.size},
-                                     {"sha256", image.sha256},
-                                     {"deviceBaud", std::to_string(options->deviceBaud)},
-                                     {"downloadBaud", std::to_string(options->downloadBaud)},
-                                     {"bytesPerSecond", ok ? Number(rate) : "null"},
-                                     {"seconds", Number(r.seconds)},
-                                     {"retries", std::to_string(r.retries)}}};
+        uhf::RunReport::Entry entry{
+            port,
+            uhf::RunReport::SerialNumberOf(port, knownPorts),
+            "download",
+            ok ? "ok" : "failed",
+            ok ? "" : (r.message.empty() ? uhf::ToString(r.error) : r.message),
+            {{"imageSize", image.size},
+             {"sha256", image.sha256},
+             // The rate the reader was asked at: what auto found, null when it found none.
+             {"deviceBaud", run.deviceBaud != 0 ? std::to_string(run.deviceBaud) : "null"},
+             {"downloadBaud", std::to_string(options->downloadBaud)},
+             {"bytesPerSecond", ok ? Number(rate) : "null"},
+             {"seconds", Number(r.seconds)},
+             {"retries", std::to_string(r.retries)}}};
         if (!report.Append(entry)) {
             std::fprintf(stderr, "ferrowin-cli: --report: the line for %s could not be written\n",
                          port.c_str());
@@ -181,9 +196,15 @@ int main(int argc, char** argv) {
         for (std::size_t i = 0; i < count; ++i) {
             const auto& r = results[i];
             const bool ok = r.error == uhf::TransferError::None;
+            // What auto found, then why it failed.
+            std::string message = found[i];
+            if (!ok) {
+                message += (message.empty() ? "" : "; ") +
+                           (r.message.empty() ? std::string(uhf::ToString(r.error)) : r.message);
+            }
             std::printf("%-*s  %s  %7.2f  %7d%s%s\n", static_cast<int>(width),
                         options->ports[i].c_str(), ok ? "ok    " : "failed", r.seconds, r.retries,
-                        ok ? "" : "  ", ok ? "" : uhf::ToString(r.error));
+                        message.empty() ? "" : "  ", message.c_str());
         }
         std::fflush(stdout);
     }

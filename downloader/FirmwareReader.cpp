@@ -1,5 +1,6 @@
 #include "downloader/FirmwareReader.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <istream>
@@ -28,20 +29,62 @@ const char* ToString(ImageError error) {
     return "unknown firmware error";
 }
 
-ImageError FirmwareReader::Load(const std::string& path, std::vector<std::uint8_t>& image) {
+namespace {
+
+std::string Why(const std::error_code& ec) {
+    if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted) {
+        return "permission denied";
+    }
+    return ec.message();
+}
+
+// Only a regular file is opened: a FIFO would hold the tool up, a device would never end.
+std::string WhyNotAFile(std::filesystem::file_type type) {
+    switch (type) {
+        case std::filesystem::file_type::directory:
+            return "it is a directory";
+        case std::filesystem::file_type::fifo:
+            return "it is a FIFO (a named pipe), not a file";
+        case std::filesystem::file_type::character:
+        case std::filesystem::file_type::block:
+            return "it is a device, not a file";
+        case std::filesystem::file_type::socket:
+            return "it is a socket, not a file";
+        default:
+            return "it is not a regular file";
+    }
+}
+
+}  // namespace
+
+ImageError FirmwareReader::Load(const std::string& path, std::vector<std::uint8_t>& image,
+                                std::string* reason) {
     image.clear();
+    std::string why;
+    const auto unreadable = [&] {
+        if (reason != nullptr) {
+            *reason = why;
+        }
+        return ImageError::Unreadable;
+    };
     std::error_code ec;
     const std::filesystem::path file(path);
     const auto status = std::filesystem::status(file, ec);
     if (status.type() == std::filesystem::file_type::not_found) {
         return ImageError::Missing;
     }
-    if (ec || !std::filesystem::is_regular_file(status)) {
-        return ImageError::Unreadable;
+    if (ec) {
+        why = Why(ec);
+        return unreadable();
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        why = WhyNotAFile(status.type());
+        return unreadable();
     }
     const std::uintmax_t size = std::filesystem::file_size(file, ec);
     if (ec) {
-        return ImageError::Unreadable;
+        why = Why(ec);
+        return unreadable();
     }
     // Refuse before reading: a longer image cannot be announced in the size frame.
     if (size > static_cast<std::uintmax_t>(kMaxImageLength)) {
@@ -51,11 +94,19 @@ ImageError FirmwareReader::Load(const std::string& path, std::vector<std::uint8_
     if (size == 0) {
         return ImageError::Empty;
     }
+    errno = 0;
     std::ifstream in(file, std::ios::binary);
     if (!in.is_open()) {
-        return ImageError::Unreadable;
+        why = errno != 0 ? Why(std::error_code(errno, std::generic_category()))
+                         : "it cannot be opened";
+        return unreadable();
     }
-    return Read(in, size, image);
+    const ImageError error = Read(in, size, image);
+    if (error == ImageError::Unreadable) {
+        why = "reading it failed";
+        return unreadable();
+    }
+    return error;
 }
 
 ImageError FirmwareReader::Read(std::istream& in, std::uintmax_t expectedSize,

@@ -21,8 +21,10 @@ const char* ToString(ImageError error);
 // Reads a firmware file once and whole, so the transfer never streams bytes it has not loaded.
 class FirmwareReader {
   public:
-    // Loads the file at `path` into `image`; on any error `image` is left empty.
-    static ImageError Load(const std::string& path, std::vector<std::uint8_t>& image);
+    // Loads the file at `path` into `image`; on any error `image` is left empty. For Unreadable,
+    // `reason` (when given) says why: "it is a directory", "permission denied", ...
+    static ImageError Load(const std::string& path, std::vector<std::uint8_t>& image,
+                           std::string* reason = nullptr);
 
     // Reads `expectedSize` bytes from `in` into `image`; on any error `image` is left empty.
     static ImageError Read(std::istream& in, std::uintmax_t expectedSize,

@@ -179,9 +179,13 @@ void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
         return;
     }
     // Read the whole image before anything is sent, so nothing streams bytes that never loaded.
-    const ImageError imageError = FirmwareReader::Load(state.firmwarePath, state.imageData);
+    std::string why;
+    const ImageError imageError = FirmwareReader::Load(state.firmwarePath, state.imageData, &why);
     if (imageError != ImageError::None) {
         observer.AddLog(ImageLogLine(imageError));
+        if (!why.empty()) {
+            observer.AddLog("Reason: " + why + ".");
+        }
         Finish(ImageRefusal(imageError));
         return;
     }

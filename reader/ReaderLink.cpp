@@ -509,6 +509,7 @@ int ReaderLink::WriteParams(const ReaderParams& in) {
 }
 
 int ReaderLink::WriteParamBlocks(const ReaderParams& in, unsigned blocks) {
+    uncertainBlock = -1;
     if (in.IsValid() == 0) {
         Fail(LinkError::RecordInvalid);
         lastErrorDetail = in.Refusal();
@@ -530,11 +531,26 @@ int ReaderLink::WriteParamBlocks(const ReaderParams& in, unsigned blocks) {
         std::array<std::uint8_t, kParamBlockMaxLength> values{};
         LoadBlock(in, i, values.data());
         if (WriteBlock(0, block.address, block.writeLength, values.data()) == 0) {
-            // Nothing is rolled back: say what the reader now holds.
-            lastErrorDetail =
-                "at the block at address " + std::to_string(block.address) +
-                (written.empty() ? " (no block written)"
-                                 : " (already written: the blocks at " + written + ")");
+            // Nothing is rolled back, nor sent again: say what the reader now holds, as far as
+            // that is known. A request whose answer was lost may have been carried out.
+            const std::string at = "the block at address " + std::to_string(block.address);
+            const bool unanswered =
+                lastError == LinkError::NoReply || lastError == LinkError::PortFailed;
+            if (unanswered || lastError == LinkError::BadChecksum ||
+                lastError == LinkError::Conflicting) {
+                uncertainBlock = i;
+                lastErrorDetail =
+                    (unanswered
+                         ? "the reader did not answer the write of " + at + " and"
+                         : "the reader's answer to the write of " + at + " was unclear, and it") +
+                    " may have written it" +
+                    (written.empty() ? "" : " (already written: the blocks at " + written + ")");
+            } else {
+                lastErrorDetail =
+                    "at " + at +
+                    (written.empty() ? " (no block written)"
+                                     : " (already written: the blocks at " + written + ")");
+            }
             return 0;
         }
         written += (written.empty() ? "" : ", ") + std::to_string(block.address);

@@ -105,6 +105,10 @@ class ReaderLink {
     // already written).
     std::string LastErrorText() const { return ToString(lastError, lastErrorDetail); }
     SerialError LastOpenError() const { return lastOpenError; }
+    // After WriteParamBlocks failed at a block whose request may have reached the reader, the
+    // answer being lost or unclear: that block's index in kParamBlocks (the reader may have
+    // written it); -1 otherwise.
+    int UncertainBlock() const { return uncertainBlock; }
     // True while a receive thread has been started and not yet joined.
     bool ReceiveThreadStarted() const { return receiveThread.joinable(); }
     // True when the receive thread's last read failed (the port went away, for instance).
@@ -158,6 +162,7 @@ class ReaderLink {
     int carriedCount = 0;
     LinkError lastError = LinkError::None;
     std::string lastErrorDetail;
+    int uncertainBlock = -1;
     SerialError lastOpenError = SerialError::None;
 };
 

@@ -253,8 +253,9 @@ TEST(TesmarleCliPty, ARefusedWriteBehindARepeatedDoneFails) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err,
               "tesmarle-cli: write parameters failed: two different replies answered the request "
-              "(a late copy of an earlier one?): at the block at address 132 (already written: the "
-              "blocks at 100, 112, 123)\n");
+              "(a late copy of an earlier one?): the reader's answer to the write of the block at "
+              "address 132 was unclear, and it may have written it (already written: the blocks "
+              "at 100, 112, 123); a read now shows it as meant, the same as before\n");
     EXPECT_EQ(r.out.find("written"), std::string::npos) << r.out;
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -237,6 +238,134 @@ TEST_F(TesmarleRunnerTest, FailedBlockWriteFailsTheCommand) {
     EXPECT_EQ(out.str().find("written"), std::string::npos);
 }
 
+struct LostWriteAnswerCase {
+    const char* name;
+    bool stored;       // the reader carried the write out all the same
+    bool silentAfter;  // and answered nothing more
+    std::string readBack;
+    int protocolAfter;  // in the record read back; -1: none could be read
+};
+
+void PrintTo(const LostWriteAnswerCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class LostWriteAnswer : public TesmarleRunnerTest,
+                        public testing::WithParamInterface<LostWriteAnswerCase> {};
+
+// The answer to the write of the block at 112 is lost on the line: the reader may have written
+// it. The write is not sent again; a read says what the reader holds.
+TEST_P(LostWriteAnswer, SaysTheReaderMayHaveWrittenTheBlockAndWhatAReadShowsNow) {
+    const LostWriteAnswerCase& c = GetParam();
+    reader.ignoreWriteAt = c.stored ? -1 : 112;
+    port->SetResponder([this, c](const Bytes& written) {
+        const Bytes answer = reader.Answer(written);
+        if (written[2] == 0x62 && written[5] == 112) {
+            reader.silent = c.silentAfter;
+            return std::vector<Bytes>{};
+        }
+        return answer.empty() ? std::vector<Bytes>{} : std::vector<Bytes>{answer};
+    });
+    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "write", "--power", "40", "--protocol", "wiegand34"}), 1);
+    const std::string message =
+        "write parameters failed: no reply from the reader: the reader did not answer the write "
+        "of the block at address 112 and may have written it (already written: the blocks at "
+        "100); " +
+        c.readBack;
+    EXPECT_EQ(err.str(), "tesmarle-cli: " + message + "\n");
+    EXPECT_EQ(LastOutcome().message, message) << "the report's words";
+    const auto writes = port->Writes();
+    ASSERT_GE(writes.size(), 11u);
+    EXPECT_EQ(writes[9][2], 0x62);
+    EXPECT_EQ(writes[9][5], 112);
+    EXPECT_EQ(
+        std::count_if(writes.begin(), writes.end(), [](const Bytes& w) { return w[2] == 0x62; }), 2)
+        << "the lost write is not sent again, nor any after it";
+    EXPECT_EQ(writes.size(), c.silentAfter ? 11u : 17u) << "one read of the record";
+    EXPECT_EQ(LastOutcome().after.has_value(), c.protocolAfter >= 0);
+    if (LastOutcome().after) {
+        EXPECT_EQ(LastOutcome().after->protocol, c.protocolAfter);
+        EXPECT_EQ(LastOutcome().after->power, 40);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, LostWriteAnswer,
+    testing::Values(LostWriteAnswerCase{"ReaderWroteIt", true, false,
+                                        "a read now shows the new values in it (protocol "
+                                        "Wiegand34): the reader wrote it",
+                                        2},
+                    LostWriteAnswerCase{"ReaderDidNotWriteIt", false, false,
+                                        "a read now shows the old values in it (protocol "
+                                        "Wiegand32): the reader did not write it",
+                                        3},
+                    LostWriteAnswerCase{"ReaderFellSilent", true, true,
+                                        "it could not be read back: no reply from the reader", -1}),
+    [](const testing::TestParamInfo<LostWriteAnswerCase>& info) { return info.param.name; });
+
+TEST_F(TesmarleRunnerTest, AutoBaudFailureIsTheOutcomesMessage) {
+    // The words a line's table and report show for the reader.
+    struct Case {
+        SerialError open;
+        const char* said;
+    };
+    for (const Case& c :
+         {Case{SerialError::PermissionDenied, "open /dev/ttyUSB0 failed: permission denied"},
+          Case{SerialError::None,
+               "-b auto: the reader answered Stop at no rate: check power and "
+               "wiring, TX/RX may be swapped (tesmarle-cli -p /dev/ttyUSB0 "
+               "doctor tells more)"}}) {
+        err.str("");
+        port->openResult = c.open;
+        reader.silent = true;
+        EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "-b", "auto", "read"}), 1);
+        EXPECT_EQ(LastOutcome().message.rfind(c.said, 0), 0u) << LastOutcome().message;
+        EXPECT_EQ(err.str(), "tesmarle-cli: " + LastOutcome().message + "\n");
+    }
+}
+
+struct RefusedRecordCase {
+    const char* name;
+    std::string text;
+    const char* said;
+};
+
+void PrintTo(const RefusedRecordCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class RefusedRecord : public TesmarleRunnerTest,
+                      public testing::WithParamInterface<RefusedRecordCase> {};
+
+// A record that names no shown field would pass every check and write nothing; a file too large
+// to be a record is no record either. Both are usage errors, found before the port is opened.
+TEST_P(RefusedRecord, IsAUsageErrorOfEveryCommandThatReadsOne) {
+    const std::string path = testing::TempDir() + "/tesmarle-refused-" + GetParam().name + ".json";
+    std::ofstream(path) << GetParam().text;
+    for (const Args& args : {Args{"-p", "/dev/ttyUSB0", "check", "--from", path},
+                             Args{"-p", "/dev/ttyUSB0", "write", "--from", path, "--power", "1"},
+                             Args{"diff", path, path}}) {
+        err.str("");
+        EXPECT_EQ(Run(args), 2) << args[2];
+        EXPECT_EQ(err.str(), "tesmarle-cli: --from " + path + ": " + GetParam().said + "\n");
+    }
+    EXPECT_EQ(port->openCalls, 0);
+    EXPECT_TRUE(out.str().empty()) << out.str();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, RefusedRecord,
+    testing::Values(
+        RefusedRecordCase{"NoField", "{}",
+                          "the record names none of the shown fields, so nothing could be "
+                          "compared or written"},
+        RefusedRecordCase{"OnlyCarriedBytes", "{\"param100\": 7, \"param137\": 2}",
+                          "the record names none of the shown fields, so nothing could be "
+                          "compared or written"},
+        RefusedRecordCase{"OverTheSizeLimit", "{\"power\": 30" + std::string(64 * 1024, ' ') + "}",
+                          "the file is larger than a parameter record can be (over 64 KiB)"}),
+    [](const testing::TestParamInfo<RefusedRecordCase>& info) { return info.param.name; });
+
 TEST_F(TesmarleRunnerTest, ResumeSendsResumeAlone) {
     EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "resume"}), 0);
     EXPECT_EQ(port->Writes(), std::vector<Bytes>{kResumeRequest});
@@ -290,8 +419,7 @@ TEST_F(TesmarleRunnerTest, TagsEndWithAnErrorWhenThePortGoesAway) {
     });
     EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "tags", "--seconds", "20"}), 1);
     unplug.join();
-    EXPECT_NE(err.str().find("tags failed: the device was lost"), std::string::npos)
-        << err.str();
+    EXPECT_NE(err.str().find("tags failed: the device was lost"), std::string::npos) << err.str();
     EXPECT_EQ(out.str(), "1  01 02 03 04 05 06 07 08\n1 report, 1 distinct tag\n")
         << "what was collected is still reported";
 }
@@ -378,8 +506,11 @@ TEST_P(GoldenDifference, CheckAndDiffNameTheFieldInWords) {
     EXPECT_EQ(out.str(), std::string(GetParam().line) + "\n");
     EXPECT_EQ(port->Writes().size(), 8u) << "Stop and seven reads, nothing written";
 
+    EXPECT_EQ(LastOutcome().message, "1 of 11 fields differs from " + b);
+
     out.str("");
     EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "check", "--from", a}), 0) << err.str();
+    EXPECT_EQ(out.str(), "matches " + a + ": 11 fields compared\n");
     EXPECT_EQ(Run({"diff", b, b}), 0);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -301,10 +302,17 @@ TEST_F(FerrowinCliEndToEnd, ProgressLineIsDrawnOnATerminal) {
 
 TEST_F(FerrowinCliEndToEnd, AbsentPortFailsBeforeAnyFrame) {
     const fs::path image = WriteImage(10);
-    const CliRun run = RunCli({"-p", (dir / "no-such-port").string(), "--device-baud", "115200",
-                               "--download-baud", "115200", image.string()});
+    const fs::path report = dir / "report.jsonl";
+    const CliRun run =
+        RunCli({"-p", (dir / "no-such-port").string(), "--device-baud", "115200", "--download-baud",
+                "115200", "--report", report.string(), image.string()});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find(" Fail to open the serial port.\n"), std::string::npos) << run.err;
+    // The report gives the reason too, not only the step.
+    EXPECT_NE(ReadFile(report).find("\"result\": \"failed\", \"message\": \"the serial port "
+                                    "cannot be opened: the port does not exist\""),
+              std::string::npos)
+        << ReadFile(report);
 }
 
 TEST_F(FerrowinCliEndToEnd, RelativePortPathIsOpenedAsGiven) {
@@ -353,12 +361,36 @@ TEST_F(FerrowinCliEndToEnd, LogReaderGoingAwayDoesNotEndTheTransfer) {
     EXPECT_TRUE(ReadFile(received) == ReadFile(image));
 }
 
-TEST_F(FerrowinCliEndToEnd, MissingOrUnreadableFirmwareFailsWithOne) {
-    // The status tesmarle-cli gives a --from file it cannot read.
-    for (const fs::path& firmware : {dir / "no-such.bin", dir}) {
+TEST_F(FerrowinCliEndToEnd, MissingOrUnreadableFirmwareFailsWithOneSayingWhy) {
+    // The status tesmarle-cli gives a --from file it cannot read; a FIFO without a writer is
+    // refused, not waited on.
+    ASSERT_EQ(::mkfifo((dir / "fw.fifo").c_str(), 0600), 0);
+    const struct {
+        fs::path firmware;
+        std::string reason;  // the line under "Fail to read the firmware file."
+    } cases[] = {
+        {dir / "no-such.bin", ""},
+        {dir, "it is a directory"},
+        {dir / "fw.fifo", "it is a FIFO (a named pipe), not a file"},
+    };
+    for (const auto& c : cases) {
         const CliRun run = RunCli({"-p", (dir / "no-such-port").string(), "--device-baud", "9600",
-                                   "--download-baud", "9600", firmware.string()});
-        EXPECT_EQ(run.status, 1) << firmware << run.err;
+                                   "--download-baud", "9600", c.firmware.string()},
+                                  -1, std::chrono::seconds(30));
+        EXPECT_EQ(run.status, 1) << c.firmware << run.err;
+        if (c.reason.empty()) {
+            EXPECT_NE(run.err.find(" The firmware file does not exist.\n"), std::string::npos)
+                << run.err;
+            continue;
+        }
+        // The text as it always was, and the reason on the next line of the log.
+        const std::string text = " Fail to read the firmware file.\n";
+        const std::size_t at = run.err.find(text);
+        ASSERT_NE(at, std::string::npos) << run.err;
+        const std::string next = run.err.substr(at + text.size());
+        EXPECT_EQ(next.substr(0, next.find('\n')).substr(std::string("HH:MM:SS ").size()),
+                  "Reason: " + c.reason + ".")
+            << run.err;
     }
 }
 

@@ -98,5 +98,72 @@ TEST(FerrowinLineEndToEnd, FourReadersAtOnceTheFaultyOneFailsAloneAndEveryOneIsR
     }
 }
 
+// One reader found at 57600 baud and sent an image of one frame, one that answers at no rate and
+// a port that is not there: each has its row and its report line, with the rate found, the time
+// the search took and why.
+TEST(FerrowinLineEndToEnd, DeviceBaudAutoReportsTheRateFoundAndWhyAReaderFailed) {
+    const TempFolder dir;
+    const std::string image(40, '\x5A');
+    dir.Write("firmware.bin", image);
+    ReadersimProcess found;
+    ReadersimProcess silent;
+    ASSERT_TRUE(
+        found.Start(READERSIM_PATH, {"--baud", "57600", "--firmware-out", dir.PathOf("rx")}));
+    ASSERT_TRUE(silent.Start(READERSIM_PATH, {"--silent-after", "0"}));
+    const std::string report = dir.PathOf("report.jsonl");
+    const std::string missing = dir.PathOf("no-such-port");
+    const ToolResult r = RunTool(
+        {FERROWIN_CLI_PATH, "-p", found.Port(), "-p", silent.Port(), "-p", missing, "--device-baud",
+         "auto", "--download-baud", "115200", "--report", report, dir.PathOf("firmware.bin")},
+        std::chrono::seconds(120));
+    EXPECT_EQ(r.exitStatus, 1) << r.out << r.err;
+    found.Stop();
+    silent.Stop();
+    EXPECT_EQ(dir.Read("rx"), image);
+
+    const std::string noAnswer =
+        "--device-baud auto: no answer at any rate: check power and wiring, TX/RX may be swapped";
+    std::smatch row;
+    EXPECT_TRUE(std::regex_search(
+        r.out, std::regex("(^|\n)" + found.Port() +
+                          " +ok +[0-9.]+ +[0-9]+  found the reader at 57600 baud\n")))
+        << r.out;
+    // Five rates, each asked Stop and then sent the probes, 500 ms at least: no search is quicker.
+    ASSERT_TRUE(std::regex_search(
+        r.out, row, std::regex("(^|\n)" + silent.Port() + " +failed +([0-9.]+) +0  (.*)\n")))
+        << r.out;
+    EXPECT_GE(std::stod(row[2]), 3.0) << r.out;
+    EXPECT_EQ(row[3], noAnswer);
+    const std::string openFailed = "open " + missing + " failed: no such device";
+    EXPECT_TRUE(std::regex_search(
+        r.out, std::regex("\n" + missing + " +failed +[0-9.]+ +0  " + openFailed + "\n")))
+        << r.out;
+
+    std::istringstream lines(TempFolder::ReadFile(report));
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+        std::smatch seconds;
+        ASSERT_TRUE(std::regex_search(line, seconds, std::regex("\"seconds\": ([0-9.]+)"))) << line;
+        if (line.find("\"port\": \"" + missing + "\"") != std::string::npos) {
+            EXPECT_THAT(line, HasSubstr("\"result\": \"failed\", \"message\": \"" + openFailed));
+            EXPECT_THAT(line, HasSubstr("\"deviceBaud\": null"));
+        } else if (line.find("\"port\": \"" + silent.Port() + "\"") != std::string::npos) {
+            EXPECT_THAT(line, HasSubstr("\"result\": \"failed\", \"message\": \"" + noAnswer));
+            EXPECT_THAT(line, HasSubstr("\"deviceBaud\": null"));
+            EXPECT_THAT(line, HasSubstr("\"bytesPerSecond\": null"));
+            EXPECT_GE(std::stod(seconds[1]), 3.0) << line;
+        } else {
+            EXPECT_THAT(line, HasSubstr("\"result\": \"ok\", \"message\": null"));
+            EXPECT_THAT(line, HasSubstr("\"deviceBaud\": 57600, \"downloadBaud\": 115200"));
+            // One data frame still takes time on the line: never a rate of 0.
+            std::smatch rate;
+            ASSERT_TRUE(std::regex_search(line, rate, std::regex("\"bytesPerSecond\": ([0-9.]+)")))
+                << line;
+            EXPECT_GT(std::stod(rate[1]), 0.0) << line;
+        }
+    }
+    EXPECT_EQ(count, 3);
+}
+
 }  // namespace
 }  // namespace uhf

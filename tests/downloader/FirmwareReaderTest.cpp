@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <cstdint>
 #include <cstdlib>
@@ -61,9 +64,27 @@ TEST_F(FirmwareReaderTest, MissingFileIsReportedAsMissing) {
     EXPECT_TRUE(image.empty());
 }
 
-TEST_F(FirmwareReaderTest, FolderIsUnreadable) {
-    EXPECT_EQ(FirmwareReader::Load(dir.string(), image), ImageError::Unreadable);
-    EXPECT_TRUE(image.empty());
+// What is not a regular file is never opened (a FIFO without a writer would hold the tool up),
+// and the reason names what it is.
+TEST_F(FirmwareReaderTest, WhatIsNoFileIsUnreadableAndSaysWhatItIs) {
+    struct Case {
+        std::string path;
+        const char* reason;
+    };
+    std::vector<Case> cases{{dir.string(), "it is a directory"}};
+#ifndef _WIN32
+    const std::string fifo = (dir / "fw.fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    cases.push_back({fifo, "it is a FIFO (a named pipe), not a file"});
+    cases.push_back({"/dev/null", "it is a device, not a file"});
+#endif
+    for (const Case& c : cases) {
+        std::string reason = "unchanged";
+        image = {1, 2, 3};
+        EXPECT_EQ(FirmwareReader::Load(c.path, image, &reason), ImageError::Unreadable) << c.path;
+        EXPECT_EQ(reason, c.reason) << c.path;
+        EXPECT_TRUE(image.empty());
+    }
 }
 
 TEST_F(FirmwareReaderTest, StreamShorterThanItsSizeIsTruncated) {

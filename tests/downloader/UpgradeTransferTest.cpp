@@ -451,6 +451,16 @@ TEST_F(UpgradeTransferTest, MissingFirmwareIsRefusedBeforeThePortOpens) {
     EXPECT_EQ(rig.transfer.LastError(), TransferError::FirmwareUnreadable);
 }
 
+TEST_F(UpgradeTransferTest, FirmwareThatIsNoFileSaysWhyOnASecondLine) {
+    // The window and ferrowin-cli both show the transfer's log lines as they are.
+    rig.path = rig.folder.Path().string();
+    rig.Start();
+    EXPECT_EQ(rig.host.Logs(), (std::vector<std::string>{"Fail to read the firmware file.",
+                                                         "Reason: it is a directory."}));
+    EXPECT_TRUE(rig.comm.opens.empty());
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::FirmwareUnreadable);
+}
+
 TEST_F(UpgradeTransferTest, FirmwareRemovedAfterTheStartStillGoesOutWhole) {
     const std::string path = rig.UseImage(300);
     rig.Start();

@@ -491,6 +491,7 @@ TEST_F(ReaderLinkTest, WriteParamsStopsAtTheFirstRefusedBlock) {
     EXPECT_EQ(link->LastErrorText(),
               "the reader refused the request: at the block at address 123 (already written: the "
               "blocks at 100, 112)");
+    EXPECT_EQ(link->UncertainBlock(), -1) << "a refused block is not written";
     EXPECT_EQ(port->Writes().size(), 3u) << "never sends after a failed block";
     EXPECT_EQ(reader.memory[101], 77) << "earlier blocks stay written";
     EXPECT_EQ(reader.memory[113], 66);

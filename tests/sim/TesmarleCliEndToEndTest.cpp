@@ -92,6 +92,31 @@ TEST_F(TesmarleCliEndToEndTest, ToolAtAnotherRateThanTheReaderFailsCleanly) {
     EXPECT_FALSE(r.err.empty());
 }
 
+// readersim loses its ninth answer: the one to the first block write, which it did carry out.
+TEST_F(TesmarleCliEndToEndTest, WriteWhoseAnswerIsLostSaysTheReaderWroteTheBlockAfterAll) {
+    StartSim({"-v", "--drop-every", "9"});
+    const std::string report = (dir / "report.jsonl").string();
+    const ToolResult r = Tesmarle({"write", "--power", "40", "--report", report});
+    EXPECT_EQ(r.exitStatus, 1) << r.out << r.err;
+    const std::string message =
+        "write parameters failed: no reply from the reader: the reader did not answer the write "
+        "of the block at address 100 and may have written it; a read now shows the new values "
+        "in it (power 40): the reader wrote it";
+    EXPECT_EQ(r.err, "tesmarle-cli: " + message + "\n");
+    const std::string line = TempFolder::ReadFile(report);
+    EXPECT_THAT(line, HasSubstr("\"result\": \"failed\", \"message\": \"" + message + "\""));
+    // The record read back after the failure: what a `read` shows now.
+    const std::size_t after = line.find("\"after\": {");
+    ASSERT_NE(after, std::string::npos) << line;
+    EXPECT_THAT(line.substr(after), HasSubstr("\"power\": 40,"));
+    EXPECT_EQ(sim.Stop(), 0);
+    const std::string log = TempFolder::ReadFile(dir / "readersim.log");
+    EXPECT_THAT(log, HasSubstr("dropped"));
+    EXPECT_EQ(log.find("received WriteBlock"), log.rfind("received WriteBlock"))
+        << "the write is not sent again, nor any after it:\n"
+        << log;
+}
+
 struct FaultCase {
     const char* name;
     std::vector<std::string> flags;

@@ -108,6 +108,40 @@ TEST_F(TesmarleLineEndToEndTest, FourReadersAtOnceAndTheOneThatDropsABlockIsName
     EXPECT_EQ(failed, 1);
 }
 
+TEST_F(TesmarleLineEndToEndTest, AutoBaudReaderThatAnswersNowhereIsGivenItsReason) {
+    StartSims({{"--baud", "57600"}, {"--silent-after", "0"}});
+    std::vector<std::string> command{TESMARLE_CLI_PATH, "-b", "auto"};
+    const auto ports = PortArgs();
+    command.insert(command.end(), ports.begin(), ports.end());
+    const std::string golden = dir.PathOf("golden.json");
+    std::ofstream(golden) << "{\"power\": 30}\n";
+    command.insert(command.end(), {"check", "--from", golden, "--report", report});
+    const ToolResult r = RunTool(command);
+    EXPECT_EQ(r.exitStatus, 1) << r.out << r.err;
+    const std::string found = sims[0]->Port();
+    const std::string silent = sims[1]->Port();
+    EXPECT_THAT(r.err, HasSubstr(found + ": tesmarle-cli: found the reader at 57600 baud\n"));
+    const std::string reason =
+        "-b auto: the reader answered Stop at no rate: check power and "
+        "wiring, TX/RX may be swapped (tesmarle-cli -p " +
+        silent + " doctor tells more)";
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\n" + found + " +ok +[0-9.]+\n"))) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("  " + reason + "\n"));
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\n" + silent + " +failed +[0-9.]+  -b auto")))
+        << r.out;
+
+    ASSERT_EQ(ValidJsonLines(report), 2);
+    for (const std::string& line : Lines(report)) {
+        if (line.find("\"port\": \"" + silent + "\"") != std::string::npos) {
+            EXPECT_THAT(line, HasSubstr("\"result\": \"failed\", \"message\": \"" + reason + "\""));
+            EXPECT_THAT(line, HasSubstr("\"record\": null"));
+        } else {
+            EXPECT_THAT(line, HasSubstr("\"result\": \"ok\", \"message\": null"));
+            EXPECT_THAT(line, HasSubstr("\"record\": {\"param100\": "));
+        }
+    }
+}
+
 TEST_F(TesmarleLineEndToEndTest, ReportKeepsEveryLineWrittenBeforeTheToolIsKilled) {
     // Three quick readers and one whose answers take long: the tool is killed while it still
     // talks to the slow one.
