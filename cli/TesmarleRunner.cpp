@@ -1,5 +1,6 @@
 #include "cli/TesmarleRunner.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <set>
@@ -9,6 +10,7 @@
 #include "cli/InputFile.h"
 #include "cli/JsonText.h"
 #include "cli/TesmarleFields.h"
+#include "serial/NativeSerialPort.h"
 
 namespace uhf {
 
@@ -77,16 +79,23 @@ void TesmarleRunner::SetDoctor(const LinkDoctor* linkDoctor) {
 bool TesmarleRunner::OpenPort(const TesmarleOptions& options) {
     int baud = options.baudRate;
     if (baud == kAutoBaud) {
-        const ReaderProbe::Outcome found = ReaderProbe::FindStopRate(link, options.port);
+        NativeSerialPort scanPort;
+        const ReaderProbe::Outcome found =
+            ReaderProbe(scanPort, interrupted).FindStopRate(options.port);
         if (found.openError != SerialError::None) {
-            err << "tesmarle-cli: open " << options.port << " failed: " << ToString(found.openError)
-                << "\n";
+            Refuse("open " + options.port + " failed: " + ToString(found.openError), kExitFailure);
+            return false;
+        }
+        if (found.stopped) {
+            Refuse("-b auto: stopped before the reader was found", kExitFailure);
             return false;
         }
         if (!found.baud) {
-            err << "tesmarle-cli: -b auto: the reader answered Stop at no rate: check power and "
-                   "wiring, TX/RX may be swapped (tesmarle-cli -p "
-                << options.port << " doctor tells more)\n";
+            Refuse(
+                "-b auto: the reader answered Stop at no rate: check power and wiring, TX/RX "
+                "may be swapped (tesmarle-cli -p " +
+                    options.port + " doctor tells more)",
+                kExitFailure);
             return false;
         }
         baud = *found.baud;
@@ -390,12 +399,17 @@ int TesmarleRunner::RunDoctor(const TesmarleOptions& options) {
         err << "tesmarle-cli: doctor is not available here\n";
         return kExitFailure;
     }
-    const std::vector<PortDiagnosis> ports =
-        options.port.empty() ? doctor->ExamineAll() : std::vector{doctor->Examine(options.port)};
+    const LinkDoctor::Request request{options.loaderProbe, interrupted};
+    outcome.diagnoses = options.port.empty() ? doctor->ExamineAll(request)
+                                             : std::vector{doctor->Examine(options.port, request)};
+    const std::vector<PortDiagnosis>& ports = outcome.diagnoses;
     const std::vector<ProcessInfo> grabbers = doctor->FindGrabbers();
     out << (options.format == TesmarleFormat::Json ? LinkDoctor::FormatJson(ports, grabbers)
                                                    : LinkDoctor::FormatText(ports, grabbers));
-    return LinkDoctor::ReaderAnswered(ports) ? kExitOk : kExitFailure;
+    const bool stopped =
+        interrupted() ||
+        std::any_of(ports.begin(), ports.end(), [](const PortDiagnosis& d) { return d.stopped; });
+    return LinkDoctor::ReaderAnswered(ports) && !stopped ? kExitOk : kExitFailure;
 }
 
 }  // namespace uhf

@@ -23,11 +23,12 @@ namespace uhf {
 class TesmarleRunner {
   public:
     // What the last Run did to the reader, for the report: the record before and after a write,
-    // the record read, and the failure's words.
+    // the record read, the doctor's findings, and the failure's words.
     struct Outcome {
         std::string message;
         std::optional<ReaderParams> before;
         std::optional<ReaderParams> after;
+        std::vector<PortDiagnosis> diagnoses;
     };
 
     // Well inside the 450-record store: at 115200 baud 450 reports arrive in about 550 ms, and
@@ -36,7 +37,8 @@ class TesmarleRunner {
 
     TesmarleRunner(ReaderLink& link, std::ostream& out, std::ostream& err);
 
-    // Polled while tags are collected; true ends the collection (SIGINT, SIGTERM).
+    // Polled while tags are collected and between the steps of a rate scan; true ends them
+    // (SIGINT, SIGTERM).
     void SetInterrupted(std::function<bool()> interrupted);
     // The machine's ports, for `ports`.
     void SetPortLister(std::function<std::vector<PortInfo>()> lister);

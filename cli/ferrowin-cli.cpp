@@ -18,6 +18,7 @@
 #include "common/PortEnumerator.h"
 #include "common/Sha256.h"
 #include "serial/LowLatencyMode.h"
+#include "serial/NativeSerialPort.h"
 #include "version/ProgramVersion.h"
 
 namespace {
@@ -113,14 +114,20 @@ int main(int argc, char** argv) {
             }
         };
         if (run.deviceBaudAuto) {
-            uhf::SerialError openError = uhf::SerialError::None;
-            const auto start = uhf::ReaderProbe::FindDownloadStart(port, openError);
+            uhf::NativeSerialPort scanPort;
+            uhf::ReaderProbe::Outcome scan;
+            const auto start = uhf::ReaderProbe(scanPort, &uhf::ProcessSetup::Interrupted)
+                                   .FindDownloadStart(port, scan);
             if (!start) {
-                say(openError != uhf::SerialError::None
-                        ? "open " + port + " failed: " + uhf::ToString(openError)
-                        : "--device-baud auto: no answer at any rate: check power and wiring, "
-                          "TX/RX may be swapped");
-                results[i].error = uhf::TransferError::PortOpenFailed;
+                say(scan.openError != uhf::SerialError::None
+                        ? "open " + port + " failed: " + uhf::ToString(scan.openError)
+                    : scan.stopped ? "--device-baud auto: stopped before the reader was found"
+                    : scan.echo    ? "--device-baud auto: the line sends back what is sent (TX "
+                                     "joined to RX): connect the reader"
+                                   : "--device-baud auto: no answer at any rate: check power and "
+                                     "wiring, TX/RX may be swapped");
+                results[i].error = scan.stopped ? uhf::TransferError::Cancelled
+                                                : uhf::TransferError::PortOpenFailed;
                 return;
             }
             say(start->mode == uhf::ReaderMode::ParameterProtocol
