@@ -41,7 +41,9 @@ class DoctorEndToEndTest : public ::testing::Test {
     void StartSim(const std::vector<std::string>& args) {
         std::vector<std::string> logged = args;
         logged.push_back("-v");
-        ASSERT_TRUE(sim.Start(READERSIM_PATH, logged, simLog));
+        ASSERT_TRUE(sim.Start(READERSIM_PATH, logged, simLog))
+            << "readersim exit status " << sim.exitStatus << "\n"
+            << FileText(simLog);
     }
     // Waits (at most 5 s) until readersim's log holds `text`.
     bool SimSaid(const std::string& text) const {
@@ -89,22 +91,20 @@ TEST_P(DoctorFindsTheReaderTest, NamesTheRateAndModeTheReaderAnswersIn) {
     }
     StartSim(args);
     const std::string mode = c.loader ? "upgrade loader" : "parameter protocol";
-    const std::vector<std::string> doctor{"-p", sim.Port(), "doctor", "--loader"};
 
-    const ToolResult text = Tesmarle(doctor);
+    const ToolResult text = Tesmarle({"-p", sim.Port(), "doctor", "--loader"});
     EXPECT_EQ(text.exitStatus, 0) << text.out << text.err;
     EXPECT_THAT(text.out, HasSubstr("reader: " + mode + " at " + std::to_string(c.baud)));
     if (c.loader) {
         EXPECT_THAT(text.out, HasSubstr("after this probe it listens at 9600 baud: download the "
                                         "firmware again with ferrowin-cli --device-baud 9600"));
         sim.Stop();  // the probe took the loader into an upgrade: start it afresh
-        StartSim(args);
+        ASSERT_NO_FATAL_FAILURE(StartSim(args));
     }
     EXPECT_EQ(ProbeReachedTheReader(), c.loader) << "the probe only where Stop found nothing";
     const std::string report = dir.PathOf("doctor.jsonl");
-    std::vector<std::string> json = doctor;
-    json.insert(json.end(), {"--json", "--report", report});
-    const ToolResult r = Tesmarle(json);
+    const ToolResult r =
+        Tesmarle({"-p", sim.Port(), "doctor", "--loader", "--json", "--report", report});
     EXPECT_EQ(r.exitStatus, 0) << r.out << r.err;
     EXPECT_THAT(r.out, HasSubstr("\"answered\": true"));
     const std::string found = "\"mode\": \"" + mode + "\", \"baud\": " + std::to_string(c.baud) +
@@ -154,7 +154,7 @@ class DoctorOnAFaultyLineTest : public DoctorEndToEndTest,
 // A slow reader, or one on a line that loses or damages its replies, is diagnosed without the
 // upgrade probe: once the line is mended it answers `read` at once, in its parameter protocol.
 TEST_P(DoctorOnAFaultyLineTest, LeavesTheReaderAnsweringRead) {
-    StartSim(GetParam().fault);
+    ASSERT_NO_FATAL_FAILURE(StartSim(GetParam().fault));
     const ToolResult doctor = Tesmarle({"-p", sim.Port(), "doctor"});
     EXPECT_THAT(doctor.out, HasSubstr(GetParam().said)) << doctor.out;
     EXPECT_FALSE(ProbeReachedTheReader());
@@ -195,7 +195,7 @@ class ScanInterruptTest : public DoctorEndToEndTest,
 // Ctrl-C while a rate scan waits for answers ends the command soon, with status 1, and the
 // probe that would put the reader into its loader is never sent.
 TEST_P(ScanInterruptTest, EndsSoonWithoutTheProbe) {
-    StartSim({"--drop-every", "1"});
+    ASSERT_NO_FATAL_FAILURE(StartSim({"--drop-every", "1"}));
     std::vector<std::string> command = GetParam().command;
     const std::string image = dir.PathOf("fw.bin");
     std::ofstream(image, std::ios::binary) << std::string(100, '\x11');
@@ -373,7 +373,7 @@ TEST_F(DoctorEndToEndTest, LoaderAdviceLeadsToADownloadThatWorks) {
     const std::string received = dir.PathOf("received.bin");
     const std::string bytes(200, '\x5a');
     std::ofstream(image, std::ios::binary) << bytes;
-    StartSim({"--baud", "115200", "--loader", "--firmware-out", received});
+    ASSERT_NO_FATAL_FAILURE(StartSim({"--baud", "115200", "--loader", "--firmware-out", received}));
 
     const ToolResult doctor = Tesmarle({"-p", sim.Port(), "doctor", "--loader"});
     std::smatch advised;
