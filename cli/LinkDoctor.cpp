@@ -59,6 +59,25 @@ std::string ListNames(const std::vector<ProcessInfo>& processes) {
     return text;
 }
 
+// "9600", "9600 and 19200", "9600, 19200 and 38400".
+std::string ListRates(const std::vector<int>& rates) {
+    std::string text;
+    for (std::size_t i = 0; i < rates.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == rates.size() ? " and " : ", ") + std::to_string(rates[i]);
+    }
+    return text;
+}
+
+// The udev rule's name pattern for the device's kind: ttyUSB0 gives ttyUSB[0-9]*.
+std::string KernelNamePattern(const std::string& device) {
+    std::string name = fs::path(device).filename().string();
+    const std::size_t digits = name.find_last_not_of("0123456789") + 1;
+    if (digits < name.size()) {
+        name = name.substr(0, digits) + "[0-9]*";
+    }
+    return name;
+}
+
 std::string ProcessesJson(const std::vector<ProcessInfo>& processes) {
     std::string json = "[";
     for (std::size_t i = 0; i < processes.size(); ++i) {
@@ -122,16 +141,32 @@ void LinkDoctor::CheckPermission(PortDiagnosis& d) const {
     const std::vector<unsigned> groups =
         env.userGroups ? env.userGroups() : std::vector<unsigned>{};
     d.userInGroup = std::find(groups.begin(), groups.end(), gid) != groups.end();
-    if (!*d.userInGroup) {
-        d.findings.push_back("permission: " + d.path + " belongs to group " + d.group +
-                             ", and this user is not in it. Add the user to it with: sudo "
-                             "usermod -aG " +
-                             d.group + " $USER (then log out and in again)");
-    } else {
+    if (*d.userInGroup) {
         d.findings.push_back("permission: this user is in group " + d.group + ", which owns " +
                              d.path +
                              ", but the group may not read and write it; ask the "
                              "administrator to make it readable and writable by the group");
+    } else if (d.group == "root") {
+        // Membership of root would open far more than the port.
+        const bool inDialout = std::any_of(groups.begin(), groups.end(), [this](unsigned id) {
+            return env.groupName && env.groupName(id) == "dialout";
+        });
+        d.findings.push_back(
+            "permission: " + d.path +
+            " belongs to group root, which is no group to add a user to; give the device to "
+            "the users' group dialout with a udev rule: echo 'SUBSYSTEM==\"tty\", KERNEL==\"" +
+            KernelNamePattern(Canonical(d.path)) +
+            "\", GROUP=\"dialout\", MODE=\"0660\"' | sudo tee "
+            "/etc/udev/rules.d/99-reader-serial.rules, then sudo udevadm control "
+            "--reload-rules; sudo udevadm trigger" +
+            (inDialout ? std::string()
+                       : "; and add the user to dialout: sudo usermod -aG dialout $USER (then "
+                         "log out and in again)"));
+    } else {
+        d.findings.push_back("permission: " + d.path + " belongs to group " + d.group +
+                             ", and this user is not in it. Add the user to it with: sudo "
+                             "usermod -aG " +
+                             d.group + " $USER (then log out and in again)");
     }
 }
 
@@ -145,23 +180,25 @@ int LinkDoctor::LatencyTimer(const std::string& port) const {
     return timerMs;
 }
 
-void LinkDoctor::Probe(PortDiagnosis& d) const {
-    {
-        ReaderLink link(env.makePort());
-        const ReaderProbe::Outcome stop = ReaderProbe::FindStopRate(link, d.path);
-        if (stop.baud) {
-            d.mode = ReaderMode::ParameterProtocol;
-            d.baud = *stop.baud;
-        }
+void LinkDoctor::Probe(PortDiagnosis& d, const Request& request) const {
+    const std::unique_ptr<SerialPort> port = env.makePort();
+    ReaderProbe probe(*port, request.stopRequested, env.now ? env.now : &ReaderProbe::Clock::now);
+    const ReaderProbe::Outcome stop = probe.FindStopRate(d.path);
+    ReaderProbe::Outcome loader;
+    const bool askLoader = request.loaderProbe && !stop.baud && !stop.echo && !stop.stopped &&
+                           stop.openError == SerialError::None;
+    if (askLoader) {
+        loader = probe.FindLoaderRate(d.path);
     }
-    if (!d.mode) {
-        std::unique_ptr<SerialPort> port = env.makePort();
-        const ReaderProbe::Outcome loader = ReaderProbe::FindLoaderRate(*port, d.path);
-        d.echo = loader.echo;
-        if (loader.baud) {
-            d.mode = ReaderMode::UpgradeLoader;
-            d.baud = *loader.baud;
-        }
+    d.echo = stop.echo || loader.echo;
+    d.stopped = stop.stopped || loader.stopped;
+    if (stop.baud) {
+        d.mode = ReaderMode::ParameterProtocol;
+        d.baud = *stop.baud;
+    } else if (loader.baud) {
+        d.mode = ReaderMode::UpgradeLoader;
+        d.baud = *loader.baud;
+        d.listensAt = kBaudChangeRate;
     }
     // Read once the port has been opened: the open asks the driver for low latency.
     d.latencyTimerMs = LatencyTimer(d.path);
@@ -171,23 +208,63 @@ void LinkDoctor::Probe(PortDiagnosis& d) const {
             LowLatencyMode::SlowDownloadWarning(fs::path(Canonical(d.path)).filename().string(),
                                                 d.latencyTimerMs));
     }
+    const std::string baud = std::to_string(d.baud);
     if (d.mode == ReaderMode::ParameterProtocol) {
-        d.findings.push_back("reader: parameter protocol at " + std::to_string(d.baud));
+        std::string line = "reader: parameter protocol at " + baud;
+        if (stop.answerTime > ReaderProbe::kStopAnswerWait) {
+            line += ", but it answered Stop only after " + std::to_string(stop.answerTime.count()) +
+                    " ms, later than the " + std::to_string(ReaderProbe::kStopAnswerWait.count()) +
+                    " ms the tools wait for an answer: their commands fail (a slow reader, or an "
+                    "adapter that holds bytes back)";
+        }
+        d.findings.push_back(line);
     } else if (d.mode == ReaderMode::UpgradeLoader) {
-        d.findings.push_back("reader: upgrade loader at " + std::to_string(d.baud) +
+        const std::string listens = std::to_string(d.listensAt);
+        d.findings.push_back("reader: upgrade loader at " + baud +
                              " (it answers only the download tool: its firmware may be "
-                             "incomplete; download it again with --device-baud " +
-                             std::to_string(d.baud) + ")");
+                             "incomplete); after this probe it listens at " +
+                             listens +
+                             " baud: download the firmware again with ferrowin-cli "
+                             "--device-baud " +
+                             listens + ", or --device-baud auto");
     } else if (d.echo) {
         d.findings.push_back(
             "no reader: the line sends back what is sent (TX joined to RX: a loopback plug, or "
             "an adapter that echoes); connect the reader");
-    } else {
-        d.findings.push_back("no answer at any rate: check power and wiring, TX/RX may be swapped");
+    } else if (const SerialError lost =
+                   stop.openError != SerialError::None ? stop.openError : loader.openError;
+               lost != SerialError::None) {
+        d.findings.push_back("cannot open " + d.path +
+                             " while asking the reader: " + ToString(lost));
+    } else if (!stop.stopped) {
+        std::vector<int> noisy = stop.bytesWithoutAnswerAt;
+        noisy.insert(noisy.end(), loader.bytesWithoutAnswerAt.begin(),
+                     loader.bytesWithoutAnswerAt.end());
+        std::sort(noisy.begin(), noisy.end());
+        noisy.erase(std::unique(noisy.begin(), noisy.end()), noisy.end());
+        const bool askedBoth = askLoader && !loader.stopped;
+        d.findings.push_back(
+            std::string(askedBoth ? "no answer at any rate" : "no answer to Stop at any rate") +
+            (noisy.empty() ? ": check power and wiring, TX/RX may be swapped"
+                           : ", but bytes came back at " + ListRates(noisy) +
+                                 " baud that were no answer: a noisy line or a bad cable (check "
+                                 "its ground), or another device that sends"));
+        if (!request.loaderProbe) {
+            d.findings.push_back(
+                "upgrade loader: not asked. A reader left in its loader answers only the "
+                "download tool's probe: tesmarle-cli -p " +
+                d.path +
+                " doctor --loader sends it (a reader that hears the probe enters its loader)");
+        }
+    }
+    if (d.stopped) {
+        d.findings.push_back(
+            "stopped: the stop request came before the reader was asked at every rate; nothing "
+            "was sent after it");
     }
 }
 
-PortDiagnosis LinkDoctor::Examine(const std::string& port) const {
+PortDiagnosis LinkDoctor::Examine(const std::string& port, const Request& request) const {
     PortDiagnosis d;
     d.path = port;
     d.info.path = port;
@@ -210,7 +287,13 @@ PortDiagnosis LinkDoctor::Examine(const std::string& port) const {
         for (const PortInfo& info : listed) {
             others += (others.empty() ? "" : ", ") + info.path;
         }
-        d.findings.push_back("device missing: " + port + " does not exist (" +
+        // ENXIO: a name such as /dev/tty without a device behind it for this process.
+        std::error_code error;
+        const bool named = fs::exists(port, error);
+        d.findings.push_back("device missing: " + port +
+                             (named ? ": no such device or address (the name is there, but no "
+                                      "device is behind it; "
+                                    : " does not exist (") +
                              (others.empty() ? std::string("no serial port is there: is the "
                                                            "adapter plugged in?")
                                              : "the ports there are: " + others) +
@@ -242,15 +325,18 @@ PortDiagnosis LinkDoctor::Examine(const std::string& port) const {
         d.findings.push_back(DescribeGrabber(grabber));
     }
     if (d.openError == SerialError::None) {
-        Probe(d);
+        Probe(d, request);
     }
     return d;
 }
 
-std::vector<PortDiagnosis> LinkDoctor::ExamineAll() const {
+std::vector<PortDiagnosis> LinkDoctor::ExamineAll(const Request& request) const {
     std::vector<PortDiagnosis> all;
     for (const PortInfo& info : env.listPorts ? env.listPorts() : std::vector<PortInfo>{}) {
-        all.push_back(Examine(info.path));
+        if (request.stopRequested && request.stopRequested()) {
+            break;
+        }
+        all.push_back(Examine(info.path, request));
     }
     return all;
 }
@@ -291,27 +377,31 @@ std::string LinkDoctor::FormatText(const std::vector<PortDiagnosis>& ports,
     return text;
 }
 
+std::string LinkDoctor::FormatPortJson(const PortDiagnosis& d) {
+    std::string json =
+        "{\"path\": " + JsonText(d.path) + ", \"byId\": " + JsonText(d.info.byIdPath) +
+        ", \"missing\": " + (d.missing ? "true" : "false") + ", \"openError\": " +
+        (d.openError == SerialError::None ? "null" : JsonText(ToString(d.openError))) +
+        ", \"group\": " + JsonText(d.group) +
+        ", \"userInGroup\": " + (d.userInGroup ? (*d.userInGroup ? "true" : "false") : "null") +
+        ", \"holders\": " + ProcessesJson(d.holders) + ", \"latencyTimerMs\": " +
+        (d.latencyTimerMs > 0 ? std::to_string(d.latencyTimerMs) : "null") +
+        ", \"mode\": " + (d.mode ? JsonText(ToString(*d.mode)) : "null") +
+        ", \"baud\": " + (d.mode ? std::to_string(d.baud) : "null") +
+        ", \"listensAt\": " + (d.listensAt > 0 ? std::to_string(d.listensAt) : "null") +
+        ", \"echo\": " + (d.echo ? "true" : "false") + ", \"findings\": [";
+    for (std::size_t f = 0; f < d.findings.size(); ++f) {
+        json += (f == 0 ? "" : ", ") + JsonText(d.findings[f]);
+    }
+    return json + "]}";
+}
+
 std::string LinkDoctor::FormatJson(const std::vector<PortDiagnosis>& ports,
                                    const std::vector<ProcessInfo>& grabbers) {
     std::string json = "{\"answered\": " + std::string(ReaderAnswered(ports) ? "true" : "false") +
                        ", \"grabbers\": " + ProcessesJson(grabbers) + ", \"ports\": [";
     for (std::size_t i = 0; i < ports.size(); ++i) {
-        const PortDiagnosis& d = ports[i];
-        json += (i == 0 ? "\n" : ",\n");
-        json += "  {\"path\": " + JsonText(d.path) + ", \"byId\": " + JsonText(d.info.byIdPath) +
-                ", \"missing\": " + (d.missing ? "true" : "false") + ", \"openError\": " +
-                (d.openError == SerialError::None ? "null" : JsonText(ToString(d.openError))) +
-                ", \"group\": " + JsonText(d.group) + ", \"userInGroup\": " +
-                (d.userInGroup ? (*d.userInGroup ? "true" : "false") : "null") +
-                ", \"holders\": " + ProcessesJson(d.holders) + ", \"latencyTimerMs\": " +
-                (d.latencyTimerMs > 0 ? std::to_string(d.latencyTimerMs) : "null") +
-                ", \"mode\": " + (d.mode ? JsonText(ToString(*d.mode)) : "null") +
-                ", \"baud\": " + (d.mode ? std::to_string(d.baud) : "null") +
-                ", \"echo\": " + (d.echo ? "true" : "false") + ", \"findings\": [";
-        for (std::size_t f = 0; f < d.findings.size(); ++f) {
-            json += (f == 0 ? "" : ", ") + JsonText(d.findings[f]);
-        }
-        json += "]}";
+        json += (i == 0 ? "\n  " : ",\n  ") + FormatPortJson(ports[i]);
     }
     return json + (ports.empty() ? "]}\n" : "\n]}\n");
 }

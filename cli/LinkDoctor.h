@@ -31,17 +31,20 @@ struct PortDiagnosis {
     std::vector<ProcessInfo> grabbers;
     int latencyTimerMs = 0;  // 0: no latency timer (not an FTDI adapter, or unknown)
     std::optional<ReaderMode> mode;
-    int baud = 0;       // where it answered
-    bool echo = false;  // the line returned what was sent
+    int baud = 0;          // where it answered
+    int listensAt = 0;     // a loader: the rate it waits at after the probe
+    bool echo = false;     // the line returned what was sent
+    bool stopped = false;  // a stop request ended the probing
     // The plain-word lines of the report, in the order the checks ran.
     std::vector<std::string> findings;
 };
 
 // The link doctor: for one port or every port, says in plain words why a reader cannot be
 // reached (missing device, permission, another program holding the port, a ModemManager or
-// brltty that grabs adapters, a slow latency timer), then asks the reader at every rate in both
-// of its modes. Everything it looks at comes through the environment, so that tests can give
-// it a fake /proc, fake groups, a fake port list and fake ports.
+// brltty that grabs adapters, a slow latency timer), then asks the reader with Stop at every
+// rate, and with the download tool's probe only when asked to, since that moves a reader that
+// hears it into its upgrade loader. Everything it looks at comes through the environment, so
+// that tests can give it a fake /proc, fake groups, a fake port list, fake ports and a clock.
 class LinkDoctor {
   public:
     struct Environment {
@@ -51,7 +54,13 @@ class LinkDoctor {
         std::function<std::vector<unsigned>()> userGroups;  // group ids of this process
         std::function<std::string(unsigned)> groupName;     // "" when it has none
         std::function<std::unique_ptr<SerialPort>()> makePort;
+        std::function<ReaderProbe::Clock::time_point()> now = &ReaderProbe::Clock::now;
         long ownPid = 0;  // never named as a holder
+    };
+
+    struct Request {
+        bool loaderProbe = false;  // where Stop found nothing, send the download tool's probe
+        ReaderProbe::StopCheck stopRequested;
     };
 
     // The machine's own.
@@ -59,9 +68,9 @@ class LinkDoctor {
 
     explicit LinkDoctor(Environment environment);
 
-    PortDiagnosis Examine(const std::string& port) const;
-    // Every listed port; empty when there is none.
-    std::vector<PortDiagnosis> ExamineAll() const;
+    PortDiagnosis Examine(const std::string& port, const Request& request) const;
+    // Every listed port, until a stop request; empty when there is none.
+    std::vector<PortDiagnosis> ExamineAll(const Request& request) const;
     // Running programs that open serial adapters behind the user's back.
     std::vector<ProcessInfo> FindGrabbers() const;
 
@@ -71,6 +80,8 @@ class LinkDoctor {
                                   const std::vector<ProcessInfo>& grabbers);
     static std::string FormatJson(const std::vector<PortDiagnosis>& ports,
                                   const std::vector<ProcessInfo>& grabbers);
+    // One port's object of FormatJson, also a report line's "diagnosis".
+    static std::string FormatPortJson(const PortDiagnosis& d);
     static bool ReaderAnswered(const std::vector<PortDiagnosis>& ports);
 
     // The findings' words for a grabber, also said when no port is found.
@@ -79,7 +90,7 @@ class LinkDoctor {
   private:
     std::vector<ProcessInfo> FindHolders(const std::string& port) const;
     void CheckPermission(PortDiagnosis& d) const;
-    void Probe(PortDiagnosis& d) const;
+    void Probe(PortDiagnosis& d, const Request& request) const;
     int LatencyTimer(const std::string& port) const;
 
     Environment env;

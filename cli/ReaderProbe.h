@@ -1,8 +1,11 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "downloader/UpgradeTransfer.h"
 #include "reader/ReaderLink.h"
@@ -20,29 +23,48 @@ enum class ReaderMode {
 // "parameter protocol", "upgrade loader".
 const char* ToString(ReaderMode mode);
 
-// Finds the rate a reader talks at by asking it at each of the five rates in turn, with the
-// requests the tools themselves send: Stop (through a ReaderLink), and the download tool's probe
-// and alternate probe. The probe is asked only where Stop found nothing: a reader that answers
-// it goes into its upgrade.
+// Finds the rate a reader talks at by asking it at each of the five rates in turn, on a port of
+// its own, with the requests the tools themselves send: Stop, and the download tool's probe and
+// alternate probe. The probe is a scan of its own because it changes the reader: one that hears
+// it enters its upgrade loader and moves to kBaudChangeRate. A stop request is looked at before
+// every open and every request, and between reads, which last at most one silent read of one byte
+// (101 ms), so that a scan ends soon after it and never sends a request after it.
 class ReaderProbe {
   public:
+    using Clock = std::chrono::steady_clock;
+    using StopCheck = std::function<bool()>;
+
+    // Stop is first asked at each rate for as long as the tools wait for an answer (the link's
+    // 100 ms pause and one 200 ms read); where none came anywhere, once more with up to a second
+    // at each rate, so that a slow reader is found too.
+    static constexpr std::chrono::milliseconds kStopAnswerWait{
+        ReaderLink::kReplyPause.count() + SerialPort::kReadPerByteMs * ReaderLink::kReplyReadSize +
+        SerialPort::kReadTotalConstantMs};
+    static constexpr std::chrono::milliseconds kSlowStopAnswerWait{1000};
     // As long as the download tool waits for a probe answer before it sends again.
     static constexpr std::chrono::milliseconds kProbeAnswerWait{UpgradeTransfer::kProbeMs};
 
     struct Outcome {
-        std::optional<int> baud;  // where the reader answered; none when nowhere
+        std::optional<int> baud;                  // where the reader answered; none when nowhere
+        std::chrono::milliseconds answerTime{0};  // from the request to the answer
         // Why the port could not be opened, when it could not be at any rate (probing stops at
         // the first such failure: it is the device, not the rate).
         SerialError openError = SerialError::None;
-        bool echo = false;  // what was sent came back as it was: TX looped to RX
+        bool echo = false;     // what was sent came back as it was: TX looped to RX
+        bool stopped = false;  // a stop request ended the scan; nothing was sent after it
+        std::vector<int> bytesWithoutAnswerAt;  // rates where bytes came back, but no answer
     };
 
-    // Stop at each rate on `link`, which is left closed.
-    static Outcome FindStopRate(ReaderLink& link, const std::string& device);
-    // The probe and the alternate probe at each rate on `port`, which is left closed.
-    static Outcome FindLoaderRate(SerialPort& port, const std::string& device);
+    // `now` is the scan's clock (tests pass one that moves with the fake port's reads).
+    explicit ReaderProbe(SerialPort& port, StopCheck stopRequested = {},
+                         std::function<Clock::time_point()> now = &Clock::now);
 
-    // Where ferrowin-cli's `--device-baud auto` starts its download, on the machine's port.
+    // Stop at each rate; the port is left closed.
+    Outcome FindStopRate(const std::string& device);
+    // The probe and the alternate probe at each rate; the port is left closed.
+    Outcome FindLoaderRate(const std::string& device);
+
+    // Where ferrowin-cli's `--device-baud auto` starts its download.
     struct DownloadStart {
         ReaderMode mode = ReaderMode::ParameterProtocol;
         int answeredAt = 0;  // the rate the reader answered at
@@ -50,11 +72,22 @@ class ReaderProbe {
         // it has answered a probe (it then waits for the baud-rate frame).
         int startAt = 0;
     };
-    static std::optional<DownloadStart> FindDownloadStart(const std::string& device,
-                                                          SerialError& openError);
+    // Stop first, the probe only where Stop found nothing; when nothing is found `scan` says why.
+    std::optional<DownloadStart> FindDownloadStart(const std::string& device, Outcome& scan);
 
   private:
-    static bool AnswersProbe(SerialPort& port, bool& echo);
+    enum class Heard { Nothing, BytesWithoutAnswer, Answer, Echo, Stopped };
+    using Judge = bool (*)(const std::vector<std::uint8_t>& gathered);
+
+    Outcome Scan(const std::string& device, const std::vector<std::uint8_t>& request,
+                 const std::vector<std::chrono::milliseconds>& waits, Judge answers);
+    Heard Ask(const std::vector<std::uint8_t>& request, std::chrono::milliseconds wait,
+              Judge answers, std::chrono::milliseconds& answerTime);
+    bool Stopping() const { return stopRequested && stopRequested(); }
+
+    SerialPort& port;
+    StopCheck stopRequested;
+    std::function<Clock::time_point()> now;
 };
 
 }  // namespace uhf

@@ -27,6 +27,8 @@ const char* OperationName(TesmarleAction action) {
             return "tags";
         case TesmarleAction::Check:
             return "check";
+        case TesmarleAction::Doctor:
+            return "doctor";
         default:
             return nullptr;  // touches no reader
     }
@@ -73,7 +75,26 @@ TesmarleLine::ReaderResult TesmarleLine::RunOne(const TesmarleOptions& options,
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const char* operation = OperationName(options.action);
-    if (report != nullptr && operation != nullptr) {
+    if (report != nullptr && options.action == TesmarleAction::Doctor) {
+        // One line per port examined, with everything the doctor found there.
+        for (const PortDiagnosis& d : runner.LastOutcome().diagnoses) {
+            std::string findings;
+            for (const std::string& finding : d.findings) {
+                findings += (findings.empty() ? "" : "; ") + finding;
+            }
+            const RunReport::Entry entry{d.path,
+                                         RunReport::SerialNumberOf(d.path, knownPorts),
+                                         operation,
+                                         d.mode && !d.stopped ? "ok" : "failed",
+                                         d.mode && !d.stopped ? "" : findings,
+                                         {{"diagnosis", LinkDoctor::FormatPortJson(d)}}};
+            if (!report->Append(entry)) {
+                portErr << "tesmarle-cli: --report: the line for " << d.path
+                        << " could not be written\n";
+                result.status = std::max(result.status, kExitFailure);
+            }
+        }
+    } else if (report != nullptr && operation != nullptr) {
         RunReport::Entry entry{port,           RunReport::SerialNumberOf(port, knownPorts),
                                operation,      result.status == kExitOk ? "ok" : "failed",
                                result.message, {}};

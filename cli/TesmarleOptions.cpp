@@ -121,10 +121,12 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
              }
              return true;
          }},
-        {{"--no-verify", "--only-differences"},
+        {{"--no-verify", "--only-differences", "--loader"},
          false,
          [&](const std::string& name, const std::string&, std::string&) {
-             (name == "--no-verify" ? noVerify : parsed.onlyDifferences) = true;
+             (name == "--no-verify"          ? noVerify
+              : name == "--only-differences" ? parsed.onlyDifferences
+                                             : parsed.loaderProbe) = true;
              return true;
          }},
         {{"--report"},
@@ -220,8 +222,12 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
                 " belongs to the write command";
         return false;
     }
-    if (!parsed.reportFile.empty() && portless) {
+    if (!parsed.reportFile.empty() && portless && parsed.action != TesmarleAction::Doctor) {
         error = "--report belongs to the commands that talk to a reader";
+        return false;
+    }
+    if (parsed.loaderProbe && parsed.action != TesmarleAction::Doctor) {
+        error = "--loader belongs to the doctor command";
         return false;
     }
     parsed.verify = !noVerify;
@@ -261,14 +267,16 @@ std::string TesmarleUsage() {
            "  tesmarle-cli -p PORT [-b BAUD] resume\n"
            "  tesmarle-cli -p PORT [-b BAUD] tags [--seconds S] [--json | --csv]\n"
            "  tesmarle-cli ports [--json]\n"
-           "  tesmarle-cli [-p PORT] doctor [--json]\n"
+           "  tesmarle-cli [-p PORT] doctor [--loader] [--json] [--report FILE]\n"
            "\n"
            "  -p, --port PORT       serial port, for example /dev/ttyUSB0\n"
            "  -b, --baud BAUD       9600 (default), 19200, 38400, 57600, 115200, or auto: ask\n"
            "                        the reader at each rate and go on at the one it answers\n"
            "  --report FILE         append one JSON line per reader and command to FILE\n"
            "  doctor                say what stands between this user and the reader on PORT\n"
-           "                        (or on every port), and where the reader answers\n"
+           "                        (or on every port), and where the reader answers Stop\n"
+           "  --loader              doctor: where Stop finds nothing, send the download tool's\n"
+           "                        probe too; a reader that hears it enters its upgrade loader\n"
            "\n"
            "field options of write:\n"
            "  --power 0..255                 --card-mode single|multi\n"

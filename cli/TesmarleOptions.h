@@ -34,6 +34,7 @@ struct TesmarleOptions {
     bool onlyDifferences = false;      // write: only the blocks that differ from the reader's
     std::vector<std::string> files;    // diff A B
     std::string reportFile;            // --report: one JSON line per reader and command
+    bool loaderProbe = false;          // doctor --loader: also ask with the download tool's probe
 };
 
 // Parses the arguments after the program name. On a usage error returns false and sets `error`

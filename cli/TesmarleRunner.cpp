@@ -10,6 +10,7 @@
 #include "cli/InputFile.h"
 #include "cli/JsonText.h"
 #include "cli/TesmarleFields.h"
+#include "serial/NativeSerialPort.h"
 
 namespace uhf {
 
@@ -51,7 +52,11 @@ std::string FormatPortsJson(const std::vector<PortInfo>& ports) {
 }  // namespace
 
 TesmarleRunner::TesmarleRunner(ReaderLink& readerLink, std::ostream& output, std::ostream& errors)
-    : link(readerLink), out(output), err(errors), interrupted([] { return false; }) {}
+    : link(readerLink),
+      out(output),
+      err(errors),
+      interrupted([] { return false; }),
+      makeScanPort([] { return std::make_unique<NativeSerialPort>(); }) {}
 
 void TesmarleRunner::SetInterrupted(std::function<bool()> check) {
     interrupted = std::move(check);
@@ -115,13 +120,23 @@ void TesmarleRunner::SetDoctor(const LinkDoctor* linkDoctor) {
     doctor = linkDoctor;
 }
 
+void TesmarleRunner::SetScanPort(std::function<std::unique_ptr<SerialPort>()> make) {
+    makeScanPort = std::move(make);
+}
+
 bool TesmarleRunner::OpenPort(const TesmarleOptions& options) {
     int baud = options.baudRate;
     if (baud == kAutoBaud) {
-        const ReaderProbe::Outcome found = ReaderProbe::FindStopRate(link, options.port);
+        const std::unique_ptr<SerialPort> scanPort = makeScanPort();
+        const ReaderProbe::Outcome found =
+            ReaderProbe(*scanPort, interrupted).FindStopRate(options.port);
         // Kept as the outcome too, so that a line's table and report say why.
         if (found.openError != SerialError::None) {
             Refuse("open " + options.port + " failed: " + ToString(found.openError), kExitFailure);
+            return false;
+        }
+        if (found.stopped) {
+            Refuse("-b auto: stopped before the reader was found", kExitFailure);
             return false;
         }
         if (!found.baud) {
@@ -446,12 +461,17 @@ int TesmarleRunner::RunDoctor(const TesmarleOptions& options) {
         err << "tesmarle-cli: doctor is not available here\n";
         return kExitFailure;
     }
-    const std::vector<PortDiagnosis> ports =
-        options.port.empty() ? doctor->ExamineAll() : std::vector{doctor->Examine(options.port)};
+    const LinkDoctor::Request request{options.loaderProbe, interrupted};
+    outcome.diagnoses = options.port.empty() ? doctor->ExamineAll(request)
+                                             : std::vector{doctor->Examine(options.port, request)};
+    const std::vector<PortDiagnosis>& ports = outcome.diagnoses;
     const std::vector<ProcessInfo> grabbers = doctor->FindGrabbers();
     out << (options.format == TesmarleFormat::Json ? LinkDoctor::FormatJson(ports, grabbers)
                                                    : LinkDoctor::FormatText(ports, grabbers));
-    return LinkDoctor::ReaderAnswered(ports) ? kExitOk : kExitFailure;
+    const bool stopped =
+        interrupted() ||
+        std::any_of(ports.begin(), ports.end(), [](const PortDiagnosis& d) { return d.stopped; });
+    return LinkDoctor::ReaderAnswered(ports) && !stopped ? kExitOk : kExitFailure;
 }
 
 }  // namespace uhf

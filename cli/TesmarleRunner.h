@@ -23,11 +23,12 @@ namespace uhf {
 class TesmarleRunner {
   public:
     // What the last Run did to the reader, for the report: the record before and after a write,
-    // the record read, and the failure's words.
+    // the record read, the doctor's findings, and the failure's words.
     struct Outcome {
         std::string message;
         std::optional<ReaderParams> before;
         std::optional<ReaderParams> after;
+        std::vector<PortDiagnosis> diagnoses;
     };
 
     // Well inside the 450-record store: at 115200 baud 450 reports arrive in about 550 ms, and
@@ -36,12 +37,15 @@ class TesmarleRunner {
 
     TesmarleRunner(ReaderLink& link, std::ostream& out, std::ostream& err);
 
-    // Polled while tags are collected; true ends the collection (SIGINT, SIGTERM).
+    // Polled while tags are collected and between the steps of a rate scan; true ends them
+    // (SIGINT, SIGTERM).
     void SetInterrupted(std::function<bool()> interrupted);
     // The machine's ports, for `ports`.
     void SetPortLister(std::function<std::vector<PortInfo>()> lister);
     // What `doctor` runs; without one the command fails.
     void SetDoctor(const LinkDoctor* doctor);
+    // The port `-b auto` scans on before the link opens; the machine's own by default.
+    void SetScanPort(std::function<std::unique_ptr<SerialPort>()> make);
 
     int Run(const TesmarleOptions& options);
     const Outcome& LastOutcome() const { return outcome; }
@@ -71,6 +75,7 @@ class TesmarleRunner {
     std::function<bool()> interrupted;
     std::function<std::vector<PortInfo>()> listPorts;
     const LinkDoctor* doctor = nullptr;
+    std::function<std::unique_ptr<SerialPort>()> makeScanPort;
     Outcome outcome;
 };
 

@@ -19,6 +19,7 @@
 #include "common/PortEnumerator.h"
 #include "common/Sha256.h"
 #include "serial/LowLatencyMode.h"
+#include "serial/NativeSerialPort.h"
 #include "version/ProgramVersion.h"
 
 namespace {
@@ -119,15 +120,22 @@ int main(int argc, char** argv) {
         const auto started = std::chrono::steady_clock::now();
         auto& r = results[i];
         if (run.deviceBaudAuto) {
-            uhf::SerialError openError = uhf::SerialError::None;
-            const auto start = uhf::ReaderProbe::FindDownloadStart(port, openError);
+            uhf::NativeSerialPort scanPort;
+            uhf::ReaderProbe::Outcome scan;
+            const auto start = uhf::ReaderProbe(scanPort, &uhf::ProcessSetup::Interrupted)
+                                   .FindDownloadStart(port, scan);
             if (!start) {
-                const bool opened = openError == uhf::SerialError::None;
-                r.error =
-                    opened ? uhf::TransferError::NoProbeAnswer : uhf::TransferError::PortOpenFailed;
-                r.message = opened ? "--device-baud auto: no answer at any rate: check power and "
-                                     "wiring, TX/RX may be swapped"
-                                   : "open " + port + " failed: " + uhf::ToString(openError);
+                const bool opened = scan.openError == uhf::SerialError::None;
+                r.error = scan.stopped ? uhf::TransferError::Cancelled
+                          : opened     ? uhf::TransferError::NoProbeAnswer
+                                       : uhf::TransferError::PortOpenFailed;
+                r.message =
+                    !opened        ? "open " + port + " failed: " + uhf::ToString(scan.openError)
+                    : scan.stopped ? "--device-baud auto: stopped before the reader was found"
+                    : scan.echo    ? "--device-baud auto: the line sends back what is sent (TX "
+                                     "joined to RX): connect the reader"
+                                   : "--device-baud auto: no answer at any rate: check power and "
+                                     "wiring, TX/RX may be swapped";
                 say(r.message);
             } else {
                 found[i] = start->mode == uhf::ReaderMode::ParameterProtocol

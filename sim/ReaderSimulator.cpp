@@ -213,6 +213,15 @@ void ReaderSimulator::Advance(SimTime now) {
     Drain(now);
 }
 
+void ReaderSimulator::MendLine() {
+    SimFaults& faults = config.faults;
+    faults.dropEvery = 0;
+    faults.delayMs = 0;
+    faults.corruptEvery = 0;
+    faults.garbageBytes = 0;
+    faults.splitParts = 0;
+}
+
 void ReaderSimulator::ScheduleTags(SimTime now) {
     if (mode != Mode::Working || config.tagRate <= 0) {
         return;

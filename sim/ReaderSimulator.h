@@ -53,6 +53,10 @@ class ReaderSimulator {
     Mode CurrentMode() const { return mode; }
     const ParameterMemory& Memory() const { return memory; }
 
+    // The line's faults end: no more dropped, delayed, corrupted, noisy or split replies. The
+    // reader's own (silence, 0x88 answers, ignored writes) stay.
+    void MendLine();
+
     // True once after each WriteBlock that changed the memory: the caller keeps it.
     bool TakeMemoryChanged();
     // The image of an upgrade, once, when its end frame has been acknowledged.

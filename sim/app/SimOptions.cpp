@@ -27,7 +27,8 @@ bool ParseInt(const std::string& text, int low, int high, int& value) {
 const char* SimOptions::Usage() {
     return "usage: readersim [options]\n"
            "  A simulated UHF reader on a pseudo-terminal. Prints the port to open on the first\n"
-           "  line of its output and runs until SIGINT or SIGTERM.\n"
+           "  line of its output and runs until SIGINT or SIGTERM; SIGUSR1 mends the line (no\n"
+           "  more dropped, delayed, corrupted, noisy or split replies).\n"
            "  --baud N            the reader's working rate (default 9600)\n"
            "  --tags ID,ID,...    the tags it reports, 16 hexadecimal digits each\n"
            "  --tag-count N       report N generated tags instead (default 5)\n"

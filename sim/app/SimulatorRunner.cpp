@@ -233,10 +233,15 @@ void SimulatorRunner::TakeIn(const std::uint8_t* bytes, std::size_t count, SimTi
     bytesInFlight += taken;
 }
 
-int SimulatorRunner::Run(const volatile std::sig_atomic_t& stop) {
+int SimulatorRunner::Run(const volatile std::sig_atomic_t& stop, volatile std::sig_atomic_t& mend) {
     std::uint8_t buffer[4096];
     while (stop == 0) {
         SimTime now = Now();
+        if (mend != 0) {
+            mend = 0;
+            simulator->MendLine();
+            Report(now, "line mended: no more dropped, delayed, corrupted, noisy or split replies");
+        }
         UpdateHostBaud(now);
         long long waitUs = kMaxWaitMs * 1000LL;
         if (const std::optional<SimTime> next = simulator->NextEventAt()) {

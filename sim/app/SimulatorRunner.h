@@ -25,8 +25,9 @@ class SimulatorRunner {
     // `error`, when any of it fails; nothing is left behind then.
     bool Start(std::string& error);
     const std::string& PortPath() const { return terminal.SlavePath(); }
-    // Runs until `stop` becomes non-zero. Returns 0, or 1 after a failure it cannot go on from.
-    int Run(const volatile std::sig_atomic_t& stop);
+    // Runs until `stop` becomes non-zero; each time `mend` does, the line's faults end and it is
+    // cleared. Returns 0, or 1 after a failure it cannot go on from.
+    int Run(const volatile std::sig_atomic_t& stop, volatile std::sig_atomic_t& mend);
 
   private:
     SimTime Now() const;

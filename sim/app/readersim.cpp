@@ -14,9 +14,10 @@
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t mendRequested = 0;
 
-void OnSignal(int) {
-    stopRequested = 1;
+void OnSignal(int signal) {
+    (signal == SIGUSR1 ? mendRequested : stopRequested) = 1;
 }
 
 }  // namespace
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
     action.sa_flags = 0;  // no SA_RESTART: the wait must return to see the flag
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGUSR1, &action, nullptr);  // a test's way to mend the line of a running reader
     std::signal(SIGPIPE, SIG_IGN);
 
     uhf::SimulatorRunner runner(std::move(*options));
@@ -53,5 +55,5 @@ int main(int argc, char** argv) {
     }
     std::printf("%s\n", runner.PortPath().c_str());
     std::fflush(stdout);
-    return runner.Run(stopRequested);
+    return runner.Run(stopRequested, mendRequested);
 }

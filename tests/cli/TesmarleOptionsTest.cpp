@@ -120,6 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{{"-p", "a", "read", "--no-verify"}, "--no-verify belongs to the write"},
         RefusalCase{{"-p", "a", "check", "--from", "g", "--only-differences"}, "belongs to"},
         RefusalCase{{"ports", "--report", "r.jsonl"}, "--report belongs"},
+        RefusalCase{{"-p", "a", "read", "--loader"}, "--loader belongs to the doctor"},
         RefusalCase{{"-p", "a", "read", "--report="}, "--report: expected"}));
 
 TEST(TesmarleOptionsTest, CommonFormsParse) {
@@ -167,6 +168,11 @@ TEST(TesmarleOptionsTest, CommonFormsParse) {
     EXPECT_EQ(options.action, TesmarleAction::Doctor);
     EXPECT_TRUE(options.port.empty());
     EXPECT_EQ(options.format, TesmarleFormat::Json);
+    EXPECT_FALSE(options.loaderProbe);
+    ASSERT_TRUE(ParseTesmarleArgs({"doctor", "--loader", "--report", "d.jsonl"}, options, error))
+        << error;
+    EXPECT_TRUE(options.loaderProbe);
+    EXPECT_EQ(options.reportFile, "d.jsonl");
 }
 
 }  // namespace

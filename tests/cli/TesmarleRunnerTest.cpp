@@ -30,11 +30,16 @@ const Bytes kResumeRequest{0xA0, 0x02, 0x65, 0xF9};
 class TesmarleRunnerTest : public testing::Test {
   protected:
     TesmarleRunnerTest() {
-        auto fake = std::make_unique<FakeSerialPort>();
+        auto fake = MakeReaderPort();
         port = fake.get();
-        port->SetEmptyReadWait(std::chrono::milliseconds(5));
         link = std::make_unique<ReaderLink>(std::move(fake), [](std::chrono::milliseconds) {});
-        port->SetResponder([this](const Bytes& written) {
+    }
+
+    // A port with this fixture's reader behind it.
+    std::unique_ptr<FakeSerialPort> MakeReaderPort() {
+        auto fake = std::make_unique<FakeSerialPort>();
+        fake->SetEmptyReadWait(std::chrono::milliseconds(5));
+        fake->SetResponder([this](const Bytes& written) {
             std::vector<Bytes> segments;
             Bytes answer = reader.Answer(written);
             if (!answer.empty()) {
@@ -48,6 +53,7 @@ class TesmarleRunnerTest : public testing::Test {
             }
             return segments;
         });
+        return fake;
     }
 
     int Run(const Args& args) {
@@ -57,6 +63,12 @@ class TesmarleRunnerTest : public testing::Test {
         runner = std::make_unique<TesmarleRunner>(*link, out, err);
         runner->SetInterrupted([this] { return interrupt.load(); });
         runner->SetPortLister([this] { return ports; });
+        // -b auto scans the same reader, and meets the same open failure.
+        runner->SetScanPort([this] {
+            auto scan = MakeReaderPort();
+            scan->openResult = port->openResult;
+            return scan;
+        });
         return runner->Run(options);
     }
     const TesmarleRunner::Outcome& LastOutcome() const { return runner->LastOutcome(); }

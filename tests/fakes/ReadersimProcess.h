@@ -40,6 +40,12 @@ class ReadersimProcess {
 
     const std::string& Port() const { return port; }
     bool Running() const { return process && process->Running(); }
+    // Sends `signal` and lets it run on (SIGUSR1 mends its line).
+    void Signal(int signal) {
+        if (Running()) {
+            process->Signal(signal);
+        }
+    }
 
     // Sends `signal` and waits (at most `limit`) for the exit; returns the exit status, or -1
     // when it did not end in time (it is then killed) or ended by a signal.

@@ -6,9 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
+#include <thread>
 
 #include "fakes/ReadersimProcess.h"
 #include "fakes/TempFolder.h"
@@ -22,11 +28,39 @@ using test::ReadersimProcess;
 using test::RunTool;
 using test::ToolResult;
 using ::testing::HasSubstr;
+using ::testing::Not;
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 class DoctorEndToEndTest : public ::testing::Test {
   protected:
+    // readersim's log (-v: every frame it receives and sends) goes to simLog.
     void StartSim(const std::vector<std::string>& args) {
-        ASSERT_TRUE(sim.Start(READERSIM_PATH, args));
+        std::vector<std::string> logged = args;
+        logged.push_back("-v");
+        ASSERT_TRUE(sim.Start(READERSIM_PATH, logged, simLog))
+            << "readersim exit status " << sim.exitStatus << "\n"
+            << FileText(simLog);
+    }
+    // Waits (at most 5 s) until readersim's log holds `text`.
+    bool SimSaid(const std::string& text) const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (FileText(simLog).find(text) == std::string::npos) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return true;
+    }
+    // The reader heard the download tool's probe: it is in its loader now.
+    bool ProbeReachedTheReader() const {
+        const std::string log = FileText(simLog);
+        return log.find("received probe") != std::string::npos ||
+               log.find("received alternate probe") != std::string::npos;
     }
     static ToolResult Tesmarle(const std::vector<std::string>& args) {
         std::vector<std::string> command{TESMARLE_CLI_PATH};
@@ -34,6 +68,8 @@ class DoctorEndToEndTest : public ::testing::Test {
         return RunTool(command);
     }
 
+    const test::TempFolder dir;
+    const std::string simLog = dir.PathOf("readersim.log");
     ReadersimProcess sim;
 };
 
@@ -45,6 +81,8 @@ struct AnswerCase {
 class DoctorFindsTheReaderTest : public DoctorEndToEndTest,
                                  public ::testing::WithParamInterface<AnswerCase> {};
 
+// A loader is asked with the probe only under --loader, and its advice names the rate that probe
+// moved it to. --report keeps one line per port with everything the doctor found.
 TEST_P(DoctorFindsTheReaderTest, NamesTheRateAndModeTheReaderAnswersIn) {
     const AnswerCase c = GetParam();
     std::vector<std::string> args{"--baud", std::to_string(c.baud)};
@@ -54,19 +92,32 @@ TEST_P(DoctorFindsTheReaderTest, NamesTheRateAndModeTheReaderAnswersIn) {
     StartSim(args);
     const std::string mode = c.loader ? "upgrade loader" : "parameter protocol";
 
-    const ToolResult text = Tesmarle({"-p", sim.Port(), "doctor"});
+    const ToolResult text = Tesmarle({"-p", sim.Port(), "doctor", "--loader"});
     EXPECT_EQ(text.exitStatus, 0) << text.out << text.err;
     EXPECT_THAT(text.out, HasSubstr("reader: " + mode + " at " + std::to_string(c.baud)));
-
     if (c.loader) {
+        EXPECT_THAT(text.out, HasSubstr("after this probe it listens at 9600 baud: download the "
+                                        "firmware again with ferrowin-cli --device-baud 9600"));
         sim.Stop();  // the probe took the loader into an upgrade: start it afresh
-        StartSim(args);
+        ASSERT_NO_FATAL_FAILURE(StartSim(args));
     }
-    const ToolResult json = Tesmarle({"-p", sim.Port(), "doctor", "--json"});
-    EXPECT_EQ(json.exitStatus, 0) << json.out << json.err;
-    EXPECT_THAT(json.out, HasSubstr("\"answered\": true"));
-    EXPECT_THAT(json.out,
-                HasSubstr("\"mode\": \"" + mode + "\", \"baud\": " + std::to_string(c.baud)));
+    EXPECT_EQ(ProbeReachedTheReader(), c.loader) << "the probe only where Stop found nothing";
+    const std::string report = dir.PathOf("doctor.jsonl");
+    const ToolResult r =
+        Tesmarle({"-p", sim.Port(), "doctor", "--loader", "--json", "--report", report});
+    EXPECT_EQ(r.exitStatus, 0) << r.out << r.err;
+    EXPECT_THAT(r.out, HasSubstr("\"answered\": true"));
+    const std::string found = "\"mode\": \"" + mode + "\", \"baud\": " + std::to_string(c.baud) +
+                              ", \"listensAt\": " + (c.loader ? "9600" : "null");
+    EXPECT_THAT(r.out, HasSubstr(found));
+    const std::string line = FileText(report);
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << line;
+    EXPECT_THAT(line, HasSubstr("\"port\": \"" + sim.Port() +
+                                "\", \"serialNumber\": null, \"operation\": \"doctor\", "
+                                "\"result\": \"ok\", \"message\": null, \"diagnosis\": "
+                                "{\"path\": \"" +
+                                sim.Port() + "\""));
+    EXPECT_THAT(line, HasSubstr(found));
 }
 
 INSTANTIATE_TEST_SUITE_P(RatesAndModes, DoctorFindsTheReaderTest,
@@ -86,28 +137,107 @@ TEST_F(DoctorEndToEndTest, SilentReaderIsNoAnswerAtAnyRate) {
     const ToolResult r = Tesmarle({"-p", sim.Port(), "doctor", "--json"});
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_THAT(r.out, HasSubstr("\"answered\": false"));
-    EXPECT_THAT(r.out,
-                HasSubstr("no answer at any rate: check power and wiring, TX/RX may be swapped"));
+    EXPECT_THAT(r.out, HasSubstr("no answer to Stop at any rate: check power and wiring, TX/RX "
+                                 "may be swapped"));
+    EXPECT_THAT(r.out, HasSubstr("doctor --loader sends it"));
+    EXPECT_FALSE(ProbeReachedTheReader());
 }
 
-TEST_F(DoctorEndToEndTest, HeldPortIsBusyAndNamesTheProcessHoldingIt) {
-    StartSim({});
-    NativeSerialPort held;
-    ASSERT_EQ(held.Open(sim.Port(), 9600), SerialError::None);
-    std::ifstream commFile("/proc/self/comm");
-    std::string comm;
-    std::getline(commFile, comm);
-    const std::string holder = "process " + std::to_string(::getpid()) + " (" + comm + ")";
+struct FaultyLineCase {
+    std::vector<std::string> fault;
+    std::string said;
+};
 
-    const ToolResult text = Tesmarle({"-p", sim.Port(), "doctor"});
-    EXPECT_EQ(text.exitStatus, 1);
-    EXPECT_THAT(text.out, HasSubstr("busy: " + sim.Port() + " is held by " + holder));
-    const ToolResult json = Tesmarle({"-p", sim.Port(), "doctor", "--json"});
-    EXPECT_EQ(json.exitStatus, 1);
-    EXPECT_THAT(json.out, HasSubstr("{\"pid\": " + std::to_string(::getpid()) + ", \"name\": \"" +
-                                    comm + "\"}"));
+class DoctorOnAFaultyLineTest : public DoctorEndToEndTest,
+                                public ::testing::WithParamInterface<FaultyLineCase> {};
+
+// A slow reader, or one on a line that loses or damages its replies, is diagnosed without the
+// upgrade probe: once the line is mended it answers `read` at once, in its parameter protocol.
+TEST_P(DoctorOnAFaultyLineTest, LeavesTheReaderAnsweringRead) {
+    ASSERT_NO_FATAL_FAILURE(StartSim(GetParam().fault));
+    const ToolResult doctor = Tesmarle({"-p", sim.Port(), "doctor"});
+    EXPECT_THAT(doctor.out, HasSubstr(GetParam().said)) << doctor.out;
+    EXPECT_FALSE(ProbeReachedTheReader());
+
+    sim.Signal(SIGUSR1);
+    ASSERT_TRUE(SimSaid("line mended"));
+    const ToolResult read = Tesmarle({"-p", sim.Port(), "read", "--json"});
+    EXPECT_EQ(read.exitStatus, 0) << read.err;
+    EXPECT_THAT(read.out, HasSubstr("\"power\": 30"));
+    EXPECT_THAT(FileText(simLog), Not(HasSubstr("entering the upgrade")));
 }
 
+INSTANTIATE_TEST_SUITE_P(
+    Faults, DoctorOnAFaultyLineTest,
+    ::testing::Values(
+        FaultyLineCase{{"--delay-ms", "400"},
+                       "reader: parameter protocol at 9600, but it answered Stop only after "},
+        FaultyLineCase{{"--drop-every", "1"},
+                       "no answer to Stop at any rate: check power and wiring"},
+        FaultyLineCase{{"--corrupt-every", "2"},
+                       "no answer to Stop at any rate, but bytes came back at 9600 baud that were "
+                       "no answer"}),
+    [](const ::testing::TestParamInfo<FaultyLineCase>& info) {
+        std::string name = info.param.fault[0].substr(2) + info.param.fault[1];
+        name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+        return name;
+    });
+
+struct InterruptCase {
+    const char* name;
+    std::vector<std::string> command;  // PORT and FIRMWARE stand for the port and an image
+    const char* said;
+};
+
+class ScanInterruptTest : public DoctorEndToEndTest,
+                          public ::testing::WithParamInterface<InterruptCase> {};
+
+// Ctrl-C while a rate scan waits for answers ends the command soon, with status 1, and the
+// probe that would put the reader into its loader is never sent.
+TEST_P(ScanInterruptTest, EndsSoonWithoutTheProbe) {
+    ASSERT_NO_FATAL_FAILURE(StartSim({"--drop-every", "1"}));
+    std::vector<std::string> command = GetParam().command;
+    const std::string image = dir.PathOf("fw.bin");
+    std::ofstream(image, std::ios::binary) << std::string(100, '\x11');
+    std::replace(command.begin(), command.end(), std::string("PORT"), sim.Port());
+    std::replace(command.begin(), command.end(), std::string("FIRMWARE"), image);
+    const std::string tool = command[0];
+    command.erase(command.begin());
+    test::ToolProcess run(tool, command);
+    ASSERT_TRUE(SimSaid("received Stop"));  // the scan is under way
+    const auto signalled = std::chrono::steady_clock::now();
+    run.Signal(SIGINT);
+    const ToolResult r = run.Finish(std::chrono::seconds(10));
+    const auto took = std::chrono::steady_clock::now() - signalled;
+    EXPECT_EQ(r.exitStatus, 1) << r.out << r.err;
+    EXPECT_THAT(r.out + r.err, HasSubstr(GetParam().said));
+    // Loose: the scan itself would take 6.5 s more.
+    EXPECT_LT(took, std::chrono::seconds(3));
+    EXPECT_FALSE(ProbeReachedTheReader());
+}
+
+const std::vector<InterruptCase> kInterruptCases{
+    {"Doctor",
+     {TESMARLE_CLI_PATH, "-p", "PORT", "doctor", "--loader"},
+     "stopped: the stop request came before the reader was asked at every rate"},
+    {"AutoBaud",
+     {TESMARLE_CLI_PATH, "-p", "PORT", "-b", "auto", "read"},
+     "-b auto: stopped before the reader was found"},
+#ifdef FERROWIN_CLI_PATH
+    {"DeviceBaudAuto",
+     {FERROWIN_CLI_PATH, "-p", "PORT", "--device-baud", "auto", "--download-baud", "115200",
+      "FIRMWARE"},
+     "--device-baud auto: stopped before the reader was found"},
+#endif
+};
+
+INSTANTIATE_TEST_SUITE_P(Scans, ScanInterruptTest, ::testing::ValuesIn(kInterruptCases),
+                         [](const ::testing::TestParamInfo<InterruptCase>& info) {
+                             return info.param.name;
+                         });
+
+// A name that is there but has no device behind it (ENXIO, as /dev/tty without a terminal or a
+// socket) is not said to be absent.
 TEST_F(DoctorEndToEndTest, MissingPortIsSaidToBeMissing) {
     const std::string port = "/dev/ttyUSB_no_such_adapter";
     const ToolResult text = Tesmarle({"-p", port, "doctor"});
@@ -116,6 +246,19 @@ TEST_F(DoctorEndToEndTest, MissingPortIsSaidToBeMissing) {
     const ToolResult json = Tesmarle({"-p", port, "doctor", "--json"});
     EXPECT_EQ(json.exitStatus, 1);
     EXPECT_THAT(json.out, HasSubstr("\"missing\": true"));
+
+    const std::string socketPath = dir.PathOf("s");
+    const int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listening, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof(address.sun_path) - 1);
+    ASSERT_EQ(::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    const ToolResult named = Tesmarle({"-p", socketPath, "doctor"});
+    ::close(listening);
+    EXPECT_EQ(named.exitStatus, 1);
+    EXPECT_THAT(named.out,
+                HasSubstr("device missing: " + socketPath + ": no such device or address"));
 }
 
 // Runs tesmarle-cli as `nobody`, without supplementary groups.
@@ -126,32 +269,46 @@ ToolResult RunAsNobody(const std::vector<std::string>& args) {
     return RunTool(command);
 }
 
-TEST_F(DoctorEndToEndTest, PortTheUserMayNotOpenNamesItsGroupAndTheUsermodLine) {
+class DoctorPermissionTest : public DoctorEndToEndTest,
+                             public ::testing::WithParamInterface<std::string> {};
+
+// Root's group gets a udev rule in the advice, never `usermod -aG root`.
+TEST_P(DoctorPermissionTest, PortTheUserMayNotOpenNamesItsGroupAndTheWayIn) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to become an unprivileged user";
     }
-    const group* dialout = ::getgrnam("dialout");
-    if (dialout == nullptr) {
-        GTEST_SKIP() << "no dialout group on this machine";
+    const std::string groupName = GetParam();
+    const group* owner = ::getgrnam(groupName.c_str());
+    if (owner == nullptr) {
+        GTEST_SKIP() << "no " << groupName << " group on this machine";
     }
     if (!std::filesystem::exists("/usr/bin/setpriv")) {
         GTEST_SKIP() << "no setpriv to become an unprivileged user with";
     }
     StartSim({});
-    // As a real adapter's device: owned by root and group dialout, rw for both only.
-    ASSERT_EQ(::chown(sim.Port().c_str(), 0, dialout->gr_gid), 0);
+    // As a real adapter's device: owned by root and the group, rw for both only.
+    ASSERT_EQ(::chown(sim.Port().c_str(), 0, owner->gr_gid), 0);
     ASSERT_EQ(::chmod(sim.Port().c_str(), 0660), 0);
 
     const ToolResult text = RunAsNobody({"-p", sim.Port(), "doctor"});
     EXPECT_EQ(text.exitStatus, 1);
-    EXPECT_THAT(text.out,
-                HasSubstr("permission: " + sim.Port() +
-                          " belongs to group dialout, and this user is not in it. Add the user "
-                          "to it with: sudo usermod -aG dialout $USER"));
+    if (groupName == "root") {
+        EXPECT_THAT(text.out, HasSubstr("permission: " + sim.Port() +
+                                        " belongs to group root, which is no group to add a user "
+                                        "to; give the device to the users' group dialout with a "
+                                        "udev rule"));
+        EXPECT_THAT(text.out, Not(HasSubstr("usermod -aG root")));
+    } else {
+        EXPECT_THAT(text.out, HasSubstr("permission: " + sim.Port() +
+                                        " belongs to group dialout, and this user is not in it. "
+                                        "Add the user to it with: sudo usermod -aG dialout $USER"));
+    }
     const ToolResult json = RunAsNobody({"-p", sim.Port(), "doctor", "--json"});
     EXPECT_EQ(json.exitStatus, 1);
-    EXPECT_THAT(json.out, HasSubstr("\"group\": \"dialout\", \"userInGroup\": false"));
+    EXPECT_THAT(json.out, HasSubstr("\"group\": \"" + groupName + "\", \"userInGroup\": false"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Groups, DoctorPermissionTest, ::testing::Values("dialout", "root"));
 
 class AutoBaudTest : public DoctorEndToEndTest, public ::testing::WithParamInterface<int> {};
 
@@ -185,7 +342,6 @@ class DeviceBaudAutoTest : public DoctorEndToEndTest,
 // the image arrives whole.
 TEST_P(DeviceBaudAutoTest, DownloadFindsTheReadersRateAndDelivers) {
     const DeviceBaudCase c = GetParam();
-    const test::TempFolder dir;
     const std::string image = dir.PathOf("fw.bin");
     const std::string received = dir.PathOf("received.bin");
     std::string bytes(300, '\0');
@@ -209,6 +365,25 @@ TEST_P(DeviceBaudAutoTest, DownloadFindsTheReadersRateAndDelivers) {
     sim.Stop();
     std::ifstream in(received, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
+}
+
+// The rate the doctor advises for a loader it found is the one the download works at.
+TEST_F(DoctorEndToEndTest, LoaderAdviceLeadsToADownloadThatWorks) {
+    const std::string image = dir.PathOf("fw.bin");
+    const std::string received = dir.PathOf("received.bin");
+    const std::string bytes(200, '\x5a');
+    std::ofstream(image, std::ios::binary) << bytes;
+    ASSERT_NO_FATAL_FAILURE(StartSim({"--baud", "115200", "--loader", "--firmware-out", received}));
+
+    const ToolResult doctor = Tesmarle({"-p", sim.Port(), "doctor", "--loader"});
+    std::smatch advised;
+    ASSERT_TRUE(std::regex_search(doctor.out, advised, std::regex("--device-baud ([0-9]+)")))
+        << doctor.out;
+    const ToolResult r = RunTool({FERROWIN_CLI_PATH, "-p", sim.Port(), "--device-baud",
+                                  advised[1].str(), "--download-baud", "115200", image});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    sim.Stop();
+    EXPECT_EQ(FileText(received), bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, DeviceBaudAutoTest,
