@@ -1,6 +1,5 @@
 #include "paramtool/ParamDialog.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -98,30 +97,20 @@ void ParamDialog::ShowAboutBox() {
 }
 
 void ParamDialog::accept() {
-    // The link must outlive a reader call that is still running.
-    if (!presenter_.IsBusy()) {
-        QDialog::accept();
-    }
+    // The OK command, Enter outside a push button, leaves the window open: closing would throw
+    // away the values just typed. The Win32 window ignores it too.
 }
 
 void ParamDialog::reject() {
-    if (!presenter_.IsBusy()) {
-        QDialog::reject();
-    }
+    // Escape and the close box; during a reader call the window closes when the call ends, so
+    // that the link outlives it.
+    presenter_.Close();
 }
 
 void ParamDialog::keyPressEvent(QKeyEvent* event) {
     if (!EnterKey::Handle(*this, event)) {
         QDialog::keyPressEvent(event);
     }
-}
-
-void ParamDialog::closeEvent(QCloseEvent* event) {
-    if (presenter_.IsBusy()) {
-        event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
 }
 
 }  // namespace uhf

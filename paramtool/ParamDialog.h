@@ -12,7 +12,6 @@
 #include "widgets/qt/QtTaskRunner.h"
 #include "widgets/qt/QtTimerService.h"
 
-class QCloseEvent;
 class QKeyEvent;
 
 namespace uhf {
@@ -48,7 +47,6 @@ class ParamDialog : public QDialog {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
   private:
     void BuildView();

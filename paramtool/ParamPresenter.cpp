@@ -77,6 +77,25 @@ void ParamPresenter::End() {
     view_.SetBusy(false);
 }
 
+void ParamPresenter::Run(std::function<void()> work, std::function<void()> done) {
+    runner_.Run(std::move(work), [this, done = std::move(done)] {
+        done();
+        // A continuation that started the next call of its handler is still busy.
+        if (closeAsked_ && !busy_) {
+            closeAsked_ = false;
+            view_.CloseDialog(false);
+        }
+    });
+}
+
+void ParamPresenter::Close() {
+    if (busy_) {
+        closeAsked_ = true;
+        return;
+    }
+    view_.CloseDialog(false);
+}
+
 void ParamPresenter::Connect() {
     if (busy_) {
         return;
@@ -86,7 +105,7 @@ void ParamPresenter::Connect() {
     call->portName = view_.Text(kPortList);
     call->baudRate = TextAsInteger(view_.Text(kBaudList));
     Begin();
-    runner_.Run(
+    Run(
         [this, call] {
             call->opened = link_.Open(call->portName, call->baudRate);
             if (call->opened != 1) {
@@ -134,8 +153,7 @@ void ParamPresenter::Set() {
     }
     auto call = std::make_shared<ParamsCall>();
     Begin();
-    runner_.Run(
-        [this, call] { call->result = link_.ReadParams(call->params); },
+    Run([this, call] { call->result = link_.ReadParams(call->params); },
         [this, call] {
             if (call->result != 1) {
                 End();
@@ -143,8 +161,7 @@ void ParamPresenter::Set() {
                 return;
             }
             TakeParams(call->params);
-            runner_.Run(
-                [this, call] { call->result = link_.WriteParams(call->params); },
+            Run([this, call] { call->result = link_.WriteParams(call->params); },
                 [this, call] {
                     End();
                     view_.ShowMessage(call->result != 0
@@ -160,15 +177,15 @@ void ParamPresenter::Read() {
     }
     auto call = std::make_shared<ParamsCall>();
     Begin();
-    runner_.Run([this, call] { call->result = link_.ReadParams(call->params); },
-                [this, call] {
-                    End();
-                    if (call->result == 1) {
-                        ShowParams(call->params);
-                    } else {
-                        view_.ShowMessage("It is fail to refresh the parameters");
-                    }
-                });
+    Run([this, call] { call->result = link_.ReadParams(call->params); },
+        [this, call] {
+            End();
+            if (call->result == 1) {
+                ShowParams(call->params);
+            } else {
+                view_.ShowMessage("It is fail to refresh the parameters");
+            }
+        });
 }
 
 void ParamPresenter::Resume() {
@@ -177,12 +194,12 @@ void ParamPresenter::Resume() {
     }
     auto result = std::make_shared<int>(0);
     Begin();
-    runner_.Run([this, result] { *result = link_.Resume(); },
-                [this, result] {
-                    End();
-                    view_.ShowMessage(*result == 1 ? "The device resumes successfully"
-                                                   : "The device is fail to resume");
-                });
+    Run([this, result] { *result = link_.Resume(); },
+        [this, result] {
+            End();
+            view_.ShowMessage(*result == 1 ? "The device resumes successfully"
+                                           : "The device is fail to resume");
+        });
 }
 
 void ParamPresenter::ConnectPortChosen(int index) {

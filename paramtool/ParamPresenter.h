@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "reader/ReaderLink.h"
 #include "reader/ReaderParams.h"
@@ -14,7 +15,8 @@ namespace uhf {
 // What Tesmarle's parameter window does: connects to the reader, shows and edits its parameter
 // record, writes it back and sends the resume command. Every reader call runs through the task
 // runner, one at a time; while one runs the window is busy and every handler is ignored, and
-// its outcome is shown only once the window is no longer busy.
+// its outcome is shown only once the window is no longer busy. A request to close the window
+// is never ignored: it waits for the call under way.
 class ParamPresenter {
   public:
     static constexpr int kPortWatchTimer = 0;
@@ -40,12 +42,19 @@ class ParamPresenter {
     void ConnectPortChosen(int index);
     // True when the tag window may open now (never while a reader call runs).
     bool CanIdentifyTags() const { return !busy_; }
+    // The user asked to close the window (close box, Alt+F4, Escape). Idle, it closes at once;
+    // during a reader call it closes once the call has ended and its outcome has been shown, so
+    // that "Set" writes the whole record or none of it, never a part for want of a window.
+    void Close();
 
     bool IsBusy() const { return busy_; }
 
   private:
     void Begin();
     void End();
+    // Runs a reader call; after its continuation, a close asked for meanwhile is carried out
+    // once no call runs any more.
+    void Run(std::function<void()> work, std::function<void()> done);
     void ShowParams(const ReaderParams& params);
     void TakeParams(ReaderParams& params) const;
     void SetDisconnectedState();
@@ -58,6 +67,7 @@ class ParamPresenter {
     ReaderLink& link_;
     TaskRunner& runner_;
     bool busy_ = false;
+    bool closeAsked_ = false;
     PortListFollower ports_;
 };
 

@@ -86,6 +86,7 @@ DialogTemplate MakeTagDialogTemplate() {
     t.fontFamily = kDialogFont;
     t.pointSize = 9;
     t.resizable = true;
+    t.systemMenu = false;
     t.controls = {
         {kTagList, K::VirtualListView, "", 11, 11, 216, 130},
         {kStatusLine, K::CenteredLabel, "", 13, 142, 212, 8},

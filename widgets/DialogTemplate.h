@@ -61,6 +61,7 @@ struct DialogTemplate {
     std::string fontFamily;
     int pointSize = 9;
     bool resizable = false;  // a sizing frame instead of a fixed size
+    bool systemMenu = true;  // without it the caption has no window menu, icon or close box
     std::vector<ControlTemplate> controls;
 };
 

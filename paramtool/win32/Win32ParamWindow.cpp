@@ -47,7 +47,9 @@ bool Win32ParamWindow::OnMessage(UINT message, WPARAM wParam, LPARAM) {
         case WM_COMMAND:
             return OnCommand(LOWORD(wParam), HIWORD(wParam));
         case WM_CLOSE:
-            Close();
+            // The close box and Alt+F4, also during a reader call: the presenter closes the
+            // window once the call has ended.
+            presenter_.Close();
             return true;
         default:
             return false;
@@ -93,25 +95,14 @@ bool Win32ParamWindow::OnCommand(int id, int code) {
             }
             return true;
         case IDOK:
-            // Enter in an edit box does not end the window.
+            // Enter outside a push button leaves the window open, as in the Qt window: closing
+            // would throw away the values just typed.
             return true;
         case IDCANCEL:
-            Close();
+            presenter_.Close();
             return true;
         default:
             return false;
-    }
-}
-
-void Win32ParamWindow::Close() {
-    // The link must outlive a reader call that is still running.
-    if (presenter_.IsBusy()) {
-        return;
-    }
-    if (IsModal()) {
-        EndDialog(Window(), IDCANCEL);
-    } else {
-        DestroyWindow(Window());
     }
 }
 

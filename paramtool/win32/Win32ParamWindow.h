@@ -29,7 +29,6 @@ class Win32ParamWindow : public Win32Dialog {
 
   private:
     bool OnCommand(int id, int code);
-    void Close();
 
     std::unique_ptr<ReaderLink> link_;
     PortSource ports_;

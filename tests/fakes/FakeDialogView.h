@@ -11,7 +11,7 @@
 namespace uhf::test {
 
 // A window as plain data for presenter tests: each control's state by identifier, and a journal
-// of busy changes and messages in the order they happened.
+// of busy changes, messages and closing in the order they happened.
 class FakeDialogView : public DialogView {
   public:
     struct Control {
@@ -61,7 +61,10 @@ class FakeDialogView : public DialogView {
     void ScrollToRow(int, int row) override { scrolledTo = row; }
     void SetRange(int id, int lower, int upper) override { controls[id].range = {lower, upper}; }
     void SetPosition(int id, int position) override { controls[id].positions.push_back(position); }
-    void CloseDialog(bool accepted) override { closed = accepted; }
+    void CloseDialog(bool accepted) override {
+        closed = accepted;
+        journal.push_back(accepted ? "close accepted" : "close rejected");
+    }
 
     const Control& At(int id) const {
         static const Control none;

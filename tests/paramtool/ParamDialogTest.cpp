@@ -329,9 +329,13 @@ TEST_F(ParamDialogTest, ConnectPassesTheWholePortNameAndTheChosenRate) {
     Open();
     ASSERT_GT(reader->Path().size(), 9U);
     Combo(kBaudList)->setCurrentIndex(4);
+    Button(kConnectButton)->setFocus();
     Connect();
     EXPECT_EQ(Combo(kPortList)->currentText().toStdString(), reader->Path());
     ExpectConnectedButtons(true);
+    // "Connnect" disables itself: the focus goes on to the next control that takes it, as in
+    // the Win32 window.
+    EXPECT_EQ(dialog->focusWidget(), Combo(kConnectPortList));
 }
 
 TEST_F(ParamDialogTest, ReadShowsTheReadersRecordOverWhatTheUserTyped) {
@@ -513,7 +517,7 @@ TEST_F(ParamDialogTest, EscapeClosesTheWindow) {
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
 }
 
-TEST_F(ParamDialogTest, EnterClicksTheFocusedButtonAndClosesTheWindowElsewhere) {
+TEST_F(ParamDialogTest, EnterClicksTheFocusedButtonAndNeverEndsTheWindow) {
     OpenWithPorts({});
     dialog->show();
     Button(kConnectButton)->setFocus();
@@ -521,10 +525,46 @@ TEST_F(ParamDialogTest, EnterClicksTheFocusedButtonAndClosesTheWindowElsewhere) 
     EXPECT_EQ(notifier.messages, QStringList{kOpenFailNoName}) << "Enter clicked \"Connnect\"";
     EXPECT_TRUE(dialog->isVisible());
 
-    Edit(kPowerEdit)->setFocus();
-    QTest::keyClick(Edit(kPowerEdit), Qt::Key_Return);
-    EXPECT_FALSE(dialog->isVisible());
-    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    // Elsewhere, in an edit box above all, Enter would throw away what was typed.
+    Choose(kConnectPortList, 1);  // the Wiegand controls take the focus
+    Edit(kPowerEdit)->setText("17");
+    QWidget* const places[] = {Edit(kPowerEdit), Edit(kPulseWidthEdit),
+                               Combo(kExportTimeCombo)->lineEdit(), Combo(kPortList), Check()};
+    for (QWidget* place : places) {
+        SCOPED_TRACE(place->metaObject()->className());
+        place->setFocus();
+        QTest::keyClick(place, Qt::Key_Return);
+        EXPECT_TRUE(dialog->isVisible());
+    }
+    EXPECT_EQ(Edit(kPowerEdit)->text(), "17");
+    EXPECT_EQ(notifier.messages.size(), 1);
+}
+
+TEST_F(ParamDialogTest, ACloseDuringSetClosesTheWindowOnceTheWholeRecordIsWritten) {
+    SimConfig config;
+    config.tagRate = 0;
+    config.faults.delayMs = 60;  // a Set of about two seconds
+    Open(config, Memory({{kPower, 30}}));
+    Connect();
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    Edit(kPowerEdit)->setText("17");
+    bool busyAtClose = false;
+    bool openAfterClose = false;
+    // The close box while the reader answers: the close event comes inside the call.
+    QTimer::singleShot(200, [&] {
+        busyAtClose = dialog->IsBusy();
+        dialog->close();
+        openAfterClose = dialog->isVisible();
+    });
+    Button(kSetButton)->click();
+    EXPECT_TRUE(busyAtClose);
+    EXPECT_TRUE(openAfterClose) << "the window waits for the call";
+    EXPECT_FALSE(dialog->isVisible()) << "and then closes without being asked again";
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(notifier.messages, QStringList{"The parameters is set into the device successfully"});
+    EXPECT_EQ(reader->Received("WriteBlock"), 7);
+    EXPECT_EQ(reader->At(kPower), 17);
 }
 
 struct FrequencyCase {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -159,6 +162,79 @@ TEST_F(ParamPresenterTest, FailedReadOfSetWritesNothing) {
     EXPECT_FALSE(view.busy);
     ExpectConnected(true);
 }
+
+struct CloseCase {
+    const char* name;
+    bool connectFirst;
+    void (ParamPresenter::*handler)();  // null: the window is idle
+    int closeAfter;                     // reader calls that end before the close is asked for
+    int calls;                          // reader calls the handler makes
+    int blocksWritten;
+    const char* message;  // the outcome, shown before the window closes; "" for none
+};
+
+class CloseDuringACallTest : public ParamPresenterTest,
+                             public testing::WithParamInterface<CloseCase> {};
+
+// A close asked for during a reader call is neither dropped nor does it cut the call short:
+// the window closes once the handler's last call has ended and its outcome has been shown.
+TEST_P(CloseDuringACallTest, ClosesOnceTheHandlersCallsHaveEndedWhole) {
+    const CloseCase c = GetParam();
+    if (c.connectFirst) {
+        presenter->Connect();
+        ASSERT_FALSE(view.closed.has_value());
+    }
+    port->ClearWrites();
+    view.messages.clear();
+    view.controls[kPowerEdit].text = "17";
+    runner.hold = true;
+    if (c.handler != nullptr) {
+        (presenter.get()->*c.handler)();
+    }
+    for (int call = 0; call < c.calls; ++call) {
+        if (call == c.closeAfter) {
+            presenter->Close();
+            presenter->Close();  // asked twice, closed once
+        }
+        EXPECT_FALSE(view.closed.has_value()) << "closed during call " << call;
+        ASSERT_TRUE(runner.Finish());
+    }
+    if (c.handler == nullptr) {
+        presenter->Close();
+    }
+    EXPECT_FALSE(runner.Finish()) << "no call is left over";
+    EXPECT_EQ(view.closed, std::optional<bool>(false));
+    EXPECT_EQ(std::count(view.journal.begin(), view.journal.end(), "close rejected"), 1);
+    EXPECT_EQ(view.messages, c.message[0] != '\0' ? Strings{c.message} : Strings{});
+    if (c.message[0] != '\0') {
+        EXPECT_EQ(view.journal.end()[-2], std::string("message ") + c.message);
+    }
+    int blocks = 0;
+    for (const Bytes& written : port->Writes()) {
+        blocks += written.at(2) == 0x62 ? 1 : 0;
+    }
+    EXPECT_EQ(blocks, c.blocksWritten);
+    if (c.blocksWritten > 0) {
+        std::lock_guard<std::mutex> lock(readerMutex);
+        EXPECT_EQ(reader.memory[101], 17) << "the record was written whole";
+    }
+    EXPECT_FALSE(view.busy);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Handlers, CloseDuringACallTest,
+    testing::Values(
+        CloseCase{"Idle", false, nullptr, 0, 0, 0, ""},
+        CloseCase{"Connect", false, &ParamPresenter::Connect, 0, 1, 0, ""},
+        CloseCase{"Read", true, &ParamPresenter::Read, 0, 1, 0, ""},
+        CloseCase{"Resume", true, &ParamPresenter::Resume, 0, 1, 0,
+                  "The device resumes successfully"},
+        // Asked for while Set reads the record: the write the user asked for still follows.
+        CloseCase{"SetWhileReading", true, &ParamPresenter::Set, 0, 2, 7,
+                  "The parameters is set into the device successfully"},
+        CloseCase{"SetWhileWriting", true, &ParamPresenter::Set, 1, 2, 7,
+                  "The parameters is set into the device successfully"}),
+    [](const testing::TestParamInfo<CloseCase>& info) { return info.param.name; });
 
 TEST_F(ParamPresenterTest, RefreshesThePortListWhenAdaptersComeAndGoKeepingTheChoice) {
     test::FakeTimerService timers;

@@ -3,15 +3,21 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include "widgets/qt/DialogBuilder.h"
 #include "widgets/qt/DialogUnits.h"
+#include "widgets/qt/MessageBoxNotifier.h"
 #include "widgets/qt/WaitCursor.h"
 
 namespace uhf {
@@ -98,6 +104,83 @@ TEST(DialogBuilderTest, ResizableTemplateKeepsItsSizeButMayBeResized) {
     const QRect before = builder.Control(1)->geometry();
     dialog.resize(dialog.width() * 2, dialog.height() * 2);
     EXPECT_EQ(builder.Control(1)->geometry(), before) << "controls keep their places";
+}
+
+TEST(DialogBuilderTest, CaptionShowsTheTitleOrNothingAndTheWindowMenuOnlyWhenAsked) {
+    struct Case {
+        const char* title;
+        bool systemMenu;
+    };
+    for (const Case& c : {Case{"Probe", true}, Case{"", false}}) {
+        SCOPED_TRACE(c.title);
+        DialogTemplate t = TwoRadioPairs();
+        t.title = c.title;
+        t.systemMenu = c.systemMenu;
+        QDialog dialog;
+        DialogBuilder(t).Build(dialog);
+        // The platform names an untitled window after the program: the title must not be empty.
+        EXPECT_FALSE(dialog.windowTitle().isEmpty());
+        EXPECT_EQ(dialog.windowTitle().trimmed(), QString(c.title));
+        const Qt::WindowFlags flags = dialog.windowFlags();
+        EXPECT_TRUE(flags.testFlag(Qt::WindowTitleHint)) << "a caption bar in either case";
+        EXPECT_EQ(flags.testFlag(Qt::WindowSystemMenuHint), c.systemMenu);
+        EXPECT_EQ(flags.testFlag(Qt::WindowCloseButtonHint), c.systemMenu);
+    }
+}
+
+// Shows a message the way the programs do and measures the box while it is open.
+struct ShownBox {
+    QString title;
+    int width = 0;
+};
+
+ShownBox ShowMessage(const QString& caption, QMessageBox::Icon icon, const QString& text,
+                     const QString& render) {
+    ShownBox shown;
+    MessageBoxNotifier notifier(caption, icon);
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            return;
+        }
+        shown.title = box->windowTitle();
+        shown.width = box->width();
+        box->grab().save(QDir(UHF_RENDER_DIR).filePath(render));
+        box->accept();
+    });
+    // Only in case the box was not found: no hang.
+    QTimer::singleShot(5000, [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+        }
+    });
+    notifier.Notify(text);
+    return shown;
+}
+
+TEST(MessageBoxNotifierTest, BoxesAreWideEnoughForTheirCaptionBesideTheCaptionsButtons) {
+    struct Case {
+        QString caption;
+        QMessageBox::Icon icon;
+        QString text;
+        QString render;
+    };
+    const Case cases[] = {
+        {"Warning", QMessageBox::Information, "Open Fail!", "message-open-fail.png"},
+        {"提示", QMessageBox::Warning, "本电脑没有可用的串口!", "message-no-port.png"},
+        {"A caption much longer than the text beneath it", QMessageBox::Information, "OK.",
+         "message-long-caption.png"},
+    };
+    QDir().mkpath(UHF_RENDER_DIR);
+    const QFontMetrics title(QFontDatabase::systemFont(QFontDatabase::TitleFont));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caption.toStdString());
+        const ShownBox shown = ShowMessage(c.caption, c.icon, c.text, c.render);
+        EXPECT_EQ(shown.title, c.caption);
+        // Room at least for three buttons on either side of a centred caption, each as wide as
+        // the caption's text is tall.
+        EXPECT_GE(shown.width, title.horizontalAdvance(c.caption) + 6 * title.height());
+    }
 }
 
 TEST(DialogBuilderTest, IconControlShowsTheDialogIconAtItsPosition) {

@@ -349,8 +349,11 @@ TEST(FerrowinWindow, DownloadsATwentyKilobyteImageByteForByteWithProgressAndLog)
     }
     FerrowinRig rig({port});
     rig.Prepare(image, 0, 4);  // the reader works at 9600; the image goes at 115200
-    Click(rig.hwnd, Ids::kDownloadButton);
+    // From the keyboard: "Download" disables itself and hands the focus on to "Exist".
+    SetFocus(GetDlgItem(rig.hwnd, Ids::kDownloadButton));
+    test::PressKey(VK_SPACE);
     EXPECT_EQ(rig.Enabling(), "-----/+");
+    EXPECT_EQ(test::FocusedId(rig.hwnd), Ids::kExistButton);
     HWND bar = GetDlgItem(rig.hwnd, Ids::kProgressBar);
     ASSERT_TRUE(PumpUntil([&] { return SendMessageW(bar, PBM_GETPOS, 0, 0) >= 120; }))
         << ::testing::PrintToString(rig.LogMessages()) << " at "

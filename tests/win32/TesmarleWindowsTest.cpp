@@ -88,6 +88,10 @@ TEST(TesmarleWindows, EveryControlSitsWhereItsTableSays) {
     Win32TagWindow tags(param.window.Link());
     HWND tagWindow = tags.CreateModeless(param.hwnd);
     EXPECT_EQ(test::Misplaced(tagWindow, TagDialogTemplate()), Strings{});
+    // A caption bar without text, window menu or close box, and a sizing frame.
+    const LONG_PTR style = GetWindowLongPtrW(tagWindow, GWL_STYLE);
+    EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU), WS_CAPTION | WS_THICKFRAME);
+    EXPECT_EQ(GetWindowTextLengthW(tagWindow), 0);
     HWND list = GetDlgItem(tagWindow, kTagList);
     RECT outer{};
     GetWindowRect(list, &outer);
@@ -153,10 +157,17 @@ TEST(TesmarleWindows, WholeFlowAgainstReadersim) {
     }
     ParamRig param({WinePort()});
     test::Choose(param.hwnd, kBaudList, kBaud115200);
-    Click(param.hwnd, kConnectButton);
+    // From the keyboard: "Connnect" disables itself, and the focus goes on to the next control
+    // that takes it, as in the Qt window, so that the keyboard still works.
+    SetFocus(GetDlgItem(param.hwnd, kConnectButton));
+    test::PressKey(VK_SPACE);
     ASSERT_TRUE(param.Idle());
     EXPECT_EQ(test::TakeMessages(), Strings{});
     EXPECT_EQ(param.EnabledOf(kButtons), Marked(kButtons, "-+++++"));
+    EXPECT_EQ(test::FocusedId(param.hwnd), kConnectPortList);
+    test::PressKey(VK_DOWN);
+    EXPECT_EQ(param.Text(kConnectPortList), "Wiegand");
+    test::Choose(param.hwnd, kConnectPortList, 0);
     EXPECT_FALSE(param.Text(kPowerEdit).empty());
     EXPECT_NE(param.window.View().SelectedIndex(kExportDistanceList), -1);
     EXPECT_TRUE(test::Render(param.hwnd, "tesmarle-win32-connected"));
@@ -204,6 +215,35 @@ TEST(TesmarleWindows, WholeFlowAgainstReadersim) {
 
     Click(param.hwnd, kDisconnectButton);
     EXPECT_EQ(param.EnabledOf(kButtons), Marked(kButtons, "+-----"));
+}
+
+TEST(TesmarleWindows, ACloseDuringSetClosesTheWindowOnceTheWholeRecordIsWritten) {
+    if (*WinePort() == '\0') {
+        GTEST_SKIP() << "UHF_WINE_PORT names no port mapped to readersim";
+    }
+    // The close box and Alt+F4 both come as this system command.
+    for (const std::wstring power : {L"23", L"24"}) {
+        ParamRig param({WinePort()});
+        test::Choose(param.hwnd, kBaudList, kBaud115200);
+        Click(param.hwnd, kConnectButton);
+        ASSERT_TRUE(param.Idle());
+        test::Type(param.hwnd, kPowerEdit, power);
+        Click(param.hwnd, kSetButton);
+        ASSERT_TRUE(param.window.Presenter().IsBusy());
+        SendMessageW(param.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_NE(IsWindow(param.hwnd), FALSE) << "the window waits for the call";
+        EXPECT_TRUE(PumpUntil([&] { return IsWindow(param.hwnd) == FALSE; }))
+            << "and then closes without being asked again";
+        EXPECT_EQ(test::TakeMessages(),
+                  Strings{"The parameters is set into the device successfully"});
+    }
+    // The reader holds the record of the last Set.
+    ParamRig param({WinePort()});
+    test::Choose(param.hwnd, kBaudList, kBaud115200);
+    Click(param.hwnd, kConnectButton);
+    ASSERT_TRUE(param.Idle());
+    EXPECT_EQ(test::TakeMessages(), Strings{});
+    EXPECT_EQ(param.Text(kPowerEdit), "24");
 }
 
 TEST(TesmarleWindows, ADeviceChangeRefreshesThePortListAtOnceKeepingTheChoice) {

@@ -29,6 +29,7 @@ from wine_ports import WinePorts  # noqa: E402
 
 PORT = "COM7"
 FONTS_KEY = "HKCU\\Software\\Wine\\Fonts\\Replacements"
+X11_KEY = "HKCU\\Software\\Wine\\X11 Driver"
 # The dialogs name these faces; the machine has these in their place.
 FONT_REPLACEMENTS = {"宋体": "WenQuanYi Zen Hei", "SimSun": "WenQuanYi Zen Hei",
                      "Times New Roman": "Liberation Serif"}
@@ -140,6 +141,9 @@ def main():
     try:
         for face, font in FONT_REPLACEMENTS.items():
             ports.run("reg", "add", FONTS_KEY, "/v", face, "/d", font, "/f")
+        # With no window manager on the display, Wine draws the windows' captions and frames
+        # itself, so that the captures show them.
+        ports.run("reg", "add", X11_KEY, "/v", "Decorated", "/d", "N", "/f")
         # Restarts Wine's server, which then reads the port and the font mappings.
         ports.map_path(PORT, link)
         sim = HarnessServer(args.readersim, link, os.path.join(work, "readersim.log"), display,

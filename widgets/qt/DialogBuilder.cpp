@@ -22,7 +22,14 @@ DialogUnits DialogBuilder::Build(QDialog& dialog) {
     const QFont font = DialogUnits::TemplateFont(QString::fromStdString(template_.fontFamily),
                                                  template_.pointSize);
     dialog.setFont(font);
-    dialog.setWindowTitle(QString::fromStdString(template_.title));
+    // A window without a title would be named after the program by the platform: a blank one
+    // keeps the caption empty.
+    dialog.setWindowTitle(template_.title.empty() ? QStringLiteral(" ")
+                                                  : QString::fromStdString(template_.title));
+    if (!template_.systemMenu) {
+        // A caption with its text alone: no window menu, icon or buttons.
+        dialog.setWindowFlags(dialog.windowType() | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    }
     const DialogUnits units(font);
 
     QList<QWidget*> frames;

@@ -9,7 +9,8 @@
 
 namespace uhf {
 
-// Shows each message in a modal box with a fixed caption and icon and an OK button.
+// Shows each message in a modal box with a fixed caption and icon and an OK button, the box
+// wide enough to show its caption whole.
 class MessageBoxNotifier : public Notifier {
   public:
     MessageBoxNotifier(QString caption, QMessageBox::Icon icon);

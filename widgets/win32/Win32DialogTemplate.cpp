@@ -85,6 +85,9 @@ Win32DialogTemplate::Win32DialogTemplate(const DialogTemplate& dialogTemplate)
     if (template_.resizable) {
         style = (style & ~static_cast<DWORD>(DS_MODALFRAME)) | WS_THICKFRAME;
     }
+    if (!template_.systemMenu) {
+        style &= ~static_cast<DWORD>(WS_SYSMENU);
+    }
     Word(1);       // dlgVer
     Word(0xFFFF);  // signature: the extended format
     Dword(0);      // helpID

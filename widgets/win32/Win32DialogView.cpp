@@ -167,7 +167,14 @@ std::string Win32DialogView::ToolTip(int id) const {
 }
 
 void Win32DialogView::Enable(int id, bool on) {
-    EnableWindow(Control(id), on ? TRUE : FALSE);
+    HWND control = Control(id);
+    // A control that is disabled with the focus leaves it with no window, and the keyboard dead
+    // until a click: the focus moves on first, as Tab would move it (and as Qt moves it).
+    HWND focus = GetFocus();
+    if (!on && focus != nullptr && (focus == control || IsChild(control, focus) != FALSE)) {
+        SendMessageW(dialog_, WM_NEXTDLGCTL, 0, FALSE);
+    }
+    EnableWindow(control, on ? TRUE : FALSE);
 }
 
 void Win32DialogView::ShowMessage(const std::string& text) {

@@ -56,6 +56,7 @@ class Win32DialogView : public DialogView {
     void SetToolTip(int id, const std::string& text) override;
     // The tip last set for a control (empty when none).
     std::string ToolTip(int id) const;
+    // Disabling the control with the focus hands the focus on to the next one that takes it.
     void Enable(int id, bool on) override;
     void ShowMessage(const std::string& text) override;
     void SetBusy(bool busy) override;
