@@ -116,6 +116,10 @@ void TesmarleRunner::SetDoctor(const LinkDoctor* linkDoctor) {
 }
 
 bool TesmarleRunner::OpenPort(const TesmarleOptions& options) {
+    if (interrupted()) {
+        Refuse("stopped on request before the port was opened", kExitFailure);
+        return false;
+    }
     int baud = options.baudRate;
     if (baud == kAutoBaud) {
         const ReaderProbe::Outcome found = ReaderProbe::FindStopRate(link, options.port);
@@ -144,6 +148,8 @@ bool TesmarleRunner::OpenPort(const TesmarleOptions& options) {
 
 int TesmarleRunner::Run(const TesmarleOptions& options) {
     outcome = {};
+    // After a stop request nothing that changes the reader goes out: no block write, no Resume.
+    link.SetStopCheck(interrupted);
     switch (options.action) {
         case TesmarleAction::Help:
             out << TesmarleUsage();
@@ -394,7 +400,9 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
                                      : Clock::time_point::max();
     auto nextTake = Clock::now() + kTakeInterval;
     int status = kExitOk;
-    while (!interrupted()) {
+    // Output that can no longer be written ends the collection as Ctrl-C does: nobody reads the
+    // rows any more (a pipe to `head` that has closed, a full disk).
+    while (!interrupted() && out) {
         if (link.ReceiveReadFailed()) {
             status = Refuse(std::string("tags failed: ") + ToString(LinkError::PortFailed),
                             kExitFailure);

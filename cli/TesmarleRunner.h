@@ -36,7 +36,8 @@ class TesmarleRunner {
 
     TesmarleRunner(ReaderLink& link, std::ostream& out, std::ostream& err);
 
-    // Polled while tags are collected; true ends the collection (SIGINT, SIGTERM).
+    // Polled while tags are collected; true ends the collection (SIGINT, SIGTERM). Before any
+    // other step that sends a request but Stop, true ends the command with exit status 1.
     void SetInterrupted(std::function<bool()> interrupted);
     // The machine's ports, for `ports`.
     void SetPortLister(std::function<std::vector<PortInfo>()> lister);

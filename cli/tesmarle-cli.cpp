@@ -45,9 +45,7 @@ int main(int argc, char** argv) {
     if (!options.reportFile.empty()) {
         runner.SetReport(&report);
     }
-    // Output that can no longer be written ends a tag collection as Ctrl-C does: nobody reads
-    // the rows any more (a pipe to `head` that has closed, a full disk).
-    runner.SetInterrupted([] { return uhf::ProcessSetup::Interrupted() || !std::cout; });
+    runner.SetInterrupted(&uhf::ProcessSetup::Interrupted);
     runner.SetPortLister(&uhf::PortEnumerator::ListSystemPortDetails);
     const uhf::LinkDoctor doctor(uhf::LinkDoctor::SystemEnvironment());
     runner.SetDoctor(&doctor);

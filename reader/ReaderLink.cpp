@@ -106,6 +106,9 @@ bool ReaderLink::LockPort(std::unique_lock<TimedRecursiveMutex>& lock) {
 }
 
 bool ReaderLink::LockAndSend(std::unique_lock<TimedRecursiveMutex>& lock, ReaderFrame& request) {
+    if (stopCheck && request.command != Byte(ReaderCode::Stop) && stopCheck()) {
+        return Fail(LinkError::Stopped) != 0;
+    }
     if (!LockPort(lock)) {
         return false;
     }
