@@ -36,9 +36,14 @@ int main(int argc, char** argv) {
         });
     }
     uhf::RunReport report("tesmarle-cli", uhf::ProgramVersion());
-    if (!options.reportFile.empty() && !report.Open(options.reportFile, error)) {
-        std::cerr << "tesmarle-cli: " << error << "\n";
-        return uhf::ProcessSetup::Finish("tesmarle-cli", uhf::kExitFailure);
+    if (!options.reportFile.empty()) {
+        const auto opened = report.Open(options.reportFile, error);
+        if (opened != uhf::RunReport::OpenResult::Opened) {
+            std::cerr << "tesmarle-cli: " << error << "\n";
+            return uhf::ProcessSetup::Finish(
+                "tesmarle-cli", opened == uhf::RunReport::OpenResult::NotAFile ? uhf::kExitUsage
+                                                                               : uhf::kExitFailure);
+        }
     }
     uhf::TesmarleLine runner([] { return std::make_unique<uhf::ReaderLink>(); }, std::cout,
                              std::cerr);
