@@ -17,6 +17,11 @@ class ProcessSetup {
     // The descriptor part of Prepare alone, for a program with signal handling of its own.
     static void ReserveStandardDescriptors();
 
+    // For a command whose result goes to standard output: when that was closed as the program
+    // started (`>&-`), what it prints would be lost; says so on stderr (`program: ...`) and
+    // returns true, and the command must then not start.
+    static bool RefuseClosedOutput(const char* program);
+
     // SIGINT, SIGTERM or SIGHUP arrived.
     static bool Interrupted();
     // SIGHUP arrived: the terminal is gone, and the run counts as failed.
@@ -33,6 +38,9 @@ class ProcessSetup {
 
     // Called by the platform's signal handler; only sets flags.
     static void NoteSignal(bool hangUp);
+
+  private:
+    static void NoteOutputClosed();
 };
 
 }  // namespace uhf

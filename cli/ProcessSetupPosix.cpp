@@ -30,6 +30,9 @@ extern "C" void OnSignal(int signal) {
 void ProcessSetup::ReserveStandardDescriptors() {
     for (int fd = 0; fd <= 2; ++fd) {
         if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            if (fd == 1) {
+                NoteOutputClosed();
+            }
             // The lowest free number is this one: the ones below are open by now.
             (void)::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
         }

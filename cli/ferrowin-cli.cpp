@@ -76,7 +76,10 @@ std::string Number(double value) {
 int main(int argc, char** argv) {
     uhf::ProcessSetup::Prepare();
     if (uhf::PrintVersionIfAsked("ferrowin-cli", argc, argv)) {
-        return uhf::ProcessSetup::Finish("ferrowin-cli", uhf::kExitOk);
+        return uhf::ProcessSetup::Finish("ferrowin-cli",
+                                         uhf::ProcessSetup::RefuseClosedOutput("ferrowin-cli")
+                                             ? uhf::kExitFailure
+                                             : uhf::kExitOk);
     }
     const std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
@@ -84,6 +87,12 @@ int main(int argc, char** argv) {
     if (!options) {
         std::fprintf(stderr, "ferrowin-cli: %s\n%s", error.c_str(), uhf::FerrowinOptions::Usage());
         return uhf::kExitUsage;
+    }
+    // The usage and the table of several readers go to standard output; one reader's result is
+    // its exit status.
+    if ((options->help || options->ports.size() > 1) &&
+        uhf::ProcessSetup::RefuseClosedOutput("ferrowin-cli")) {
+        return uhf::kExitFailure;
     }
     if (options->help) {
         std::fputs(uhf::FerrowinOptions::Usage(), stdout);

@@ -19,7 +19,10 @@
 int main(int argc, char** argv) {
     uhf::ProcessSetup::Prepare();
     if (uhf::PrintVersionIfAsked("tesmarle-cli", argc, argv)) {
-        return uhf::ProcessSetup::Finish("tesmarle-cli", uhf::kExitOk);
+        return uhf::ProcessSetup::Finish("tesmarle-cli",
+                                         uhf::ProcessSetup::RefuseClosedOutput("tesmarle-cli")
+                                             ? uhf::kExitFailure
+                                             : uhf::kExitOk);
     }
     const std::vector<std::string> args(argv + 1, argv + argc);
     uhf::TesmarleOptions options;
@@ -27,6 +30,10 @@ int main(int argc, char** argv) {
     if (!uhf::ParseTesmarleArgs(args, options, error)) {
         std::cerr << "tesmarle-cli: " << error << "\n(tesmarle-cli --help shows the usage)\n";
         return uhf::kExitUsage;
+    }
+    // Every command's result goes to standard output.
+    if (uhf::ProcessSetup::RefuseClosedOutput("tesmarle-cli")) {
+        return uhf::kExitFailure;
     }
 
     // The doctor says it in its report.
