@@ -391,8 +391,9 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
                     out << reports << "," << hex << "\n";
                     break;
             }
+            // One row, one write: a reader of a pipe (`| head -1`) has each row as it comes.
+            out << std::flush;
         }
-        out << std::flush;
     };
 
     const auto end = options.seconds ? start + std::chrono::duration_cast<Clock::duration>(
