@@ -1,6 +1,7 @@
 #include "cli/ArgumentReader.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 
 namespace uhf {
@@ -74,6 +75,29 @@ bool ArgumentReader::Read(const std::vector<std::string>& args, const std::vecto
         }
     }
     return true;
+}
+
+std::string ArgumentReader::SamePortTwice(const std::vector<std::string>& ports) {
+    namespace fs = std::filesystem;
+    const auto same = [](const std::string& a, const std::string& b) {
+        std::error_code errorA;
+        std::error_code errorB;
+        if (a == b || fs::equivalent(a, b, errorA)) {
+            return true;
+        }
+        // Names of which one does not exist yet: as spelt out, relative to the working folder.
+        const fs::path fullA = fs::weakly_canonical(a, errorA);
+        const fs::path fullB = fs::weakly_canonical(b, errorB);
+        return !errorA && !errorB && fullA == fullB;
+    };
+    for (std::size_t i = 1; i < ports.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (same(ports[j], ports[i])) {
+                return "-p " + ports[j] + " and -p " + ports[i] + " name the same port";
+            }
+        }
+    }
+    return {};
 }
 
 }  // namespace uhf

@@ -38,6 +38,11 @@ class ArgumentReader {
     bool Read(const std::vector<std::string>& args, const std::vector<Option>& options,
               const Operand& operand, std::string& error) const;
 
+    // "-p A and -p B name the same port" for the first of `ports` that names the device of an
+    // earlier one: the same name, the same path spelt otherwise (./A), or a link and its target.
+    // Empty when each names another.
+    static std::string SamePortTwice(const std::vector<std::string>& ports);
+
   private:
     bool inlineValues = false;
     bool endOfOptions = false;

@@ -34,8 +34,10 @@ FerrowinDownload::Result FerrowinDownload::Run(const FerrowinOptions& options,
         host.SetBoard(board, row);
     }
     UpgradeTransfer transfer(comm, loop, host);
+    transfer.SetStopCheck(interrupted);
 
-    // The signal handlers only raise a flag; the tick looks at it and ends the attempt cleanly.
+    // The signal handlers only raise a flag; the transfer looks at it before each step that a
+    // timer takes, the tick while it waits for answers.
     int sizeWaitMs = 0;
     loop.SetTick(kTickMs, [&] {
         if (interrupted()) {

@@ -116,7 +116,7 @@ std::optional<FerrowinOptions> FerrowinOptions::Parse(const std::vector<std::str
         error = "the download rate is missing (--download-baud RATE)";
     } else if (options.firmware.empty()) {
         error = "the firmware file is missing";
-    } else {
+    } else if (error = ArgumentReader::SamePortTwice(options.ports); error.empty()) {
         return options;
     }
     return std::nullopt;

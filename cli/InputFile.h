@@ -15,7 +15,8 @@ class InputFile {
     };
 
     // Reads `path` ("-" is standard input) into `text`. Only a regular file is opened, so that a
-    // FIFO with no writer or a device cannot hold the tool up; more than `limit` bytes is refused.
+    // FIFO with no writer or a device cannot hold the tool up, and standard input is given up
+    // when a stop request comes (Ctrl-C); more than `limit` bytes is refused.
     // Anything but Read comes with the reason in `error` ("cannot open the file: ...", ...).
     static Result ReadSmall(const std::string& path, std::size_t limit, std::string& text,
                             std::string& error);

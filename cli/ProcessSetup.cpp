@@ -15,6 +15,7 @@ namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
 volatile std::sig_atomic_t hungUp = 0;
+bool outputClosed = false;
 
 }  // namespace
 
@@ -23,6 +24,20 @@ void ProcessSetup::NoteSignal(bool hangUp) {
         hungUp = 1;
     }
     interrupted = 1;
+}
+
+void ProcessSetup::NoteOutputClosed() {
+    outputClosed = true;
+}
+
+bool ProcessSetup::RefuseClosedOutput(const char* program) {
+    if (!outputClosed) {
+        return false;
+    }
+    std::fprintf(stderr,
+                 "%s: standard output is closed: the result would be lost, so nothing was done\n",
+                 program);
+    return true;
 }
 
 bool ProcessSetup::Interrupted() {

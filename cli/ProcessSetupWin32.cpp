@@ -1,4 +1,5 @@
 #include <csignal>
+#include <cstdio>
 
 #include "cli/ProcessSetup.h"
 
@@ -18,6 +19,12 @@ void ProcessSetup::ReserveStandardDescriptors() {}
 void ProcessSetup::Prepare() {
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
+}
+
+// The console's stop request does not wake this read yet.
+long ProcessSetup::ReadStandardInput(char* buffer, std::size_t size) {
+    const std::size_t got = std::fread(buffer, 1, size, stdin);
+    return got == 0 && std::ferror(stdin) != 0 ? -1 : static_cast<long>(got);
 }
 
 }  // namespace uhf

@@ -18,16 +18,23 @@ RunReport::~RunReport() {
     }
 }
 
-bool RunReport::Open(const std::string& path, std::string& error) {
+RunReport::OpenResult RunReport::Open(const std::string& path, std::string& error) {
+    std::error_code code;
+    const auto status = std::filesystem::status(path, code);
+    if (status.type() != std::filesystem::file_type::not_found &&
+        !std::filesystem::is_regular_file(status) && !code) {
+        error = "--report " + path + ": not a regular file";
+        return OpenResult::NotAFile;
+    }
     // "a" opens with O_APPEND: every write lands at the end, whoever else appends.
     file = std::fopen(path.c_str(), "ab");
     if (file == nullptr) {
         error = "--report " + path + ": " + std::strerror(errno);
-        return false;
+        return OpenResult::Failed;
     }
     // Unbuffered: one fwrite of a whole line is one write of the system.
     std::setvbuf(file, nullptr, _IONBF, 0);
-    return true;
+    return OpenResult::Opened;
 }
 
 bool RunReport::Append(const Entry& entry) {

@@ -32,8 +32,11 @@ class RunReport {
     RunReport(const RunReport&) = delete;
     RunReport& operator=(const RunReport&) = delete;
 
-    // False, with the reason, when the file cannot be opened for appending.
-    bool Open(const std::string& path, std::string& error);
+    enum class OpenResult { Opened, NotAFile, Failed };
+    // Opens `path` for appending, creating it when it does not exist. Anything but a regular file
+    // is refused before it is opened (NotAFile): a FIFO would hold the open up for good, and a
+    // device keeps no record. Failed when the file cannot be opened. `error` then says why.
+    OpenResult Open(const std::string& path, std::string& error);
     // Thread-safe. False when the line could not be written whole.
     bool Append(const Entry& entry);
 

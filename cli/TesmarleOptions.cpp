@@ -205,6 +205,10 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
         error = "several ports (-p) belong to the write and check commands";
         return false;
     }
+    if (const std::string same = ArgumentReader::SamePortTwice(parsed.ports); !same.empty()) {
+        error = same;
+        return false;
+    }
     if (parsed.ports.size() > 1 && parsed.fromFile == "-") {
         error = "--from - reads standard input once: with several ports give a file";
         return false;

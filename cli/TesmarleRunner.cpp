@@ -125,6 +125,10 @@ void TesmarleRunner::SetScanPort(std::function<std::unique_ptr<SerialPort>()> ma
 }
 
 bool TesmarleRunner::OpenPort(const TesmarleOptions& options) {
+    if (interrupted()) {
+        Refuse("stopped on request before the port was opened", kExitFailure);
+        return false;
+    }
     int baud = options.baudRate;
     if (baud == kAutoBaud) {
         const std::unique_ptr<SerialPort> scanPort = makeScanPort();
@@ -159,6 +163,8 @@ bool TesmarleRunner::OpenPort(const TesmarleOptions& options) {
 
 int TesmarleRunner::Run(const TesmarleOptions& options) {
     outcome = {};
+    // After a stop request nothing that changes the reader goes out: no block write, no Resume.
+    link.SetStopCheck(interrupted);
     switch (options.action) {
         case TesmarleAction::Help:
             out << TesmarleUsage();
@@ -400,8 +406,9 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
                     out << reports << "," << hex << "\n";
                     break;
             }
+            // One row, one write: a reader of a pipe (`| head -1`) has each row as it comes.
+            out << std::flush;
         }
-        out << std::flush;
     };
 
     const auto end = options.seconds ? start + std::chrono::duration_cast<Clock::duration>(
@@ -409,7 +416,9 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
                                      : Clock::time_point::max();
     auto nextTake = Clock::now() + kTakeInterval;
     int status = kExitOk;
-    while (!interrupted()) {
+    // Output that can no longer be written ends the collection as Ctrl-C does: nobody reads the
+    // rows any more (a pipe to `head` that has closed, a full disk).
+    while (!interrupted() && out) {
         if (link.ReceiveReadFailed()) {
             status = Refuse(std::string("tags failed: ") + ToString(LinkError::PortFailed),
                             kExitFailure);

@@ -38,7 +38,8 @@ class TesmarleRunner {
     TesmarleRunner(ReaderLink& link, std::ostream& out, std::ostream& err);
 
     // Polled while tags are collected and between the steps of a rate scan; true ends them
-    // (SIGINT, SIGTERM).
+    // (SIGINT, SIGTERM). Before any other step that sends a request but Stop, true ends the
+    // command with exit status 1.
     void SetInterrupted(std::function<bool()> interrupted);
     // The machine's ports, for `ports`.
     void SetPortLister(std::function<std::vector<PortInfo>()> lister);

@@ -1,7 +1,9 @@
 // ferrowin-cli: the firmware download tool without a window.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
@@ -38,6 +40,11 @@ struct ImageFacts {
 
 ImageFacts ReadImageFacts(const std::string& path) {
     ImageFacts facts;
+    // Never a FIFO: its open would wait for a writer for good.
+    std::error_code notRegular;
+    if (!std::filesystem::is_regular_file(path, notRegular)) {
+        return facts;
+    }
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
         return facts;
@@ -70,7 +77,10 @@ std::string Number(double value) {
 int main(int argc, char** argv) {
     uhf::ProcessSetup::Prepare();
     if (uhf::PrintVersionIfAsked("ferrowin-cli", argc, argv)) {
-        return uhf::ProcessSetup::Finish("ferrowin-cli", uhf::kExitOk);
+        return uhf::ProcessSetup::Finish("ferrowin-cli",
+                                         uhf::ProcessSetup::RefuseClosedOutput("ferrowin-cli")
+                                             ? uhf::kExitFailure
+                                             : uhf::kExitOk);
     }
     const std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
@@ -79,14 +89,25 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ferrowin-cli: %s\n%s", error.c_str(), uhf::FerrowinOptions::Usage());
         return uhf::kExitUsage;
     }
+    // The usage and the table of several readers go to standard output; one reader's result is
+    // its exit status.
+    if ((options->help || options->ports.size() > 1) &&
+        uhf::ProcessSetup::RefuseClosedOutput("ferrowin-cli")) {
+        return uhf::kExitFailure;
+    }
     if (options->help) {
         std::fputs(uhf::FerrowinOptions::Usage(), stdout);
         return uhf::ProcessSetup::Finish("ferrowin-cli", uhf::kExitOk);
     }
     uhf::RunReport report("ferrowin-cli", uhf::ProgramVersion());
-    if (!options->reportFile.empty() && !report.Open(options->reportFile, error)) {
-        std::fprintf(stderr, "ferrowin-cli: %s\n", error.c_str());
-        return uhf::ProcessSetup::Finish("ferrowin-cli", uhf::kExitFailure);
+    if (!options->reportFile.empty()) {
+        const auto opened = report.Open(options->reportFile, error);
+        if (opened != uhf::RunReport::OpenResult::Opened) {
+            std::fprintf(stderr, "ferrowin-cli: %s\n", error.c_str());
+            return uhf::ProcessSetup::Finish(
+                "ferrowin-cli", opened == uhf::RunReport::OpenResult::NotAFile ? uhf::kExitUsage
+                                                                               : uhf::kExitFailure);
+        }
     }
     const bool reporting = !options->reportFile.empty();
     const ImageFacts image = reporting ? ReadImageFacts(options->firmware) : ImageFacts{};
@@ -95,6 +116,7 @@ int main(int argc, char** argv) {
 
     const std::size_t count = options->ports.size();
     std::vector<uhf::FerrowinDownload::Result> results(count);
+    std::atomic<bool> reportLost{false};
     uhf::FerrowinBoard* sharedBoard = nullptr;
     uhf::LowLatencyMode::System().SetWarningSink([&sharedBoard](const std::string& warning) {
         if (sharedBoard != nullptr && boardRow >= 0) {
@@ -178,6 +200,7 @@ int main(int argc, char** argv) {
         if (!report.Append(entry)) {
             std::fprintf(stderr, "ferrowin-cli: --report: the line for %s could not be written\n",
                          port.c_str());
+            reportLost = true;
         }
     };
 
@@ -219,5 +242,6 @@ int main(int argc, char** argv) {
     const bool allOk = std::all_of(results.begin(), results.end(), [](const auto& r) {
         return r.error == uhf::TransferError::None;
     });
-    return uhf::ProcessSetup::Finish("ferrowin-cli", allOk ? uhf::kExitOk : uhf::kExitFailure);
+    return uhf::ProcessSetup::Finish("ferrowin-cli",
+                                     allOk && !reportLost ? uhf::kExitOk : uhf::kExitFailure);
 }

@@ -19,7 +19,10 @@
 int main(int argc, char** argv) {
     uhf::ProcessSetup::Prepare();
     if (uhf::PrintVersionIfAsked("tesmarle-cli", argc, argv)) {
-        return uhf::ProcessSetup::Finish("tesmarle-cli", uhf::kExitOk);
+        return uhf::ProcessSetup::Finish("tesmarle-cli",
+                                         uhf::ProcessSetup::RefuseClosedOutput("tesmarle-cli")
+                                             ? uhf::kExitFailure
+                                             : uhf::kExitOk);
     }
     const std::vector<std::string> args(argv + 1, argv + argc);
     uhf::TesmarleOptions options;
@@ -27,6 +30,10 @@ int main(int argc, char** argv) {
     if (!uhf::ParseTesmarleArgs(args, options, error)) {
         std::cerr << "tesmarle-cli: " << error << "\n(tesmarle-cli --help shows the usage)\n";
         return uhf::kExitUsage;
+    }
+    // Every command's result goes to standard output.
+    if (uhf::ProcessSetup::RefuseClosedOutput("tesmarle-cli")) {
+        return uhf::kExitFailure;
     }
 
     // The doctor says it in its report.
@@ -36,18 +43,21 @@ int main(int argc, char** argv) {
         });
     }
     uhf::RunReport report("tesmarle-cli", uhf::ProgramVersion());
-    if (!options.reportFile.empty() && !report.Open(options.reportFile, error)) {
-        std::cerr << "tesmarle-cli: " << error << "\n";
-        return uhf::ProcessSetup::Finish("tesmarle-cli", uhf::kExitFailure);
+    if (!options.reportFile.empty()) {
+        const auto opened = report.Open(options.reportFile, error);
+        if (opened != uhf::RunReport::OpenResult::Opened) {
+            std::cerr << "tesmarle-cli: " << error << "\n";
+            return uhf::ProcessSetup::Finish(
+                "tesmarle-cli", opened == uhf::RunReport::OpenResult::NotAFile ? uhf::kExitUsage
+                                                                               : uhf::kExitFailure);
+        }
     }
     uhf::TesmarleLine runner([] { return std::make_unique<uhf::ReaderLink>(); }, std::cout,
                              std::cerr);
     if (!options.reportFile.empty()) {
         runner.SetReport(&report);
     }
-    // Output that can no longer be written ends a tag collection as Ctrl-C does: nobody reads
-    // the rows any more (a pipe to `head` that has closed, a full disk).
-    runner.SetInterrupted([] { return uhf::ProcessSetup::Interrupted() || !std::cout; });
+    runner.SetInterrupted(&uhf::ProcessSetup::Interrupted);
     runner.SetPortLister(&uhf::PortEnumerator::ListSystemPortDetails);
     const uhf::LinkDoctor doctor(uhf::LinkDoctor::SystemEnvironment());
     runner.SetDoctor(&doctor);

@@ -192,6 +192,11 @@ void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
     imageLoaded = true;
     state.imageLength = static_cast<std::uint16_t>(state.imageData.size());
 
+    if (stopCheck && stopCheck()) {
+        observer.AddLog(kLogStopped);
+        Finish(TransferError::Cancelled);
+        return;
+    }
     if (OpenPort(state.selections.deviceBaud) == 0) {
         observer.AddLog(kLogOpenFailed);
         if (openError == CommError::AlreadyOpen) {
@@ -212,6 +217,10 @@ void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
 void UpgradeTransfer::HandleTimer(int id) {
     if (!IsRunning()) {
         timers.Stop(id);
+        return;
+    }
+    if (stopCheck && stopCheck()) {
+        Cancel();
         return;
     }
     switch (id) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,11 @@ class UpgradeTransfer {
     // happens when idle.
     void Cancel();
 
+    // Asked before each step that a start or a timer takes (the port opened and the probes sent,
+    // probes again, the baud-rate change, the size announcement): true cancels the attempt
+    // instead, so that nothing more reaches the reader after the host's stop request.
+    void SetStopCheck(std::function<bool()> stopRequested) { stopCheck = std::move(stopRequested); }
+
     TransferPhase Phase() const { return phase; }
     bool IsRunning() const { return phase != TransferPhase::Idle; }
     bool Succeeded() const { return succeeded; }
@@ -122,6 +128,7 @@ class UpgradeTransfer {
     CommError openError = CommError::None;
     bool succeeded = false;
     bool imageLoaded = false;
+    std::function<bool()> stopCheck;
 };
 
 }  // namespace uhf

@@ -34,6 +34,8 @@ std::string ToString(LinkError error) {
             return "the parameter record is out of range (refused by IsValid)";
         case LinkError::LockedOut:
             return "the tag store stayed locked";
+        case LinkError::Stopped:
+            return "stopped on request before the request was sent";
     }
     return "unknown link error";
 }

@@ -21,6 +21,7 @@ enum class LinkError {
     ShortReply,     // a block read answered with fewer values than asked for
     RecordInvalid,  // the record to write is refused by IsValid
     LockedOut,      // the tag store stayed locked for 1000 ms
+    Stopped,        // a stop request came first: the request was not sent
 };
 
 std::string ToString(LinkError error);

@@ -106,6 +106,9 @@ bool ReaderLink::LockPort(std::unique_lock<TimedRecursiveMutex>& lock) {
 }
 
 bool ReaderLink::LockAndSend(std::unique_lock<TimedRecursiveMutex>& lock, ReaderFrame& request) {
+    if (stopCheck && request.command != Byte(ReaderCode::Stop) && stopCheck()) {
+        return Fail(LinkError::Stopped) != 0;
+    }
     if (!LockPort(lock)) {
         return false;
     }
@@ -276,8 +279,10 @@ int ReaderLink::ReadLimit(int fill) const {
         return kBufferSize - fill;
     }
     // What is kept starts a frame: a read that ends on a frame boundary leaves no frame split
-    // between this thread and the reply read of a command that takes the port next.
-    constexpr int kWholeFrames = kBufferSize / kTagFrameSize * kTagFrameSize;
+    // between this thread and the reply read of a command that takes the port next. A few frames
+    // a read: while tags follow each other closer than the 50 ms gap, a read of the whole buffer
+    // lasts its total time-out (about 2 s) before any of them reaches the store.
+    constexpr int kWholeFrames = 4 * kTagFrameSize;
     return kWholeFrames - fill;
 }
 

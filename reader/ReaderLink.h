@@ -100,6 +100,11 @@ class ReaderLink {
     // default: the store is then emptied as the dialogs expect.
     void KeepEveryTagReport(bool keep) { keepReports = keep; }
 
+    // Asked before every request but Stop: true refuses it with LinkError::Stopped before
+    // anything is sent, so that after the user's stop request no block write or Resume goes out,
+    // while the Stop that leaves the reader at rest still does. Called on the caller's thread.
+    void SetStopCheck(std::function<bool()> stopRequested) { stopCheck = std::move(stopRequested); }
+
     LinkError LastError() const { return lastError; }
     // LastError's text with what the failed operation knew (the refused field, the blocks
     // already written).
@@ -152,6 +157,7 @@ class ReaderLink {
     TimedRecursiveMutex tagMutex;  // never taken twice by one thread
 
     SleepFunction sleep;
+    std::function<bool()> stopCheck;
     // Commands waiting for portMutex: the receive thread steps back so that they get it.
     std::atomic<int> portWaiters{0};
     std::atomic<bool> receiveReadFailed{false};

@@ -55,7 +55,7 @@ TEST(RunReportTest, AppendsWholeLinesFromManyThreadsAfterWhatWasThere) {
     {
         RunReport report("tesmarle-cli", "1.0");
         std::string error;
-        ASSERT_TRUE(report.Open(path, error)) << error;
+        ASSERT_EQ(report.Open(path, error), RunReport::OpenResult::Opened) << error;
         std::vector<std::thread> threads;
         for (int t = 0; t < 4; ++t) {
             threads.emplace_back([&report, t] {
@@ -87,7 +87,8 @@ TEST(RunReportTest, AppendsWholeLinesFromManyThreadsAfterWhatWasThere) {
 
     RunReport unopened("tesmarle-cli", "1.0");
     std::string error;
-    EXPECT_FALSE(unopened.Open(dir.PathOf("no/such/folder/r.jsonl"), error));
+    EXPECT_EQ(unopened.Open(dir.PathOf("no/such/folder/r.jsonl"), error),
+              RunReport::OpenResult::Failed);
     EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
 }
 

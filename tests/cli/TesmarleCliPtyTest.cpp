@@ -347,18 +347,6 @@ INSTANTIATE_TEST_SUITE_P(Commands, OutputToAFullDevice,
                              return std::string(info.param.name);
                          });
 
-TEST(TesmarleCliPty, ClosedStandardOutputNeverReachesTheLine) {
-    PtyReaderPeer peer({kTagA, kTagB});
-    ASSERT_TRUE(peer.Ok());
-    ToolProcess process(TESMARLE_CLI, {"-p", peer.Path(), "tags", "--seconds", "0.8"},
-                        ToolStreams::WithOutput(ToolStreams::Output::Closed));
-    ASSERT_TRUE(process.Started());
-    EXPECT_EQ(process.Wait(), 0) << process.err;
-    EXPECT_GE(peer.TagsSent(), 2);
-    EXPECT_EQ(peer.NoiseReceived(), 0) << "tag rows were written into the serial line";
-    EXPECT_EQ(peer.Requests().back(), kStopRequest);
-}
-
 TEST(TesmarleCliPty, ReaderOfTheRowsGoingAwayStopsTheCollection) {
     // tesmarle-cli tags | head -1
     PtyReaderPeer peer({kTagA}, milliseconds(20));

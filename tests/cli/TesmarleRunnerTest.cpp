@@ -45,6 +45,9 @@ class TesmarleRunnerTest : public testing::Test {
             if (!answer.empty()) {
                 segments.push_back(answer);
             }
+            if (++requests == interruptAfter) {
+                interrupt = true;
+            }
             // The reader starts reporting once it has been told to resume.
             if (written == kResumeRequest && !reader.refuseResume) {
                 for (const Bytes& tag : tagsAfterResume) {
@@ -88,6 +91,8 @@ class TesmarleRunnerTest : public testing::Test {
     std::ostringstream out;
     std::ostringstream err;
     std::atomic<bool> interrupt{false};
+    int interruptAfter = -1;  // requests the reader takes before `interrupt` is raised
+    int requests = 0;
     std::vector<PortInfo> ports;
     std::vector<Bytes> tagsAfterResume;
 };
@@ -416,12 +421,83 @@ TEST_F(TesmarleRunnerTest, TagsAsJsonAndCsv) {
     EXPECT_EQ(out.str(), "n,tag\n1,0102030405060708\n");
 }
 
-TEST_F(TesmarleRunnerTest, TagsEndOnInterruptAndStillStopTheReader) {
-    interrupt = true;
-    EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "tags"}), 0);
-    EXPECT_EQ(port->Writes().back(), kStopRequest);
-    EXPECT_EQ(out.str(), "0 reports, 0 distinct tags\n");
+struct StopCase {
+    const char* name;
+    Args command;
+    int requestsBefore;  // the reader has taken these when the stop request comes
+    int status;
+    std::vector<std::uint8_t> wire;  // the command byte of each request sent
+    std::string err;
+};
+
+class TesmarleRunnerStop : public TesmarleRunnerTest,
+                           public testing::WithParamInterface<StopCase> {};
+
+// A stop request lets no block write, no Resume and nothing else but Stop reach the reader after
+// it; a tag collection under way still ends with the reader stopped.
+TEST_P(TesmarleRunnerStop, NothingButStopGoesOutAfterIt) {
+    const StopCase& c = GetParam();
+    interrupt = c.requestsBefore == 0;
+    interruptAfter = c.requestsBefore;
+    Args args{"-p", "/dev/ttyUSB0"};
+    args.insert(args.end(), c.command.begin(), c.command.end());
+    EXPECT_EQ(Run(args), c.status);
+    std::vector<std::uint8_t> wire;
+    for (const Bytes& request : port->Writes()) {
+        wire.push_back(request[2]);
+    }
+    EXPECT_EQ(wire, c.wire);
+    EXPECT_EQ(err.str(), c.err);
+    EXPECT_EQ(port->openedDevice.empty(), c.requestsBefore == 0) << "opened after the stop";
 }
+
+const std::string kStopped = "stopped on request before the request was sent";
+const std::vector<std::uint8_t> kSevenReads(7, 0x63);
+
+std::vector<std::uint8_t> Wire(std::initializer_list<std::vector<std::uint8_t>> parts) {
+    std::vector<std::uint8_t> all;
+    for (const auto& part : parts) {
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Moments, TesmarleRunnerStop,
+    testing::Values(
+        StopCase{"WriteBeforeThePortOpens",
+                 {"write", "--power", "99"},
+                 0,
+                 1,
+                 {},
+                 "tesmarle-cli: stopped on request before the port was opened\n"},
+        StopCase{"WriteWhileReadingTheRecord",
+                 {"write", "--power", "99"},
+                 2,
+                 1,
+                 {0xFE, 0x63},
+                 "tesmarle-cli: read parameters failed: " + kStopped + "\n"},
+        StopCase{"WriteBetweenTwoBlocks",
+                 {"write", "--power", "99"},
+                 10,
+                 1,
+                 Wire({{0xFE}, kSevenReads, {0x62, 0x62}}),
+                 "tesmarle-cli: write parameters failed: " + kStopped +
+                     ": at the block at address 123 (already written: the blocks at 100, 112)\n"},
+        StopCase{"ResumeBeforeThePortOpens",
+                 {"resume"},
+                 0,
+                 1,
+                 {},
+                 "tesmarle-cli: stopped on request before the port was opened\n"},
+        StopCase{"TagsBeforeResume",
+                 {"tags"},
+                 1,
+                 1,
+                 {0xFE},
+                 "tesmarle-cli: start tag collection failed: " + kStopped + "\n"},
+        StopCase{"TagsWhileCollecting", {"tags"}, 2, 0, {0xFE, 0x65, 0xFE}, ""}),
+    [](const testing::TestParamInfo<StopCase>& info) { return info.param.name; });
 
 TEST_F(TesmarleRunnerTest, TagsEndWithAnErrorWhenThePortGoesAway) {
     tagsAfterResume = {FakeReader::TagFrame({1, 2, 3, 4, 5, 6, 7, 8})};

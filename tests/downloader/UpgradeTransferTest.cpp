@@ -333,6 +333,48 @@ TEST_F(UpgradeTransferTest, CancelDuringStreamingStopsEverything) {
     EXPECT_TRUE(rig.host.Messages().empty());
 }
 
+struct StopMoment {
+    const char* name;
+    int stopAtMs;  // -1: before the start
+    bool answerProbe;
+    std::size_t opens;   // of the port, at each rate, before the stop
+    std::size_t writes;  // frames sent before the stop
+};
+
+class UpgradeTransferStop : public testing::TestWithParam<StopMoment> {};
+
+// The host's stop request, raised just before a start or an expiry, comes before the step: no
+// further open and no further frame, the attempt cancelled.
+TEST_P(UpgradeTransferStop, ComesBeforeTheNextStep) {
+    TransferRig rig;
+    bool stop = false;
+    rig.transfer.SetStopCheck([&stop] { return stop; });
+    rig.UseImage(100);
+    rig.reader.answerProbe = GetParam().answerProbe;
+    stop = GetParam().stopAtMs < 0;
+    rig.Start();
+    if (!stop) {
+        rig.RunUntil(GetParam().stopAtMs - 1);
+        stop = true;
+        rig.RunUntil(GetParam().stopAtMs + 5000);
+    }
+    EXPECT_EQ(rig.comm.opens.size(), GetParam().opens);
+    EXPECT_EQ(rig.comm.writes.size(), GetParam().writes);
+    EXPECT_FALSE(rig.comm.open);
+    EXPECT_EQ(rig.host.results, std::vector<TransferError>{TransferError::Cancelled});
+    ASSERT_FALSE(rig.host.Logs().empty());
+    EXPECT_EQ(rig.host.Logs().back(), "The download was stopped.");
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, UpgradeTransferStop,
+                         testing::Values(StopMoment{"BeforeThePortOpens", -1, true, 0, 0},
+                                         StopMoment{"BeforeAProbeIsSentAgain", 500, false, 1, 2},
+                                         StopMoment{"BeforeTheBaudRateChange", 500, true, 1, 2},
+                                         StopMoment{"BeforeTheSizeAnnouncement", 800, true, 2, 3}),
+                         [](const testing::TestParamInfo<StopMoment>& info) {
+                             return info.param.name;
+                         });
+
 TEST_F(UpgradeTransferTest, EndAnswerBeforeTheEndFrameIsNotTakenForSuccess) {
     rig.UseImage(1000);
     rig.Start();

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +26,7 @@ struct ToolStreams {
     enum class Output { Pipe, Closed, Full };
     Output out = Output::Pipe;  // Closed: started with descriptor 1 closed; Full: /dev/full
     std::string inputFile;      // standard input from this file (default: inherited)
+    int inputFd = -1;           // standard input from this descriptor (e.g. a pipe's read end)
     std::string errorFile;      // standard error appended to this file, to be read while it runs
     int errorFd = -1;           // standard error onto this descriptor (e.g. a terminal's end)
     std::string workingDir;     // where it runs (default: the test's own folder)
@@ -68,6 +70,8 @@ class ToolProcess {
         posix_spawn_file_actions_init(&actions);
         if (!streams.inputFile.empty()) {
             posix_spawn_file_actions_addopen(&actions, 0, streams.inputFile.c_str(), O_RDONLY, 0);
+        } else if (streams.inputFd >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, streams.inputFd, 0);
         }
         switch (streams.out) {
             case ToolStreams::Output::Pipe:
@@ -143,6 +147,24 @@ class ToolProcess {
             close(outFd);
             outFd = -1;
         }
+    }
+
+    // Waits until the program has a handler of its own for `signal` (from /proc), so that a
+    // signal sent next reaches the program's handling and not the default action.
+    bool WaitUntilCatching(int signal, std::chrono::milliseconds limit) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        const std::string status = "/proc/" + std::to_string(pid) + "/status";
+        while (Running() && std::chrono::steady_clock::now() < deadline) {
+            std::ifstream file(status);
+            for (std::string line; std::getline(file, line);) {
+                if (line.rfind("SigCgt:", 0) == 0 &&
+                    ((std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1) != 0) {
+                    return true;
+                }
+            }
+            Pump(10);
+        }
+        return false;
     }
 
     void Signal(int signal) {
