@@ -74,29 +74,24 @@ UpgradeTransfer::~UpgradeTransfer() {
     timers.SetExpiryHandler(nullptr);
 }
 
-int UpgradeTransfer::SendBytes(const std::uint8_t* bytes, int count) {
-    if (!comm.IsOpen()) {
-        return 0;
-    }
-    return comm.Write(bytes, count) != 0 ? 1 : 0;
+bool UpgradeTransfer::SendBytes(const std::uint8_t* bytes, int count) {
+    return comm.IsOpen() && comm.Write(bytes, count);
 }
 
-int UpgradeTransfer::OpenPort(int baudRate) {
-    openError = CommError::None;
+bool UpgradeTransfer::OpenPort(int baudRate) {
     if (comm.IsOpen()) {
-        openError = CommError::AlreadyOpen;
+        openError = SerialError::AlreadyOpen;
         observer.ShowMessage(kMsgPortOpen);
-        return 0;
+        return false;
     }
-    const std::string settings = std::to_string(baudRate) + ",N,8,1";
-    if (comm.Open(state.selections.portName, settings) == 0) {
-        openError = comm.LastError() == CommError::None ? CommError::Other : comm.LastError();
-        return 0;
+    openError = comm.Open(state.selections.portName, baudRate);
+    if (openError != SerialError::None) {
+        return false;
     }
     // Bytes gathered at the old rate (a late answer garbled by the reader's own switch) mean
     // nothing at the new one and would spoil every answer appended to them.
     state.rxCount = 0;
-    return 1;
+    return true;
 }
 
 void UpgradeTransfer::SendProbe() {
@@ -170,7 +165,7 @@ void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
     state.baudAcked = false;
     succeeded = false;
     lastError = TransferError::None;
-    openError = CommError::None;
+    openError = SerialError::None;
 
     if (state.selections.deviceBaud <= 0 || state.selections.downloadBaud <= 0 ||
         BaudRateAt(state.selections.downloadBaudIndex) == 0) {
@@ -188,9 +183,9 @@ void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
     imageLoaded = true;
     state.imageLength = static_cast<std::uint16_t>(state.imageData.size());
 
-    if (OpenPort(state.selections.deviceBaud) == 0) {
+    if (!OpenPort(state.selections.deviceBaud)) {
         observer.AddLog(kLogOpenFailed);
-        if (openError == CommError::AlreadyOpen) {
+        if (openError == SerialError::AlreadyOpen) {
             Finish(TransferError::PortAlreadyOpen);
         } else {
             observer.AddLog(std::string("Reason: ") + ToString(openError) + ".");
@@ -229,7 +224,7 @@ void UpgradeTransfer::HandleProbeTimer() {
     timers.Stop(kProbeTimer);
     if (state.probeAcked) {
         comm.Close();
-        if (OpenPort(kBaudChangeRate) == 0) {
+        if (!OpenPort(kBaudChangeRate)) {
             FailOpen(TransferError::PortOpenFailed);
             return;
         }
@@ -258,7 +253,7 @@ void UpgradeTransfer::HandleBaudTimer() {
     timers.Stop(kBaudTimer);
     if (state.baudAcked) {
         comm.Close();
-        if (OpenPort(state.selections.downloadBaud) == 0) {
+        if (!OpenPort(state.selections.downloadBaud)) {
             FailOpen(TransferError::PortOpenFailed);
             return;
         }
@@ -403,15 +398,15 @@ void UpgradeTransfer::Cancel() {
 }
 
 void UpgradeTransfer::LogPortFault() {
-    const CommError fault = comm.LastError();
-    if (fault == CommError::DeviceLost || fault == CommError::WriteFailed) {
+    const SerialError fault = comm.LastError();
+    if (fault == SerialError::DeviceLost || fault == SerialError::WriteFailed) {
         observer.AddLog(std::string("Reason: ") + ToString(fault) + ".");
     }
 }
 
 void UpgradeTransfer::FailOpen(TransferError error) {
     observer.AddLog(kLogOpenFailed);
-    if (openError != CommError::AlreadyOpen) {
+    if (openError != SerialError::AlreadyOpen) {
         observer.AddLog(std::string("Reason: ") + ToString(openError) + ".");
     }
     Finish(error);

@@ -258,7 +258,8 @@ TEST_F(FerrowinCliEndToEnd, PathThatIsNoSerialLineSaysSo) {
         const CliRun run = RunCli(
             {"-p", port, "--device-baud", "115200", "--download-baud", "115200", image.string()});
         EXPECT_EQ(run.status, 1) << port;
-        EXPECT_NE(run.err.find(" Reason: not a serial port.\n"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(" Reason: the device is not a serial port.\n"), std::string::npos)
+            << run.err;
     }
 }
 

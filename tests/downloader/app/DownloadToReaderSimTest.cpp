@@ -18,10 +18,11 @@
 #include <vector>
 
 #include "DownloadDialogFixture.h"
+#include "downloader/app/QtCommControl.h"
 #include "fakes/FakeSysfs.h"
 #include "fakes/TempFolder.h"
 #include "serial/LowLatencyMode.h"
-#include "serial/qt/QtCommControl.h"
+#include "serial/NativeSerialPort.h"
 
 namespace uhf {
 namespace {
@@ -113,7 +114,8 @@ class DownloadToReaderSimTest : public DownloadDialogFixture {
 
     QProcess sim;
     QByteArray image;
-    QtCommControl comm;
+    NativeSerialPort port;
+    QtCommControl comm{port};
 };
 
 TEST_F(DownloadToReaderSimTest, WholeDownloadReachesTheReaderWithInputsDisabledMeanwhile) {
@@ -214,7 +216,8 @@ TEST_F(DownloadToReaderSimTest, SlowUsbAdapterIsSaidOnceInTheLogAndTheDownloadGo
             return -1;
         },
         sysfs.UsbSerialDevices().string());
-    QtCommControl slowComm(mode);
+    NativeSerialPort slowPort(mode);
+    QtCommControl slowComm(slowPort);
     PrepareDownload(port);
     Open(slowComm);
     dialog->Presenter().LogLatencyWarnings(mode);
