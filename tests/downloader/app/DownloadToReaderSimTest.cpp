@@ -194,6 +194,29 @@ TEST_F(DownloadToReaderSimTest, ReaderFallingSilentAfterTheSizeAnswerFailsTheDow
     EXPECT_FALSE(QFile::exists(ReceivedPath()));
 }
 
+TEST_F(DownloadToReaderSimTest, ReaderGoneWhileStreamingIsNamedAsTheLostDevice) {
+    const std::string port = StartReader({});
+    ASSERT_FALSE(port.empty());
+    PrepareDownload(port);
+    Open(comm);
+    dialog->show();
+    // The reader's end of the line vanishes a third of the way through, as a pulled adapter does.
+    QObject::connect(Progress(), &QProgressBar::valueChanged, dialog.get(), [this](int value) {
+        if (value == kPacketCount / 3) {
+            sim.kill();
+        }
+    });
+
+    PressDownload();
+    EXPECT_TRUE(RunUntil([this] { return !dialog->Transfer().IsRunning(); }, 30000));
+
+    EXPECT_EQ(notifier.messages, QStringList{"文件发送失败，请重试!"});
+    EXPECT_EQ(LogMessages(), (QStringList{"Change baud rate.", "Start sending upgrade firmware.",
+                                          "Reason: the device was lost."}));
+    EXPECT_TRUE(InputsEnabled());
+    EXPECT_FALSE(comm.IsOpen());
+}
+
 TEST_F(DownloadToReaderSimTest, SlowUsbAdapterIsSaidOnceInTheLogAndTheDownloadGoesOn) {
     const std::string port = StartReader({});
     ASSERT_FALSE(port.empty());
