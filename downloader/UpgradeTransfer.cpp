@@ -31,31 +31,18 @@ const char* const kMsgPortOpen = "端口已经打开";
 const char* const kMsgBaudTimeout = "等待超时,请检测波特率或者串口选择是否正确";
 const char* const kMsgSendFailed = "文件发送失败，请重试!";
 
-const char* ImageLogLine(ImageError error) {
+const char* ImageLogLine(TransferError error) {
     switch (error) {
-        case ImageError::Missing:
+        case TransferError::FirmwareMissing:
             return "The firmware file does not exist.";
-        case ImageError::Truncated:
+        case TransferError::FirmwareTruncated:
             return "The firmware file is shorter than its size.";
-        case ImageError::TooLong:
+        case TransferError::FirmwareTooLong:
             return "The firmware file is longer than 65535 bytes.";
-        case ImageError::Empty:
+        case TransferError::FirmwareEmpty:
             return "The firmware file is empty.";
-        case ImageError::None:
-        case ImageError::Unreadable:
-            break;
-    }
-    return "Fail to read the firmware file.";
-}
-
-TransferError ImageRefusal(ImageError error) {
-    switch (error) {
-        case ImageError::TooLong:
-            return TransferError::FirmwareTooLong;
-        case ImageError::Empty:
-            return TransferError::FirmwareEmpty;
         default:
-            return TransferError::FirmwareUnreadable;
+            return "Fail to read the firmware file.";
     }
 }
 
@@ -174,10 +161,10 @@ void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
         return;
     }
     // Read the whole image before anything is sent, so nothing streams bytes that never loaded.
-    const ImageError imageError = FirmwareReader::Load(state.firmwarePath, state.imageData);
-    if (imageError != ImageError::None) {
+    const TransferError imageError = FirmwareReader::Load(state.firmwarePath, state.imageData);
+    if (imageError != TransferError::None) {
         observer.AddLog(ImageLogLine(imageError));
-        Finish(ImageRefusal(imageError));
+        Finish(imageError);
         return;
     }
     imageLoaded = true;

@@ -448,7 +448,7 @@ TEST_F(UpgradeTransferTest, MissingFirmwareIsRefusedBeforeThePortOpens) {
     EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{"The firmware file does not exist."});
     EXPECT_TRUE(rig.comm.opens.empty());
     EXPECT_EQ(rig.host.results.size(), 1U);
-    EXPECT_EQ(rig.transfer.LastError(), TransferError::FirmwareUnreadable);
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::FirmwareMissing);
 }
 
 TEST_F(UpgradeTransferTest, FirmwareRemovedAfterTheStartStillGoesOutWhole) {
