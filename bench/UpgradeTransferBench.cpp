@@ -20,20 +20,19 @@ namespace {
 // Keeps only the last frame written, so the benchmark measures the transfer, not a recorder.
 class SinkCommControl : public uhf::CommControl {
   public:
-    int Open(const std::string&, const std::string&) override {
+    uhf::SerialError Open(const std::string&, int) override {
         open = true;
-        return 1;
+        return uhf::SerialError::None;
     }
     void Close() override { open = false; }
     bool IsOpen() const override { return open; }
-    int Write(const std::uint8_t* bytes, int count) override {
+    bool Write(const std::uint8_t* bytes, int count) override {
         lastFirst = count > 0 ? bytes[0] : 0;
         bytesWritten += count;
-        return 1;
+        return true;
     }
     void SetReceiveHandler(ReceiveHandler newHandler) override { handler = std::move(newHandler); }
-    uhf::CommError LastError() const override { return uhf::CommError::None; }
-    std::string LastErrorText() const override { return {}; }
+    uhf::SerialError LastError() const override { return uhf::SerialError::None; }
 
     void Deliver(const std::uint8_t* bytes, int count) { handler(bytes, count); }
 

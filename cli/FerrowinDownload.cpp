@@ -67,7 +67,8 @@ FerrowinDownload::Result FerrowinDownload::Run(const FerrowinOptions& options,
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.streamSeconds = host.StreamSeconds();
     result.retries = transfer.State().retryCount;
-    if (result.error == TransferError::PortOpenFailed && transfer.OpenError() != CommError::None) {
+    if (result.error == TransferError::PortOpenFailed &&
+        transfer.OpenError() != SerialError::None) {
         result.message =
             std::string(ToString(result.error)) + ": " + ToString(transfer.OpenError());
     }

@@ -11,24 +11,6 @@
 
 namespace uhf {
 
-const char* ToString(ImageError error) {
-    switch (error) {
-        case ImageError::None:
-            return "no error";
-        case ImageError::Missing:
-            return "the firmware file does not exist";
-        case ImageError::Unreadable:
-            return "the firmware file cannot be read";
-        case ImageError::Truncated:
-            return "the firmware file is shorter than its size";
-        case ImageError::TooLong:
-            return "the firmware file is longer than 65535 bytes";
-        case ImageError::Empty:
-            return "the firmware file is empty";
-    }
-    return "unknown firmware error";
-}
-
 namespace {
 
 std::string Why(const std::error_code& ec) {
@@ -57,21 +39,21 @@ std::string WhyNotAFile(std::filesystem::file_type type) {
 
 }  // namespace
 
-ImageError FirmwareReader::Load(const std::string& path, std::vector<std::uint8_t>& image,
-                                std::string* reason) {
+TransferError FirmwareReader::Load(const std::string& path, std::vector<std::uint8_t>& image,
+                                   std::string* reason) {
     image.clear();
     std::string why;
     const auto unreadable = [&] {
         if (reason != nullptr) {
             *reason = why;
         }
-        return ImageError::Unreadable;
+        return TransferError::FirmwareUnreadable;
     };
     std::error_code ec;
     const std::filesystem::path file(path);
     const auto status = std::filesystem::status(file, ec);
     if (status.type() == std::filesystem::file_type::not_found) {
-        return ImageError::Missing;
+        return TransferError::FirmwareMissing;
     }
     if (ec) {
         why = Why(ec);
@@ -88,11 +70,11 @@ ImageError FirmwareReader::Load(const std::string& path, std::vector<std::uint8_
     }
     // Refuse before reading: a longer image cannot be announced in the size frame.
     if (size > static_cast<std::uintmax_t>(kMaxImageLength)) {
-        return ImageError::TooLong;
+        return TransferError::FirmwareTooLong;
     }
     // Sent, it would leave the reader waiting for firmware that never comes.
     if (size == 0) {
-        return ImageError::Empty;
+        return TransferError::FirmwareEmpty;
     }
     errno = 0;
     std::ifstream in(file, std::ios::binary);
@@ -101,34 +83,34 @@ ImageError FirmwareReader::Load(const std::string& path, std::vector<std::uint8_
                          : "it cannot be opened";
         return unreadable();
     }
-    const ImageError error = Read(in, size, image);
-    if (error == ImageError::Unreadable) {
+    const TransferError error = Read(in, size, image);
+    if (error == TransferError::FirmwareUnreadable) {
         why = "reading it failed";
         return unreadable();
     }
     return error;
 }
 
-ImageError FirmwareReader::Read(std::istream& in, std::uintmax_t expectedSize,
-                                std::vector<std::uint8_t>& image) {
+TransferError FirmwareReader::Read(std::istream& in, std::uintmax_t expectedSize,
+                                   std::vector<std::uint8_t>& image) {
     image.clear();
     if (expectedSize > static_cast<std::uintmax_t>(kMaxImageLength)) {
-        return ImageError::TooLong;
+        return TransferError::FirmwareTooLong;
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(expectedSize));
     if (!bytes.empty()) {
         in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         if (in.bad()) {
-            return ImageError::Unreadable;
+            return TransferError::FirmwareUnreadable;
         }
         if (static_cast<std::uintmax_t>(in.gcount()) != expectedSize) {
-            return ImageError::Truncated;
+            return TransferError::FirmwareTruncated;
         }
     }
     // A file that grew since its size was taken keeps the announced length: the extra bytes
     // were never part of the image the user chose.
     image = std::move(bytes);
-    return ImageError::None;
+    return TransferError::None;
 }
 
 }  // namespace uhf

@@ -8,8 +8,12 @@ const char* ToString(TransferError error) {
             return "no error";
         case TransferError::NoBaudRate:
             return "a baud rate is not selected";
+        case TransferError::FirmwareMissing:
+            return "the firmware file does not exist";
         case TransferError::FirmwareUnreadable:
             return "the firmware file cannot be read";
+        case TransferError::FirmwareTruncated:
+            return "the firmware file is shorter than its size";
         case TransferError::FirmwareEmpty:
             return "the firmware file is empty";
         case TransferError::FirmwareTooLong:

@@ -2,13 +2,16 @@
 
 namespace uhf {
 
-// Why an attempt of the upgrade transfer ended; None is success.
+// Why an attempt of the upgrade transfer ended, or why its firmware file was refused; None is
+// success.
 enum class TransferError {
     None,
     NoBaudRate,          // a baud-rate choice without a selection
-    FirmwareUnreadable,  // missing, unreadable or truncated file
-    FirmwareEmpty,       // a file of 0 bytes: never a real image
-    FirmwareTooLong,     // over 65535 bytes
+    FirmwareMissing,     // no file at the path
+    FirmwareUnreadable,  // it exists but cannot be opened or read
+    FirmwareTruncated,   // reading ended before the size the file claimed
+    FirmwareEmpty,       // a file of 0 bytes: a failed build or a wrong pick, never firmware
+    FirmwareTooLong,     // more bytes than the 16-bit size frame can announce
     PortAlreadyOpen,
     PortOpenFailed,  // absent or busy port, at the start or at a baud-rate change
     NoProbeAnswer,

@@ -31,31 +31,18 @@ const char* const kMsgPortOpen = "端口已经打开";
 const char* const kMsgBaudTimeout = "等待超时,请检测波特率或者串口选择是否正确";
 const char* const kMsgSendFailed = "文件发送失败，请重试!";
 
-const char* ImageLogLine(ImageError error) {
+const char* ImageLogLine(TransferError error) {
     switch (error) {
-        case ImageError::Missing:
+        case TransferError::FirmwareMissing:
             return "The firmware file does not exist.";
-        case ImageError::Truncated:
+        case TransferError::FirmwareTruncated:
             return "The firmware file is shorter than its size.";
-        case ImageError::TooLong:
+        case TransferError::FirmwareTooLong:
             return "The firmware file is longer than 65535 bytes.";
-        case ImageError::Empty:
+        case TransferError::FirmwareEmpty:
             return "The firmware file is empty.";
-        case ImageError::None:
-        case ImageError::Unreadable:
-            break;
-    }
-    return "Fail to read the firmware file.";
-}
-
-TransferError ImageRefusal(ImageError error) {
-    switch (error) {
-        case ImageError::TooLong:
-            return TransferError::FirmwareTooLong;
-        case ImageError::Empty:
-            return TransferError::FirmwareEmpty;
         default:
-            return TransferError::FirmwareUnreadable;
+            return "Fail to read the firmware file.";
     }
 }
 
@@ -74,29 +61,24 @@ UpgradeTransfer::~UpgradeTransfer() {
     timers.SetExpiryHandler(nullptr);
 }
 
-int UpgradeTransfer::SendBytes(const std::uint8_t* bytes, int count) {
-    if (!comm.IsOpen()) {
-        return 0;
-    }
-    return comm.Write(bytes, count) != 0 ? 1 : 0;
+bool UpgradeTransfer::SendBytes(const std::uint8_t* bytes, int count) {
+    return comm.IsOpen() && comm.Write(bytes, count);
 }
 
-int UpgradeTransfer::OpenPort(int baudRate) {
-    openError = CommError::None;
+bool UpgradeTransfer::OpenPort(int baudRate) {
     if (comm.IsOpen()) {
-        openError = CommError::AlreadyOpen;
+        openError = SerialError::AlreadyOpen;
         observer.ShowMessage(kMsgPortOpen);
-        return 0;
+        return false;
     }
-    const std::string settings = std::to_string(baudRate) + ",N,8,1";
-    if (comm.Open(state.selections.portName, settings) == 0) {
-        openError = comm.LastError() == CommError::None ? CommError::Other : comm.LastError();
-        return 0;
+    openError = comm.Open(state.selections.portName, baudRate);
+    if (openError != SerialError::None) {
+        return false;
     }
     // Bytes gathered at the old rate (a late answer garbled by the reader's own switch) mean
     // nothing at the new one and would spoil every answer appended to them.
     state.rxCount = 0;
-    return 1;
+    return true;
 }
 
 void UpgradeTransfer::SendProbe() {
@@ -170,7 +152,7 @@ void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
     state.baudAcked = false;
     succeeded = false;
     lastError = TransferError::None;
-    openError = CommError::None;
+    openError = SerialError::None;
 
     if (state.selections.deviceBaud <= 0 || state.selections.downloadBaud <= 0 ||
         BaudRateAt(state.selections.downloadBaudIndex) == 0) {
@@ -180,13 +162,14 @@ void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
     }
     // Read the whole image before anything is sent, so nothing streams bytes that never loaded.
     std::string why;
-    const ImageError imageError = FirmwareReader::Load(state.firmwarePath, state.imageData, &why);
-    if (imageError != ImageError::None) {
+    const TransferError imageError =
+        FirmwareReader::Load(state.firmwarePath, state.imageData, &why);
+    if (imageError != TransferError::None) {
         observer.AddLog(ImageLogLine(imageError));
         if (!why.empty()) {
             observer.AddLog("Reason: " + why + ".");
         }
-        Finish(ImageRefusal(imageError));
+        Finish(imageError);
         return;
     }
     imageLoaded = true;
@@ -197,9 +180,9 @@ void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
         Finish(TransferError::Cancelled);
         return;
     }
-    if (OpenPort(state.selections.deviceBaud) == 0) {
+    if (!OpenPort(state.selections.deviceBaud)) {
         observer.AddLog(kLogOpenFailed);
-        if (openError == CommError::AlreadyOpen) {
+        if (openError == SerialError::AlreadyOpen) {
             Finish(TransferError::PortAlreadyOpen);
         } else {
             observer.AddLog(std::string("Reason: ") + ToString(openError) + ".");
@@ -242,7 +225,7 @@ void UpgradeTransfer::HandleProbeTimer() {
     timers.Stop(kProbeTimer);
     if (state.probeAcked) {
         comm.Close();
-        if (OpenPort(kBaudChangeRate) == 0) {
+        if (!OpenPort(kBaudChangeRate)) {
             FailOpen(TransferError::PortOpenFailed);
             return;
         }
@@ -271,7 +254,7 @@ void UpgradeTransfer::HandleBaudTimer() {
     timers.Stop(kBaudTimer);
     if (state.baudAcked) {
         comm.Close();
-        if (OpenPort(state.selections.downloadBaud) == 0) {
+        if (!OpenPort(state.selections.downloadBaud)) {
             FailOpen(TransferError::PortOpenFailed);
             return;
         }
@@ -416,15 +399,15 @@ void UpgradeTransfer::Cancel() {
 }
 
 void UpgradeTransfer::LogPortFault() {
-    const CommError fault = comm.LastError();
-    if (fault == CommError::DeviceLost || fault == CommError::WriteFailed) {
+    const SerialError fault = comm.LastError();
+    if (fault == SerialError::DeviceLost || fault == SerialError::WriteFailed) {
         observer.AddLog(std::string("Reason: ") + ToString(fault) + ".");
     }
 }
 
 void UpgradeTransfer::FailOpen(TransferError error) {
     observer.AddLog(kLogOpenFailed);
-    if (openError != CommError::AlreadyOpen) {
+    if (openError != SerialError::AlreadyOpen) {
         observer.AddLog(std::string("Reason: ") + ToString(openError) + ".");
     }
     Finish(error);

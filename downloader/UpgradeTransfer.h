@@ -86,7 +86,7 @@ class UpgradeTransfer {
     bool IsRunning() const { return phase != TransferPhase::Idle; }
     bool Succeeded() const { return succeeded; }
     TransferError LastError() const { return lastError; }
-    CommError OpenError() const { return openError; }
+    SerialError OpenError() const { return openError; }
     const TransferState& State() const { return state; }
 
   private:
@@ -100,12 +100,12 @@ class UpgradeTransfer {
     // sends them between its answers, and none of them is an upgrade answer.
     void DropTagFrames();
 
-    // 1 when handed to the control, 0 without sending when the port is not open or the write
-    // fails.
-    int SendBytes(const std::uint8_t* bytes, int count);
-    // 1 when opened; 0 when it was already open (message box "端口已经打开") or could not be
-    // opened (reason in OpenError()).
-    int OpenPort(int baudRate);
+    // True when handed to the control; false without sending when the port is not open or the
+    // write fails.
+    bool SendBytes(const std::uint8_t* bytes, int count);
+    // True when opened; false when it was already open (message box "端口已经打开") or could not
+    // be opened (reason in OpenError()).
+    bool OpenPort(int baudRate);
     void SendProbe();
     void SendAltProbe();
     void SendEnd();
@@ -125,7 +125,7 @@ class UpgradeTransfer {
     TransferState state;
     TransferPhase phase = TransferPhase::Idle;
     TransferError lastError = TransferError::None;
-    CommError openError = CommError::None;
+    SerialError openError = SerialError::None;
     bool succeeded = false;
     bool imageLoaded = false;
     std::function<bool()> stopCheck;

@@ -34,16 +34,16 @@ std::array<std::string, 5> imagePaths;
 
 class CheckingComm : public uhf::CommControl {
   public:
-    int Open(const std::string&, const std::string&) override {
+    uhf::SerialError Open(const std::string&, int) override {
         if (open) {
-            return 0;
+            return uhf::SerialError::AlreadyOpen;
         }
         open = true;
-        return 1;
+        return uhf::SerialError::None;
     }
     void Close() override { open = false; }
     bool IsOpen() const override { return open; }
-    int Write(const std::uint8_t* bytes, int count) override {
+    bool Write(const std::uint8_t* bytes, int count) override {
         Check(open && count > 0);
         std::uint8_t sum = 0;
         for (int i = 0; i < count; ++i) {
@@ -65,11 +65,10 @@ class CheckingComm : public uhf::CommControl {
             Check(finalSent);
             endSent = true;
         }
-        return 1;
+        return true;
     }
     void SetReceiveHandler(ReceiveHandler newHandler) override { handler = std::move(newHandler); }
-    uhf::CommError LastError() const override { return uhf::CommError::None; }
-    std::string LastErrorText() const override { return {}; }
+    uhf::SerialError LastError() const override { return uhf::SerialError::None; }
 
     void Deliver(const std::uint8_t* bytes, int count) {
         if (handler) {

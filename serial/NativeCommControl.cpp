@@ -2,40 +2,9 @@
 
 #include <utility>
 
-#include "serial/CommSettings.h"
 #include "serial/SerialPort.h"
 
 namespace uhf {
-
-namespace {
-
-constexpr int kTenthsOfOneStopBit = 10;
-
-CommError FromSerialError(SerialError error) {
-    switch (error) {
-        case SerialError::None:
-            return CommError::None;
-        case SerialError::InvalidName:
-        case SerialError::NoSuchDevice:
-        case SerialError::LinkLoop:
-        case SerialError::NameTooLong:
-            return CommError::NotFound;
-        case SerialError::PermissionDenied:
-            return CommError::PermissionDenied;
-        case SerialError::Busy:
-            return CommError::Busy;
-        case SerialError::NotATerminal:
-        case SerialError::IsADirectory:
-            return CommError::NotSerialPort;
-        case SerialError::SettingsRefused:
-            return CommError::BadSettings;
-        case SerialError::IoError:
-            break;
-    }
-    return CommError::Other;
-}
-
-}  // namespace
 
 NativeCommControl::NativeCommControl(SerialPort& serialPort, PendingNotice pendingNotice)
     : port(serialPort), notice(std::move(pendingNotice)) {
@@ -48,23 +17,10 @@ NativeCommControl::~NativeCommControl() {
     Close();
 }
 
-int NativeCommControl::Open(const std::string& portName, const std::string& settings) {
-    CommSettings parsed;
-    if (!CommSettings::Parse(settings, parsed) || parsed.parity != 'N' || parsed.dataBits != 8 ||
-        parsed.stopBitsTenths != kTenthsOfOneStopBit) {
-        lastError = CommError::BadSettings;
-        lastErrorText = "cannot use the settings \"" + settings + "\"";
-        return 0;
-    }
-    if (open) {
-        Fail(CommError::AlreadyOpen);
-        return 0;
-    }
-    const SerialError error = port.Open(portName, parsed.baudRate);
-    if (error != SerialError::None) {
-        lastError = FromSerialError(error);
-        lastErrorText = ToString(error);
-        return 0;
+SerialError NativeCommControl::Open(const std::string& portName, int baudRate) {
+    lastError = open ? SerialError::AlreadyOpen : port.Open(portName, baudRate);
+    if (lastError != SerialError::None) {
+        return lastError;
     }
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -72,13 +28,11 @@ int NativeCommControl::Open(const std::string& portName, const std::string& sett
         lost = false;
     }
     open = true;
-    lastError = CommError::None;
-    lastErrorText.clear();
     stopping = false;
     // A wake left from the last close must not end the first read of this one.
     port.ClearWake();
     receiver = std::thread(&NativeCommControl::ReceiveLoop, this);
-    return 1;
+    return SerialError::None;
 }
 
 void NativeCommControl::Close() {
@@ -88,19 +42,19 @@ void NativeCommControl::Close() {
         port.Close();
         open = false;
     }
-    // What arrived at the old settings means nothing at the next ones.
+    // What arrived at the old rate means nothing at the next one.
     std::lock_guard<std::mutex> lock(mutex);
     arrived.clear();
     lost = false;
 }
 
-int NativeCommControl::Write(const std::uint8_t* bytes, int count) {
+bool NativeCommControl::Write(const std::uint8_t* bytes, int count) {
     if (!open) {
-        Fail(CommError::NotOpen);
-        return 0;
+        lastError = SerialError::NotOpen;
+        return false;
     }
     if (count <= 0) {
-        return 1;
+        return true;
     }
     outgoing.insert(outgoing.end(), bytes, bytes + count);
     if (outgoing.size() >= kArrivalCapacity) {
@@ -108,7 +62,7 @@ int NativeCommControl::Write(const std::uint8_t* bytes, int count) {
     } else {
         notice();
     }
-    return 1;
+    return true;
 }
 
 void NativeCommControl::WriteQueued() {
@@ -119,7 +73,7 @@ void NativeCommControl::WriteQueued() {
         const int count = static_cast<int>(outgoing.size());
         const int written = port.Write(outgoing.data(), count);
         if (written != count) {
-            Fail(written < 0 ? CommError::DeviceLost : CommError::WriteFailed);
+            lastError = written < 0 ? SerialError::DeviceLost : SerialError::WriteFailed;
         }
     }
     outgoing.clear();
@@ -148,7 +102,7 @@ void NativeCommControl::ProcessPending() {
     }
     if (open && portLost) {
         Close();
-        Fail(CommError::DeviceLost);
+        lastError = SerialError::DeviceLost;
     }
 }
 
@@ -187,11 +141,6 @@ void NativeCommControl::StopReceiving() {
         port.Wake();
         receiver.join();
     }
-}
-
-void NativeCommControl::Fail(CommError error) {
-    lastError = error;
-    lastErrorText = ToString(error);
 }
 
 }  // namespace uhf

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -14,14 +13,14 @@ namespace uhf {
 
 class SerialPort;
 
-// The download tool's serial control over our own SerialPort, for programs without a toolkit.
-// While a port is open, a receive thread reads it and keeps what arrived. `notice` tells the
-// owner that something waits (from that thread, or from a Write), and the owner's ProcessPending
-// then writes the queued bytes and hands what arrived to the receive handler on the owner's
-// thread, so notifications never run inside another call. Bytes written within one handler of
-// the owner leave together, as they do from a toolkit's event loop. A port that fails while open
-// (a USB adapter pulled, a reader's pseudo-terminal gone) is closed at the next ProcessPending and
-// its loss recorded in LastError().
+// The download tool's serial control over our own SerialPort, for every front end (the windows,
+// ferrowin-cli). While a port is open, a receive thread reads it and keeps what arrived. `notice`
+// tells the owner that something waits (from that thread, or from a Write), and the owner's
+// event loop then calls ProcessPending, which writes the queued bytes and hands what arrived to
+// the receive handler on the owner's thread, so notifications never run inside another call.
+// Bytes written within one handler of the owner leave together, as they do from a toolkit's
+// event loop. A port that fails while open (a USB adapter pulled, a reader's pseudo-terminal
+// gone) is closed at the next ProcessPending and its loss recorded in LastError().
 //
 // Threads: every call but the notice runs on the owner's thread; the receive thread touches only
 // the port's Read and the arrival buffer (under `mutex`); a close wakes its read at once.
@@ -39,14 +38,12 @@ class NativeCommControl : public CommControl {
     NativeCommControl(const NativeCommControl&) = delete;
     NativeCommControl& operator=(const NativeCommControl&) = delete;
 
-    // Only "N,8,1" framing is offered (the reader's); other settings are BadSettings.
-    int Open(const std::string& portName, const std::string& settings) override;
+    SerialError Open(const std::string& portName, int baudRate) override;
     void Close() override;
     bool IsOpen() const override { return open; }
-    int Write(const std::uint8_t* bytes, int count) override;
+    bool Write(const std::uint8_t* bytes, int count) override;
     void SetReceiveHandler(ReceiveHandler newHandler) override;
-    CommError LastError() const override { return lastError; }
-    std::string LastErrorText() const override { return lastErrorText; }
+    SerialError LastError() const override { return lastError; }
 
     // On the owner's thread: writes the bytes queued since the last call, hands every byte that
     // arrived since then to the receive handler in one notification, and closes a port that was
@@ -56,15 +53,13 @@ class NativeCommControl : public CommControl {
   private:
     void ReceiveLoop();
     void StopReceiving();
-    void Fail(CommError error);
     void WriteQueued();
 
     SerialPort& port;
     PendingNotice notice;
     ReceiveHandler handler;
     bool open = false;
-    CommError lastError = CommError::None;
-    std::string lastErrorText;
+    SerialError lastError = SerialError::None;
     std::vector<std::uint8_t> outgoing;
 
     std::thread receiver;

@@ -2,16 +2,19 @@
 
 #include <memory>
 
+#include "serial/LowLatencyMode.h"
 #include "serial/SerialPort.h"
 
 namespace uhf {
 
 // The machine's own serial port: termios and poll (beside a wake-up pipe) on POSIX, the Win32
 // communications calls with overlapped reads on Windows (each in its own source file). On Windows
-// the port name goes through ComDeviceName; elsewhere it is the device path, used as given.
+// the port name goes through ComDeviceName; elsewhere it is the device path, used as given. Each
+// open asks `lowLatency` for a USB adapter's low-latency mode (a no-op on Windows); it must
+// outlive the port.
 class NativeSerialPort : public SerialPort {
   public:
-    NativeSerialPort();
+    explicit NativeSerialPort(LowLatencyMode& lowLatency = LowLatencyMode::System());
     ~NativeSerialPort() override;
     NativeSerialPort(const NativeSerialPort&) = delete;
     NativeSerialPort& operator=(const NativeSerialPort&) = delete;
@@ -28,6 +31,7 @@ class NativeSerialPort : public SerialPort {
   private:
     struct Handle;
     std::unique_ptr<Handle> handle;
+    LowLatencyMode& lowLatency;
 };
 
 }  // namespace uhf

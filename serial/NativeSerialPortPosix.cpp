@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <chrono>
 
-#include "serial/LowLatencyMode.h"
 #include "serial/NativeSerialPort.h"
 #include "serial/PosixSpeed.h"
 
@@ -93,7 +92,8 @@ SerialError Configure(int fd, int baudRate) {
 
 }  // namespace
 
-NativeSerialPort::NativeSerialPort() : handle(std::make_unique<Handle>()) {
+NativeSerialPort::NativeSerialPort(LowLatencyMode& mode)
+    : handle(std::make_unique<Handle>()), lowLatency(mode) {
     int fds[2] = {-1, -1};
     if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
         handle->wakeRead = fds[0];
@@ -135,7 +135,7 @@ SerialError NativeSerialPort::Open(const std::string& device, int baudRate) {
         return SerialError::IoError;
     }
     // A USB adapter's driver may hold received bytes for up to 16 ms; it warns, never fails.
-    (void)LowLatencyMode::System().Request(fd, device);
+    (void)lowLatency.Request(fd, device);
     handle->fd = fd;
     return SerialError::None;
 }

@@ -34,7 +34,8 @@ SerialError ErrorFromOpen(DWORD error) {
 
 }  // namespace
 
-NativeSerialPort::NativeSerialPort() : handle(std::make_unique<Handle>()) {
+NativeSerialPort::NativeSerialPort(LowLatencyMode& mode)
+    : handle(std::make_unique<Handle>()), lowLatency(mode) {
     handle->wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
 }
 

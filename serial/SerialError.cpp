@@ -25,6 +25,14 @@ std::string ToString(SerialError error) {
             return "the name is too long";
         case SerialError::SettingsRefused:
             return "the port refused the line settings";
+        case SerialError::AlreadyOpen:
+            return "the port is already open";
+        case SerialError::NotOpen:
+            return "the port is not open";
+        case SerialError::WriteFailed:
+            return "the bytes could not be written";
+        case SerialError::DeviceLost:
+            return "the device was lost";
         case SerialError::IoError:
             return "input/output error";
     }

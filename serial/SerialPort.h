@@ -21,7 +21,7 @@ class SerialPort {
     static constexpr int kWriteTotalConstantMs = 100;
     static constexpr int kWritePerByteMs = 10;
 
-    virtual ~SerialPort();
+    virtual ~SerialPort() = default;
 
     // Opens `device` at `baudRate`; a port that was open is closed first.
     virtual SerialError Open(const std::string& device, int baudRate) = 0;

@@ -12,9 +12,10 @@
 #include "downloader/app/DialogFonts.h"
 #include "downloader/app/DownloadDialog.h"
 #include "downloader/app/FerrowinIcon.h"
+#include "downloader/app/QtCommControl.h"
 #include "downloader/app/QtFileChooser.h"
 #include "serial/LowLatencyMode.h"
-#include "serial/qt/QtCommControl.h"
+#include "serial/NativeSerialPort.h"
 #include "version/ProgramVersion.h"
 #include "widgets/qt/MessageBoxNotifier.h"
 
@@ -53,7 +54,8 @@ int main(int argc, char** argv) {
     uhf::PortConfig config(uhf::ExecutableFolder::Find(), [named] {
         return uhf::PortEnumerator::ListNamedThenSystemPorts(named);
     });
-    uhf::QtCommControl comm;
+    uhf::NativeSerialPort port;
+    uhf::QtCommControl comm(port);
     uhf::MessageBoxNotifier notifier(QStringLiteral("提示"), QMessageBox::Warning);
     uhf::QtFileChooser files;
     // Listed again while the window is open, so that adapters plugged in later show up.

@@ -259,7 +259,8 @@ TEST_F(FerrowinCliEndToEnd, PathThatIsNoSerialLineSaysSo) {
         const CliRun run = RunCli(
             {"-p", port, "--device-baud", "115200", "--download-baud", "115200", image.string()});
         EXPECT_EQ(run.status, 1) << port;
-        EXPECT_NE(run.err.find(" Reason: not a serial port.\n"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(" Reason: the device is not a serial port.\n"), std::string::npos)
+            << run.err;
     }
 }
 
@@ -310,7 +311,7 @@ TEST_F(FerrowinCliEndToEnd, AbsentPortFailsBeforeAnyFrame) {
     EXPECT_NE(run.err.find(" Fail to open the serial port.\n"), std::string::npos) << run.err;
     // The report gives the reason too, not only the step.
     EXPECT_NE(ReadFile(report).find("\"result\": \"failed\", \"message\": \"the serial port "
-                                    "cannot be opened: the port does not exist\""),
+                                    "cannot be opened: no such device\""),
               std::string::npos)
         << ReadFile(report);
 }

@@ -37,7 +37,7 @@ class FirmwareReaderTest : public testing::Test {
 
 TEST_F(FirmwareReaderTest, LoadsTheWholeFileByteForByte) {
     const std::string path = Write("fw.bin", 1000);
-    ASSERT_EQ(FirmwareReader::Load(path, image), ImageError::None);
+    ASSERT_EQ(FirmwareReader::Load(path, image), TransferError::None);
     ASSERT_EQ(image.size(), 1000U);
     for (std::size_t i = 0; i < image.size(); ++i) {
         ASSERT_EQ(image[i], static_cast<std::uint8_t>(i * 31)) << i;
@@ -45,22 +45,23 @@ TEST_F(FirmwareReaderTest, LoadsTheWholeFileByteForByte) {
 }
 
 TEST_F(FirmwareReaderTest, EmptyFileIsRefused) {
-    EXPECT_EQ(FirmwareReader::Load(Write("empty.bin", 0), image), ImageError::Empty);
+    EXPECT_EQ(FirmwareReader::Load(Write("empty.bin", 0), image), TransferError::FirmwareEmpty);
     EXPECT_TRUE(image.empty());
 }
 
 TEST_F(FirmwareReaderTest, LargestAnnounceableImageLoads) {
-    EXPECT_EQ(FirmwareReader::Load(Write("max.bin", 65535), image), ImageError::None);
+    EXPECT_EQ(FirmwareReader::Load(Write("max.bin", 65535), image), TransferError::None);
     EXPECT_EQ(image.size(), 65535U);
 }
 
 TEST_F(FirmwareReaderTest, ImageOverSixteenBitsIsRefused) {
-    EXPECT_EQ(FirmwareReader::Load(Write("big.bin", 65536), image), ImageError::TooLong);
+    EXPECT_EQ(FirmwareReader::Load(Write("big.bin", 65536), image), TransferError::FirmwareTooLong);
     EXPECT_TRUE(image.empty());
 }
 
 TEST_F(FirmwareReaderTest, MissingFileIsReportedAsMissing) {
-    EXPECT_EQ(FirmwareReader::Load((dir / "none.bin").string(), image), ImageError::Missing);
+    EXPECT_EQ(FirmwareReader::Load((dir / "none.bin").string(), image),
+              TransferError::FirmwareMissing);
     EXPECT_TRUE(image.empty());
 }
 
@@ -81,7 +82,8 @@ TEST_F(FirmwareReaderTest, WhatIsNoFileIsUnreadableAndSaysWhatItIs) {
     for (const Case& c : cases) {
         std::string reason = "unchanged";
         image = {1, 2, 3};
-        EXPECT_EQ(FirmwareReader::Load(c.path, image, &reason), ImageError::Unreadable) << c.path;
+        EXPECT_EQ(FirmwareReader::Load(c.path, image, &reason), TransferError::FirmwareUnreadable)
+            << c.path;
         EXPECT_EQ(reason, c.reason) << c.path;
         EXPECT_TRUE(image.empty());
     }
@@ -89,13 +91,13 @@ TEST_F(FirmwareReaderTest, WhatIsNoFileIsUnreadableAndSaysWhatItIs) {
 
 TEST_F(FirmwareReaderTest, StreamShorterThanItsSizeIsTruncated) {
     std::istringstream in(std::string(10, 'x'));
-    EXPECT_EQ(FirmwareReader::Read(in, 11, image), ImageError::Truncated);
+    EXPECT_EQ(FirmwareReader::Read(in, 11, image), TransferError::FirmwareTruncated);
     EXPECT_TRUE(image.empty());
 }
 
 TEST_F(FirmwareReaderTest, StreamReadsOnlyTheSizeItClaimed) {
     std::istringstream in(std::string("abcdef"));
-    ASSERT_EQ(FirmwareReader::Read(in, 4, image), ImageError::None);
+    ASSERT_EQ(FirmwareReader::Read(in, 4, image), TransferError::None);
     EXPECT_EQ(image, (std::vector<std::uint8_t>{'a', 'b', 'c', 'd'}));
 }
 

@@ -33,7 +33,7 @@ TEST_F(UpgradeTransferTest, SuccessfulTransferFollowsTheTimerSchedule) {
 
     ASSERT_EQ(rig.comm.opens.size(), 1U);
     EXPECT_EQ(rig.comm.opens[0].portName, "/dev/ttyFAKE0");
-    EXPECT_EQ(rig.comm.opens[0].settings, "115200,N,8,1");
+    EXPECT_EQ(rig.comm.opens[0].baudRate, 115200);
     ASSERT_EQ(rig.comm.writes.size(), 2U);
     EXPECT_EQ(Wire(rig.comm.writes[0]), (Bytes{0xA0, 0x03, 0x69, 0x00, 0xF4}));
     EXPECT_EQ(Wire(rig.comm.writes[1]),
@@ -49,21 +49,21 @@ TEST_F(UpgradeTransferTest, SuccessfulTransferFollowsTheTimerSchedule) {
 
     rig.RunUntil(500);
     ASSERT_EQ(rig.comm.opens.size(), 2U);
-    EXPECT_EQ(rig.comm.opens[1].settings, "9600,N,8,1");
+    EXPECT_EQ(rig.comm.opens[1].baudRate, 9600);
     EXPECT_EQ(rig.host.TimeOf(Kind::Log, "Change baud rate."), 500);
     const auto baud = rig.Frames(0x64);
     ASSERT_EQ(baud.size(), 1U);
     EXPECT_EQ(baud[0].bytes, (Bytes{0xA0, 0x03, 0x64, 0x03, 0xF6}));
-    EXPECT_EQ(baud[0].settings, "9600,N,8,1");
+    EXPECT_EQ(baud[0].baudRate, 9600);
     EXPECT_EQ(rig.clock.Deadline(UpgradeTransfer::kBaudTimer), 800);
 
     rig.RunUntil(800);
     ASSERT_EQ(rig.comm.opens.size(), 3U);
-    EXPECT_EQ(rig.comm.opens[2].settings, "57600,N,8,1");
+    EXPECT_EQ(rig.comm.opens[2].baudRate, 57600);
     EXPECT_EQ(rig.host.TimeOf(Kind::Log, "Start sending upgrade firmware."), 800);
     const auto size = rig.Frames(0x66);
     ASSERT_EQ(size.size(), 1U);
-    EXPECT_EQ(size[0].settings, "57600,N,8,1");
+    EXPECT_EQ(size[0].baudRate, 57600);
     EXPECT_FALSE(rig.clock.IsArmed(UpgradeTransfer::kAckTimer));
 
     // Size answer at 810, the blocking 100 ms pause, then data frame 0 with timer 2 armed.
@@ -227,7 +227,7 @@ TEST_F(UpgradeTransferTest, AnsweredFirstProbeLeavesSixBaudRateFrames) {
     const auto baud = rig.Frames(0x64);
     EXPECT_EQ(baud.size(), 6U);
     for (const auto& frame : baud) {
-        EXPECT_EQ(frame.settings, "9600,N,8,1");
+        EXPECT_EQ(frame.baudRate, 9600);
     }
     EXPECT_EQ(rig.host.Messages(), std::vector<std::string>{kBaudTimeout});
     EXPECT_EQ(rig.host.TimeOf(Kind::Message, kBaudTimeout), 500 + 6 * 300);
@@ -404,7 +404,7 @@ TEST_F(UpgradeTransferTest, StraySizeAndDataAnswersBeforeTheSizeFrameSendNoImage
     EXPECT_TRUE(rig.transfer.Succeeded());
     const auto frames = rig.Frames(0x67);
     ASSERT_EQ(frames.size(), 16U);
-    EXPECT_EQ(frames.front().settings, "57600,N,8,1") << "data goes out at the download rate only";
+    EXPECT_EQ(frames.front().baudRate, 57600) << "data goes out at the download rate only";
 }
 
 TEST_F(UpgradeTransferTest, RepeatedSizeAnswerWhileStreamingSendsNoExtraFrame) {
@@ -434,38 +434,38 @@ TEST_F(UpgradeTransferTest, PortAlreadyOpenShowsTheMessageThenLogsTheFailure) {
 
 TEST_F(UpgradeTransferTest, BusyPortEndsTheAttemptBeforeAnyFrameWithTheReason) {
     rig.UseImage(10);
-    rig.comm.openResult = [](const std::string&, const std::string&) { return CommError::Busy; };
+    rig.comm.openResult = [](const std::string&, int) { return SerialError::Busy; };
     rig.Start();
     EXPECT_TRUE(rig.comm.writes.empty());
     EXPECT_FALSE(rig.transfer.IsRunning());
     EXPECT_EQ(rig.host.Logs(), (std::vector<std::string>{
                                    "Fail to open the serial port.",
-                                   std::string("Reason: ") + ToString(CommError::Busy) + "."}));
+                                   "Reason: the port is busy (another program has it open)."}));
     EXPECT_EQ(rig.host.results.size(), 1U);
     EXPECT_EQ(rig.transfer.LastError(), TransferError::PortOpenFailed);
-    EXPECT_EQ(rig.transfer.OpenError(), CommError::Busy);
+    EXPECT_EQ(rig.transfer.OpenError(), SerialError::Busy);
     EXPECT_FALSE(rig.clock.NextDeadline().has_value());
 }
 
 TEST_F(UpgradeTransferTest, PortVanishingAtTheBaudChangeEndsTheAttempt) {
     rig.UseImage(10);
-    rig.comm.openResult = [](const std::string&, const std::string& settings) {
-        return settings == "9600,N,8,1" ? CommError::NotFound : CommError::None;
+    rig.comm.openResult = [](const std::string&, int baudRate) {
+        return baudRate == 9600 ? SerialError::NoSuchDevice : SerialError::None;
     };
     rig.Start();
     rig.RunToEnd();
     EXPECT_TRUE(rig.Frames(0x64).empty());
     EXPECT_EQ(rig.host.Logs().front(), "Fail to open the serial port.");
     EXPECT_EQ(rig.transfer.LastError(), TransferError::PortOpenFailed);
-    EXPECT_EQ(rig.transfer.OpenError(), CommError::NotFound);
+    EXPECT_EQ(rig.transfer.OpenError(), SerialError::NoSuchDevice);
     EXPECT_EQ(rig.host.results.size(), 1U);
     EXPECT_EQ(rig.clock.Now(), 500);
 }
 
 TEST_F(UpgradeTransferTest, PortVanishingAtTheDownloadRateEndsTheAttempt) {
     rig.UseImage(10);
-    rig.comm.openResult = [](const std::string&, const std::string& settings) {
-        return settings == "57600,N,8,1" ? CommError::NotFound : CommError::None;
+    rig.comm.openResult = [](const std::string&, int baudRate) {
+        return baudRate == 57600 ? SerialError::NoSuchDevice : SerialError::None;
     };
     rig.Start();
     rig.RunToEnd();
@@ -490,7 +490,7 @@ TEST_F(UpgradeTransferTest, MissingFirmwareIsRefusedBeforeThePortOpens) {
     EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{"The firmware file does not exist."});
     EXPECT_TRUE(rig.comm.opens.empty());
     EXPECT_EQ(rig.host.results.size(), 1U);
-    EXPECT_EQ(rig.transfer.LastError(), TransferError::FirmwareUnreadable);
+    EXPECT_EQ(rig.transfer.LastError(), TransferError::FirmwareMissing);
 }
 
 TEST_F(UpgradeTransferTest, FirmwareThatIsNoFileSaysWhyOnASecondLine) {

@@ -16,28 +16,22 @@ class FakeCommControl : public CommControl {
   public:
     struct OpenRecord {
         std::string portName;
-        std::string settings;
+        int baudRate = 0;
     };
     struct WriteRecord {
-        std::string settings;  // what the port was opened with when the bytes left
+        int baudRate = 0;  // what the port was opened at when the bytes left
         std::vector<std::uint8_t> bytes;
     };
 
-    int Open(const std::string& portName, const std::string& settings) override {
-        opens.push_back({portName, settings});
-        if (open) {
-            lastError = CommError::AlreadyOpen;
-            return 0;
+    SerialError Open(const std::string& portName, int baudRate) override {
+        opens.push_back({portName, baudRate});
+        lastError = open ? SerialError::AlreadyOpen
+                         : (openResult ? openResult(portName, baudRate) : SerialError::None);
+        if (lastError == SerialError::None) {
+            open = true;
+            currentBaud = baudRate;
         }
-        const CommError result = openResult ? openResult(portName, settings) : CommError::None;
-        if (result != CommError::None) {
-            lastError = result;
-            return 0;
-        }
-        open = true;
-        currentSettings = settings;
-        lastError = CommError::None;
-        return 1;
+        return lastError;
     }
 
     void Close() override {
@@ -47,26 +41,21 @@ class FakeCommControl : public CommControl {
 
     bool IsOpen() const override { return open; }
 
-    int Write(const std::uint8_t* bytes, int count) override {
-        if (!open) {
-            lastError = CommError::NotOpen;
-            return 0;
+    bool Write(const std::uint8_t* bytes, int count) override {
+        if (!open || lost) {
+            lastError = open ? SerialError::DeviceLost : SerialError::NotOpen;
+            return false;
         }
-        if (lost) {
-            lastError = CommError::DeviceLost;
-            return 0;
-        }
-        writes.push_back({currentSettings, std::vector<std::uint8_t>(bytes, bytes + count)});
+        writes.push_back({currentBaud, std::vector<std::uint8_t>(bytes, bytes + count)});
         if (onWrite) {
             onWrite(writes.back().bytes);
         }
-        return 1;
+        return true;
     }
 
     void SetReceiveHandler(ReceiveHandler newHandler) override { handler = std::move(newHandler); }
 
-    CommError LastError() const override { return lastError; }
-    std::string LastErrorText() const override { return {}; }
+    SerialError LastError() const override { return lastError; }
 
     // Hands `bytes` to the receive handler as one notification.
     void Deliver(const std::vector<std::uint8_t>& bytes) {
@@ -81,11 +70,11 @@ class FakeCommControl : public CommControl {
     // every write fails from now on.
     void LoseDevice() {
         lost = true;
-        lastError = CommError::DeviceLost;
+        lastError = SerialError::DeviceLost;
     }
 
-    // Decides each open: CommError::None opens the port.
-    std::function<CommError(const std::string& portName, const std::string& settings)> openResult;
+    // Decides each open: SerialError::None opens the port.
+    std::function<SerialError(const std::string& portName, int baudRate)> openResult;
     // Sees every byte run that was written, after it is recorded.
     std::function<void(const std::vector<std::uint8_t>&)> onWrite;
 
@@ -94,8 +83,8 @@ class FakeCommControl : public CommControl {
     int closes = 0;
     bool open = false;
     bool lost = false;
-    std::string currentSettings;
-    CommError lastError = CommError::None;
+    int currentBaud = 0;
+    SerialError lastError = SerialError::None;
 
   private:
     ReceiveHandler handler;

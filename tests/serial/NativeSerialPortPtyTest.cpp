@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -213,6 +214,20 @@ TEST_F(NativeSerialPortPty, SecondOpenOfTheSamePortIsBusy) {
     EXPECT_FALSE(other.IsOpen());
     port.Close();
     EXPECT_EQ(other.Open(pty.slavePath, 9600), SerialError::None);
+}
+
+TEST_F(NativeSerialPortPty, AdvisoryLockKeepsThePortFromOtherToolsEvenForRoot) {
+    // Root passes TIOCEXCL; the lock that each of our tools takes still keeps a second one out.
+    // The pair's own descriptor is another open of the line, as another program's would be.
+    ASSERT_EQ(flock(pty.slave, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(port.Open(pty.slavePath, 9600), SerialError::Busy);
+    EXPECT_FALSE(port.IsOpen());
+    ASSERT_EQ(flock(pty.slave, LOCK_UN), 0);
+
+    ASSERT_EQ(port.Open(pty.slavePath, 9600), SerialError::None);
+    EXPECT_NE(flock(pty.slave, LOCK_EX | LOCK_NB), 0) << "the port's lock keeps the others out";
+    port.Close();
+    EXPECT_EQ(flock(pty.slave, LOCK_EX | LOCK_NB), 0) << "and goes with the close";
 }
 
 // Runs `attempt` in a child process as an ordinary user (when the test runs as root) and

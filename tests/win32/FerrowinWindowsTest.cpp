@@ -231,7 +231,7 @@ TEST(FerrowinWindow, FailuresSayWhyInTheLogOrABoxAndGiveTheInputsBack) {
     };
     const Case cases[] = {
         {"no firmware chosen", {}, port, false, {}, "Please select one firmware."},
-        {"port that does not exist", {}, "COM42", true, {}, "Reason: the port does not exist."},
+        {"port that does not exist", {}, "COM42", true, {}, "Reason: no such device."},
         {"no answer to the probe",
          {"--silent-after", "0"},
          port,

@@ -241,7 +241,7 @@ TEST_F(DownloadDialogTest, DownloadOpensThePortByThePathShownAndDisablesTheInput
 
     ASSERT_EQ(comm.opens.size(), 1u);
     EXPECT_EQ(comm.opens[0].portName, "/dev/ttyUSB1");
-    EXPECT_EQ(comm.opens[0].settings, "115200,N,8,1");
+    EXPECT_EQ(comm.opens[0].baudRate, 115200);
     EXPECT_TRUE(comm.IsOpen());
     EXPECT_FALSE(InputsEnabled());
     EXPECT_TRUE(Button(DownloadTemplate::kExistButton)->isEnabled());

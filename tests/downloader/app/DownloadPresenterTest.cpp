@@ -284,7 +284,7 @@ TEST_F(DownloadPresenterTest, DownloadRunsTheWholeTransferWithProgressLogAndTheI
     presenter->Download();
     ASSERT_EQ(comm.opens.size(), 1u);
     EXPECT_EQ(comm.opens[0].portName, "/dev/ttyUSB1");
-    EXPECT_EQ(comm.opens[0].settings, "115200,N,8,1");
+    EXPECT_EQ(comm.opens[0].baudRate, 115200);
     EXPECT_EQ(presenter->downloadBaud, 38400);
     EXPECT_FALSE(InputsEnabled());
     EXPECT_TRUE(view.At(Ids::kExistButton).enabled);

@@ -18,10 +18,11 @@
 #include <vector>
 
 #include "DownloadDialogFixture.h"
+#include "downloader/app/QtCommControl.h"
 #include "fakes/FakeSysfs.h"
 #include "fakes/TempFolder.h"
 #include "serial/LowLatencyMode.h"
-#include "serial/qt/QtCommControl.h"
+#include "serial/NativeSerialPort.h"
 
 namespace uhf {
 namespace {
@@ -77,8 +78,11 @@ class DownloadToReaderSimTest : public DownloadDialogFixture {
     }
 
     // Presses "Download" from inside a running event loop, as a user does, so that the first
-    // answers are read as they arrive; the inputs must be disabled when the press returns.
+    // answers are read as they arrive; the inputs must be disabled when the press returns. A user
+    // presses a window already drawn: its first paint (slow under the sanitizers) must not hold
+    // up the probes that the press sends, and make the probing timer repeat one.
     void PressDownload() {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
         bool disabled = false;
         bool pressed = false;
         QTimer::singleShot(0, dialog.get(), [&] {
@@ -113,7 +117,8 @@ class DownloadToReaderSimTest : public DownloadDialogFixture {
 
     QProcess sim;
     QByteArray image;
-    QtCommControl comm;
+    NativeSerialPort port;
+    QtCommControl comm{port};
 };
 
 TEST_F(DownloadToReaderSimTest, WholeDownloadReachesTheReaderWithInputsDisabledMeanwhile) {
@@ -122,7 +127,6 @@ TEST_F(DownloadToReaderSimTest, WholeDownloadReachesTheReaderWithInputsDisabledM
     PrepareDownload(port);
     Open(comm);
     dialog->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
 
     // Watch every progress step: the inputs must stay disabled all through the streaming, and
     // halfway through the window is rendered for a person to look at.
@@ -192,6 +196,29 @@ TEST_F(DownloadToReaderSimTest, ReaderFallingSilentAfterTheSizeAnswerFailsTheDow
     EXPECT_FALSE(QFile::exists(ReceivedPath()));
 }
 
+TEST_F(DownloadToReaderSimTest, ReaderGoneWhileStreamingIsNamedAsTheLostDevice) {
+    const std::string port = StartReader({});
+    ASSERT_FALSE(port.empty());
+    PrepareDownload(port);
+    Open(comm);
+    dialog->show();
+    // The reader's end of the line vanishes a third of the way through, as a pulled adapter does.
+    QObject::connect(Progress(), &QProgressBar::valueChanged, dialog.get(), [this](int value) {
+        if (value == kPacketCount / 3) {
+            sim.kill();
+        }
+    });
+
+    PressDownload();
+    EXPECT_TRUE(RunUntil([this] { return !dialog->Transfer().IsRunning(); }, 30000));
+
+    EXPECT_EQ(notifier.messages, QStringList{"文件发送失败，请重试!"});
+    EXPECT_EQ(LogMessages(), (QStringList{"Change baud rate.", "Start sending upgrade firmware.",
+                                          "Reason: the device was lost."}));
+    EXPECT_TRUE(InputsEnabled());
+    EXPECT_FALSE(comm.IsOpen());
+}
+
 TEST_F(DownloadToReaderSimTest, SlowUsbAdapterIsSaidOnceInTheLogAndTheDownloadGoesOn) {
     const std::string port = StartReader({});
     ASSERT_FALSE(port.empty());
@@ -214,7 +241,8 @@ TEST_F(DownloadToReaderSimTest, SlowUsbAdapterIsSaidOnceInTheLogAndTheDownloadGo
             return -1;
         },
         sysfs.UsbSerialDevices().string());
-    QtCommControl slowComm(mode);
+    NativeSerialPort slowPort(mode);
+    QtCommControl slowComm(slowPort);
     PrepareDownload(port);
     Open(slowComm);
     dialog->Presenter().LogLatencyWarnings(mode);

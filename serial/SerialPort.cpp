@@ -1,7 +1,0 @@
-#include "serial/SerialPort.h"
-
-namespace uhf {
-
-SerialPort::~SerialPort() = default;
-
-}  // namespace uhf
