@@ -2,20 +2,16 @@
 
 #include <algorithm>
 
-#include "protocol/FrameChecksum.h"
 #include "protocol/ProtocolCodes.h"
 
 namespace uhf {
 
 std::vector<std::uint8_t> EncodeFrame(std::uint8_t header, std::uint8_t command,
                                       const std::vector<std::uint8_t>& data) {
-    // Sized up front: GCC 12 at -O3 misreads an insert into a short vector as out of bounds.
-    std::vector<std::uint8_t> frame(data.size() + 4);
-    frame[0] = header;
-    frame[1] = static_cast<std::uint8_t>(data.size() + 2);
-    frame[2] = command;
-    std::copy(data.begin(), data.end(), frame.begin() + 3);
-    frame.back() = FrameChecksum(frame.data(), 0, static_cast<int>(frame.size() - 1));
+    std::vector<std::uint8_t> frame(data.size() + kFrameOverhead);
+    if (!EncodeFrameInto(frame, header, command, data)) {
+        frame.clear();
+    }
     return frame;
 }
 
