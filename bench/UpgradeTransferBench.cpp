@@ -2,7 +2,6 @@
 // 70-byte data frame built and handed to the control, driven through do-nothing fakes.
 #include <benchmark/benchmark.h>
 
-#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -63,17 +62,11 @@ class SilentHost : public uhf::TransferObserver, public uhf::TransferTimers {
     ExpiryHandler expiry;
 };
 
-// The reader's answer E4 03 <code> 00 checksum to an upgrade frame.
-constexpr std::array<std::uint8_t, 5> Ack(uhf::UpgradeCode code) {
-    return uhf::EncodeFixedFrame(uhf::kUpgradeReplyHeader, uhf::Byte(code),
-                                 std::array{uhf::kStatusDone});
-}
-
-constexpr auto kProbeAck = Ack(uhf::UpgradeCode::Probe);
-constexpr auto kBaudAck = Ack(uhf::UpgradeCode::BaudRate);
-constexpr auto kSizeAck = Ack(uhf::UpgradeCode::Size);
-constexpr auto kDataAck = Ack(uhf::UpgradeCode::Data);
-constexpr auto kEndAck = Ack(uhf::UpgradeCode::End);
+const auto kProbeAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::Probe));
+const auto kBaudAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::BaudRate));
+const auto kSizeAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::Size));
+const auto kDataAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::Data));
+const auto kEndAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::End));
 
 // Runs a transfer up to its first data frame.
 void StartStreaming(uhf::UpgradeTransfer& transfer, SinkCommControl& comm, SilentHost& host,

@@ -122,16 +122,10 @@ class Host : public uhf::TransferObserver, public uhf::TransferTimers {
     ExpiryHandler expiry;
 };
 
-// The reader's answer E4 03 <code> 00 checksum to an upgrade frame.
-constexpr std::array<std::uint8_t, 5> Ack(uhf::UpgradeCode code) {
-    return uhf::EncodeFixedFrame(uhf::kUpgradeReplyHeader, uhf::Byte(code),
-                                 std::array{uhf::kStatusDone});
-}
-
-constexpr auto kProbeAck = Ack(uhf::UpgradeCode::Probe);
-constexpr auto kBaudAck = Ack(uhf::UpgradeCode::BaudRate);
-constexpr auto kSizeAck = Ack(uhf::UpgradeCode::Size);
-constexpr auto kDataAck = Ack(uhf::UpgradeCode::Data);
+const auto kProbeAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::Probe));
+const auto kBaudAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::BaudRate));
+const auto kSizeAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::Size));
+const auto kDataAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::Data));
 
 void CheckState(const uhf::UpgradeTransfer& transfer, const CheckingComm& comm) {
     const uhf::TransferState& state = transfer.State();

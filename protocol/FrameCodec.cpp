@@ -49,6 +49,10 @@ std::vector<std::uint8_t> EncodeAcknowledgement() {
     return EncodeFrame(kReplyHeader, ack, {ack, ack});
 }
 
+std::vector<std::uint8_t> EncodeUpgradeAnswer(std::uint8_t code) {
+    return EncodeFrame(kUpgradeReplyHeader, code, {kStatusDone});
+}
+
 std::vector<std::uint8_t> EncodeTagFrame(const std::array<std::uint8_t, kTagIdSize>& id,
                                          std::uint8_t a, std::uint8_t b) {
     std::vector<std::uint8_t> data{a, b};

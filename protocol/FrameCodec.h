@@ -87,6 +87,9 @@ std::vector<std::uint8_t> EncodeReadBlockReply(
 // E0 04 88 88 88 84: the acknowledgement that answers any request.
 std::vector<std::uint8_t> EncodeAcknowledgement();
 
+// E4 03 <code> 00 checksum: the reader's answer to an upgrade frame, carrying the frame's code.
+std::vector<std::uint8_t> EncodeUpgradeAnswer(std::uint8_t code);
+
 // E0 0C 58 a b <identifier> checksum.
 std::vector<std::uint8_t> EncodeTagFrame(const std::array<std::uint8_t, kTagIdSize>& id,
                                          std::uint8_t a, std::uint8_t b);

@@ -19,7 +19,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 // The reply E4 03 cmd 00 checksum that the reader sends to acknowledge `command`.
 inline Bytes Ack(std::uint8_t command) {
-    return EncodeFrame(kUpgradeReplyHeader, command, {kStatusDone});
+    return EncodeUpgradeAnswer(command);
 }
 
 // A reader on the far side of the fake control that answers what it is told to, after a delay.

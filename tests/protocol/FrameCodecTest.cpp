@@ -36,6 +36,9 @@ INSTANTIATE_TEST_SUITE_P(
         EncodedCase{"stop request", EncodeFrame(0xA0, 0xFE, {}), {0xA0, 0x02, 0xFE, 0x60}},
         EncodedCase{
             "acknowledgement", EncodeAcknowledgement(), {0xE0, 0x04, 0x88, 0x88, 0x88, 0x84}},
+        EncodedCase{"upgrade answer to the probe",
+                    EncodeUpgradeAnswer(0x69),
+                    {0xE4, 0x03, 0x69, 0x00, 0xB0}},
         EncodedCase{"read block reply echoes length, high byte and address",
                     EncodeReadBlockReply({0x02, 0x00, 0x64}, {0x01, 0x1E}),
                     {0xE0, 0x07, 0x63, 0x02, 0x00, 0x64, 0x01, 0x1E, 0x31}},

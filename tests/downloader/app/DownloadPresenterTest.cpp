@@ -79,7 +79,7 @@ class DownloadPresenterTest : public testing::Test {
         const std::vector<std::uint8_t>& frame = comm.writes.back().bytes;
         ASSERT_EQ(frame[0], 0xA0);
         const auto cmd = frame[2];
-        comm.Deliver(EncodeFrame(kUpgradeReplyHeader, cmd, {kStatusDone}));
+        comm.Deliver(EncodeUpgradeAnswer(cmd));
     }
 
     TempFolder folder;
