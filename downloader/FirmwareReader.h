@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -23,10 +22,6 @@ class FirmwareReader {
   public:
     // Loads the file at `path` into `image`; on any error `image` is left empty.
     static ImageError Load(const std::string& path, std::vector<std::uint8_t>& image);
-
-    // Reads `expectedSize` bytes from `in` into `image`; on any error `image` is left empty.
-    static ImageError Read(std::istream& in, std::uintmax_t expectedSize,
-                           std::vector<std::uint8_t>& image);
 };
 
 }  // namespace uhf
