@@ -42,6 +42,7 @@ SimulatorRunner::SimulatorRunner(SimOptions opts)
       wallOrigin(std::chrono::system_clock::now()) {}
 
 SimulatorRunner::~SimulatorRunner() {
+    SaveChangedState(Now(), true);
     RemoveLink();
 }
 
@@ -138,6 +139,15 @@ bool SimulatorRunner::SaveState() {
     return true;
 }
 
+void SimulatorRunner::SaveChangedState(SimTime now, bool force) {
+    constexpr SimTime kLongestDelay = std::chrono::seconds(1);
+    if (stateChangedAt &&
+        (force || simulator->LineIdle() || now - *stateChangedAt >= kLongestDelay)) {
+        stateChangedAt.reset();
+        SaveState();
+    }
+}
+
 void SimulatorRunner::Flush(SimTime now) {
     const std::vector<std::uint8_t> out = simulator->Poll(now);
     if (!out.empty()) {
@@ -163,9 +173,11 @@ void SimulatorRunner::Flush(SimTime now) {
             Report(entry.at, entry.text);
         }
     }
-    if (simulator->TakeMemoryChanged() && !options.statePath.empty()) {
-        SaveState();
+    if (simulator->TakeMemoryChanged() && !options.statePath.empty() && !stateChangedAt) {
+        stateChangedAt = now;
     }
+    SaveChangedState(now, false);
+    // Stored before the end frame's answer leaves, as a reader answers once it has flashed.
     if (std::optional<std::vector<std::uint8_t>> image = simulator->TakeFirmware()) {
         Report(now, "firmware received: " + std::to_string(image->size()) + " bytes");
         if (!options.firmwarePath.empty()) {
