@@ -16,7 +16,7 @@ AtomicFile::Contents AtomicFile::ReadChunks(const ChunkReader& readChunk,
         const long got =
             readChunk(chunk.data(), std::min(chunk.size(), want - contents.bytes.size()), error);
         if (got < 0) {
-            return Failed(FileError::Unreadable, std::move(error));
+            return {{}, FileError::Unreadable, std::move(error)};
         }
         if (got == 0) {
             break;
@@ -24,18 +24,11 @@ AtomicFile::Contents AtomicFile::ReadChunks(const ChunkReader& readChunk,
         contents.bytes.append(chunk.data(), static_cast<std::size_t>(got));
     }
     if (contents.bytes.size() > maxSize) {
-        return Failed(FileError::TooLarge, std::to_string(maxSize));
+        return {{}, FileError::TooLarge, std::to_string(maxSize)};
     }
     if (size && contents.bytes.size() < *size) {
-        return Failed(FileError::Truncated, {});
+        return {{}, FileError::Truncated, {}};
     }
-    return contents;
-}
-
-AtomicFile::Contents AtomicFile::Failed(FileError error, std::string detail) {
-    Contents contents;
-    contents.error = error;
-    contents.detail = std::move(detail);
     return contents;
 }
 

@@ -69,7 +69,6 @@ class AtomicFile {
     // is TooLarge, an end before `size` Truncated.
     static Contents ReadChunks(const ChunkReader& readChunk, std::optional<std::size_t> size,
                                std::size_t maxSize);
-    static Contents Failed(FileError error, std::string detail);
 };
 
 // Why a read failed, in words that follow the file's name: "it is a directory", "it is a FIFO",

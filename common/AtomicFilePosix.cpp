@@ -76,15 +76,17 @@ const char* KindOf(mode_t mode) {
     return S_ISSOCK(mode) ? "a socket" : "not a regular file";
 }
 
-long ReadChunk(int fd, char* buffer, std::size_t room, std::string& error) {
-    ssize_t got = 0;
-    do {
-        got = ::read(fd, buffer, room);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) {
-        error = SystemWords(errno);
-    }
-    return static_cast<long>(got);
+auto ChunksOf(int fd) {
+    return [fd](char* buffer, std::size_t room, std::string& error) {
+        ssize_t got = 0;
+        do {
+            got = ::read(fd, buffer, room);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+            error = SystemWords(errno);
+        }
+        return static_cast<long>(got);
+    };
 }
 
 }  // namespace
@@ -93,36 +95,30 @@ AtomicFile::Contents AtomicFile::Read(const std::string& path, std::size_t maxSi
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         const int error = errno;
-        return Failed(
+        return Contents{
+            {},
             error == ENOENT || error == ENOTDIR ? FileError::Missing : FileError::Unreadable,
-            SystemWords(error));
+            SystemWords(error)};
     }
     if (!S_ISREG(info.st_mode)) {
-        return Failed(FileError::NotRegular, KindOf(info.st_mode));
+        return Contents{{}, FileError::NotRegular, KindOf(info.st_mode)};
     }
     const auto size = static_cast<std::uintmax_t>(info.st_size);
     if (size > maxSize) {
-        return Failed(FileError::TooLarge, std::to_string(maxSize));
+        return Contents{{}, FileError::TooLarge, std::to_string(maxSize)};
     }
     // Should the path have become a FIFO since, the open does not wait for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
-        return Failed(FileError::Unreadable, SystemWords(errno));
+        return Contents{{}, FileError::Unreadable, SystemWords(errno)};
     }
-    Contents contents =
-        ReadChunks([fd](char* buffer, std::size_t room,
-                        std::string& error) { return ReadChunk(fd, buffer, room, error); },
-                   static_cast<std::size_t>(size), maxSize);
+    Contents contents = ReadChunks(ChunksOf(fd), static_cast<std::size_t>(size), maxSize);
     ::close(fd);
     return contents;
 }
 
 AtomicFile::Contents AtomicFile::ReadStandardInput(std::size_t maxSize) {
-    return ReadChunks(
-        [](char* buffer, std::size_t room, std::string& error) {
-            return ReadChunk(STDIN_FILENO, buffer, room, error);
-        },
-        std::nullopt, maxSize);
+    return ReadChunks(ChunksOf(STDIN_FILENO), std::nullopt, maxSize);
 }
 
 std::string AtomicFile::ResolveTarget(const std::string& path) {

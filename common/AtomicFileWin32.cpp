@@ -57,25 +57,24 @@ std::string SystemWords(DWORD error) {
                                                       : "error " + std::to_string(error);
     LocalFree(text);
     // The system's sentence ends in a full stop and a line break; the caller's sentence goes on.
-    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == '.' ||
-                              words.back() == ' ')) {
-        words.pop_back();
-    }
+    words.erase(words.find_last_not_of(" .\r\n") + 1);
     return words;
 }
 
 // A pipe whose writer has gone has ended.
-long ReadChunk(HANDLE file, char* buffer, std::size_t room, std::string& error) {
-    DWORD got = 0;
-    if (ReadFile(file, buffer, static_cast<DWORD>(room), &got, nullptr)) {
-        return static_cast<long>(got);
-    }
-    const DWORD code = GetLastError();
-    if (code == ERROR_BROKEN_PIPE || code == ERROR_HANDLE_EOF) {
-        return 0;
-    }
-    error = SystemWords(code);
-    return -1;
+auto ChunksOf(HANDLE file) {
+    return [file](char* buffer, std::size_t room, std::string& error) {
+        DWORD got = 0;
+        if (ReadFile(file, buffer, static_cast<DWORD>(room), &got, nullptr)) {
+            return static_cast<long>(got);
+        }
+        const DWORD code = GetLastError();
+        if (code == ERROR_BROKEN_PIPE || code == ERROR_HANDLE_EOF) {
+            return 0L;
+        }
+        error = SystemWords(code);
+        return -1L;
+    };
 }
 
 }  // namespace
@@ -84,32 +83,31 @@ AtomicFile::Contents AtomicFile::Read(const std::string& path, std::size_t maxSi
     const std::wstring wide = Wide(path);
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return Failed(FileError::NotRegular, "a directory");
+        return Contents{{}, FileError::NotRegular, "a directory"};
     }
     HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        return Failed(error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-                          ? FileError::Missing
-                          : FileError::Unreadable,
-                      SystemWords(error));
+        return Contents{{},
+                        error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                            ? FileError::Missing
+                            : FileError::Unreadable,
+                        SystemWords(error)};
     }
     Contents contents;
     LARGE_INTEGER size{};
     const DWORD type = GetFileType(file);
     if (type != FILE_TYPE_DISK) {
-        contents = Failed(FileError::NotRegular, type == FILE_TYPE_PIPE ? "a FIFO" : "a device");
-    } else if (!GetFileSizeEx(file, &size)) {
-        contents = Failed(FileError::Unreadable, SystemWords(GetLastError()));
-    } else if (static_cast<unsigned long long>(size.QuadPart) > maxSize) {
-        contents = Failed(FileError::TooLarge, std::to_string(maxSize));
-    } else {
         contents =
-            ReadChunks([file](char* buffer, std::size_t room,
-                              std::string& error) { return ReadChunk(file, buffer, room, error); },
-                       static_cast<std::size_t>(size.QuadPart), maxSize);
+            Contents{{}, FileError::NotRegular, type == FILE_TYPE_PIPE ? "a FIFO" : "a device"};
+    } else if (!GetFileSizeEx(file, &size)) {
+        contents = Contents{{}, FileError::Unreadable, SystemWords(GetLastError())};
+    } else if (static_cast<unsigned long long>(size.QuadPart) > maxSize) {
+        contents = Contents{{}, FileError::TooLarge, std::to_string(maxSize)};
+    } else {
+        contents = ReadChunks(ChunksOf(file), static_cast<std::size_t>(size.QuadPart), maxSize);
     }
     CloseHandle(file);
     return contents;
@@ -118,11 +116,9 @@ AtomicFile::Contents AtomicFile::Read(const std::string& path, std::size_t maxSi
 AtomicFile::Contents AtomicFile::ReadStandardInput(std::size_t maxSize) {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     if (input == nullptr || input == INVALID_HANDLE_VALUE) {
-        return Failed(FileError::Unreadable, "no standard input");
+        return Contents{{}, FileError::Unreadable, "no standard input"};
     }
-    return ReadChunks([input](char* buffer, std::size_t room,
-                              std::string& error) { return ReadChunk(input, buffer, room, error); },
-                      std::nullopt, maxSize);
+    return ReadChunks(ChunksOf(input), std::nullopt, maxSize);
 }
 
 std::string AtomicFile::ResolveTarget(const std::string& path) {
