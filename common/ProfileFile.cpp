@@ -12,15 +12,11 @@ namespace {
 
 // A missing file is an empty one, to be made by the first write.
 CommonError ReadError(const AtomicFile::Contents& loaded) {
-    switch (loaded.error) {
-        case FileError::None:
-        case FileError::Missing:
-            return CommonError::None;
-        case FileError::TooLarge:
-            return CommonError::FileTooLarge;
-        default:
-            return CommonError::ReadFailed;
+    if (loaded.error == FileError::None || loaded.error == FileError::Missing) {
+        return CommonError::None;
     }
+    return loaded.error == FileError::TooLarge ? CommonError::FileTooLarge
+                                               : CommonError::ReadFailed;
 }
 
 }  // namespace

@@ -27,18 +27,17 @@ ImageError FirmwareReader::Load(const std::string& path, std::vector<std::uint8_
     image.clear();
     // A longer image cannot be announced in the size frame: refused before it is read.
     const AtomicFile::Contents file = AtomicFile::Read(path, kMaxImageLength);
-    switch (file.error) {
-        case FileError::None:
-            break;
-        case FileError::Missing:
-            return ImageError::Missing;
-        case FileError::TooLarge:
-            return ImageError::TooLong;
-        case FileError::Truncated:
-            return ImageError::Truncated;
-        case FileError::NotRegular:
-        case FileError::Unreadable:
-            return ImageError::Unreadable;
+    if (file.error == FileError::Missing) {
+        return ImageError::Missing;
+    }
+    if (file.error == FileError::TooLarge) {
+        return ImageError::TooLong;
+    }
+    if (file.error == FileError::Truncated) {
+        return ImageError::Truncated;
+    }
+    if (file.error != FileError::None) {
+        return ImageError::Unreadable;  // no regular file, or the system refused it
     }
     // Sent, it would leave the reader waiting for firmware that never comes.
     if (file.bytes.empty()) {
