@@ -2,15 +2,20 @@
 // scanned the way the link scans a read (a miss advances one byte).
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstdint>
 #include <random>
 #include <vector>
 
-#include "protocol/FrameChecksum.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/ProtocolCodes.h"
 #include "protocol/ReaderFrame.h"
 #include "protocol/ReplyRecognition.h"
 
 namespace {
+
+constexpr auto kStopReply = uhf::EncodeFixedFrame(
+    uhf::kReplyHeader, uhf::Byte(uhf::ReaderCode::Stop), std::array{uhf::kStatusDone});
 
 std::vector<std::uint8_t> MixedStream(std::size_t size) {
     std::mt19937 random(7);
@@ -19,19 +24,17 @@ std::vector<std::uint8_t> MixedStream(std::size_t size) {
     while (stream.size() < size) {
         switch (random() % 3) {
             case 0: {  // a tag frame
-                std::uint8_t frame[14] = {0xE0, 0x0C, 0x58, 0, 0};
-                for (int i = 5; i < 13; ++i) {
-                    frame[i] = static_cast<std::uint8_t>(random());
+                std::array<std::uint8_t, uhf::kTagIdSize> id{};
+                for (std::uint8_t& b : id) {
+                    b = static_cast<std::uint8_t>(random());
                 }
-                frame[13] = uhf::FrameChecksum(frame, 0, 13);
-                stream.insert(stream.end(), frame, frame + 14);
+                const std::vector<std::uint8_t> frame = uhf::EncodeTagFrame(id, 0, 0);
+                stream.insert(stream.end(), frame.begin(), frame.end());
                 break;
             }
-            case 1: {  // a status reply
-                const std::uint8_t reply[] = {0xE0, 0x03, 0xFE, 0x00, 0x1F};
-                stream.insert(stream.end(), reply, reply + 5);
+            case 1:  // a status reply
+                stream.insert(stream.end(), kStopReply.begin(), kStopReply.end());
                 break;
-            }
             default:  // garbage, header bytes included
                 for (int i = 0; i < 9; ++i) {
                     stream.push_back(i % 4 == 0 ? 0xE0 : static_cast<std::uint8_t>(random()));
@@ -50,7 +53,7 @@ void BM_RecognizeRepliesInMixedStream(benchmark::State& state) {
         int pos = 0;
         while (pos < count) {
             int consumed = 0;
-            if (uhf::RecognizeReply(stream.data(), count, pos, frame, consumed) == 1) {
+            if (uhf::RecognizeReply(stream.data(), count, pos, frame, consumed)) {
                 pos += consumed;
                 ++frames;
             } else {

@@ -10,10 +10,22 @@
 #include <random>
 #include <vector>
 
-#include "protocol/FrameChecksum.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/ProtocolCodes.h"
 #include "protocol/TagFrameScanner.h"
 
 namespace {
+
+constexpr auto kStopReply = uhf::EncodeFixedFrame(
+    uhf::kReplyHeader, uhf::Byte(uhf::ReaderCode::Stop), std::array{uhf::kStatusDone});
+
+std::array<std::uint8_t, uhf::kTagIdSize> RandomId(std::mt19937& random) {
+    std::array<std::uint8_t, uhf::kTagIdSize> id{};
+    for (std::uint8_t& b : id) {
+        b = static_cast<std::uint8_t>(random());
+    }
+    return id;
+}
 
 std::vector<std::uint8_t> TagStreamWithGarbage(std::size_t size, int garbagePercent) {
     std::mt19937 random(11);
@@ -21,29 +33,23 @@ std::vector<std::uint8_t> TagStreamWithGarbage(std::size_t size, int garbagePerc
     stream.reserve(size + 64);
     while (stream.size() < size) {
         if (static_cast<int>(random() % 100) >= garbagePercent) {
-            std::uint8_t frame[14] = {0xE0, 0x0C, 0x58, 0x00, 0x01};
-            for (int i = 5; i < 13; ++i) {
-                frame[i] = static_cast<std::uint8_t>(random());
-            }
-            frame[13] = uhf::FrameChecksum(frame, 0, 13);
-            stream.insert(stream.end(), frame, frame + 14);
+            const std::vector<std::uint8_t> frame =
+                uhf::EncodeTagFrame(RandomId(random), 0x00, 0x01);
+            stream.insert(stream.end(), frame.begin(), frame.end());
             continue;
         }
         switch (random() % 3) {
             case 0: {  // a tag frame with a bad checksum: the scan must step past it byte by byte
-                std::uint8_t frame[14] = {0xE0, 0x0C, 0x58};
-                for (int i = 3; i < 14; ++i) {
-                    frame[i] = static_cast<std::uint8_t>(random());
-                }
-                frame[13] = static_cast<std::uint8_t>(uhf::FrameChecksum(frame, 0, 13) + 1);
-                stream.insert(stream.end(), frame, frame + 14);
+                const auto a = static_cast<std::uint8_t>(random());
+                const auto b = static_cast<std::uint8_t>(random());
+                std::vector<std::uint8_t> frame = uhf::EncodeTagFrame(RandomId(random), a, b);
+                ++frame.back();
+                stream.insert(stream.end(), frame.begin(), frame.end());
                 break;
             }
-            case 1: {  // a status reply
-                const std::uint8_t reply[] = {0xE0, 0x03, 0xFE, 0x00, 0x1F};
-                stream.insert(stream.end(), reply, reply + 5);
+            case 1:  // a status reply
+                stream.insert(stream.end(), kStopReply.begin(), kStopReply.end());
                 break;
-            }
             default:  // line noise with header bytes in it
                 for (int i = 0; i < 11; ++i) {
                     stream.push_back(i % 3 == 0 ? 0xE0 : static_cast<std::uint8_t>(random()));

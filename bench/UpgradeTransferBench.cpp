@@ -13,6 +13,8 @@
 #include "downloader/TransferObserver.h"
 #include "downloader/TransferTimers.h"
 #include "downloader/UpgradeTransfer.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/ProtocolCodes.h"
 #include "serial/CommControl.h"
 
 namespace {
@@ -59,21 +61,21 @@ class SilentHost : public uhf::TransferObserver, public uhf::TransferTimers {
     ExpiryHandler expiry;
 };
 
-constexpr std::uint8_t kProbeAck[] = {0xE4, 0x03, 0x69, 0x00, 0xB0};
-constexpr std::uint8_t kBaudAck[] = {0xE4, 0x03, 0x64, 0x00, 0xB5};
-constexpr std::uint8_t kSizeAck[] = {0xE4, 0x03, 0x66, 0x00, 0xB3};
-constexpr std::uint8_t kDataAck[] = {0xE4, 0x03, 0x67, 0x00, 0xB2};
-constexpr std::uint8_t kEndAck[] = {0xE4, 0x03, 0x68, 0x00, 0xB1};
+const auto kProbeAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::Probe));
+const auto kBaudAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::BaudRate));
+const auto kSizeAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::Size));
+const auto kDataAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::Data));
+const auto kEndAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::End));
 
 // Runs a transfer up to its first data frame.
 void StartStreaming(uhf::UpgradeTransfer& transfer, SinkCommControl& comm, SilentHost& host,
                     const std::string& firmware) {
     transfer.StartDownload(firmware, {"/dev/null-reader", 115200, 115200, 4});
-    comm.Deliver(kProbeAck, 5);
+    comm.Deliver(kProbeAck.data(), 5);
     host.Expire(uhf::UpgradeTransfer::kProbeTimer);
-    comm.Deliver(kBaudAck, 5);
+    comm.Deliver(kBaudAck.data(), 5);
     host.Expire(uhf::UpgradeTransfer::kBaudTimer);
-    comm.Deliver(kSizeAck, 5);
+    comm.Deliver(kSizeAck.data(), 5);
 }
 
 void BM_AcknowledgeAndSendNextDataFrame(benchmark::State& state) {
@@ -97,11 +99,11 @@ void BM_AcknowledgeAndSendNextDataFrame(benchmark::State& state) {
     }
     std::int64_t frames = 0;
     for (auto _ : state) {
-        comm.Deliver(kDataAck, 5);
+        comm.Deliver(kDataAck.data(), 5);
         ++frames;
         if (transfer.Phase() == uhf::TransferPhase::Ending) {
             state.PauseTiming();
-            comm.Deliver(kEndAck, 5);
+            comm.Deliver(kEndAck.data(), 5);
             StartStreaming(transfer, comm, host, file.string());
             state.ResumeTiming();
         }

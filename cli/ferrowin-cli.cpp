@@ -18,6 +18,7 @@
 #include "cli/ProcessSetup.h"
 #include "cli/ReaderProbe.h"
 #include "cli/RunReport.h"
+#include "common/AtomicFile.h"
 #include "common/PortEnumerator.h"
 #include "common/Sha256.h"
 #include "serial/LowLatencyMode.h"
@@ -40,28 +41,11 @@ struct ImageFacts {
 
 ImageFacts ReadImageFacts(const std::string& path) {
     ImageFacts facts;
-    // Never a FIFO: its open would wait for a writer for good.
-    std::error_code notRegular;
-    if (!std::filesystem::is_regular_file(path, notRegular)) {
-        return facts;
-    }
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return facts;
-    }
-    uhf::Sha256 sha;
-    std::size_t total = 0;
-    unsigned char buffer[4096];
-    std::size_t got = 0;
-    while (total <= kImageReadLimit && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        sha.Add(buffer, got);
-        total += got;
-    }
-    const bool whole = std::ferror(file) == 0 && total <= kImageReadLimit;
-    std::fclose(file);
-    if (whole) {
-        facts.size = std::to_string(total);
-        facts.sha256 = uhf::JsonText(sha.HexDigest());
+    const uhf::AtomicFile::Contents image = uhf::AtomicFile::Read(path, kImageReadLimit);
+    if (image.error == uhf::FileError::None) {
+        facts.size = std::to_string(image.bytes.size());
+        facts.sha256 = uhf::JsonText(uhf::Sha256::Of(
+            reinterpret_cast<const std::uint8_t*>(image.bytes.data()), image.bytes.size()));
     }
     return facts;
 }

@@ -4,7 +4,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
+#include <optional>
+#include <system_error>
 #include <vector>
 
 #include "common/AtomicFile.h"
@@ -56,38 +59,60 @@ CommonError RewriteInPlace(const std::string& path, const std::string& bytes) {
     return written ? CommonError::None : CommonError::ReplaceFailed;
 }
 
+std::string SystemWords(int error) {
+    return std::generic_category().message(error);
+}
+
+const char* KindOf(mode_t mode) {
+    if (S_ISDIR(mode)) {
+        return "a directory";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a FIFO";
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return "a device";
+    }
+    return S_ISSOCK(mode) ? "a socket" : "not a regular file";
+}
+
+auto ChunksOf(int fd) {
+    return [fd](char* buffer, std::size_t room, std::string& error) {
+        ssize_t got = 0;
+        do {
+            got = ::read(fd, buffer, room);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+            error = SystemWords(errno);
+        }
+        return static_cast<long>(got);
+    };
+}
+
 }  // namespace
 
 AtomicFile::Contents AtomicFile::Read(const std::string& path, std::size_t maxSize) {
-    Contents contents;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT) {
-            contents.error = CommonError::ReadFailed;
-        }
-        return contents;
-    }
-    contents.exists = true;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        contents.error = CommonError::ReadFailed;
+    if (::stat(path.c_str(), &info) != 0) {
+        const int error = errno;
+        return Contents{
+            {},
+            error == ENOENT || error == ENOTDIR ? FileError::Missing : FileError::Unreadable,
+            SystemWords(error)};
     }
-    char chunk[4096];
-    while (contents.error == CommonError::None) {
-        ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            contents.error = CommonError::ReadFailed;
-        } else if (got == 0) {
-            break;
-        } else if (contents.bytes.size() + static_cast<std::size_t>(got) > maxSize) {
-            contents.error = CommonError::FileTooLarge;
-        } else {
-            contents.bytes.append(chunk, static_cast<std::size_t>(got));
-        }
+    if (!S_ISREG(info.st_mode)) {
+        return Contents{{}, FileError::NotRegular, KindOf(info.st_mode)};
     }
+    const auto size = static_cast<std::uintmax_t>(info.st_size);
+    if (size > maxSize) {
+        return Contents{{}, FileError::TooLarge, std::to_string(maxSize)};
+    }
+    // Should the path have become a FIFO since, the open does not wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return Contents{{}, FileError::Unreadable, SystemWords(errno)};
+    }
+    Contents contents = ReadChunks(ChunksOf(fd), static_cast<std::size_t>(size), maxSize);
     ::close(fd);
     return contents;
 }

@@ -1,7 +1,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/AtomicFile.h"
@@ -46,33 +48,66 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
     return true;
 }
 
+std::string SystemWords(DWORD error) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string words = length > 0 && text != nullptr ? std::string(text, length)
+                                                      : "error " + std::to_string(error);
+    LocalFree(text);
+    // The system's sentence ends in a full stop and a line break; the caller's sentence goes on.
+    words.erase(words.find_last_not_of(" .\r\n") + 1);
+    return words;
+}
+
+// A pipe whose writer has gone has ended.
+auto ChunksOf(HANDLE file) {
+    return [file](char* buffer, std::size_t room, std::string& error) {
+        DWORD got = 0;
+        if (ReadFile(file, buffer, static_cast<DWORD>(room), &got, nullptr)) {
+            return static_cast<long>(got);
+        }
+        const DWORD code = GetLastError();
+        if (code == ERROR_BROKEN_PIPE || code == ERROR_HANDLE_EOF) {
+            return 0L;
+        }
+        error = SystemWords(code);
+        return -1L;
+    };
+}
+
 }  // namespace
 
 AtomicFile::Contents AtomicFile::Read(const std::string& path, std::size_t maxSize) {
-    Contents contents;
-    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ,
+    const std::wstring wide = Wide(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return Contents{{}, FileError::NotRegular, "a directory"};
+    }
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-            contents.error = CommonError::ReadFailed;
-        }
-        return contents;
+        const DWORD error = GetLastError();
+        return Contents{{},
+                        error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                            ? FileError::Missing
+                            : FileError::Unreadable,
+                        SystemWords(error)};
     }
-    contents.exists = true;
-    char chunk[4096];
-    while (contents.error == CommonError::None) {
-        DWORD got = 0;
-        if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
-            contents.error = CommonError::ReadFailed;
-        } else if (got == 0) {
-            break;
-        } else if (contents.bytes.size() + got > maxSize) {
-            contents.error = CommonError::FileTooLarge;
-        } else {
-            contents.bytes.append(chunk, got);
-        }
+    Contents contents;
+    LARGE_INTEGER size{};
+    const DWORD type = GetFileType(file);
+    if (type != FILE_TYPE_DISK) {
+        contents =
+            Contents{{}, FileError::NotRegular, type == FILE_TYPE_PIPE ? "a FIFO" : "a device"};
+    } else if (!GetFileSizeEx(file, &size)) {
+        contents = Contents{{}, FileError::Unreadable, SystemWords(GetLastError())};
+    } else if (static_cast<unsigned long long>(size.QuadPart) > maxSize) {
+        contents = Contents{{}, FileError::TooLarge, std::to_string(maxSize)};
+    } else {
+        contents = ReadChunks(ChunksOf(file), static_cast<std::size_t>(size.QuadPart), maxSize);
     }
     CloseHandle(file);
     return contents;

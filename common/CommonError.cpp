@@ -15,13 +15,13 @@ const char* ToString(CommonError error) {
         case CommonError::InvalidText:
             return "section, key or value cannot be stored in a settings file";
         case CommonError::TempCreateFailed:
-            return "could not create the new settings file beside the old one";
+            return "could not create the new file beside the old one";
         case CommonError::TempWriteFailed:
-            return "could not write the new settings file";
+            return "could not write the new file";
         case CommonError::ReplaceFailed:
-            return "could not replace the settings file with the new one";
+            return "could not replace the file with the new one";
         case CommonError::WriteAbandoned:
-            return "settings write abandoned before the file was replaced";
+            return "write abandoned before the file was replaced";
         case CommonError::NoPorts:
             return "no serial port found";
     }

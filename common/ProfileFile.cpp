@@ -8,6 +8,19 @@
 
 namespace uhf {
 
+namespace {
+
+// A missing file is an empty one, to be made by the first write.
+CommonError ReadError(const AtomicFile::Contents& loaded) {
+    if (loaded.error == FileError::None || loaded.error == FileError::Missing) {
+        return CommonError::None;
+    }
+    return loaded.error == FileError::TooLarge ? CommonError::FileTooLarge
+                                               : CommonError::ReadFailed;
+}
+
+}  // namespace
+
 ProfileFile::ProfileFile(std::string filePath) : path(std::move(filePath)) {}
 
 void ProfileFile::SetBeforeReplaceHook(std::function<bool(const std::string&)> hook) {
@@ -21,9 +34,9 @@ void ProfileFile::AddSectionSpelling(std::string canonical, std::string other) {
 std::string ProfileFile::ReadString(const std::string& section, const std::string& key,
                                     const std::string& defaultValue, std::size_t bufferSize) {
     AtomicFile::Contents loaded = AtomicFile::Read(path, kMaxFileSize);
-    lastError = loaded.error;
+    lastError = ReadError(loaded);
     std::optional<std::string> found;
-    if (loaded.error == CommonError::None && loaded.exists) {
+    if (loaded.error == FileError::None) {
         ProfileText text(std::move(loaded.bytes));
         for (const auto& [canonical, other] : spellings) {
             text.AddSectionSpelling(canonical, other);
@@ -44,9 +57,9 @@ bool ProfileFile::WriteString(const std::string& section, const std::string& key
                               const std::string& value) {
     const std::string target = AtomicFile::ResolveTarget(path);
     AtomicFile::Contents loaded = AtomicFile::Read(target, kMaxFileSize);
-    if (loaded.error != CommonError::None) {
+    if (ReadError(loaded) != CommonError::None) {
         // Rewriting a file we could not read whole would lose what we did not read.
-        lastError = loaded.error;
+        lastError = ReadError(loaded);
         return false;
     }
     ProfileText text(loaded.bytes);
@@ -57,7 +70,7 @@ bool ProfileFile::WriteString(const std::string& section, const std::string& key
         lastError = CommonError::InvalidText;
         return false;
     }
-    if (loaded.exists && text.Bytes() == loaded.bytes) {
+    if (loaded.Exists() && text.Bytes() == loaded.bytes) {
         lastError = CommonError::None;
         return true;
     }
@@ -65,7 +78,7 @@ bool ProfileFile::WriteString(const std::string& section, const std::string& key
         lastError = CommonError::FileTooLarge;
         return false;
     }
-    if (loaded.exists && !AtomicFile::MayWrite(target)) {
+    if (loaded.Exists() && !AtomicFile::MayWrite(target)) {
         lastError = CommonError::ReadOnly;
         return false;
     }

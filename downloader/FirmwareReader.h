@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -14,13 +13,9 @@ class FirmwareReader {
   public:
     // Loads the file at `path` into `image`: None, or one of the Firmware errors with `image`
     // left empty. For FirmwareUnreadable, `reason` (when given) says why: "it is a directory",
-    // "permission denied", ...
+    // "it is a FIFO", "Permission denied", ...
     static TransferError Load(const std::string& path, std::vector<std::uint8_t>& image,
                               std::string* reason = nullptr);
-
-    // Reads `expectedSize` bytes from `in` into `image`; on any error `image` is left empty.
-    static TransferError Read(std::istream& in, std::uintmax_t expectedSize,
-                              std::vector<std::uint8_t>& image);
 };
 
 }  // namespace uhf

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "downloader/FirmwareReader.h"
 #include "protocol/BaudRates.h"
@@ -124,12 +125,12 @@ void UpgradeTransfer::SendNextPacket() {
     const int sent =
         std::min((state.nextPacket + 1) * kDataBytesPerPacket, static_cast<int>(state.imageLength));
     observer.ShowProgress(sent, state.imageLength);
-    const int size = BuildDataFrame(state.imageData.data(), state.imageLength, state.nextPacket,
-                                    state.packetCount, state.packetBuffer.data());
-    if (size == 0) {
+    const std::optional<std::size_t> size =
+        BuildDataFrame(state.imageData, state.nextPacket, state.packetCount, state.packetBuffer);
+    if (!size) {
         return;
     }
-    SendBytes(state.packetBuffer.data(), size);
+    SendBytes(state.packetBuffer.data(), static_cast<int>(*size));
     if (state.nextPacket < state.packetCount - 1) {
         ++state.nextPacket;
         state.lastPacketSent = false;

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int pos = 0;
     while (pos < count) {
         int consumed = 0;
-        if (uhf::RecognizeReply(data, count, pos, frame, consumed) == 1) {
+        if (uhf::RecognizeReply(data, count, pos, frame, consumed)) {
             // A frame never reaches past the run, and its data always fit inside it.
             const bool fixedFrame = frame.header == 0x00;
             const std::size_t expected = fixedFrame ? 17 : frame.data.size() + 4;

@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "downloader/UpgradeTransfer.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/ProtocolCodes.h"
 #include "serial/CommControl.h"
 
 namespace {
@@ -119,10 +121,10 @@ class Host : public uhf::TransferObserver, public uhf::TransferTimers {
     ExpiryHandler expiry;
 };
 
-const std::uint8_t kProbeAck[] = {0xE4, 0x03, 0x69, 0x00, 0xB0};
-const std::uint8_t kBaudAck[] = {0xE4, 0x03, 0x64, 0x00, 0xB5};
-const std::uint8_t kSizeAck[] = {0xE4, 0x03, 0x66, 0x00, 0xB3};
-const std::uint8_t kDataAck[] = {0xE4, 0x03, 0x67, 0x00, 0xB2};
+const auto kProbeAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::Probe));
+const auto kBaudAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::BaudRate));
+const auto kSizeAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::Size));
+const auto kDataAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::Data));
 
 void CheckState(const uhf::UpgradeTransfer& transfer, const CheckingComm& comm) {
     const uhf::TransferState& state = transfer.State();
@@ -175,22 +177,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(transfer.Phase() == uhf::TransferPhase::Probing);
     }
     if (phase >= 2) {
-        comm.Deliver(kProbeAck, 5);
+        comm.Deliver(kProbeAck.data(), 5);
         Check(host.Expire(uhf::UpgradeTransfer::kProbeTimer));
         Check(transfer.Phase() == uhf::TransferPhase::BaudChange);
     }
     if (phase >= 3) {
-        comm.Deliver(kBaudAck, 5);
+        comm.Deliver(kBaudAck.data(), 5);
         Check(host.Expire(uhf::UpgradeTransfer::kBaudTimer));
         Check(transfer.Phase() == uhf::TransferPhase::SizeAnnounced);
     }
     if (phase >= 4) {
-        comm.Deliver(kSizeAck, 5);
+        comm.Deliver(kSizeAck.data(), 5);
         Check(transfer.Phase() == uhf::TransferPhase::Streaming);
     }
     if (phase >= 5) {
         while (transfer.Phase() == uhf::TransferPhase::Streaming) {
-            comm.Deliver(kDataAck, 5);
+            comm.Deliver(kDataAck.data(), 5);
         }
         Check(transfer.Phase() == uhf::TransferPhase::Ending);
     }

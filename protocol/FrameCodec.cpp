@@ -2,20 +2,16 @@
 
 #include <algorithm>
 
-#include "protocol/FrameChecksum.h"
 #include "protocol/ProtocolCodes.h"
 
 namespace uhf {
 
 std::vector<std::uint8_t> EncodeFrame(std::uint8_t header, std::uint8_t command,
                                       const std::vector<std::uint8_t>& data) {
-    // Sized up front: GCC 12 at -O3 misreads an insert into a short vector as out of bounds.
-    std::vector<std::uint8_t> frame(data.size() + 4);
-    frame[0] = header;
-    frame[1] = static_cast<std::uint8_t>(data.size() + 2);
-    frame[2] = command;
-    std::copy(data.begin(), data.end(), frame.begin() + 3);
-    frame.back() = FrameChecksum(frame.data(), 0, static_cast<int>(frame.size() - 1));
+    std::vector<std::uint8_t> frame(data.size() + kFrameOverhead);
+    if (!EncodeFrameInto(frame, header, command, data)) {
+        frame.clear();
+    }
     return frame;
 }
 
@@ -51,6 +47,10 @@ std::vector<std::uint8_t> EncodeReadBlockReply(
 std::vector<std::uint8_t> EncodeAcknowledgement() {
     const std::uint8_t ack = Byte(ReaderCode::Acknowledge);
     return EncodeFrame(kReplyHeader, ack, {ack, ack});
+}
+
+std::vector<std::uint8_t> EncodeUpgradeAnswer(std::uint8_t code) {
+    return EncodeFrame(kUpgradeReplyHeader, code, {kStatusDone});
 }
 
 std::vector<std::uint8_t> EncodeTagFrame(const std::array<std::uint8_t, kTagIdSize>& id,

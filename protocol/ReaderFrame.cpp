@@ -4,12 +4,13 @@
 #include <array>
 
 #include "protocol/FrameChecksum.h"
+#include "protocol/FrameCodec.h"
 
 namespace uhf {
 
-int ReaderFrame::SetCommand(std::uint8_t code, const std::uint8_t* bytes, std::uint8_t count) {
+bool ReaderFrame::SetCommand(std::uint8_t code, const std::uint8_t* bytes, std::uint8_t count) {
     if (count == 255) {
-        return 0;
+        return false;
     }
     command = code;
     data.clear();
@@ -22,29 +23,22 @@ int ReaderFrame::SetCommand(std::uint8_t code, const std::uint8_t* bytes, std::u
     return UpdateChecksum();
 }
 
-int ReaderFrame::UpdateChecksum() {
+bool ReaderFrame::UpdateChecksum() {
     if (length < 2) {
-        return 0;
+        return false;
     }
     const std::array<std::uint8_t, 3> head{header, length, command};
     const int dataCount = static_cast<int>(std::min<std::size_t>(length - 2u, data.size()));
     checksum = ChecksumOfSum(ByteSum(data.data(), 0, dataCount, ByteSum(head.data(), 0, 3)));
-    return 1;
+    return true;
 }
 
-int ReaderFrame::Encode(std::uint8_t* buffer, int capacity, int& written) const {
-    const int total = length + 2;
-    const int dataCount = length >= 2 ? length - 2 : 0;
-    if (buffer == nullptr || capacity < total || static_cast<int>(data.size()) < dataCount) {
-        return 0;
+std::optional<std::size_t> ReaderFrame::Encode(std::span<std::uint8_t> buffer) const {
+    // A length below 2 counts no command and checksum: no frame to write.
+    if (length < 2 || data.size() < length - 2u) {
+        return std::nullopt;
     }
-    buffer[0] = header;
-    buffer[1] = length;
-    buffer[2] = command;
-    std::copy_n(data.begin(), dataCount, buffer + 3);
-    buffer[3 + dataCount] = checksum;
-    written = total;
-    return 1;
+    return EncodeFrameInto(buffer, header, command, std::span(data).first(length - 2u));
 }
 
 void ReaderFrame::Assign(std::uint8_t newHeader, std::uint8_t newLength, std::uint8_t newCommand,

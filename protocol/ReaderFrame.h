@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "protocol/ProtocolCodes.h"
@@ -12,20 +15,18 @@ namespace uhf {
 // Requests carry header 0xA0; replies 0xE0, 0xE4, or 0x00 for the fixed 17-byte frame.
 class ReaderFrame {
   public:
-    ReaderFrame() = default;
-    virtual ~ReaderFrame() = default;
-    ReaderFrame(const ReaderFrame&) = default;
-    ReaderFrame& operator=(const ReaderFrame&) = default;
+    // Makes this a request for `code` carrying `count` bytes of `bytes` (none when null, whatever
+    // the count). False, changing nothing, for a count of 255; false for 254, whose length wraps
+    // to 0.
+    bool SetCommand(std::uint8_t code, const std::uint8_t* bytes, std::uint8_t count);
 
-    // Makes this a request for `code` carrying `count` bytes of `bytes` (none when null).
-    // Returns 0 when the count cannot be framed (254 or 255).
-    int SetCommand(std::uint8_t code, const std::uint8_t* bytes, std::uint8_t count);
+    // Recomputes `checksum` over header, length, command and data; false when length is below 2.
+    bool UpdateChecksum();
 
-    // Recomputes `checksum` over header, length, command and data; 0 when length is below 2.
-    int UpdateChecksum();
-
-    // Writes the frame's length + 2 bytes to `buffer`; 0, writing nothing, when it does not fit.
-    int Encode(std::uint8_t* buffer, int capacity, int& written) const;
+    // Writes the frame's length + 2 bytes to `buffer` with the frame encoder, whose checksum is
+    // the one UpdateChecksum keeps, and returns how many; nothing, writing nothing, when they do
+    // not fit or the record holds no whole frame.
+    std::optional<std::size_t> Encode(std::span<std::uint8_t> buffer) const;
 
     // Fills the record with a received reply; the data are copied.
     void Assign(std::uint8_t newHeader, std::uint8_t newLength, std::uint8_t newCommand,

@@ -21,46 +21,46 @@ int EffectiveLength(const std::uint8_t* bytes, int pos, bool shortLengthRule) {
     return length;
 }
 
-int RecognizeHeaderFrame(const std::uint8_t* bytes, int count, int pos, bool shortLengthRule,
-                         ReaderFrame& frame, int& consumed) {
+bool RecognizeHeaderFrame(const std::uint8_t* bytes, int count, int pos, bool shortLengthRule,
+                          ReaderFrame& frame, int& consumed) {
     if (pos + 4 >= count) {
-        return 0;
+        return false;
     }
     const int length = EffectiveLength(bytes, pos, shortLengthRule);
     if (length < 2 || pos + length + 1 >= count) {
-        return 0;
+        return false;
     }
     const std::uint8_t received = bytes[pos + length + 1];
     if (FrameChecksum(bytes, pos, length + 1) != received) {
-        return 0;
+        return false;
     }
     frame.Assign(bytes[pos], static_cast<std::uint8_t>(length), bytes[pos + 2], bytes + pos + 3,
                  length - 2, received);
     consumed = length + 2;
-    return 1;
+    return true;
 }
 
-int RecognizeFixedFrame(const std::uint8_t* bytes, int count, int pos, ReaderFrame& frame,
-                        int& consumed) {
+bool RecognizeFixedFrame(const std::uint8_t* bytes, int count, int pos, ReaderFrame& frame,
+                         int& consumed) {
     if (pos + kFixedFrameSize - 1 >= count || bytes[pos + 1] != 0xFF || bytes[pos + 16] != 0xFF) {
-        return 0;
+        return false;
     }
     if (FrameChecksum(bytes, pos, 15) != bytes[pos + 15]) {
-        return 0;
+        return false;
     }
     // The fixed frame leaves the record's checksum as it was.
     const std::uint8_t keptChecksum = frame.checksum;
     frame.Assign(kFixedFrameHeader, 0xFF, 0xFF, bytes + pos + 3, 12, keptChecksum);
     consumed = kFixedFrameSize;
-    return 1;
+    return true;
 }
 
 }  // namespace
 
-int RecognizeReply(const std::uint8_t* bytes, int count, int pos, ReaderFrame& frame,
-                   int& consumed) {
+bool RecognizeReply(const std::uint8_t* bytes, int count, int pos, ReaderFrame& frame,
+                    int& consumed) {
     if (bytes == nullptr || pos < 0 || pos >= count) {
-        return 0;
+        return false;
     }
     switch (bytes[pos]) {
         case kReplyHeader:
@@ -70,7 +70,7 @@ int RecognizeReply(const std::uint8_t* bytes, int count, int pos, ReaderFrame& f
         case kFixedFrameHeader:
             return RecognizeFixedFrame(bytes, count, pos, frame, consumed);
         default:
-            return 0;
+            return false;
     }
 }
 

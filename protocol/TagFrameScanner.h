@@ -10,8 +10,8 @@ inline constexpr int kTagFrameSize = 14;
 inline constexpr int kTagIdOffset = 5;
 inline constexpr int kTagIdSize = 8;
 
-// 1 when the kTagFrameSize bytes from `pos` (all within `count`) are a tag frame.
-int IsTagFrameAt(const std::uint8_t* bytes, int count, int pos);
+// True when the kTagFrameSize bytes from `pos` (all within `count`) are a tag frame.
+bool IsTagFrameAt(const std::uint8_t* bytes, int count, int pos);
 
 // Scans `count` bytes for tag frames, calling onTag(identifier) for each one in order, and
 // re-synchronising one byte at a time after anything else. Returns the number of bytes done
@@ -20,7 +20,7 @@ template <typename OnTag>
 int ScanTagFrames(const std::uint8_t* bytes, int count, OnTag&& onTag) {
     int i = 0;
     while (i + kTagFrameSize <= count) {
-        if (IsTagFrameAt(bytes, count, i) != 0) {
+        if (IsTagFrameAt(bytes, count, i)) {
             onTag(bytes + i + kTagIdOffset);
             i += kTagFrameSize;
         } else {

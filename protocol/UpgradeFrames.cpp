@@ -1,9 +1,6 @@
 #include "protocol/UpgradeFrames.h"
 
-#include <cstring>
-
-#include "protocol/FrameChecksum.h"
-#include "protocol/ProtocolCodes.h"
+#include <array>
 
 namespace uhf {
 
@@ -15,49 +12,25 @@ std::uint8_t PacketChecksum(const std::uint8_t* bytes, int count) {
     return FrameChecksum(bytes, 0, count);
 }
 
-std::array<std::uint8_t, 5> BuildBaudFrame(std::uint8_t index) {
-    std::array<std::uint8_t, 5> frame{kRequestHeader, 0x03, Byte(UpgradeCode::BaudRate), index, 0};
-    frame[4] = PacketChecksum(frame.data(), 4);
-    return frame;
-}
-
-std::array<std::uint8_t, 6> BuildSizeFrame(std::uint16_t imageLength) {
-    std::array<std::uint8_t, 6> frame{kRequestHeader,
-                                      0x04,
-                                      Byte(UpgradeCode::Size),
-                                      static_cast<std::uint8_t>(imageLength >> 8),
-                                      static_cast<std::uint8_t>(imageLength & 0xFF),
-                                      0};
-    frame[5] = PacketChecksum(frame.data(), 5);
-    return frame;
-}
-
 int PacketCountFor(int imageLength) {
     return imageLength / kDataBytesPerPacket + (imageLength % kDataBytesPerPacket != 0 ? 1 : 0);
 }
 
-int BuildDataFrame(const std::uint8_t* image, int imageLength, int packet, int packetCount,
-                   std::uint8_t* out) {
-    const int offset = packet * kDataBytesPerPacket;
-    if (packet < 0 || imageLength < 0 || offset > imageLength) {
-        return 0;
+std::optional<std::size_t> BuildDataFrame(std::span<const std::uint8_t> image, int packet,
+                                          int packetCount, std::span<std::uint8_t> out) {
+    constexpr std::size_t kPerPacket = kDataBytesPerPacket;
+    if (packet < 0 || static_cast<std::size_t>(packet) * kPerPacket > image.size()) {
+        return std::nullopt;
     }
     // Every frame before the last is full; the last carries whatever is left.
-    const int left = imageLength - offset;
-    const int count = packet < packetCount - 1 ? kDataBytesPerPacket : left;
-    if (count < 0 || count > kDataBytesPerPacket || count > left) {
-        return 0;
+    const auto left = image.subspan(static_cast<std::size_t>(packet) * kPerPacket);
+    const std::size_t count = packet < packetCount - 1 ? kPerPacket : left.size();
+    if (count > kPerPacket || count > left.size()) {
+        return std::nullopt;
     }
-    out[0] = kRequestHeader;
-    out[1] = static_cast<std::uint8_t>(count + 4);
-    out[2] = Byte(UpgradeCode::Data);
-    if (count > 0) {
-        std::memcpy(out + 3, image + offset, static_cast<std::size_t>(count));
-    }
-    out[3 + count] = 0x00;
-    out[4 + count] = 0x00;
-    out[5 + count] = PacketChecksum(out, count + 5);
-    return count + 6;
+    constexpr std::array<std::uint8_t, 2> kDataTrailer{0x00, 0x00};
+    return EncodeFrameInto(out, kRequestHeader, Byte(UpgradeCode::Data), left.first(count),
+                           kDataTrailer);
 }
 
 Answer JudgeAnswer(const std::uint8_t* run, int count) {

@@ -1,7 +1,14 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
+
+#include "protocol/FrameChecksum.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/ProtocolCodes.h"
 
 namespace uhf {
 
@@ -12,28 +19,43 @@ inline constexpr int kDataBytesPerPacket = 64;
 inline constexpr int kMaxPacketSize = kDataBytesPerPacket + 6;  // A0 len 67, data, 00 00, checksum
 inline constexpr int kMaxImageLength = 65535;                   // the size frame carries 16 bits
 
-inline constexpr std::array<std::uint8_t, 5> kProbeFrame{0xA0, 0x03, 0x69, 0x00, 0xF4};
-inline constexpr std::array<std::uint8_t, 9> kAltProbeFrame{0x52, 0x46, 0x00, 0x00, 0x00,
-                                                            0xF4, 0x00, 0x00, 0x74};
-inline constexpr std::array<std::uint8_t, 4> kEndFrame{0xA0, 0x02, 0x68, 0xF6};
+// A0 03 69 00 checksum.
+inline constexpr auto kProbeFrame =
+    EncodeFixedFrame(kRequestHeader, Byte(UpgradeCode::Probe), std::array<std::uint8_t, 1>{0x00});
+// 52 46 00 00 00 F4 00 00 checksum: the one frame without the A0 layout, closed the same way.
+inline constexpr std::array<std::uint8_t, 9> kAltProbeFrame = [] {
+    std::array<std::uint8_t, 9> frame{kAltProbeHeader, 0x46, 0x00, 0x00, 0x00, kAltProbeMark};
+    frame[8] = FrameChecksum(frame.data(), 0, 8);
+    return frame;
+}();
+// A0 02 68 checksum.
+inline constexpr auto kEndFrame =
+    EncodeFixedFrame(kRequestHeader, Byte(UpgradeCode::End), std::array<std::uint8_t, 0>{});
 
 // (256 - sum of `count` bytes modulo 256) modulo 256; 0 for no bytes.
 std::uint8_t PacketChecksum(const std::uint8_t* bytes, int count);
 
 // A0 03 64 index checksum.
-std::array<std::uint8_t, 5> BuildBaudFrame(std::uint8_t index);
+constexpr std::array<std::uint8_t, 5> BuildBaudFrame(std::uint8_t index) {
+    return EncodeFixedFrame(kRequestHeader, Byte(UpgradeCode::BaudRate), std::array{index});
+}
 
 // A0 04 66 high low checksum.
-std::array<std::uint8_t, 6> BuildSizeFrame(std::uint16_t imageLength);
+constexpr std::array<std::uint8_t, 6> BuildSizeFrame(std::uint16_t imageLength) {
+    return EncodeFixedFrame(kRequestHeader, Byte(UpgradeCode::Size),
+                            std::array{static_cast<std::uint8_t>(imageLength >> 8),
+                                       static_cast<std::uint8_t>(imageLength & 0xFF)});
+}
 
 // Number of data frames for an image: length / 64, plus 1 for a remainder.
 int PacketCountFor(int imageLength);
 
-// Builds data frame `packet` of `image` into `out` (kMaxPacketSize bytes) and returns its size.
-// Every frame before the last of `packetCount` carries 64 bytes; the last carries what is left,
-// 0 to 64 bytes. Returns 0, building nothing, when the packet does not lie in the image.
-int BuildDataFrame(const std::uint8_t* image, int imageLength, int packet, int packetCount,
-                   std::uint8_t* out);
+// Builds data frame `packet` of `image` into `out`: A0 len 67, the image bytes, 00 00, checksum;
+// returns its size. Every frame before the last of `packetCount` carries 64 bytes; the last
+// carries what is left, 0 to 64 bytes. Nothing, building nothing, when the packet does not lie
+// in the image or the frame does not fit `out`.
+std::optional<std::size_t> BuildDataFrame(std::span<const std::uint8_t> image, int packet,
+                                          int packetCount, std::span<std::uint8_t> out);
 
 // How a gathered run of received bytes reads, judged whole from its first byte to its last.
 enum class AnswerKind {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -125,10 +126,11 @@ int ReaderLink::SendFrame(ReaderFrame& frame) {
     if (!IsOpen()) {
         return Fail(LinkError::NotOpen);
     }
-    int encoded = 0;
-    if (frame.Encode(sendBuffer.data(), kSendBufferSize, encoded) == 0) {
+    const std::optional<std::size_t> size = frame.Encode(sendBuffer);
+    if (!size) {
         return Fail(LinkError::FrameRefused);
     }
+    const int encoded = static_cast<int>(*size);
     const int written = port->Write(sendBuffer.data(), encoded);
     if (written < 0) {
         return Fail(LinkError::PortFailed);  // the device went away, no time-out
@@ -153,7 +155,7 @@ int ReaderLink::ReadReplyFrame(ReaderFrame& frame) {
     }
     while (replyPos < replyCount) {
         int consumed = 0;
-        if (RecognizeReply(replyBuffer.data(), replyCount, replyPos, frame, consumed) != 0) {
+        if (RecognizeReply(replyBuffer.data(), replyCount, replyPos, frame, consumed)) {
             replyPos += consumed;
             return 1;
         }
@@ -187,7 +189,7 @@ void ReaderLink::JudgeReplyBytes(std::uint8_t code, bool final, ReplyJudgement& 
         }
         ReaderFrame frame;
         int consumed = 0;
-        if (RecognizeReply(bytes, replyCount, replyPos, frame, consumed) == 0) {
+        if (!RecognizeReply(bytes, replyCount, replyPos, frame, consumed)) {
             const bool whole = replyPos + needed <= replyCount && needed > 1;
             if (whole && (bytes[replyPos + 2] == code ||
                           bytes[replyPos + 2] == Byte(ReaderCode::Acknowledge))) {
@@ -396,7 +398,7 @@ int ReaderLink::CheckReplyStatus(std::uint8_t code) {
 
 int ReaderLink::StatusExchange(std::uint8_t code) {
     ReaderFrame request;
-    if (request.SetCommand(code, nullptr, 0) == 0) {
+    if (!request.SetCommand(code, nullptr, 0)) {
         return Fail(LinkError::FrameRefused);
     }
     std::unique_lock<TimedRecursiveMutex> lock(portMutex, std::defer_lock);
@@ -436,8 +438,8 @@ int ReaderLink::ReadBlock(std::uint8_t addressHigh, std::uint8_t address, std::u
     const std::vector<std::uint8_t> requestData =
         EncodeBlockRequestData(length, addressHigh, address);
     ReaderFrame request;
-    if (request.SetCommand(Byte(ReaderCode::ReadBlock), requestData.data(),
-                           static_cast<std::uint8_t>(requestData.size())) == 0) {
+    if (!request.SetCommand(Byte(ReaderCode::ReadBlock), requestData.data(),
+                            static_cast<std::uint8_t>(requestData.size()))) {
         return Fail(LinkError::FrameRefused);
     }
     std::unique_lock<TimedRecursiveMutex> lock(portMutex, std::defer_lock);
@@ -463,15 +465,15 @@ int ReaderLink::ReadBlock(std::uint8_t addressHigh, std::uint8_t address, std::u
 int ReaderLink::WriteBlock(std::uint8_t addressHigh, std::uint8_t address, std::uint8_t length,
                            const std::uint8_t* values) {
     // The block's head comes before the values, in one frame of the send buffer.
-    constexpr int kMaxValues = kSendBufferSize - 4 - static_cast<int>(kBlockHeadSize);
+    constexpr int kMaxValues = kSendBufferSize - static_cast<int>(kFrameOverhead + kBlockHeadSize);
     if (length > kMaxValues || (values == nullptr && length > 0)) {
         return Fail(LinkError::FrameRefused);
     }
     const std::vector<std::uint8_t> requestData =
         EncodeBlockRequestData(length, addressHigh, address, values);
     ReaderFrame request;
-    if (request.SetCommand(Byte(ReaderCode::WriteBlock), requestData.data(),
-                           static_cast<std::uint8_t>(requestData.size())) == 0) {
+    if (!request.SetCommand(Byte(ReaderCode::WriteBlock), requestData.data(),
+                            static_cast<std::uint8_t>(requestData.size()))) {
         return Fail(LinkError::FrameRefused);
     }
     // Normally held already by WriteParams; taking it again costs nothing and keeps a direct

@@ -11,11 +11,6 @@ namespace uhf {
 // memory (addresses in ParamBlocks.h). A new record holds 0 everywhere and is not valid.
 class ReaderParams {
   public:
-    ReaderParams() = default;
-    virtual ~ReaderParams() = default;
-    ReaderParams(const ReaderParams&) = default;
-    ReaderParams& operator=(const ReaderParams&) = default;
-
     // 1 when the record may be written to the reader: every field within the range of the
     // field table (param137 0..15, connectPort 1..3, cardMode 0..1, param112 1..3,
     // protocol 1..4; no other field is bounded).

@@ -382,8 +382,7 @@ void ReaderSimulator::HandleProbe(SimTime now) {
         line.back().baudAfter = 0;
         queuedBaud = line.back().baud;
     }
-    SendReply(EncodeFrame(kUpgradeReplyHeader, Byte(UpgradeCode::Probe), {kStatusDone}), now,
-              "probe answer", kBaudChangeRate);
+    SendReply(EncodeUpgradeAnswer(Byte(UpgradeCode::Probe)), now, "probe answer", kBaudChangeRate);
 }
 
 void ReaderSimulator::HandleParameterFrame(const ReceivedRequest& request, SimTime now) {
@@ -476,7 +475,7 @@ void ReaderSimulator::HandleUpgradeFrame(const ReceivedRequest& request, SimTime
     auto acknowledge = [&](std::uint8_t command, const std::string& what, int baudAfter = 0) {
         ++framesAnswered;
         lastUpgradeFrameAt = now;
-        SendReply(EncodeFrame(kUpgradeReplyHeader, command, {kStatusDone}), now, what, baudAfter);
+        SendReply(EncodeUpgradeAnswer(command), now, what, baudAfter);
     };
     switch (request.command) {
         case Byte(UpgradeCode::Probe):

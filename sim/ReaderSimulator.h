@@ -59,6 +59,8 @@ class ReaderSimulator {
 
     // True once after each WriteBlock that changed the memory: the caller keeps it.
     bool TakeMemoryChanged();
+    // True when nothing is on its way out: no answer, no tag frame.
+    bool LineIdle() const { return line.empty(); }
     // The image of an upgrade, once, when its end frame has been acknowledged.
     std::optional<std::vector<std::uint8_t>> TakeFirmware();
     // What happened since the last call: frames received and sent, rejects, faults.

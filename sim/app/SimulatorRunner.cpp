@@ -8,7 +8,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "sim/app/AtomicFile.h"
+#include "common/AtomicFile.h"
 
 namespace uhf {
 
@@ -42,6 +42,7 @@ SimulatorRunner::SimulatorRunner(SimOptions opts)
       wallOrigin(std::chrono::system_clock::now()) {}
 
 SimulatorRunner::~SimulatorRunner() {
+    SaveChangedState(Now(), true);
     RemoveLink();
 }
 
@@ -66,21 +67,18 @@ void SimulatorRunner::Report(SimTime at, const std::string& text) {
 bool SimulatorRunner::Start(std::string& error) {
     ParameterMemory memory;
     if (!options.statePath.empty()) {
-        bool missing = false;
-        std::string readError;
-        const std::optional<std::string> text =
-            AtomicFile::Read(options.statePath, kMaxStateFileSize, missing, readError);
-        if (text) {
+        const AtomicFile::Contents state = AtomicFile::Read(options.statePath, kMaxStateFileSize);
+        if (state.error == FileError::None) {
             std::string parseError;
-            std::optional<ParameterMemory> loaded = ParameterMemory::Parse(*text, parseError);
+            std::optional<ParameterMemory> loaded = ParameterMemory::Parse(state.bytes, parseError);
             if (!loaded) {
                 // Left as it is: overwriting it would lose whatever the user kept there.
                 error = options.statePath + ": " + parseError;
                 return false;
             }
             memory = *loaded;
-        } else if (!missing) {
-            error = readError;
+        } else if (state.Exists()) {
+            error = options.statePath + ": " + Reason(state);
             return false;
         }
     }
@@ -132,12 +130,22 @@ void SimulatorRunner::RemoveLink() {
 }
 
 bool SimulatorRunner::SaveState() {
-    std::string error;
-    if (!AtomicFile::Write(options.statePath, simulator->Memory().Serialize(), error)) {
-        Report(Now(), "cannot save the state: " + error);
+    const CommonError error =
+        AtomicFile::Replace(options.statePath, simulator->Memory().Serialize(), nullptr);
+    if (error != CommonError::None) {
+        Report(Now(), "cannot save the state: " + options.statePath + ": " + ToString(error));
         return false;
     }
     return true;
+}
+
+void SimulatorRunner::SaveChangedState(SimTime now, bool force) {
+    constexpr SimTime kLongestDelay = std::chrono::seconds(1);
+    if (stateChangedAt &&
+        (force || simulator->LineIdle() || now - *stateChangedAt >= kLongestDelay)) {
+        stateChangedAt.reset();
+        SaveState();
+    }
 }
 
 void SimulatorRunner::Flush(SimTime now) {
@@ -165,18 +173,21 @@ void SimulatorRunner::Flush(SimTime now) {
             Report(entry.at, entry.text);
         }
     }
-    if (simulator->TakeMemoryChanged() && !options.statePath.empty()) {
-        SaveState();
+    if (simulator->TakeMemoryChanged() && !options.statePath.empty() && !stateChangedAt) {
+        stateChangedAt = now;
     }
+    SaveChangedState(now, false);
+    // Stored before the end frame's answer leaves, as a reader answers once it has flashed.
     if (std::optional<std::vector<std::uint8_t>> image = simulator->TakeFirmware()) {
         Report(now, "firmware received: " + std::to_string(image->size()) + " bytes");
         if (!options.firmwarePath.empty()) {
-            std::string error;
-            if (AtomicFile::Write(options.firmwarePath, std::string(image->begin(), image->end()),
-                                  error)) {
+            const CommonError error = AtomicFile::Replace(
+                options.firmwarePath, std::string(image->begin(), image->end()), nullptr);
+            if (error == CommonError::None) {
                 Report(now, "firmware written to " + options.firmwarePath);
             } else {
-                Report(now, "cannot write the firmware: " + error);
+                Report(now, "cannot write the firmware: " + options.firmwarePath + ": " +
+                                ToString(error));
             }
         }
     }

@@ -41,6 +41,9 @@ class SimulatorRunner {
     void EndOverrun(SimTime now);
     void Flush(SimTime now);
     bool SaveState();
+    // Saves a changed memory once the reader's answers have left (or after a second of a line
+    // never idle), so that a slow disk does not make an answer late.
+    void SaveChangedState(SimTime now, bool force);
     void RemoveLink();
 
     SimOptions options;
@@ -60,7 +63,8 @@ class SimulatorRunner {
     std::deque<InFlight> inFlight;
     SimTime lineInFreeAt{0};
     std::size_t bytesInFlight = 0;
-    std::size_t overrunDropped = 0;  // in the overrun going on
+    std::size_t overrunDropped = 0;         // in the overrun going on
+    std::optional<SimTime> stateChangedAt;  // a change of the memory not saved yet
 };
 
 }  // namespace uhf

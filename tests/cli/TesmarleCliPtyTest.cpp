@@ -389,8 +389,8 @@ TEST(TesmarleCliPty, FromReadsOnlyRegularFilesOrStandardInput) {
     // A FIFO with no writer would hold open() up for good.
     const Result fromFifo = RunCli({"-p", peer.Path(), "write", "--from", fifo});
     EXPECT_EQ(fromFifo.status, 1) << fromFifo.err;
-    EXPECT_EQ(fromFifo.err, "tesmarle-cli: --from " + fifo +
-                                ": cannot open the file: it is not a regular file\n");
+    EXPECT_EQ(fromFifo.err,
+              "tesmarle-cli: --from " + fifo + ": cannot open the file: it is a FIFO\n");
     const Result fromDir = RunCli({"-p", peer.Path(), "write", "--from", dir});
     EXPECT_EQ(fromDir.status, 1) << fromDir.err;
     EXPECT_NE(fromDir.err.find("it is a directory"), std::string::npos) << fromDir.err;

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "downloader/FirmwareReader.h"
@@ -76,8 +76,8 @@ TEST_F(FirmwareReaderTest, WhatIsNoFileIsUnreadableAndSaysWhatItIs) {
 #ifndef _WIN32
     const std::string fifo = (dir / "fw.fifo").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    cases.push_back({fifo, "it is a FIFO (a named pipe), not a file"});
-    cases.push_back({"/dev/null", "it is a device, not a file"});
+    cases.push_back({fifo, "it is a FIFO"});
+    cases.push_back({"/dev/null", "it is a device"});
 #endif
     for (const Case& c : cases) {
         std::string reason = "unchanged";
@@ -89,16 +89,16 @@ TEST_F(FirmwareReaderTest, WhatIsNoFileIsUnreadableAndSaysWhatItIs) {
     }
 }
 
-TEST_F(FirmwareReaderTest, StreamShorterThanItsSizeIsTruncated) {
-    std::istringstream in(std::string(10, 'x'));
-    EXPECT_EQ(FirmwareReader::Read(in, 11, image), TransferError::FirmwareTruncated);
+TEST_F(FirmwareReaderTest, FileEndingBeforeItsSizeIsTruncated) {
+    // A sysfs attribute claims a page and holds a few bytes, as a file cut while it is read does.
+    const std::filesystem::path attribute = "/sys/devices/system/cpu/online";
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(attribute, error) ||
+        std::filesystem::file_size(attribute, error) < 4096) {
+        GTEST_SKIP() << "no sysfs attribute to read";
+    }
+    EXPECT_EQ(FirmwareReader::Load(attribute.string(), image), TransferError::FirmwareTruncated);
     EXPECT_TRUE(image.empty());
-}
-
-TEST_F(FirmwareReaderTest, StreamReadsOnlyTheSizeItClaimed) {
-    std::istringstream in(std::string("abcdef"));
-    ASSERT_EQ(FirmwareReader::Read(in, 4, image), TransferError::None);
-    EXPECT_EQ(image, (std::vector<std::uint8_t>{'a', 'b', 'c', 'd'}));
 }
 
 }  // namespace

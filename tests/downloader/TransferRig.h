@@ -10,6 +10,7 @@
 #include "fakes/FakeCommControl.h"
 #include "fakes/ManualClock.h"
 #include "fakes/TempFolder.h"
+#include "protocol/FrameCodec.h"
 #include "protocol/UpgradeFrames.h"
 
 namespace uhf {
@@ -18,9 +19,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 // The reply E4 03 cmd 00 checksum that the reader sends to acknowledge `command`.
 inline Bytes Ack(std::uint8_t command) {
-    Bytes reply{0xE4, 0x03, command, 0x00, 0x00};
-    reply[4] = PacketChecksum(reply.data(), 4);
-    return reply;
+    return EncodeUpgradeAnswer(command);
 }
 
 // A reader on the far side of the fake control that answers what it is told to, after a delay.

@@ -652,9 +652,7 @@ TEST_F(UpgradeTransferTest, OversizedDeliveryIsBoundedByTheBuffer) {
 // A tag frame as a reader that is reporting tags sends it: E0 0C 58, two bytes, the 8-byte
 // identifier, and the checksum.
 Bytes TagFrame(std::uint8_t last) {
-    Bytes frame{0xE0, 0x0C, 0x58, 0x00, 0x01, 0xE2, 0x00, 0x30, 0x16, 0x66, 0x0B, 0x01, last};
-    frame.push_back(PacketChecksum(frame.data(), static_cast<int>(frame.size())));
-    return frame;
+    return EncodeTagFrame({0xE2, 0x00, 0x30, 0x16, 0x66, 0x0B, 0x01, last}, 0x00, 0x01);
 }
 
 TEST_F(UpgradeTransferTest, ReaderReportingTagsIsUpgradedAllTheSame) {

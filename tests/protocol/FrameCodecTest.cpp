@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cctype>
 #include <cstdint>
+#include <numeric>
+#include <span>
 #include <vector>
 
 #include "fakes/FakeReader.h"
@@ -33,6 +36,9 @@ INSTANTIATE_TEST_SUITE_P(
         EncodedCase{"stop request", EncodeFrame(0xA0, 0xFE, {}), {0xA0, 0x02, 0xFE, 0x60}},
         EncodedCase{
             "acknowledgement", EncodeAcknowledgement(), {0xE0, 0x04, 0x88, 0x88, 0x88, 0x84}},
+        EncodedCase{"upgrade answer to the probe",
+                    EncodeUpgradeAnswer(0x69),
+                    {0xE4, 0x03, 0x69, 0x00, 0xB0}},
         EncodedCase{"read block reply echoes length, high byte and address",
                     EncodeReadBlockReply({0x02, 0x00, 0x64}, {0x01, 0x1E}),
                     {0xE0, 0x07, 0x63, 0x02, 0x00, 0x64, 0x01, 0x1E, 0x31}},
@@ -47,6 +53,22 @@ INSTANTIATE_TEST_SUITE_P(
         }
         return name;
     });
+
+TEST(FrameCodecTest, EncoderRefusesWhatTheLengthByteOrTheRoomCannotHold) {
+    const Bytes longest = EncodeFrame(0xA0, 0x62, Bytes(kMaxFrameData, 0x01));
+    ASSERT_EQ(longest.size(), 257u);
+    EXPECT_EQ(longest[1], 0xFF);
+    EXPECT_EQ(std::accumulate(longest.begin(), longest.end(), 0u) % 256u, 0u);
+    EXPECT_TRUE(EncodeFrame(0xA0, 0x62, Bytes(kMaxFrameData + 1, 0x01)).empty());
+
+    std::array<std::uint8_t, 7> out{};
+    out.fill(0xAA);
+    const Bytes block{0x02, 0x00, 0x64};
+    EXPECT_FALSE(EncodeFrameInto(std::span(out).first(6), 0xA0, 0x63, block));
+    EXPECT_EQ(out[0], 0xAA) << "nothing written on refusal";
+    EXPECT_EQ(EncodeFrameInto(out, 0xA0, 0x63, block), 7u);
+    EXPECT_EQ(Bytes(out.begin(), out.end()), (Bytes{0xA0, 0x05, 0x63, 0x02, 0x00, 0x64, 0x92}));
+}
 
 TEST(FrameCodecTest, ParsesAWholeRequestAndRefusesAnythingElse) {
     const Bytes read{0xA0, 0x05, 0x63, 0x02, 0x00, 0x64, 0x92};

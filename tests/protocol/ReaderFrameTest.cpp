@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 #include <numeric>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "protocol/FrameChecksum.h"
@@ -16,13 +18,12 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes EncodeRequest(std::uint8_t code, const Bytes& data, bool withData = true) {
     ReaderFrame frame;
-    EXPECT_EQ(frame.SetCommand(code, withData ? data.data() : nullptr,
-                               static_cast<std::uint8_t>(data.size())),
-              1);
+    EXPECT_TRUE(frame.SetCommand(code, withData ? data.data() : nullptr,
+                                 static_cast<std::uint8_t>(data.size())));
     std::array<std::uint8_t, 300> buffer{};
-    int written = 0;
-    EXPECT_EQ(frame.Encode(buffer.data(), static_cast<int>(buffer.size()), written), 1);
-    return Bytes(buffer.begin(), buffer.begin() + written);
+    const std::optional<std::size_t> written = frame.Encode(buffer);
+    EXPECT_TRUE(written.has_value());
+    return Bytes(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(written.value_or(0)));
 }
 
 struct RequestCase {
@@ -65,20 +66,20 @@ TEST(ReaderFrameTest, EveryEncodedRequestSumsToZero) {
 TEST(ReaderFrameTest, CountLimitsOfSetCommand) {
     std::array<std::uint8_t, 255> data{};
     ReaderFrame frame;
-    EXPECT_EQ(frame.SetCommand(0x62, data.data(), 253), 1);
+    EXPECT_TRUE(frame.SetCommand(0x62, data.data(), 253));
     EXPECT_EQ(frame.length, 255);
     ReaderFrame wraps;
-    EXPECT_EQ(wraps.SetCommand(0x62, data.data(), 254), 0);
+    EXPECT_FALSE(wraps.SetCommand(0x62, data.data(), 254));
     ReaderFrame refused;
     refused.SetCommand(0x11, data.data(), 3);
-    EXPECT_EQ(refused.SetCommand(0x62, data.data(), 255), 0);
+    EXPECT_FALSE(refused.SetCommand(0x62, data.data(), 255));
     EXPECT_EQ(refused.command, 0x11) << "a refused count changes nothing";
     EXPECT_EQ(refused.length, 5);
 }
 
 TEST(ReaderFrameTest, NullDataIgnoresTheCount) {
     ReaderFrame frame;
-    ASSERT_EQ(frame.SetCommand(0xFE, nullptr, 9), 1);
+    ASSERT_TRUE(frame.SetCommand(0xFE, nullptr, 9));
     EXPECT_EQ(frame.length, 2);
     EXPECT_TRUE(frame.data.empty());
     EXPECT_EQ(frame.checksum, 0x60);
@@ -87,27 +88,33 @@ TEST(ReaderFrameTest, NullDataIgnoresTheCount) {
 TEST(ReaderFrameTest, EncodeRefusesABufferTooSmall) {
     std::array<std::uint8_t, 61> data{};
     ReaderFrame sixty;
-    ASSERT_EQ(sixty.SetCommand(0x62, data.data(), 60), 1);
+    ASSERT_TRUE(sixty.SetCommand(0x62, data.data(), 60));
     std::array<std::uint8_t, 64> buffer{};
     buffer.fill(0xAA);
-    int written = -1;
-    EXPECT_EQ(sixty.Encode(buffer.data(), 64, written), 1);
-    EXPECT_EQ(written, 64);
+    EXPECT_EQ(sixty.Encode(buffer), 64u);
 
     ReaderFrame sixtyOne;
-    ASSERT_EQ(sixtyOne.SetCommand(0x62, data.data(), 61), 1);
+    ASSERT_TRUE(sixtyOne.SetCommand(0x62, data.data(), 61));
     buffer.fill(0xAA);
-    written = -1;
-    EXPECT_EQ(sixtyOne.Encode(buffer.data(), 64, written), 0);
-    EXPECT_EQ(written, -1);
-    EXPECT_EQ(buffer[0], 0xAA) << "nothing written on refusal";
-    EXPECT_EQ(sixtyOne.Encode(nullptr, 100, written), 0);
+    EXPECT_FALSE(sixtyOne.Encode(buffer).has_value());
+    EXPECT_FALSE(sixtyOne.Encode({}).has_value());
+    // A record that holds no whole frame (length below 2, or less data than its length counts)
+    // writes nothing even into room enough for one.
+    ReaderFrame empty;
+    EXPECT_FALSE(empty.Encode(buffer).has_value());
+    ReaderFrame shortData;
+    ASSERT_TRUE(shortData.SetCommand(0x62, data.data(), 3));
+    shortData.data.pop_back();
+    EXPECT_FALSE(shortData.Encode(buffer).has_value());
+    std::array<std::uint8_t, 64> untouched{};
+    untouched.fill(0xAA);
+    EXPECT_EQ(buffer, untouched) << "nothing written on refusal";
 }
 
 TEST(ReaderFrameTest, UpdateChecksumRefusesShortLength) {
     ReaderFrame frame;
     frame.length = 1;
-    EXPECT_EQ(frame.UpdateChecksum(), 0);
+    EXPECT_FALSE(frame.UpdateChecksum());
 }
 
 TEST(FrameChecksumTest, ChecksumOfARange) {
@@ -117,21 +124,22 @@ TEST(FrameChecksumTest, ChecksumOfARange) {
 }
 
 struct Recognised {
-    int result = 0;
+    bool found = false;
     int consumed = 0;
     ReaderFrame frame;
 };
 
-Recognised Recognise(const Bytes& bytes, int pos = 0) {
+Recognised Recognise(const Bytes& bytes, int pos = 0, ReaderFrame frame = {}) {
     Recognised r;
-    r.result =
+    r.frame = std::move(frame);
+    r.found =
         RecognizeReply(bytes.data(), static_cast<int>(bytes.size()), pos, r.frame, r.consumed);
     return r;
 }
 
 TEST(ReplyRecognitionTest, UpgradeHeaderReply) {
     const Recognised r = Recognise({0xE4, 0x03, 0xFE, 0x00, 0x1B});
-    ASSERT_EQ(r.result, 1);
+    ASSERT_TRUE(r.found);
     EXPECT_EQ(r.consumed, 5);
     EXPECT_EQ(r.frame.header, 0xE4);
     EXPECT_EQ(r.frame.length, 3);
@@ -142,22 +150,22 @@ TEST(ReplyRecognitionTest, UpgradeHeaderReply) {
 
 TEST(ReplyRecognitionTest, ShortLengthRuleBelongsToE0Alone) {
     const Recognised e0 = Recognise({0xE0, 0x04, 0x80, 0x00, 0x9C});
-    ASSERT_EQ(e0.result, 1);
+    ASSERT_TRUE(e0.found);
     EXPECT_EQ(e0.consumed, 5);
     EXPECT_EQ(e0.frame.length, 3);
     EXPECT_EQ(e0.frame.data, Bytes{0x00});
 
-    EXPECT_EQ(Recognise({0xE4, 0x04, 0x80, 0x00, 0x9C}).result, 0);
-    EXPECT_EQ(Recognise({0xE4, 0x04, 0x80, 0x00, 0x9C, 0x00}).result, 0);
+    EXPECT_FALSE(Recognise({0xE4, 0x04, 0x80, 0x00, 0x9C}).found);
+    EXPECT_FALSE(Recognise({0xE4, 0x04, 0x80, 0x00, 0x9C, 0x00}).found);
 }
 
 TEST(ReplyRecognitionTest, FixedSeventeenByteFrame) {
     Bytes bytes{0x00, 0xFF, 0x42, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0x00, 0xFF};
     bytes[15] = FrameChecksum(bytes.data(), 0, 15);
-    Recognised r;
-    r.frame.checksum = 0x5A;
-    r.result = RecognizeReply(bytes.data(), 17, 0, r.frame, r.consumed);
-    ASSERT_EQ(r.result, 1);
+    ReaderFrame earlier;
+    earlier.checksum = 0x5A;
+    const Recognised r = Recognise(bytes, 0, earlier);
+    ASSERT_TRUE(r.found);
     EXPECT_EQ(r.consumed, 17);
     EXPECT_EQ(r.frame.header, 0x00);
     EXPECT_EQ(r.frame.command, 0xFF);
@@ -167,23 +175,23 @@ TEST(ReplyRecognitionTest, FixedSeventeenByteFrame) {
 
     Bytes badTail = bytes;
     badTail[16] = 0xFE;
-    EXPECT_EQ(Recognise(badTail).result, 0);
+    EXPECT_FALSE(Recognise(badTail).found);
     Bytes badSum = bytes;
     badSum[15] ^= 1;
-    EXPECT_EQ(Recognise(badSum).result, 0);
-    EXPECT_EQ(Recognise(Bytes(bytes.begin(), bytes.end() - 1)).result, 0);
+    EXPECT_FALSE(Recognise(badSum).found);
+    EXPECT_FALSE(Recognise(Bytes(bytes.begin(), bytes.end() - 1)).found);
 }
 
 TEST(ReplyRecognitionTest, CandidateWithMissingChecksumIsAMiss) {
     // E0 05 63 00 00 <checksum missing>
-    EXPECT_EQ(Recognise({0xE0, 0x05, 0x63, 0x00, 0x00, 0x00}).result, 0);
+    EXPECT_FALSE(Recognise({0xE0, 0x05, 0x63, 0x00, 0x00, 0x00}).found);
 }
 
 TEST(ReplyRecognitionTest, FourByteReplyNeedsAByteBehindIt) {
     // E0 02 FE 20 is a complete reply without data, but five bytes are required from a header.
-    EXPECT_EQ(Recognise({0xE0, 0x02, 0xFE, 0x20}).result, 0);
+    EXPECT_FALSE(Recognise({0xE0, 0x02, 0xFE, 0x20}).found);
     const Recognised r = Recognise({0xE0, 0x02, 0xFE, 0x20, 0x77});
-    ASSERT_EQ(r.result, 1);
+    ASSERT_TRUE(r.found);
     EXPECT_EQ(r.consumed, 4);
     EXPECT_TRUE(r.frame.data.empty());
 }
@@ -193,20 +201,20 @@ TEST(ReplyRecognitionTest, LengthBelowTwoIsAMiss) {
     for (std::uint8_t length : {std::uint8_t{0}, std::uint8_t{1}}) {
         Bytes bytes{0xE0, length, 0x10, 0x00, 0x00, 0x00};
         bytes[length + 1] = FrameChecksum(bytes.data(), 0, length + 1);
-        EXPECT_EQ(Recognise(bytes).result, 0) << int(length);
+        EXPECT_FALSE(Recognise(bytes).found) << int(length);
     }
     // E0 02 80: the 0x80 rule leaves an effective length of 1.
-    EXPECT_EQ(Recognise({0xE0, 0x02, 0x80, 0x1E, 0x00, 0x00}).result, 0);
+    EXPECT_FALSE(Recognise({0xE0, 0x02, 0x80, 0x1E, 0x00, 0x00}).found);
 }
 
 TEST(ReplyRecognitionTest, OtherBytesAndPositions) {
     const Bytes bytes{0x55, 0xE0, 0x03, 0xFE, 0x00, 0x1F, 0x00};
-    EXPECT_EQ(Recognise(bytes, 0).result, 0);
+    EXPECT_FALSE(Recognise(bytes, 0).found);
     const Recognised r = Recognise(bytes, 1);
-    ASSERT_EQ(r.result, 1);
+    ASSERT_TRUE(r.found);
     EXPECT_EQ(r.consumed, 5);
-    EXPECT_EQ(Recognise(bytes, 7).result, 0);
-    EXPECT_EQ(Recognise(bytes, -1).result, 0);
+    EXPECT_FALSE(Recognise(bytes, 7).found);
+    EXPECT_FALSE(Recognise(bytes, -1).found);
 }
 
 }  // namespace

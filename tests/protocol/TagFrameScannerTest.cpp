@@ -84,11 +84,11 @@ TEST(TagFrameScannerTest, RefusesABadChecksumAndOtherHeaders) {
 
 TEST(TagFrameScannerTest, IsTagFrameAtStaysWithinTheBytes) {
     const Bytes frame = FakeReader::TagFrame(kA);
-    EXPECT_EQ(IsTagFrameAt(frame.data(), 14, 0), 1);
-    EXPECT_EQ(IsTagFrameAt(frame.data(), 13, 0), 0);
-    EXPECT_EQ(IsTagFrameAt(frame.data(), 14, 1), 0);
-    EXPECT_EQ(IsTagFrameAt(frame.data(), 14, -1), 0);
-    EXPECT_EQ(IsTagFrameAt(nullptr, 14, 0), 0);
+    EXPECT_TRUE(IsTagFrameAt(frame.data(), 14, 0));
+    EXPECT_FALSE(IsTagFrameAt(frame.data(), 13, 0));
+    EXPECT_FALSE(IsTagFrameAt(frame.data(), 14, 1));
+    EXPECT_FALSE(IsTagFrameAt(frame.data(), 14, -1));
+    EXPECT_FALSE(IsTagFrameAt(nullptr, 14, 0));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <numeric>
+#include <span>
 #include <vector>
 
 #include "protocol/UpgradeFrames.h"
@@ -106,7 +107,7 @@ TEST(UpgradeFramesTest, ThousandByteImageEndsWithAFortySixByteFrame) {
     const Bytes image = Image(1000);
     std::uint8_t out[kMaxPacketSize] = {};
     for (int packet = 0; packet < 15; ++packet) {
-        ASSERT_EQ(BuildDataFrame(image.data(), 1000, packet, 16, out), 70);
+        ASSERT_EQ(BuildDataFrame(image, packet, 16, out), 70u);
         EXPECT_EQ(out[0], 0xA0);
         EXPECT_EQ(out[1], 0x44);
         EXPECT_EQ(out[2], 0x67);
@@ -116,7 +117,7 @@ TEST(UpgradeFramesTest, ThousandByteImageEndsWithAFortySixByteFrame) {
         EXPECT_EQ(out[68], 0x00);
         EXPECT_EQ(SumMod256(out, 70), 0);
     }
-    ASSERT_EQ(BuildDataFrame(image.data(), 1000, 15, 16, out), 46);
+    ASSERT_EQ(BuildDataFrame(image, 15, 16, out), 46u);
     EXPECT_EQ(out[1], 0x2C);
     EXPECT_EQ(Bytes(out + 3, out + 43), Bytes(image.begin() + 960, image.end()));
     EXPECT_EQ(out[43], 0x00);
@@ -126,17 +127,19 @@ TEST(UpgradeFramesTest, ThousandByteImageEndsWithAFortySixByteFrame) {
 
 TEST(UpgradeFramesTest, EmptyImageHasAnEmptyFinalFrame) {
     std::uint8_t out[kMaxPacketSize] = {};
-    ASSERT_EQ(BuildDataFrame(nullptr, 0, 0, 0, out), 6);
+    ASSERT_EQ(BuildDataFrame({}, 0, 0, out), 6u);
     EXPECT_EQ(Bytes(out, out + 6), (Bytes{0xA0, 0x04, 0x67, 0x00, 0x00, 0xF5}));
 }
 
 TEST(UpgradeFramesTest, DataFrameOutsideTheImageBuildsNothing) {
     const Bytes image = Image(100);
     std::uint8_t out[kMaxPacketSize] = {};
-    EXPECT_EQ(BuildDataFrame(image.data(), 100, 2, 2, out), 0);
-    EXPECT_EQ(BuildDataFrame(image.data(), 100, -1, 2, out), 0);
+    EXPECT_FALSE(BuildDataFrame(image, 2, 2, out));
+    EXPECT_FALSE(BuildDataFrame(image, -1, 2, out));
     // A count that claims more full frames than the image holds must not read past it.
-    EXPECT_EQ(BuildDataFrame(image.data(), 100, 1, 5, out), 0);
+    EXPECT_FALSE(BuildDataFrame(image, 1, 5, out));
+    // Nor is a frame written past the room it is given.
+    EXPECT_FALSE(BuildDataFrame(image, 0, 2, std::span(out).first(kMaxPacketSize - 1)));
 }
 
 struct AnswerCase {

@@ -16,6 +16,7 @@
 #include "fakes/FakeTimerService.h"
 #include "fakes/ManualClock.h"
 #include "fakes/TempFolder.h"
+#include "protocol/FrameCodec.h"
 
 namespace uhf {
 namespace {
@@ -78,7 +79,7 @@ class DownloadPresenterTest : public testing::Test {
         const std::vector<std::uint8_t>& frame = comm.writes.back().bytes;
         ASSERT_EQ(frame[0], 0xA0);
         const auto cmd = frame[2];
-        comm.Deliver({0xE4, 0x03, cmd, 0x00, static_cast<std::uint8_t>(0x100 - 0xE4 - 0x03 - cmd)});
+        comm.Deliver(EncodeUpgradeAnswer(cmd));
     }
 
     TempFolder folder;
