@@ -3,12 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "fakes/FakeSerialPort.h"
+#include "fakes/TempFolder.h"
 
 namespace uhf {
 namespace {
@@ -21,10 +21,6 @@ using ::testing::HasSubstr;
 class LinkDoctorTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        root = fs::temp_directory_path() /
-               ("link_doctor_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
         fs::create_directories(root / "proc");
         env.procRoot = (root / "proc").string();
         env.usbSerialDir = (root / "usb-serial").string();
@@ -46,7 +42,6 @@ class LinkDoctorTest : public ::testing::Test {
         };
         env.ownPid = 400;
     }
-    void TearDown() override { fs::remove_all(root); }
 
     void AddProcess(long pid, const std::string& comm, const std::string& openFile = "") {
         const fs::path folder = root / "proc" / std::to_string(pid);
@@ -59,7 +54,8 @@ class LinkDoctorTest : public ::testing::Test {
     }
 
     static constexpr unsigned kDialout = 20;
-    fs::path root;
+    const test::TempFolder temp;
+    const fs::path root = temp.Path();
     LinkDoctor::Environment env;
     SerialError openResult = SerialError::None;
     bool echo = false;

@@ -13,6 +13,7 @@
 #include "cli/TesmarleRunner.h"
 #include "fakes/FakeReader.h"
 #include "fakes/FakeSerialPort.h"
+#include "fakes/TempFolder.h"
 #include "protocol/ParamFields.h"
 
 namespace uhf {
@@ -61,13 +62,12 @@ class TesmarleRunnerTest : public testing::Test {
     const TesmarleRunner::Outcome& LastOutcome() const { return runner->LastOutcome(); }
 
     std::string TempFile(const std::string& text) {
-        const std::string path = testing::TempDir() + "/tesmarle-params-" +
-                                 testing::UnitTest::GetInstance()->current_test_info()->name() +
-                                 ".json";
+        const std::string path = folder.PathOf("params.json");
         std::ofstream(path) << text;
         return path;
     }
 
+    test::TempFolder folder;
     FakeReader reader;
     FakeSerialPort* port = nullptr;
     std::unique_ptr<ReaderLink> link;
@@ -290,8 +290,7 @@ TEST_F(TesmarleRunnerTest, TagsEndWithAnErrorWhenThePortGoesAway) {
     });
     EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "tags", "--seconds", "20"}), 1);
     unplug.join();
-    EXPECT_NE(err.str().find("tags failed: the device was lost"), std::string::npos)
-        << err.str();
+    EXPECT_NE(err.str().find("tags failed: the device was lost"), std::string::npos) << err.str();
     EXPECT_EQ(out.str(), "1  01 02 03 04 05 06 07 08\n1 report, 1 distinct tag\n")
         << "what was collected is still reported";
 }
@@ -358,8 +357,7 @@ class GoldenDifference : public TesmarleRunnerTest,
             params[info.field] = reader.memory[info.address];
         }
         params[FindParamField(GetParam().field)->field] = value;
-        const std::string path =
-            testing::TempDir() + "/tesmarle-golden-" + GetParam().field + suffix + ".json";
+        const std::string path = folder.PathOf("golden" + suffix + ".json");
         std::ofstream(path) << FormatParamsJson(params) << "\n";
         return path;
     }

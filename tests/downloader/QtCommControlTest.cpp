@@ -12,13 +12,12 @@
 #include <QElapsedTimer>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "fakes/TempFolder.h"
 #include "serial/qt/QtCommControl.h"
 
 namespace uhf {
@@ -188,11 +187,9 @@ TEST_F(QtCommControlTest, PortLockedByAnotherOfOurToolsIsBusyEvenForRoot) {
 }
 
 TEST_F(QtCommControlTest, DeviceOrFileThatIsNoSerialLineIsNotASerialPort) {
-    const std::string file = std::string(testing::TempDir()) + "/uhf_not_a_port.bin";
-    {
-        std::ofstream out(file);
-        out << "firmware";
-    }
+    const test::TempFolder folder;
+    const std::string file = folder.PathOf("not_a_port.bin");
+    folder.Write("not_a_port.bin", "firmware");
     for (const std::string& name : {std::string("/dev/null"), file}) {
         QtCommControl comm;
         EXPECT_EQ(comm.Open(name, "115200,N,8,1"), 0) << name;
@@ -200,7 +197,6 @@ TEST_F(QtCommControlTest, DeviceOrFileThatIsNoSerialLineIsNotASerialPort) {
             << name << ": " << comm.LastErrorText();
         EXPECT_FALSE(comm.IsOpen());
     }
-    std::remove(file.c_str());
 }
 
 TEST_F(QtCommControlTest, VanishedPortIsClosedAndNamedAsLost) {
