@@ -7,12 +7,13 @@
 // Input: byte 0 = starting phase (mod 6) and image choice (/ 6 mod 5); then steps: a step byte
 // s with s % 8 < 5 delivers the next s / 8 + 1 bytes as one notification, 5..7 fire timer
 // s % 8 - 5 if it is armed.
-#include <unistd.h>
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -138,16 +139,30 @@ void CheckState(const uhf::UpgradeTransfer& transfer, const CheckingComm& comm) 
     }
 }
 
+// The images lie in a folder of this run's own under the temporary folder ($TMPDIR), removed
+// when the run ends.
+std::string imageFolder;
+
+void RemoveImageFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(imageFolder, ignored);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "uhf_fuzz_XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        return 1;
+    }
+    imageFolder = pattern;
+    std::atexit(RemoveImageFolder);
     for (std::size_t i = 0; i < kImageSizes.size(); ++i) {
         images[i].resize(static_cast<std::size_t>(kImageSizes[i]));
         for (std::size_t b = 0; b < images[i].size(); ++b) {
             images[i][b] = static_cast<std::uint8_t>(b * 7 + i);
         }
-        imagePaths[i] =
-            "/tmp/uhf_fuzz_image_" + std::to_string(::getpid()) + "_" + std::to_string(i) + ".bin";
+        imagePaths[i] = imageFolder + "/image_" + std::to_string(i) + ".bin";
         std::FILE* file = std::fopen(imagePaths[i].c_str(), "wb");
         if (file == nullptr) {
             return 1;

@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -11,6 +10,7 @@
 #include <optional>
 
 #include "fakes/FakeSerialPort.h"
+#include "fakes/TempFolder.h"
 #include "protocol/UpgradeFrames.h"
 #include "sim/ReaderSimulator.h"
 
@@ -98,10 +98,6 @@ class SimulatedLinePort : public test::FakeSerialPort {
 class LinkDoctorTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        root = fs::temp_directory_path() /
-               ("link_doctor_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
         fs::create_directories(root / "proc");
         env.procRoot = (root / "proc").string();
         env.usbSerialDir = (root / "usb-serial").string();
@@ -123,7 +119,6 @@ class LinkDoctorTest : public ::testing::Test {
         };
         env.ownPid = 400;
     }
-    void TearDown() override { fs::remove_all(root); }
 
     // The doctor's ports lead to `line`, on its clock.
     void UseLine(SimulatedLine& line) {
@@ -142,7 +137,8 @@ class LinkDoctorTest : public ::testing::Test {
     }
 
     static constexpr unsigned kDialout = 20;
-    fs::path root;
+    const test::TempFolder temp;
+    const fs::path root = temp.Path();
     LinkDoctor::Environment env;
     SerialError openResult = SerialError::None;
     bool echo = false;

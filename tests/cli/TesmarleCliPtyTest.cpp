@@ -75,7 +75,8 @@ TEST(TesmarleCliPty, SettingsReadAsJsonAreCopiedToAnotherReader) {
     });
     const Result read = RunCli({"-p", source.Path(), "read", "--json"});
     ASSERT_EQ(read.status, 0) << read.err;
-    const std::string file = testing::TempDir() + "/tesmarle-copy.json";
+    const TempFolder folder;
+    const std::string file = folder.PathOf("copy.json");
     std::ofstream(file) << read.out;
 
     const Result write =
@@ -406,15 +407,14 @@ TEST(TesmarleCliPty, FromReadsOnlyRegularFilesOrStandardInput) {
 }
 
 TEST(TesmarleCliPty, OpenFailureOfAPathThatIsNoDeviceSaysWhat) {
-    const std::string dir = testing::TempDir();
-    const std::string loop = dir + "/tesmarle-loop-" + std::to_string(getpid());
-    unlink(loop.c_str());
+    const TempFolder folder;
+    const std::string dir = folder.Path().string();
+    const std::string loop = folder.PathOf("loop");
     ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);
     const Result looped = RunCli({"-p", loop, "read"});
     EXPECT_EQ(looped.status, 1);
     EXPECT_EQ(looped.err,
               "tesmarle-cli: open " + loop + " failed: too many levels of symbolic links\n");
-    unlink(loop.c_str());
     const Result directory = RunCli({"-p", dir, "read"});
     EXPECT_NE(directory.err.find("failed: the name is a directory, not a device"),
               std::string::npos)

@@ -14,6 +14,7 @@
 #include "cli/TesmarleRunner.h"
 #include "fakes/FakeReader.h"
 #include "fakes/FakeSerialPort.h"
+#include "fakes/TempFolder.h"
 #include "protocol/ParamFields.h"
 
 namespace uhf {
@@ -77,13 +78,12 @@ class TesmarleRunnerTest : public testing::Test {
     const TesmarleRunner::Outcome& LastOutcome() const { return runner->LastOutcome(); }
 
     std::string TempFile(const std::string& text) {
-        const std::string path = testing::TempDir() + "/tesmarle-params-" +
-                                 testing::UnitTest::GetInstance()->current_test_info()->name() +
-                                 ".json";
+        const std::string path = folder.PathOf("params.json");
         std::ofstream(path) << text;
         return path;
     }
 
+    test::TempFolder folder;
     FakeReader reader;
     FakeSerialPort* port = nullptr;
     std::unique_ptr<ReaderLink> link;
@@ -574,8 +574,7 @@ class GoldenDifference : public TesmarleRunnerTest,
             params[info.field] = reader.memory[info.address];
         }
         params[FindParamField(GetParam().field)->field] = value;
-        const std::string path =
-            testing::TempDir() + "/tesmarle-golden-" + GetParam().field + suffix + ".json";
+        const std::string path = folder.PathOf("golden" + suffix + ".json");
         std::ofstream(path) << FormatParamsJson(params) << "\n";
         return path;
     }

@@ -2,7 +2,9 @@
 
 // One of the built programs run by a test as a child process, with its standard output and error
 // captured. Every wait has a loose bound, so that a hung program fails the test instead of
-// stalling the suite.
+// stalling the suite. What the program said on standard error is also copied into the test's own
+// log when it ends, so that a test failing on its exit status or output shows why the program
+// ended (a sanitizer that stopped it, a program that could not start).
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -55,7 +58,7 @@ class ToolProcess {
   public:
     ToolProcess(const std::string& program, const std::vector<std::string>& args,
                 const ToolStreams& streams = {})
-        : start(std::chrono::steady_clock::now()) {
+        : name(program), start(std::chrono::steady_clock::now()) {
         int outPipe[2];
         int errPipe[2];
         if (pipe(outPipe) != 0) {
@@ -208,6 +211,12 @@ class ToolProcess {
             std::chrono::steady_clock::now() - start);
         terminatingSignal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
         exitStatus = !hung && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (!err.empty()) {
+            std::fprintf(stderr, "--- %s ended (exit status %d, signal %d), its standard error:\n",
+                         name.c_str(), exitStatus, terminatingSignal);
+            std::fwrite(err.data(), 1, err.size(), stderr);
+            std::fputs(err.back() == '\n' ? "" : "\n", stderr);
+        }
         return exitStatus;
     }
 
@@ -255,6 +264,7 @@ class ToolProcess {
         return outFd >= 0 || errFd >= 0;
     }
 
+    std::string name;
     std::chrono::steady_clock::time_point start;
     pid_t pid = -1;
     int outFd = -1;

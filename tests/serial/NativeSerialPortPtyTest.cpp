@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fakes/PtyPair.h"
+#include "fakes/TempFolder.h"
 #include "serial/NativeSerialPort.h"
 
 namespace uhf {
@@ -276,22 +277,21 @@ TEST_F(NativeSerialPortPty, OpenFailuresSayWhy) {
 }
 
 TEST_F(NativeSerialPortPty, NameThatIsNoDeviceSaysWhatItIs) {
-    const std::string loop = testing::TempDir() + "/serial-loop-" + std::to_string(getpid());
-    unlink(loop.c_str());
+    const test::TempFolder folder;
+    const std::string loop = folder.PathOf("serial-loop");
     ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);
     const struct {
         std::string path;
         SerialError error;
     } cases[] = {
-        {testing::TempDir(), SerialError::IsADirectory},
+        {folder.Path().string(), SerialError::IsADirectory},
         {loop, SerialError::LinkLoop},
-        {"/tmp/" + std::string(300, 'n'), SerialError::NameTooLong},
+        {folder.PathOf(std::string(300, 'n')), SerialError::NameTooLong},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(port.Open(c.path, 9600), c.error) << ToString(port.Open(c.path, 9600));
         EXPECT_NE(ToString(c.error), ToString(SerialError::IoError));
     }
-    unlink(loop.c_str());
     EXPECT_FALSE(port.IsOpen());
 }
 
@@ -312,13 +312,12 @@ TEST_F(NativeSerialPortPty, PermissionDeniedWhenTheDeviceIsNotOurs) {
 
 TEST_F(NativeSerialPortPty, ALongPathIsUsedAsGiven) {
     // Nothing cuts a port name on this platform: a long path is opened whole.
-    const std::string dir = testing::TempDir() + "/a-directory-with-a-rather-long-name-for-ports";
-    mkdir(dir.c_str(), 0700);
+    const test::TempFolder folder;
+    const std::string dir = folder.PathOf("a-directory-with-a-rather-long-name-for-ports");
+    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
     const std::string link = dir + "/reader-on-the-bench-ttyUSB0";
-    unlink(link.c_str());
     ASSERT_EQ(symlink(pty.slavePath.c_str(), link.c_str()), 0);
     EXPECT_EQ(port.Open(link, 9600), SerialError::None);
-    unlink(link.c_str());
 }
 
 TEST_F(NativeSerialPortPty, VanishedPortMakesReadFail) {
