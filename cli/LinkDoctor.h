@@ -74,14 +74,6 @@ class LinkDoctor {
     // Running programs that open serial adapters behind the user's back.
     std::vector<ProcessInfo> FindGrabbers() const;
 
-    // The report: one block of lines per port; `grabbers` is said on its own when there is no
-    // port at all (brltty takes some adapters away entirely).
-    static std::string FormatText(const std::vector<PortDiagnosis>& ports,
-                                  const std::vector<ProcessInfo>& grabbers);
-    static std::string FormatJson(const std::vector<PortDiagnosis>& ports,
-                                  const std::vector<ProcessInfo>& grabbers);
-    // One port's object of FormatJson, also a report line's "diagnosis".
-    static std::string FormatPortJson(const PortDiagnosis& d);
     static bool ReaderAnswered(const std::vector<PortDiagnosis>& ports);
 
     // The findings' words for a grabber, also said when no port is found.

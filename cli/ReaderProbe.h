@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "downloader/UpgradeTransfer.h"
+#include "protocol/UpgradeFrames.h"
 #include "reader/ReaderLink.h"
 #include "serial/SerialError.h"
 #include "serial/SerialPort.h"
@@ -42,7 +42,7 @@ class ReaderProbe {
         SerialPort::kReadTotalConstantMs};
     static constexpr std::chrono::milliseconds kSlowStopAnswerWait{1000};
     // As long as the download tool waits for a probe answer before it sends again.
-    static constexpr std::chrono::milliseconds kProbeAnswerWait{UpgradeTransfer::kProbeMs};
+    static constexpr std::chrono::milliseconds kProbeAnswerWait{kProbeAnswerMs};
 
     struct Outcome {
         std::optional<int> baud;                  // where the reader answered; none when nowhere

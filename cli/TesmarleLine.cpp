@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "cli/DoctorReport.h"
 #include "cli/ExitStatus.h"
 #include "cli/LinePrefixer.h"
 #include "cli/TesmarleFields.h"
@@ -87,7 +88,7 @@ TesmarleLine::ReaderResult TesmarleLine::RunOne(const TesmarleOptions& options,
                                          operation,
                                          d.mode && !d.stopped ? "ok" : "failed",
                                          d.mode && !d.stopped ? "" : findings,
-                                         {{"diagnosis", LinkDoctor::FormatPortJson(d)}}};
+                                         {{"diagnosis", DoctorReport::PortJson(d)}}};
             if (!report->Append(entry)) {
                 portErr << "tesmarle-cli: --report: the line for " << d.path
                         << " could not be written\n";

@@ -6,6 +6,7 @@
 #include <set>
 #include <thread>
 
+#include "cli/DoctorReport.h"
 #include "cli/FieldDifferences.h"
 #include "cli/InputFile.h"
 #include "cli/JsonText.h"
@@ -475,8 +476,8 @@ int TesmarleRunner::RunDoctor(const TesmarleOptions& options) {
                                              : std::vector{doctor->Examine(options.port, request)};
     const std::vector<PortDiagnosis>& ports = outcome.diagnoses;
     const std::vector<ProcessInfo> grabbers = doctor->FindGrabbers();
-    out << (options.format == TesmarleFormat::Json ? LinkDoctor::FormatJson(ports, grabbers)
-                                                   : LinkDoctor::FormatText(ports, grabbers));
+    out << (options.format == TesmarleFormat::Json ? DoctorReport::Json(ports, grabbers)
+                                                   : DoctorReport::Text(ports, grabbers));
     const bool stopped =
         interrupted() ||
         std::any_of(ports.begin(), ports.end(), [](const PortDiagnosis& d) { return d.stopped; });

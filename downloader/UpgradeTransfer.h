@@ -57,7 +57,7 @@ class UpgradeTransfer {
     static constexpr int kProbeTimer = 0;
     static constexpr int kBaudTimer = 1;
     static constexpr int kAckTimer = 2;
-    static constexpr int kProbeMs = 500;
+    static constexpr int kProbeMs = kProbeAnswerMs;
     static constexpr int kBaudMs = 300;
     static constexpr int kAckMs = 1000;
     static constexpr int kFirstPacketPauseMs = 100;

@@ -18,6 +18,8 @@ namespace uhf {
 inline constexpr int kDataBytesPerPacket = 64;
 inline constexpr int kMaxPacketSize = kDataBytesPerPacket + 6;  // A0 len 67, data, 00 00, checksum
 inline constexpr int kMaxImageLength = 65535;                   // the size frame carries 16 bits
+// How long the download tool gives a probe before it sends again.
+inline constexpr int kProbeAnswerMs = 500;
 
 // A0 03 69 00 checksum.
 inline constexpr auto kProbeFrame =

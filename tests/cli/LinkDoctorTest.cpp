@@ -1,3 +1,4 @@
+#include "cli/DoctorReport.h"
 #include "cli/LinkDoctor.h"
 
 #include <gmock/gmock.h>
@@ -160,7 +161,7 @@ TEST_F(LinkDoctorTest, BusyPortNamesItsHolderThenTheProgramsThatGrabAdapters) {
     EXPECT_THAT(d.findings[1], HasSubstr("ModemManager is running (process 100)"));
     EXPECT_THAT(d.findings[2], HasSubstr("brltty is running (process 200)"));
     EXPECT_FALSE(d.mode.has_value());
-    EXPECT_THAT(LinkDoctor::FormatJson({d}, LinkDoctor(env).FindGrabbers()),
+    EXPECT_THAT(DoctorReport::Json({d}, LinkDoctor(env).FindGrabbers()),
                 HasSubstr("\"holders\": [{\"pid\": 300, \"name\": \"minicom\"}]"));
 }
 
@@ -253,7 +254,7 @@ TEST_F(LinkDoctorTest, EchoingLineIsNoReaderAndASlowLatencyTimerIsSaid) {
     EXPECT_THAT(d.findings[0], HasSubstr("latency timer: ttyUSB0: the USB adapter's latency "
                                          "timer is 16 ms"));
     EXPECT_THAT(d.findings[1], HasSubstr("the line sends back what is sent"));
-    const std::string json = LinkDoctor::FormatJson({d}, {});
+    const std::string json = DoctorReport::Json({d}, {});
     EXPECT_THAT(json, HasSubstr("\"answered\": false"));
     EXPECT_THAT(json, HasSubstr("\"latencyTimerMs\": 16"));
 }
