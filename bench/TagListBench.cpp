@@ -12,11 +12,11 @@
 #include <cstdint>
 #include <memory>
 
-#include "paramtool/ControlText.h"
-#include "paramtool/TagListModel.h"
-#include "paramtool/TagRowStore.h"
-#include "paramtool/TesmarleTemplates.h"
-#include "widgets/qt/DialogBuilder.h"
+#include "tesmarle/ControlText.h"
+#include "tesmarle/qt/TagListModel.h"
+#include "tesmarle/TagRowStore.h"
+#include "tesmarle/TesmarleTemplates.h"
+#include "ui/qt/DialogBuilder.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "paramtool/TagDialog.h"
+#include "tesmarle/qt/TagDialog.h"
 #include "reader/ReaderLink.h"
 
 namespace {

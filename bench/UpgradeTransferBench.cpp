@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "downloader/TransferObserver.h"
-#include "downloader/TransferTimers.h"
-#include "downloader/UpgradeTransfer.h"
+#include "upgrade/TransferObserver.h"
+#include "upgrade/TransferTimers.h"
+#include "upgrade/UpgradeTransfer.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/ProtocolCodes.h"
 #include "serial/CommControl.h"

@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "downloader/UpgradeTransfer.h"
+#include "upgrade/UpgradeTransfer.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/ProtocolCodes.h"
 #include "serial/CommControl.h"

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <string>
 
-#include "downloader/app/FerrowinIcon.h"
-#include "paramtool/AppIcon.h"
+#include "ferrowin/qt/FerrowinIcon.h"
+#include "tesmarle/qt/AppIcon.h"
 
 namespace {
 

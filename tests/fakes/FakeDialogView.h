@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "widgets/DialogView.h"
+#include "ui/DialogView.h"
 
 namespace uhf::test {
 

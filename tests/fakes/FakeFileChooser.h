@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "downloader/app/FileChooser.h"
+#include "ferrowin/FileChooser.h"
 
 namespace uhf {
 

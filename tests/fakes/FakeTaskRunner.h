@@ -4,7 +4,7 @@
 #include <functional>
 #include <utility>
 
-#include "widgets/TaskRunner.h"
+#include "ui/TaskRunner.h"
 
 namespace uhf::test {
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <map>
 
-#include "widgets/TimerService.h"
+#include "ui/TimerService.h"
 
 namespace uhf::test {
 

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "widgets/qt/Notifier.h"
+#include "ui/qt/Notifier.h"
 
 namespace uhf {
 

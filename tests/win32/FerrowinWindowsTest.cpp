@@ -18,13 +18,13 @@
 
 #include "common/PortConfig.h"
 #include "common/PortInfo.h"
-#include "downloader/app/DownloadTemplate.h"
-#include "downloader/app/win32/Win32DownloadWindow.h"
+#include "ferrowin/DownloadTemplate.h"
+#include "ferrowin/win32/Win32DownloadWindow.h"
 #include "fakes/FakeFileChooser.h"
 #include "fakes/TempFolder.h"
 #include "serial/NativeSerialPort.h"
 #include "tests/win32/Win32Harness.h"
-#include "widgets/win32/Utf16.h"
+#include "ui/win32/Utf16.h"
 
 namespace uhf {
 namespace {

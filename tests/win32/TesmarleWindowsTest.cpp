@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "common/PortEnumerator.h"
-#include "paramtool/TesmarleTemplates.h"
-#include "paramtool/win32/Win32ParamWindow.h"
-#include "paramtool/win32/Win32TagWindow.h"
+#include "tesmarle/TesmarleTemplates.h"
+#include "tesmarle/win32/Win32ParamWindow.h"
+#include "tesmarle/win32/Win32TagWindow.h"
 #include "tests/win32/Win32Harness.h"
-#include "widgets/win32/Win32AboutBox.h"
+#include "ui/win32/Win32AboutBox.h"
 
 namespace uhf {
 namespace {

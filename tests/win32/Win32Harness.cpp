@@ -7,8 +7,8 @@
 
 #include <commctrl.h>
 
-#include "widgets/win32/Utf16.h"
-#include "widgets/win32/Win32DialogView.h"
+#include "ui/win32/Utf16.h"
+#include "ui/win32/Win32DialogView.h"
 
 namespace uhf::test {
 

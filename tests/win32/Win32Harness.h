@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "widgets/DialogTemplate.h"
+#include "ui/DialogTemplate.h"
 
 namespace uhf::test {
 

@@ -9,7 +9,7 @@ NAME.png in the render folder. readersim writes the image of a completed downloa
 "received.bin" in the same folder.
 
     windows_test.py --wine-run scripts/wine-run --prefix build/windows/wineprefix \\
-        --readersim build/debug/sim/app/readersim --renders build/windows/renders \\
+        --readersim build/debug/bin/readersim --renders build/windows/renders \\
         --program build/windows/tests/win32/tesmarle_win32_tests.exe
 """
 

@@ -4,9 +4,9 @@ that Wine maps to readersim's pseudo-terminal: the good runs, and the cases of t
 (tests/faults) that Wine can show. Wine does not enforce exclusive opening, so "busy" stays with
 the Linux tests.
 
-    tools_test.py --wine-run scripts/wine-run --readersim build/debug/sim/app/readersim
-                  --tesmarle build/windows/cli/tesmarle-cli.exe
-                  --ferrowin build/windows/cli/ferrowin-cli.exe
+    tools_test.py --wine-run scripts/wine-run --readersim build/debug/bin/readersim
+                  --tesmarle build/windows/bin/tesmarle-cli.exe
+                  --ferrowin build/windows/bin/ferrowin-cli.exe
 """
 
 import argparse

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include "ferrowin/cli/FerrowinBoard.h"
+#include "upgrade/TransferObserver.h"
+
+namespace uhf {
+
+// What ferrowin-cli shows of the upgrade transfer: the log and the message boxes as lines on
+// stderr, a redrawn progress line when stderr is a terminal, and the result, at which the program
+// ends. Output that cannot be written is lost output, nothing more: it never ends a transfer.
+class FerrowinCliHost : public TransferObserver {
+  public:
+    // `onFinished` is called once the attempt is over.
+    FerrowinCliHost(bool showProgress, std::function<void()> onFinished);
+
+    void AddLog(const std::string& line) override;
+    void ShowMessage(const std::string& text) override;
+    void ShowProgress(int sentBytes, int totalBytes) override;
+    void Finished(TransferError result) override;
+
+    bool HasFinished() const { return finished; }
+    TransferError Result() const { return result; }
+
+    // Ends the progress line so the shell prompt starts on a line of its own.
+    void FinishProgress();
+
+    // Shows the transfer as row `row` of a board shared with other transfers, instead of on
+    // stderr alone.
+    void SetBoard(FerrowinBoard* board, int row);
+    // Seconds from the first data frame to the end of the attempt (on success the end frame's
+    // acknowledgement); 0 before any data frame.
+    double StreamSeconds() const;
+
+  private:
+    void Print(const std::string& line);
+
+    FerrowinBoard* board = nullptr;
+    int boardRow = 0;
+    std::chrono::steady_clock::time_point lastProgress;
+    bool showProgress = false;
+    std::function<void()> onFinished;
+    bool finished = false;
+    TransferError result = TransferError::None;
+    bool progressVisible = false;
+    bool streaming = false;
+    std::chrono::steady_clock::time_point streamStart;
+    std::string progressLine;
+};
+
+}  // namespace uhf

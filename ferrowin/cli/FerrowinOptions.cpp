@@ -1,0 +1,141 @@
+#include "ferrowin/cli/FerrowinOptions.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+
+#include "toolsupport/ArgumentReader.h"
+#include "protocol/BaudRates.h"
+
+namespace uhf {
+
+namespace {
+
+bool ParseRate(const std::string& text, int& rate) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || FerrowinOptions::BaudIndex(value) < 0) {
+        return false;
+    }
+    rate = value;
+    return true;
+}
+
+}  // namespace
+
+const char* FerrowinOptions::Usage() {
+    return "usage: ferrowin-cli -p PORT [-p PORT ...] --device-baud RATE --download-baud RATE "
+           "FIRMWARE\n"
+           "  Sends the firmware image FIRMWARE (at most 65535 bytes) to the UHF reader on PORT.\n"
+           "  -p, --port PORT        the serial port, e.g. /dev/ttyUSB0 or COM3; given again,\n"
+           "                         every reader is upgraded at once and a table ends the run\n"
+           "  --report FILE          append one JSON line per reader to FILE\n"
+           "  --device-baud RATE     the reader's working rate, or auto: ask the reader at\n"
+           "                         each rate and start where it answered\n"
+           "  --download-baud RATE   the rate the image is sent at\n"
+           "  -h, --help             show this text\n"
+           "  RATE is one of 9600, 19200, 38400, 57600, 115200.\n"
+           "  Exit status: 0 when every upgrade succeeded, 1 when one failed or was interrupted,\n"
+           "  2 for a usage error.\n";
+}
+
+std::optional<FerrowinOptions> FerrowinOptions::Parse(const std::vector<std::string>& args,
+                                                      std::string& error) {
+    FerrowinOptions options;
+    bool portGiven = false;
+    bool deviceGiven = false;
+    bool downloadGiven = false;
+    const std::vector<ArgumentReader::Option> table{
+        {{"-h", "--help"},
+         false,
+         [&](const std::string&, const std::string&, std::string&) {
+             options.help = true;
+             return true;
+         }},
+        {{"-p", "--port"},
+         true,
+         [&](const std::string&, const std::string& value, std::string&) {
+             if (options.ports.empty()) {
+                 options.port = value;
+             }
+             options.ports.push_back(value);
+             portGiven = true;
+             return true;
+         }},
+        {{"--report"},
+         true,
+         [&](const std::string&, const std::string& value, std::string& why) {
+             options.reportFile = value;
+             if (value.empty()) {
+                 why = "--report needs the name of the file to append to";
+                 return false;
+             }
+             return true;
+         }},
+        {{"--device-baud", "--download-baud"},
+         true,
+         [&](const std::string& name, const std::string& value, std::string& why) {
+             const bool device = name == "--device-baud";
+             if (device && value == "auto") {
+                 options.deviceBaudAuto = true;
+                 deviceGiven = true;
+                 return true;
+             }
+             if (!ParseRate(value, device ? options.deviceBaud : options.downloadBaud)) {
+                 why = name + " must be one of 9600, 19200, 38400, 57600, 115200, not \"" + value +
+                       "\"";
+                 return false;
+             }
+             (device ? deviceGiven : downloadGiven) = true;
+             return true;
+         }},
+    };
+    const auto firmware = [&](const std::string& operand, std::string& why) {
+        if (!options.firmware.empty()) {
+            why = "only one firmware file can be given";
+            return false;
+        }
+        options.firmware = operand;
+        return true;
+    };
+    if (!ArgumentReader().AcceptEndOfOptions().Read(args, table, firmware, error)) {
+        return std::nullopt;
+    }
+    if (options.help) {
+        return options;
+    }
+    const bool emptyPort =
+        std::find(options.ports.begin(), options.ports.end(), std::string()) != options.ports.end();
+    if (!portGiven || emptyPort) {
+        error = "the port is missing (-p PORT)";
+    } else if (!deviceGiven) {
+        error = "the reader's rate is missing (--device-baud RATE)";
+    } else if (!downloadGiven) {
+        error = "the download rate is missing (--download-baud RATE)";
+    } else if (options.firmware.empty()) {
+        error = "the firmware file is missing";
+    } else if (error = ArgumentReader::SamePortTwice(options.ports); error.empty()) {
+        return options;
+    }
+    return std::nullopt;
+}
+
+int FerrowinOptions::BaudIndex(int rate) {
+    return BaudRateIndex(rate);
+}
+
+int FerrowinOptions::PortNumber(const std::string& port) {
+    if (port.size() < 4 || std::toupper(static_cast<unsigned char>(port[0])) != 'C' ||
+        std::toupper(static_cast<unsigned char>(port[1])) != 'O' ||
+        std::toupper(static_cast<unsigned char>(port[2])) != 'M') {
+        return 0;
+    }
+    int number = 0;
+    const char* end = port.data() + port.size();
+    const auto [ptr, ec] = std::from_chars(port.data() + 3, end, number);
+    return ec == std::errc() && ptr == end && number > 0 ? number : 0;
+}
+
+}  // namespace uhf

@@ -1,0 +1,158 @@
+#include "readersim/PseudoTerminal.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "serial/PosixSpeed.h"
+
+namespace uhf {
+
+namespace {
+
+std::string Reason(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+}  // namespace
+
+PseudoTerminal::~PseudoTerminal() {
+    Close();
+}
+
+int PseudoTerminal::BaudFromSpeed(unsigned speed) {
+    return BaudForSpeed(static_cast<speed_t>(speed));
+}
+
+bool PseudoTerminal::SpeedFromBaud(int baud, unsigned& speed) {
+    const std::optional<speed_t> found = SpeedForBaud(baud);
+    if (found) {
+        speed = static_cast<unsigned>(*found);
+    }
+    return found.has_value();
+}
+
+bool PseudoTerminal::Open(int baud, std::string& error) {
+    Close();
+    unsigned speed = 0;
+    if (!SpeedFromBaud(baud, speed)) {
+        error = "unsupported rate " + std::to_string(baud);
+        return false;
+    }
+    master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0) {
+        error = Reason("posix_openpt");
+        return false;
+    }
+    const int flags = fcntl(master, F_GETFL);
+    if (flags < 0 || fcntl(master, F_SETFL, flags | O_NONBLOCK) != 0) {
+        error = Reason("fcntl");
+        Close();
+        return false;
+    }
+    if (grantpt(master) != 0 || unlockpt(master) != 0) {
+        error = Reason("grantpt/unlockpt");
+        Close();
+        return false;
+    }
+    const char* name = ptsname(master);
+    if (name == nullptr) {
+        error = Reason("ptsname");
+        Close();
+        return false;
+    }
+    slavePath = name;
+    // Opening and closing the slave once sets its line up and leaves the master reporting a
+    // hang-up until a tool opens it, which is how the simulator knows that nobody listens.
+    const int slave = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY);
+    if (slave < 0) {
+        error = Reason("open slave");
+        Close();
+        return false;
+    }
+    termios tio{};
+    bool configured = tcgetattr(slave, &tio) == 0;
+    if (configured) {
+        cfmakeraw(&tio);
+        tio.c_cflag |= CLOCAL | CREAD;
+        cfsetispeed(&tio, speed);
+        cfsetospeed(&tio, speed);
+        configured = tcsetattr(slave, TCSANOW, &tio) == 0;
+    }
+    if (!configured) {
+        error = Reason("configure slave");
+    }
+    ::close(slave);
+    if (!configured) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+void PseudoTerminal::Close() {
+    if (master >= 0) {
+        ::close(master);
+        master = -1;
+    }
+    slavePath.clear();
+}
+
+int PseudoTerminal::LineBaud() const {
+    termios tio{};
+    if (master < 0 || tcgetattr(master, &tio) != 0) {
+        return 0;
+    }
+    return BaudFromSpeed(cfgetospeed(&tio));
+}
+
+PseudoTerminal::Wait PseudoTerminal::WaitReadable(int timeoutMs) const {
+    return WaitReadableMicros(static_cast<long long>(timeoutMs) * 1000);
+}
+
+PseudoTerminal::Wait PseudoTerminal::WaitReadableMicros(long long timeoutUs) const {
+    pollfd p{master, POLLIN, 0};
+    timespec timeout{};
+    timeout.tv_sec = static_cast<time_t>(timeoutUs / 1'000'000);
+    timeout.tv_nsec = static_cast<long>(timeoutUs % 1'000'000) * 1000;
+    const int r = ::ppoll(&p, 1, &timeout, nullptr);
+    if (r < 0) {
+        return errno == EINTR ? Wait::Interrupted : Wait::Error;
+    }
+    if (r == 0) {
+        return Wait::Timeout;
+    }
+    if ((p.revents & POLLIN) != 0) {
+        return Wait::Readable;
+    }
+    if ((p.revents & POLLNVAL) != 0) {
+        return Wait::Error;
+    }
+    // POLLHUP, or an error condition on the line: either way nothing reaches a tool now.
+    return Wait::NoPeer;
+}
+
+long PseudoTerminal::Read(std::uint8_t* buffer, std::size_t capacity) {
+    const ssize_t n = ::read(master, buffer, capacity);
+    if (n < 0) {
+        // EIO: the tool closed the port between the wait and the read.
+        return errno == EAGAIN || errno == EINTR || errno == EIO ? 0 : -1;
+    }
+    return static_cast<long>(n);
+}
+
+long PseudoTerminal::Write(const std::uint8_t* bytes, std::size_t count) {
+    const ssize_t n = ::write(master, bytes, count);
+    if (n < 0) {
+        return errno == EAGAIN || errno == EINTR || errno == EIO ? 0 : -1;
+    }
+    return static_cast<long>(n);
+}
+
+}  // namespace uhf

@@ -1,0 +1,300 @@
+#include "tesmarle/ParamPresenter.h"
+
+#include <charconv>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "tesmarle/ControlText.h"
+#include "tesmarle/TesmarleControlIds.h"
+#include "protocol/BaudRates.h"
+
+namespace uhf {
+
+namespace {
+
+int TextAsInteger(const std::string& text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() ? value : 0;
+}
+
+struct ConnectCall {
+    std::string portName;
+    int baudRate = 0;
+    int opened = 0;
+    SerialError openError = SerialError::None;
+    int read = 0;
+    ReaderParams params;
+};
+
+struct ParamsCall {
+    int result = 0;
+    ReaderParams params;
+};
+
+}  // namespace
+
+ParamPresenter::ParamPresenter(DialogView& view, ReaderLink& link, TaskRunner& runner)
+    : view_(view), link_(link), runner_(runner), ports_(view, kPortList) {}
+
+void ParamPresenter::Initialise(PortSource portSource) {
+    ports_.SetSource(std::move(portSource));
+    const std::vector<std::string> ports = ports_.List();
+    ports_.Fill(ports, ports.empty() ? -1 : 0);
+    for (const int rate : kBaudRates) {
+        view_.AddItem(kBaudList, std::to_string(rate));
+    }
+    view_.SelectIndex(kBaudList, 0);
+    for (const std::string& item : FrequencyItems()) {
+        view_.AddItem(kFrequencyList, item);
+    }
+    view_.SelectIndex(kFrequencyList, -1);
+    view_.SelectIndex(kConnectPortList, 0);
+    SetDisconnectedState();
+    EnableWiegandGroup(false);
+}
+
+void ParamPresenter::WatchPorts(TimerService& timers) {
+    ports_.Watch(timers, kPortWatchTimer);
+}
+
+void ParamPresenter::PollPorts() {
+    ports_.Poll();
+}
+
+void ParamPresenter::PortChosen() {
+    ports_.ShowChoice();
+}
+
+void ParamPresenter::Begin() {
+    busy_ = true;
+    view_.SetBusy(true);
+}
+
+void ParamPresenter::End() {
+    busy_ = false;
+    view_.SetBusy(false);
+}
+
+void ParamPresenter::Run(std::function<void()> work, std::function<void()> done) {
+    runner_.Run(std::move(work), [this, done = std::move(done)] {
+        done();
+        // A continuation that started the next call of its handler is still busy.
+        if (closeAsked_ && !busy_) {
+            closeAsked_ = false;
+            view_.CloseDialog(false);
+        }
+    });
+}
+
+void ParamPresenter::Close() {
+    if (busy_) {
+        closeAsked_ = true;
+        return;
+    }
+    view_.CloseDialog(false);
+}
+
+void ParamPresenter::Connect() {
+    if (busy_) {
+        return;
+    }
+    auto call = std::make_shared<ConnectCall>();
+    // The whole name: a device path is longer than a COM name.
+    call->portName = view_.Text(kPortList);
+    call->baudRate = TextAsInteger(view_.Text(kBaudList));
+    Begin();
+    Run(
+        [this, call] {
+            call->opened = link_.Open(call->portName, call->baudRate);
+            if (call->opened != 1) {
+                call->openError = link_.LastOpenError();
+                return;
+            }
+            link_.Stop();
+            call->read = link_.ReadParams(call->params);
+        },
+        [this, call] {
+            End();
+            if (call->opened != 1) {
+                // The reason goes on a second line, so the first stays the one users know.
+                std::string text = "Open Fail!";
+                if (call->openError != SerialError::None) {
+                    // Appended in two steps: GCC 12 at -O3 misreads "\n" + string as overlapping.
+                    text += '\n';
+                    text += ToString(call->openError);
+                }
+                view_.ShowMessage(text);
+                link_.Close();
+                return;
+            }
+            if (call->read == 1) {
+                ShowParams(call->params);
+                SetConnectedState();
+            } else {
+                view_.ShowMessage("Open Fail!");
+                link_.Close();
+            }
+        });
+}
+
+void ParamPresenter::Disconnect() {
+    if (busy_) {
+        return;
+    }
+    link_.Close();
+    SetDisconnectedState();
+}
+
+void ParamPresenter::Set() {
+    if (busy_) {
+        return;
+    }
+    auto call = std::make_shared<ParamsCall>();
+    Begin();
+    Run([this, call] { call->result = link_.ReadParams(call->params); },
+        [this, call] {
+            if (call->result != 1) {
+                End();
+                view_.ShowMessage("Setting Error:It is fail to get the parameters from the device");
+                return;
+            }
+            TakeParams(call->params);
+            Run([this, call] { call->result = link_.WriteParams(call->params); },
+                [this, call] {
+                    End();
+                    view_.ShowMessage(call->result != 0
+                                          ? "The parameters is set into the device successfully"
+                                          : "It is fail to set the parameters into the device");
+                });
+        });
+}
+
+void ParamPresenter::Read() {
+    if (busy_) {
+        return;
+    }
+    auto call = std::make_shared<ParamsCall>();
+    Begin();
+    Run([this, call] { call->result = link_.ReadParams(call->params); },
+        [this, call] {
+            End();
+            if (call->result == 1) {
+                ShowParams(call->params);
+            } else {
+                view_.ShowMessage("It is fail to refresh the parameters");
+            }
+        });
+}
+
+void ParamPresenter::Resume() {
+    if (busy_) {
+        return;
+    }
+    auto result = std::make_shared<int>(0);
+    Begin();
+    Run([this, result] { *result = link_.Resume(); },
+        [this, result] {
+            End();
+            view_.ShowMessage(*result == 1 ? "The device resumes successfully"
+                                           : "The device is fail to resume");
+        });
+}
+
+void ParamPresenter::ConnectPortChosen(int index) {
+    if (busy_) {
+        return;
+    }
+    EnableWiegandGroup(index == 1);
+}
+
+void ParamPresenter::ShowParams(const ReaderParams& params) {
+    view_.Enable(kIdentifyButton, true);
+    view_.SetText(kPowerEdit, std::to_string(params.power));
+    if (params.cardMode == 0) {
+        view_.SetChecked(kSingleCardRadio, true);
+        view_.SetChecked(kMultiCardsRadio, false);
+    } else if (params.cardMode == 1) {
+        view_.SetChecked(kMultiCardsRadio, true);
+        view_.SetChecked(kSingleCardRadio, false);
+    }
+    view_.SetText(kTimeDistanceEdit, std::to_string(params.timeDistance));
+    view_.SetChecked(kIdBorderCheck, params.idBorderUponDifferent == 1);
+    SelectValue(kConnectPortList, params.connectPort);
+    EnableWiegandGroup(params.connectPort == 2);
+    SelectValue(kProtocolList, params.protocol);
+    SelectValue(kExportTimeCombo, params.exportTime);
+    SelectValue(kExportDistanceList, params.exportDistance);
+    view_.SetText(kPulseWidthEdit, std::to_string(params.pulseWidth));
+    view_.SetText(kPulsePeriodsEdit, std::to_string(params.pulsePeriods));
+    if (params.lockedFrequency == 0) {
+        view_.SetChecked(kJumpFrequencyRadio, true);
+        view_.SetChecked(kLockedFrequencyRadio, false);
+    } else {
+        view_.SetChecked(kLockedFrequencyRadio, true);
+        view_.SetChecked(kJumpFrequencyRadio, false);
+        SelectValue(kFrequencyList, params.lockedFrequency);
+    }
+}
+
+void ParamPresenter::TakeParams(ReaderParams& params) const {
+    params.power = LowByteOfInteger(view_.Text(kPowerEdit));
+    if (view_.IsChecked(kSingleCardRadio)) {
+        params.cardMode = 0;
+    }
+    if (view_.IsChecked(kMultiCardsRadio)) {
+        params.cardMode = 1;
+    }
+    params.timeDistance = LowByteOfInteger(view_.Text(kTimeDistanceEdit));
+    params.idBorderUponDifferent = view_.IsChecked(kIdBorderCheck) ? 1 : 0;
+    params.connectPort = SelectedValue(kConnectPortList);
+    if (params.connectPort == 2) {
+        params.protocol = SelectedValue(kProtocolList);
+        params.exportTime = SelectedValue(kExportTimeCombo);
+        params.exportDistance = SelectedValue(kExportDistanceList);
+        params.pulseWidth = LowByteOfInteger(view_.Text(kPulseWidthEdit));
+        params.pulsePeriods = LowByteOfInteger(view_.Text(kPulsePeriodsEdit));
+    }
+    if (view_.IsChecked(kJumpFrequencyRadio)) {
+        params.lockedFrequency = 0;
+    }
+    if (view_.IsChecked(kLockedFrequencyRadio)) {
+        params.lockedFrequency = SelectedValue(kFrequencyList);
+    }
+}
+
+void ParamPresenter::SetDisconnectedState() {
+    view_.Enable(kIdentifyButton, false);
+    view_.Enable(kConnectButton, true);
+    view_.Enable(kDisconnectButton, false);
+    view_.Enable(kRefreshButton, false);
+    view_.Enable(kSetButton, false);
+    view_.Enable(kReadButton, false);
+}
+
+void ParamPresenter::SetConnectedState() {
+    view_.Enable(kConnectButton, false);
+    view_.Enable(kDisconnectButton, true);
+    view_.Enable(kRefreshButton, true);
+    view_.Enable(kSetButton, true);
+    view_.Enable(kReadButton, true);
+}
+
+void ParamPresenter::EnableWiegandGroup(bool on) {
+    for (int id : {kExportDistanceList, kExportTimeCombo, kProtocolList, kPulsePeriodsEdit,
+                   kPulseWidthEdit}) {
+        view_.Enable(id, on);
+    }
+}
+
+void ParamPresenter::SelectValue(int id, std::uint8_t value) {
+    view_.SelectIndex(id, ItemIndexForValue(value, view_.ItemCount(id)));
+}
+
+// A list's choice as stored: selected index + 1, so no selection gives 0.
+std::uint8_t ParamPresenter::SelectedValue(int id) const {
+    return static_cast<std::uint8_t>(view_.SelectedIndex(id) + 1);
+}
+
+}  // namespace uhf

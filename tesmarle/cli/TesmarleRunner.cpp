@@ -1,0 +1,487 @@
+#include "tesmarle/cli/TesmarleRunner.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <set>
+#include <thread>
+
+#include "tesmarle/cli/DoctorReport.h"
+#include "tesmarle/cli/FieldDifferences.h"
+#include "toolsupport/InputFile.h"
+#include "toolsupport/JsonText.h"
+#include "tesmarle/cli/TesmarleFields.h"
+#include "serial/NativeSerialPort.h"
+
+namespace uhf {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kMaxFromFileSize = 64 * 1024;
+constexpr std::chrono::milliseconds kPollStep{20};
+
+std::string TagHex(const std::uint8_t* id, const char* separator) {
+    std::string text;
+    for (int i = 0; i < ReaderLink::kTagRecordSize; ++i) {
+        char byte[4];
+        std::snprintf(byte, sizeof(byte), "%.2X", id[i]);
+        text += (i == 0 ? "" : separator);
+        text += byte;
+    }
+    return text;
+}
+
+// One object a line, every key always present.
+std::string FormatPortsJson(const std::vector<PortInfo>& ports) {
+    std::string json = "[";
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const PortInfo& p = ports[i];
+        json += (i == 0 ? "\n" : ",\n");
+        json += "  {\"path\": " + JsonText(p.path) + ", \"byId\": " + JsonText(p.byIdPath) +
+                ", \"vendorId\": " + JsonText(p.vendorId) +
+                ", \"productId\": " + JsonText(p.productId) +
+                ", \"manufacturer\": " + JsonText(p.manufacturer) +
+                ", \"product\": " + JsonText(p.product) +
+                ", \"serialNumber\": " + JsonText(p.serialNumber) +
+                ", \"driver\": " + JsonText(p.driver) + "}";
+    }
+    return json + (ports.empty() ? "]\n" : "\n]\n");
+}
+
+}  // namespace
+
+TesmarleRunner::TesmarleRunner(ReaderLink& readerLink, std::ostream& output, std::ostream& errors)
+    : link(readerLink),
+      out(output),
+      err(errors),
+      interrupted([] { return false; }),
+      makeScanPort([] { return std::make_unique<NativeSerialPort>(); }) {}
+
+void TesmarleRunner::SetInterrupted(std::function<bool()> check) {
+    interrupted = std::move(check);
+}
+
+void TesmarleRunner::SetPortLister(std::function<std::vector<PortInfo>()> lister) {
+    listPorts = std::move(lister);
+}
+
+int TesmarleRunner::Fail(const std::string& step) {
+    return Refuse(step + " failed: " + link.LastErrorText(), kExitFailure);
+}
+
+int TesmarleRunner::FailWrite(const ReaderParams& before, const ReaderParams& wanted) {
+    std::string message = "write parameters failed: " + link.LastErrorText();
+    const int index = link.UncertainBlock();
+    if (index < 0) {
+        return Refuse(message, kExitFailure);
+    }
+    // The write is never sent again: a read tells whether the reader carried it out.
+    ReaderParams now;
+    if (link.ReadParams(now) == 0) {
+        return Refuse(message + "; it could not be read back: " + link.LastErrorText(),
+                      kExitFailure);
+    }
+    outcome.after = now;
+    const unsigned bit = 1u << index;
+    const bool isNew = (DifferingBlocks(now, wanted) & bit) == 0;
+    const bool isOld = (DifferingBlocks(now, before) & bit) == 0;
+    // The fields the write was to change, as the reader holds them now.
+    const ParamBlock& block = kParamBlocks[static_cast<std::size_t>(index)];
+    std::string fields;
+    for (int i = 0; i < block.writeLength; ++i) {
+        const ParamFieldInfo* info = FieldAtAddress(block.address + i);
+        if (info != nullptr && before[info->field] != wanted[info->field]) {
+            fields += (fields.empty() ? " (" : ", ") + std::string(info->name) + " " +
+                      FieldWords(static_cast<int>(info->field), now[info->field]);
+        }
+    }
+    fields += fields.empty() ? "" : ")";
+    message += "; a read now shows ";
+    if (isNew && isOld) {
+        message += "it as meant, the same as before";
+    } else if (isNew) {
+        message += "the new values in it" + fields + ": the reader wrote it";
+    } else if (isOld) {
+        message += "the old values in it" + fields + ": the reader did not write it";
+    } else {
+        message += "neither the old nor the new values in it" + fields;
+    }
+    return Refuse(message, kExitFailure);
+}
+
+int TesmarleRunner::Refuse(const std::string& message, int status) {
+    outcome.message = message;
+    err << "tesmarle-cli: " << message << "\n";
+    return status;
+}
+
+void TesmarleRunner::SetDoctor(const LinkDoctor* linkDoctor) {
+    doctor = linkDoctor;
+}
+
+void TesmarleRunner::SetScanPort(std::function<std::unique_ptr<SerialPort>()> make) {
+    makeScanPort = std::move(make);
+}
+
+bool TesmarleRunner::OpenPort(const TesmarleOptions& options) {
+    if (interrupted()) {
+        Refuse("stopped on request before the port was opened", kExitFailure);
+        return false;
+    }
+    int baud = options.baudRate;
+    if (baud == kAutoBaud) {
+        const std::unique_ptr<SerialPort> scanPort = makeScanPort();
+        const ReaderProbe::Outcome found =
+            ReaderProbe(*scanPort, interrupted).FindStopRate(options.port);
+        // Kept as the outcome too, so that a line's table and report say why.
+        if (found.openError != SerialError::None) {
+            Refuse("open " + options.port + " failed: " + ToString(found.openError), kExitFailure);
+            return false;
+        }
+        if (found.stopped) {
+            Refuse("-b auto: stopped before the reader was found", kExitFailure);
+            return false;
+        }
+        if (!found.baud) {
+            Refuse(
+                "-b auto: the reader answered Stop at no rate: check power and wiring, TX/RX "
+                "may be swapped (tesmarle-cli -p " +
+                    options.port + " doctor tells more)",
+                kExitFailure);
+            return false;
+        }
+        baud = *found.baud;
+        err << "tesmarle-cli: found the reader at " << baud << " baud\n";
+    }
+    if (link.Open(options.port, baud) != 0) {
+        return true;
+    }
+    Refuse("open " + options.port + " failed: " + ToString(link.LastOpenError()), kExitFailure);
+    return false;
+}
+
+int TesmarleRunner::Run(const TesmarleOptions& options) {
+    outcome = {};
+    // After a stop request nothing that changes the reader goes out: no block write, no Resume.
+    link.SetStopCheck(interrupted);
+    switch (options.action) {
+        case TesmarleAction::Help:
+            out << TesmarleUsage();
+            return kExitOk;
+        case TesmarleAction::Read:
+            return RunRead(options);
+        case TesmarleAction::Write:
+            return RunWrite(options);
+        case TesmarleAction::Resume:
+            return RunResume(options);
+        case TesmarleAction::Tags:
+            return RunTags(options);
+        case TesmarleAction::Ports:
+            return RunPorts(options);
+        case TesmarleAction::Doctor:
+            return RunDoctor(options);
+        case TesmarleAction::Check:
+            return RunCheck(options);
+        case TesmarleAction::Diff:
+            return RunDiff(options);
+        case TesmarleAction::None:
+            break;
+    }
+    err << "tesmarle-cli: no command given\n" << TesmarleUsage();
+    return kExitUsage;
+}
+
+int TesmarleRunner::RunRead(const TesmarleOptions& options) {
+    if (!OpenPort(options)) {
+        return kExitFailure;
+    }
+    (void)link.Stop();  // a reader that was working answers nothing else
+    ReaderParams params;
+    if (link.ReadParams(params) == 0) {
+        return Fail("read parameters");
+    }
+    link.Close();
+    outcome.after = params;
+    out << (options.format == TesmarleFormat::Json ? FormatParamsJson(params) + "\n"
+                                                   : FormatParamsText(params));
+    return kExitOk;
+}
+
+bool TesmarleRunner::ReadFromFile(const TesmarleOptions& options, std::vector<FieldChange>& changes,
+                                  int& status) {
+    std::string text;
+    std::string error;
+    // A file that cannot be read fails as a firmware file does in ferrowin-cli; one that is not
+    // a record, a file far too large to be one included, is a usage error.
+    const InputFile::Result read =
+        InputFile::ReadSmall(options.fromFile, kMaxFromFileSize, text, error);
+    if (read != InputFile::Result::Read) {
+        status = Refuse("--from " + options.fromFile + ": " + error,
+                        read == InputFile::Result::TooLarge ? kExitUsage : kExitFailure);
+        return false;
+    }
+    if (!ParseParamsJson(text, changes, error)) {
+        status = Refuse("--from " + options.fromFile + ": " + error, kExitUsage);
+        return false;
+    }
+    // "{}" would match every reader and change nothing: a golden file that says nothing.
+    if (changes.empty()) {
+        status = Refuse("--from " + options.fromFile +
+                            ": the record names none of the shown fields, so nothing could be "
+                            "compared or written",
+                        kExitUsage);
+        return false;
+    }
+    return true;
+}
+
+int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
+    // Everything from the user is checked before the port is opened.
+    std::vector<FieldChange> changes;
+    int status = kExitOk;
+    if (!options.fromFile.empty() && !ReadFromFile(options, changes, status)) {
+        return status;
+    }
+    // Options given beside --from win: they are applied after the file's fields.
+    changes.insert(changes.end(), options.changes.begin(), options.changes.end());
+
+    if (!OpenPort(options)) {
+        return kExitFailure;
+    }
+    (void)link.Stop();
+    ReaderParams before;
+    if (link.ReadParams(before) == 0) {
+        return Fail("read parameters");
+    }
+    outcome.before = before;
+    ReaderParams wanted = before;
+    for (const FieldChange& change : changes) {
+        wanted[static_cast<ParamField>(change.field)] = change.value;
+    }
+    const unsigned blocks =
+        options.onlyDifferences ? DifferingBlocks(before, wanted) : ReaderLink::kAllParamBlocks;
+    if (blocks != 0 && link.WriteParamBlocks(wanted, blocks) == 0) {
+        return FailWrite(before, wanted);
+    }
+    ReaderParams after = wanted;
+    if (options.verify && link.ReadParams(after) == 0) {
+        return Fail("read back");
+    }
+    outcome.after = after;
+    link.Close();
+    // One line per field named, in the record's order.
+    std::set<int> named;
+    for (const FieldChange& change : changes) {
+        named.insert(change.field);
+    }
+    for (int field : named) {
+        const auto which = static_cast<ParamField>(field);
+        out << ParamFields()[static_cast<std::size_t>(field)].name << ": "
+            << DescribeFieldValue(field, before[which]);
+        if (before[which] == wanted[which]) {
+            out << " (unchanged)\n";
+        } else {
+            out << " \u2192 " << DescribeFieldValue(field, wanted[which]) << "\n";
+        }
+    }
+    out << (blocks == 0 ? "nothing to write: the reader holds every field already\n" : "written\n");
+    if (!options.verify) {
+        return kExitOk;
+    }
+    // Every byte counts, the carried ones too: a reader that dropped a block shows here.
+    std::string differences;
+    for (int field : DifferingFields(ValuesOf(wanted, false), ValuesOf(after, false))) {
+        const auto which = static_cast<ParamField>(field);
+        differences += (differences.empty() ? "" : "; ") +
+                       std::string(ParamFields()[static_cast<std::size_t>(field)].name) +
+                       " written " + FieldWords(field, wanted[which]) + ", read back " +
+                       FieldWords(field, after[which]);
+    }
+    if (!differences.empty()) {
+        return Refuse("verify failed: " + differences, kExitFailure);
+    }
+    out << "verified\n";
+    return kExitOk;
+}
+
+int TesmarleRunner::RunCheck(const TesmarleOptions& options) {
+    std::vector<FieldChange> golden;
+    int status = kExitOk;
+    if (!ReadFromFile(options, golden, status)) {
+        return status;
+    }
+    if (!OpenPort(options)) {
+        return kExitFailure;
+    }
+    (void)link.Stop();
+    ReaderParams params;
+    if (link.ReadParams(params) == 0) {
+        return Fail("read parameters");
+    }
+    link.Close();
+    outcome.after = params;
+    const FieldValues wanted = ValuesOf(golden);
+    const auto lines = DescribeDifferences(Restricted(ValuesOf(params, true), wanted), wanted);
+    for (const std::string& line : lines) {
+        out << line << "\n";
+    }
+    const auto compared = std::count_if(wanted.begin(), wanted.end(),
+                                        [](const auto& value) { return value.has_value(); });
+    const std::string count = std::to_string(compared) + (compared == 1 ? " field" : " fields");
+    if (lines.empty()) {
+        out << "matches " << options.fromFile << ": " << count << " compared\n";
+        return kExitOk;
+    }
+    outcome.message = std::to_string(lines.size()) + " of " + count +
+                      (lines.size() == 1 ? " differs" : " differ") + " from " + options.fromFile;
+    return kExitFailure;
+}
+
+int TesmarleRunner::RunDiff(const TesmarleOptions& options) {
+    std::array<FieldValues, 2> sides;
+    for (std::size_t i = 0; i < sides.size(); ++i) {
+        TesmarleOptions one = options;
+        one.fromFile = options.files[i];
+        std::vector<FieldChange> fields;
+        int status = kExitOk;
+        if (!ReadFromFile(one, fields, status)) {
+            return status;
+        }
+        sides[i] = ValuesOf(fields);
+    }
+    const auto lines = DescribeDifferences(sides[0], sides[1]);
+    for (const std::string& line : lines) {
+        out << line << "\n";
+    }
+    return lines.empty() ? kExitOk : kExitFailure;
+}
+
+int TesmarleRunner::RunResume(const TesmarleOptions& options) {
+    if (!OpenPort(options)) {
+        return kExitFailure;
+    }
+    if (link.Resume() == 0) {
+        return Fail("resume");
+    }
+    link.Close();
+    out << "resumed\n";
+    return kExitOk;
+}
+
+int TesmarleRunner::RunTags(const TesmarleOptions& options) {
+    // --seconds counts from here: the whole command, the exchanges that start collection included,
+    // ends once they have run out and the reader has answered the final Stop.
+    const auto start = Clock::now();
+    if (!OpenPort(options)) {
+        return kExitFailure;
+    }
+    // Every report the reader sends before its Stop answer is printed, none left in the store.
+    link.KeepEveryTagReport(true);
+    if (link.StartTagCollection() == 0) {
+        return Fail("start tag collection");
+    }
+    if (options.format == TesmarleFormat::Csv) {
+        out << "n,tag\n" << std::flush;
+    }
+
+    long reports = 0;
+    std::set<std::string> distinct;
+    std::vector<std::uint8_t> store(ReaderLink::kTagStoreSize);
+    auto takeAndPrint = [&] {
+        const int count = link.TakeTagRecords(store.data());
+        for (int i = 0; i < count; ++i) {
+            const std::uint8_t* id = store.data() + i * ReaderLink::kTagRecordSize;
+            ++reports;
+            const std::string hex = TagHex(id, "");
+            distinct.insert(hex);
+            switch (options.format) {
+                case TesmarleFormat::Text:
+                    out << reports << "  " << TagHex(id, " ") << "\n";
+                    break;
+                case TesmarleFormat::Json:
+                    out << "{\"n\": " << reports << ", \"tag\": \"" << hex << "\"}\n";
+                    break;
+                case TesmarleFormat::Csv:
+                    out << reports << "," << hex << "\n";
+                    break;
+            }
+            // One row, one write: a reader of a pipe (`| head -1`) has each row as it comes.
+            out << std::flush;
+        }
+    };
+
+    const auto end = options.seconds ? start + std::chrono::duration_cast<Clock::duration>(
+                                                   std::chrono::duration<double>(*options.seconds))
+                                     : Clock::time_point::max();
+    auto nextTake = Clock::now() + kTakeInterval;
+    int status = kExitOk;
+    // Output that can no longer be written ends the collection as Ctrl-C does: nobody reads the
+    // rows any more (a pipe to `head` that has closed, a full disk).
+    while (!interrupted() && out) {
+        if (link.ReceiveReadFailed()) {
+            status = Refuse(std::string("tags failed: ") + ToString(LinkError::PortFailed),
+                            kExitFailure);
+            break;
+        }
+        const auto now = Clock::now();
+        if (now >= end) {
+            break;
+        }
+        if (now >= nextTake) {
+            takeAndPrint();
+            nextTake += kTakeInterval;
+            continue;
+        }
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>({kPollStep, nextTake - now, end - now}));
+    }
+    takeAndPrint();
+    if (link.Stop() == 0 && status == kExitOk) {
+        status = Fail("stop");
+    }
+    // Close waits for the receive thread, so its last records are in the store for the take.
+    link.Close();
+    takeAndPrint();
+    std::ostream& summary = options.format == TesmarleFormat::Text ? out : err;
+    summary << reports << (reports == 1 ? " report, " : " reports, ") << distinct.size()
+            << (distinct.size() == 1 ? " distinct tag" : " distinct tags") << "\n";
+    return status;
+}
+
+int TesmarleRunner::RunPorts(const TesmarleOptions& options) {
+    const std::vector<PortInfo> ports = listPorts ? listPorts() : std::vector<PortInfo>{};
+    if (options.format == TesmarleFormat::Json) {
+        out << FormatPortsJson(ports);  // "[]" too, so that a script always gets a list
+    } else {
+        for (const PortInfo& port : ports) {
+            out << port.path << "\n";
+        }
+    }
+    if (ports.empty()) {
+        err << "tesmarle-cli: no serial port found\n";
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+int TesmarleRunner::RunDoctor(const TesmarleOptions& options) {
+    if (doctor == nullptr) {
+        err << "tesmarle-cli: doctor is not available here\n";
+        return kExitFailure;
+    }
+    const LinkDoctor::Request request{options.loaderProbe, interrupted};
+    outcome.diagnoses = options.port.empty() ? doctor->ExamineAll(request)
+                                             : std::vector{doctor->Examine(options.port, request)};
+    const std::vector<PortDiagnosis>& ports = outcome.diagnoses;
+    const std::vector<ProcessInfo> grabbers = doctor->FindGrabbers();
+    out << (options.format == TesmarleFormat::Json ? DoctorReport::Json(ports, grabbers)
+                                                   : DoctorReport::Text(ports, grabbers));
+    const bool stopped =
+        interrupted() ||
+        std::any_of(ports.begin(), ports.end(), [](const PortDiagnosis& d) { return d.stopped; });
+    return LinkDoctor::ReaderAnswered(ports) && !stopped ? kExitOk : kExitFailure;
+}
+
+}  // namespace uhf

@@ -1,0 +1,25 @@
+#include "ui/win32/Win32AboutBox.h"
+
+namespace uhf {
+
+Win32AboutBox::Win32AboutBox(const DialogTemplate& table, int iconId, int okId, HICON icon)
+    : Win32Dialog(table), iconId_(iconId), okId_(okId), icon_(icon) {}
+
+void Win32AboutBox::OnInit() {
+    SendDlgItemMessageW(Window(), iconId_, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+}
+
+bool Win32AboutBox::OnMessage(UINT message, WPARAM wParam, LPARAM) {
+    const int id = LOWORD(wParam);
+    if (message == WM_COMMAND && (id == okId_ || id == IDOK || id == IDCANCEL)) {
+        if (IsModal()) {
+            EndDialog(Window(), IDOK);
+        } else {
+            DestroyWindow(Window());
+        }
+        return true;
+    }
+    return false;
+}
+
+}  // namespace uhf

@@ -1,0 +1,435 @@
+#include "upgrade/UpgradeTransfer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include "upgrade/FirmwareReader.h"
+#include "protocol/BaudRates.h"
+#include "protocol/ProtocolCodes.h"
+#include "protocol/TagFrameScanner.h"
+
+namespace uhf {
+
+namespace {
+
+constexpr int kMinAnswerLength = 5;
+
+bool IsAccepted(const Answer& answer) {
+    return answer.kind == AnswerKind::Reply || answer.kind == AnswerKind::Alternate;
+}
+
+const char* const kLogSelectBaud = "Please select both baud rates.";
+const char* const kLogOpenFailed = "Fail to open the serial port.";
+const char* const kLogChangeBaud = "Change baud rate.";
+const char* const kLogStartSending = "Start sending upgrade firmware.";
+const char* const kLogSuccess = "Upgrade file transferred successfully.";
+const char* const kLogNoProbeAnswer =
+    "The reader did not answer. Please check the serial port and the baud rate.";
+const char* const kLogOverflow = "Too many unrecognised bytes received; they were dropped.";
+const char* const kLogStopped = "The download was stopped.";
+const char* const kMsgPortOpen = "端口已经打开";
+const char* const kMsgBaudTimeout = "等待超时,请检测波特率或者串口选择是否正确";
+const char* const kMsgSendFailed = "文件发送失败，请重试!";
+
+const char* ImageLogLine(TransferError error) {
+    switch (error) {
+        case TransferError::FirmwareMissing:
+            return "The firmware file does not exist.";
+        case TransferError::FirmwareTruncated:
+            return "The firmware file is shorter than its size.";
+        case TransferError::FirmwareTooLong:
+            return "The firmware file is longer than 65535 bytes.";
+        case TransferError::FirmwareEmpty:
+            return "The firmware file is empty.";
+        default:
+            return "Fail to read the firmware file.";
+    }
+}
+
+}  // namespace
+
+UpgradeTransfer::UpgradeTransfer(CommControl& commControl, TransferTimers& transferTimers,
+                                 TransferObserver& transferObserver)
+    : comm(commControl), timers(transferTimers), observer(transferObserver) {
+    comm.SetReceiveHandler(
+        [this](const std::uint8_t* bytes, int count) { HandleCommEvent(bytes, count); });
+    timers.SetExpiryHandler([this](int id) { HandleTimer(id); });
+}
+
+UpgradeTransfer::~UpgradeTransfer() {
+    comm.SetReceiveHandler(nullptr);
+    timers.SetExpiryHandler(nullptr);
+}
+
+bool UpgradeTransfer::SendBytes(const std::uint8_t* bytes, int count) {
+    return comm.IsOpen() && comm.Write(bytes, count);
+}
+
+bool UpgradeTransfer::OpenPort(int baudRate) {
+    if (comm.IsOpen()) {
+        openError = SerialError::AlreadyOpen;
+        observer.ShowMessage(kMsgPortOpen);
+        return false;
+    }
+    openError = comm.Open(state.selections.portName, baudRate);
+    if (openError != SerialError::None) {
+        return false;
+    }
+    // Bytes gathered at the old rate (a late answer garbled by the reader's own switch) mean
+    // nothing at the new one and would spoil every answer appended to them.
+    state.rxCount = 0;
+    return true;
+}
+
+void UpgradeTransfer::SendProbe() {
+    SendBytes(kProbeFrame.data(), kProbeFrame.size());
+}
+
+void UpgradeTransfer::SendAltProbe() {
+    SendBytes(kAltProbeFrame.data(), kAltProbeFrame.size());
+}
+
+void UpgradeTransfer::SendEnd() {
+    SendBytes(kEndFrame.data(), kEndFrame.size());
+}
+
+void UpgradeTransfer::SendBaudCommand() {
+    const int index = state.selections.downloadBaudIndex;
+    if (BaudRateAt(index) == 0) {
+        observer.AddLog(kLogSelectBaud);
+        Finish(TransferError::NoBaudRate);
+        return;
+    }
+    const auto frame = BuildBaudFrame(static_cast<std::uint8_t>(index));
+    timers.Arm(kBaudTimer, kBaudMs);
+    state.baudAcked = false;
+    SendBytes(frame.data(), frame.size());
+}
+
+void UpgradeTransfer::SendImageSize() {
+    // The image was read whole when the download started.
+    state.imageLength = static_cast<std::uint16_t>(state.imageData.size());
+    state.packetCount = PacketCountFor(state.imageLength);
+    state.nextPacket = 0;
+    state.lastPacketSent = false;
+    observer.ShowProgress(0, state.imageLength);
+    const auto frame = BuildSizeFrame(state.imageLength);
+    SendBytes(frame.data(), frame.size());
+}
+
+void UpgradeTransfer::SendNextPacket() {
+    if (!imageLoaded) {
+        return;
+    }
+    const int sent =
+        std::min((state.nextPacket + 1) * kDataBytesPerPacket, static_cast<int>(state.imageLength));
+    observer.ShowProgress(sent, state.imageLength);
+    const std::optional<std::size_t> size =
+        BuildDataFrame(state.imageData, state.nextPacket, state.packetCount, state.packetBuffer);
+    if (!size) {
+        return;
+    }
+    SendBytes(state.packetBuffer.data(), static_cast<int>(*size));
+    if (state.nextPacket < state.packetCount - 1) {
+        ++state.nextPacket;
+        state.lastPacketSent = false;
+    } else {
+        state.packetCount = 0;
+        state.nextPacket = 0;
+        state.lastPacketSent = true;
+    }
+}
+
+void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
+                                    const TransferSelections& selections) {
+    if (IsRunning()) {
+        return;
+    }
+    state.firmwarePath = firmwarePath;
+    state.selections = selections;
+    state.rxCount = 0;
+    state.probeAcked = false;
+    state.baudAcked = false;
+    succeeded = false;
+    lastError = TransferError::None;
+    openError = SerialError::None;
+
+    if (state.selections.deviceBaud <= 0 || state.selections.downloadBaud <= 0 ||
+        BaudRateAt(state.selections.downloadBaudIndex) == 0) {
+        observer.AddLog(kLogSelectBaud);
+        Finish(TransferError::NoBaudRate);
+        return;
+    }
+    // Read the whole image before anything is sent, so nothing streams bytes that never loaded.
+    std::string why;
+    const TransferError imageError =
+        FirmwareReader::Load(state.firmwarePath, state.imageData, &why);
+    if (imageError != TransferError::None) {
+        observer.AddLog(ImageLogLine(imageError));
+        if (!why.empty()) {
+            observer.AddLog("Reason: " + why + ".");
+        }
+        Finish(imageError);
+        return;
+    }
+    imageLoaded = true;
+    state.imageLength = static_cast<std::uint16_t>(state.imageData.size());
+
+    if (stopCheck && stopCheck()) {
+        observer.AddLog(kLogStopped);
+        Finish(TransferError::Cancelled);
+        return;
+    }
+    if (!OpenPort(state.selections.deviceBaud)) {
+        observer.AddLog(kLogOpenFailed);
+        if (openError == SerialError::AlreadyOpen) {
+            Finish(TransferError::PortAlreadyOpen);
+        } else {
+            observer.AddLog(std::string("Reason: ") + ToString(openError) + ".");
+            Finish(TransferError::PortOpenFailed);
+        }
+        return;
+    }
+    phase = TransferPhase::Probing;
+    timers.Arm(kProbeTimer, kProbeMs);
+    state.retryCount = 0;
+    SendProbe();
+    SendAltProbe();
+}
+
+void UpgradeTransfer::HandleTimer(int id) {
+    if (!IsRunning()) {
+        timers.Stop(id);
+        return;
+    }
+    if (stopCheck && stopCheck()) {
+        Cancel();
+        return;
+    }
+    switch (id) {
+        case kProbeTimer:
+            HandleProbeTimer();
+            break;
+        case kBaudTimer:
+            HandleBaudTimer();
+            break;
+        case kAckTimer:
+            HandleAckTimer();
+            break;
+        default:
+            break;
+    }
+}
+
+void UpgradeTransfer::HandleProbeTimer() {
+    timers.Stop(kProbeTimer);
+    if (state.probeAcked) {
+        comm.Close();
+        if (!OpenPort(kBaudChangeRate)) {
+            FailOpen(TransferError::PortOpenFailed);
+            return;
+        }
+        phase = TransferPhase::BaudChange;
+        observer.AddLog(kLogChangeBaud);
+        SendBaudCommand();
+        return;
+    }
+    ++state.retryCount;
+    if (state.retryCount > kMaxRetries) {
+        LogPortFault();
+        comm.Close();
+        observer.AddLog(kLogNoProbeAnswer);
+        Finish(TransferError::NoProbeAnswer);
+        return;
+    }
+    if (state.retryCount % 2 != 0) {
+        SendProbe();
+    } else {
+        SendAltProbe();
+    }
+    timers.Arm(kProbeTimer, kProbeMs);
+}
+
+void UpgradeTransfer::HandleBaudTimer() {
+    timers.Stop(kBaudTimer);
+    if (state.baudAcked) {
+        comm.Close();
+        if (!OpenPort(state.selections.downloadBaud)) {
+            FailOpen(TransferError::PortOpenFailed);
+            return;
+        }
+        phase = TransferPhase::SizeAnnounced;
+        observer.AddLog(kLogStartSending);
+        SendImageSize();
+        return;
+    }
+    ++state.retryCount;
+    if (state.retryCount > kMaxRetries) {
+        LogPortFault();
+        comm.Close();
+        observer.ShowMessage(kMsgBaudTimeout);
+        Finish(TransferError::NoBaudAnswer);
+        return;
+    }
+    SendBaudCommand();
+}
+
+void UpgradeTransfer::HandleAckTimer() {
+    timers.Stop(kAckTimer);
+    LogPortFault();
+    comm.Close();
+    state.imageData.clear();
+    imageLoaded = false;
+    observer.ShowMessage(kMsgSendFailed);
+    Finish(TransferError::NoAcknowledgement);
+}
+
+void UpgradeTransfer::HandleCommEvent(const std::uint8_t* bytes, int count) {
+    if (bytes == nullptr || count <= 0) {
+        return;
+    }
+    if (!IsRunning()) {
+        // Nothing is waiting for an answer; a stale byte must not spoil the next start.
+        state.rxCount = 0;
+        return;
+    }
+    if (count > kRxCapacity - state.rxCount) {
+        // A run this long holds no answer that could still be completed; start over.
+        observer.AddLog(kLogOverflow);
+        state.rxCount = 0;
+        count = std::min(count, kRxCapacity);
+    }
+    std::memcpy(state.rxBuffer.data() + state.rxCount, bytes, static_cast<std::size_t>(count));
+    state.rxCount += count;
+
+    while (state.rxCount > 0 && IsRunning()) {
+        DropTagFrames();
+        if (state.rxCount == 0) {
+            return;
+        }
+        // The whole run first; failing that, an answer at its start that later bytes followed
+        // in the same delivery (two answers, or an answer and noise, read together).
+        Answer answer = JudgeAnswer(state.rxBuffer.data(), state.rxCount);
+        int used = IsAccepted(answer) ? state.rxCount : 0;
+        for (int length = kMinAnswerLength; used == 0 && length < state.rxCount; ++length) {
+            answer = JudgeAnswer(state.rxBuffer.data(), length);
+            used = IsAccepted(answer) ? length : 0;
+        }
+        if (used == 0) {
+            return;  // keep the bytes and judge them again with the next ones
+        }
+        std::memmove(state.rxBuffer.data(), state.rxBuffer.data() + used,
+                     static_cast<std::size_t>(state.rxCount - used));
+        state.rxCount -= used;
+        ActOnAnswer(answer);
+    }
+}
+
+void UpgradeTransfer::DropTagFrames() {
+    while (state.rxCount >= kTagFrameSize &&
+           IsTagFrameAt(state.rxBuffer.data(), state.rxCount, 0) != 0) {
+        std::memmove(state.rxBuffer.data(), state.rxBuffer.data() + kTagFrameSize,
+                     static_cast<std::size_t>(state.rxCount - kTagFrameSize));
+        state.rxCount -= kTagFrameSize;
+    }
+}
+
+void UpgradeTransfer::ActOnAnswer(const Answer& answer) {
+    if (answer.kind == AnswerKind::Alternate) {
+        state.probeAcked = true;
+        return;
+    }
+    switch (answer.command) {
+        case Byte(UpgradeCode::BaudRate):
+            state.baudAcked = true;
+            break;
+        case Byte(UpgradeCode::Size):
+            // Before the size frame went out (or once streaming), a size answer is stray: acting on
+            // it would send image data early, at the wrong rate or out of turn.
+            if (phase != TransferPhase::SizeAnnounced) {
+                break;
+            }
+            timers.Stop(kAckTimer);
+            if (!state.lastPacketSent) {
+                timers.Pause(kFirstPacketPauseMs);
+                SendNextPacket();
+            }
+            phase = TransferPhase::Streaming;
+            timers.Arm(kAckTimer, kAckMs);
+            break;
+        case Byte(UpgradeCode::Data):
+            if (phase != TransferPhase::Streaming && phase != TransferPhase::Ending) {
+                break;
+            }
+            timers.Stop(kAckTimer);
+            if (state.lastPacketSent) {
+                SendEnd();
+                phase = TransferPhase::Ending;
+            } else {
+                SendNextPacket();
+                phase = TransferPhase::Streaming;
+            }
+            timers.Arm(kAckTimer, kAckMs);
+            break;
+        case Byte(UpgradeCode::End):
+            // Only the end frame can be acknowledged as the end: taken earlier, it would report
+            // an image that never finished as transferred.
+            if (phase != TransferPhase::Ending) {
+                break;
+            }
+            timers.Stop(kAckTimer);
+            observer.AddLog(kLogSuccess);
+            Finish(TransferError::None);
+            break;
+        case Byte(UpgradeCode::Probe):
+            state.probeAcked = true;
+            break;
+        default:
+            break;
+    }
+}
+
+void UpgradeTransfer::Cancel() {
+    if (!IsRunning()) {
+        return;
+    }
+    LogPortFault();
+    observer.AddLog(kLogStopped);
+    Finish(TransferError::Cancelled);
+}
+
+void UpgradeTransfer::LogPortFault() {
+    const SerialError fault = comm.LastError();
+    if (fault == SerialError::DeviceLost || fault == SerialError::WriteFailed) {
+        observer.AddLog(std::string("Reason: ") + ToString(fault) + ".");
+    }
+}
+
+void UpgradeTransfer::FailOpen(TransferError error) {
+    observer.AddLog(kLogOpenFailed);
+    if (openError != SerialError::AlreadyOpen) {
+        observer.AddLog(std::string("Reason: ") + ToString(openError) + ".");
+    }
+    Finish(error);
+}
+
+void UpgradeTransfer::Finish(TransferError error) {
+    if (IsRunning()) {
+        // After an ending nothing may move the transfer on, so every timer goes with it.
+        timers.Stop(kProbeTimer);
+        timers.Stop(kBaudTimer);
+        timers.Stop(kAckTimer);
+        comm.Close();
+    }
+    state.imageData.clear();
+    state.imageData.shrink_to_fit();
+    imageLoaded = false;
+    state.rxCount = 0;
+    phase = TransferPhase::Idle;
+    lastError = error;
+    succeeded = error == TransferError::None;
+    observer.Finished(error);
+}
+
+}  // namespace uhf
