@@ -65,6 +65,18 @@ class AtomicFile {
     // more than maxSize bytes is TooLarge, an end before `size` Truncated.
     static Contents ReadChunks(const ChunkReader& readChunk, std::optional<std::size_t> size,
                                std::size_t maxSize);
+
+#ifdef _WIN32
+    // How Replace puts the finished file in place on Windows: `place` returns 0 or the system's
+    // error code, `pause` waits between tries. Tests put steps here that fail as Windows does
+    // while another program holds the file.
+    struct WindowsPlacing {
+        std::function<unsigned long(const std::wstring& target, const std::wstring& replacement)>
+            place;
+        std::function<void(unsigned long milliseconds)> pause;
+    };
+    static WindowsPlacing placing;
+#endif
 };
 
 // Why a read failed, in words that follow the file's name: "it is a directory", "it is a FIFO",

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -75,6 +76,33 @@ auto ChunksOf(HANDLE file) {
         error = SystemWords(code);
         return -1L;
     };
+}
+
+// ReplaceFileW keeps the old file's attributes and access list; with nothing to replace, or
+// where it is refused, the move with write-through does the same step.
+unsigned long PlaceFile(const std::wstring& target, const std::wstring& replacement) {
+    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES &&
+        ReplaceFileW(target.c_str(), replacement.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                     nullptr, nullptr)) {
+        return ERROR_SUCCESS;
+    }
+    if (MoveFileExW(replacement.c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return ERROR_SUCCESS;
+    }
+    return GetLastError();
+}
+
+// A file that another program has open without sharing its deletion cannot be replaced, and
+// Windows says so as a sharing or lock violation, or as access denied; a read-only file is
+// denied for good.
+bool HeldForAMoment(DWORD error, const std::wstring& target) {
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+        return true;
+    }
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    return error == ERROR_ACCESS_DENIED &&
+           (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0);
 }
 
 }  // namespace
@@ -168,18 +196,23 @@ CommonError AtomicFile::Replace(const std::string& path, const std::string& byte
             return CommonError::WriteAbandoned;
         }
     }
-    // ReplaceFileW keeps the old file's attributes and access list; with nothing to replace, or
-    // where it is refused, the move with write-through does the same step.
-    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES &&
-        ReplaceFileW(target.c_str(), tempName, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                     nullptr)) {
-        return CommonError::None;
-    }
-    if (MoveFileExW(tempName, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return CommonError::None;
+    // Antivirus, the search indexer or OneDrive open a file that has just changed for a moment,
+    // and Windows refuses to replace it meanwhile: try again for about 300 ms in all.
+    constexpr unsigned long kPausesMs[] = {10, 20, 40, 80, 150};
+    for (std::size_t tries = 0;; ++tries) {
+        const DWORD error = placing.place(target, tempName);
+        if (error == ERROR_SUCCESS) {
+            return CommonError::None;
+        }
+        if (tries == std::size(kPausesMs) || !HeldForAMoment(error, target)) {
+            break;
+        }
+        placing.pause(kPausesMs[tries]);
     }
     DeleteFileW(tempName);
     return CommonError::ReplaceFailed;
 }
+
+AtomicFile::WindowsPlacing AtomicFile::placing{PlaceFile, [](unsigned long ms) { Sleep(ms); }};
 
 }  // namespace uhf

@@ -1,7 +1,7 @@
 #include "toolsupport/ProcessSetup.h"
 
+#include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -13,17 +13,19 @@ namespace uhf {
 
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
-volatile std::sig_atomic_t hungUp = 0;
+// Set from a signal handler, or on Windows from the console's own thread.
+std::atomic<bool> interrupted{false};
+std::atomic<bool> hungUp{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
 bool outputClosed = false;
 
 }  // namespace
 
 void ProcessSetup::NoteSignal(bool hangUp) {
     if (hangUp) {
-        hungUp = 1;
+        hungUp = true;
     }
-    interrupted = 1;
+    interrupted = true;
 }
 
 void ProcessSetup::NoteOutputClosed() {
@@ -41,11 +43,11 @@ bool ProcessSetup::RefuseClosedOutput(const char* program) {
 }
 
 bool ProcessSetup::Interrupted() {
-    return interrupted != 0;
+    return interrupted;
 }
 
 bool ProcessSetup::HungUp() {
-    return hungUp != 0;
+    return hungUp;
 }
 
 int ProcessSetup::Finish(const char* program, int status) {

@@ -11,7 +11,8 @@ class ProcessSetup {
     // /dev/null), so that no port or file opened later takes their number and receives what was
     // meant for the terminal; a closed pipe or a file over the size limit becomes a failed write
     // instead of a signal that kills; SIGINT, SIGTERM and SIGHUP raise the flag of Interrupted()
-    // and wake ReadStandardInput.
+    // and wake ReadStandardInput. On Windows the console's Ctrl-C and Ctrl-Break do what SIGINT
+    // does, and its closing (or a shutdown) what SIGHUP does.
     static void Prepare();
 
     // The descriptor part of Prepare alone, for a program with signal handling of its own.
@@ -22,9 +23,9 @@ class ProcessSetup {
     // returns true, and the command must then not start.
     static bool RefuseClosedOutput(const char* program);
 
-    // SIGINT, SIGTERM or SIGHUP arrived.
+    // SIGINT, SIGTERM or SIGHUP arrived (on Windows, a console event of Prepare).
     static bool Interrupted();
-    // SIGHUP arrived: the terminal is gone, and the run counts as failed.
+    // SIGHUP arrived (the console was closed): the terminal is gone, and the run counts as failed.
     static bool HungUp();
 
     // Reads up to `size` bytes of standard input, waiting for them no longer than until a stop
@@ -38,6 +39,13 @@ class ProcessSetup {
 
     // Called by the platform's signal handler; only sets flags.
     static void NoteSignal(bool hangUp);
+
+#ifdef _WIN32
+    // The console's handler that Prepare installs (a PHANDLER_ROUTINE): raises the flags, ends
+    // the waits and answers TRUE for the events it takes. After a close or a shutdown it does not
+    // return: the system ends the process when it does, and the tool must stop first.
+    static int __stdcall OnConsoleEvent(unsigned long event);
+#endif
 
   private:
     static void NoteOutputClosed();

@@ -175,6 +175,34 @@ class ToolsUnderWine(unittest.TestCase):
         self.assertEqual(status, 0, err)
         self.assertIn("tesmarle-cli", out)
 
+    def test_ctrl_c_ends_a_stalled_from_stdin_with_nothing_sent(self):
+        # Wine turns SIGINT into the console's CTRL_C_EVENT, as a Ctrl-C in a console window
+        # does. Ctrl-Break and a closed console cannot be made under Wine: the unit test of the
+        # console handler calls it with those.
+        sim = self.start_sim()
+        report = os.path.join(self.dir, "stalled-report.jsonl")
+        read_end, write_end = os.pipe()
+        try:
+            tool = self.ports.popen(ARGS.tesmarle, "-p", PORT, "-b", "115200", "check", "--from",
+                                    "-", "--report", report, stdin=read_end,
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                                    cwd=self.dir)
+            os.close(read_end)
+            # The report is opened after the console handler is in place, before the read.
+            deadline = time.monotonic() + TOOL_LIMIT_S
+            while not os.path.exists(report) and tool.poll() is None:
+                self.assertLess(time.monotonic(), deadline, "the tool never opened its report")
+                time.sleep(0.01)
+            time.sleep(0.2)  # well into its read
+            tool.send_signal(signal.SIGINT)
+            status, _, err = self.finish(tool)
+        finally:
+            os.close(write_end)
+        self.assertEqual(status, 1, err)
+        self.assertTrue(err.startswith("tesmarle-cli: --from -: stopped before the end of the "
+                                       "input\n"), err)
+        self.assertNotIn("received", sim.said())
+
     def test_tesmarle_fault_matrix(self):
         # name, readersim arguments (None: the port is gone before the tool starts), tool
         # arguments, what the tool must say ("A|B": either), the rates, a log line after
