@@ -42,8 +42,10 @@ int LinePrefixer::sync() {
 }
 
 void LinePrefixer::Emit() {
+    pending.insert(0, prefix);
     const std::lock_guard<std::mutex> lock(mutex);
-    target << prefix << pending << std::flush;
+    target.write(pending.data(), static_cast<std::streamsize>(pending.size()));
+    target.flush();
     pending.clear();
 }
 

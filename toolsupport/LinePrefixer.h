@@ -9,7 +9,7 @@ namespace uhf {
 
 // A stream buffer that hands whole lines to a shared stream, each behind a prefix ("PORT: "),
 // so that several threads can print at once without mixing their lines. `mutex` guards `target`
-// for every writer that shares it.
+// for every writer that shares it. Each line, prefix and all, reaches `target` in one write.
 class LinePrefixer : public std::streambuf {
   public:
     LinePrefixer(std::ostream& target, std::mutex& mutex, std::string prefix);

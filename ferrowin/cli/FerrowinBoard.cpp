@@ -2,60 +2,65 @@
 
 namespace uhf {
 
-FerrowinBoard::FerrowinBoard(bool onTerminal, std::vector<std::string> names, std::FILE* out)
-    : terminal(onTerminal),
-      ports(std::move(names)),
-      progress(ports.size(), "waiting"),
-      stream(out) {}
+FerrowinBoard::FerrowinBoard(std::vector<std::string> names, std::ostream& out)
+    : ports(std::move(names)), progress(ports.size(), "waiting"), terminal(out) {}
 
-void FerrowinBoard::Log(int row, const std::string& line) {
-    const std::lock_guard<std::mutex> lock(mutex);
-    if (row < 0 || static_cast<std::size_t>(row) >= ports.size()) {
-        return;
+FerrowinBoard::int_type FerrowinBoard::overflow(int_type c) {
+    if (traits_type::eq_int_type(c, traits_type::eof())) {
+        return traits_type::not_eof(c);
     }
-    if (terminal && drawn) {
-        // Up to the first progress line and clear from there: the log line takes its place.
-        std::fprintf(stream, "\033[%zuA\r\033[J", ports.size());
-        drawn = false;
-    }
-    std::fprintf(stream, "%s: %s\n", ports[static_cast<std::size_t>(row)].c_str(), line.c_str());
-    if (terminal) {
-        Redraw(false);
-    }
-    std::fflush(stream);
+    const char text = traits_type::to_char_type(c);
+    xsputn(&text, 1);
+    return c;
 }
 
-void FerrowinBoard::Progress(int row, const std::string& text) {
+std::streamsize FerrowinBoard::xsputn(const char* text, std::streamsize count) {
     const std::lock_guard<std::mutex> lock(mutex);
-    if (!terminal || row < 0 || static_cast<std::size_t>(row) >= ports.size()) {
+    std::string line(text, static_cast<std::size_t>(count));
+    if (line.empty() || line.back() != '\n') {
+        line += '\n';  // the progress lines start on a line of their own
+    }
+    if (drawn) {
+        // Up to the first progress line and clear from there: the line takes its place.
+        line.insert(0, "\033[" + std::to_string(ports.size()) + "A\r\033[J");
+    }
+    Put(line + Drawing(false));
+    return count;
+}
+
+void FerrowinBoard::Progress(std::size_t row, const std::string& text) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (row >= ports.size()) {
         return;
     }
-    progress[static_cast<std::size_t>(row)] = text;
-    const auto now = std::chrono::steady_clock::now();
-    if (drawn && now - lastRedraw < kRedrawInterval) {
+    progress[row] = text;
+    if (drawn && std::chrono::steady_clock::now() - lastRedraw < kRedrawInterval) {
         return;
     }
-    Redraw(true);
-    std::fflush(stream);
+    Put(Drawing(true));
 }
 
 void FerrowinBoard::Finish() {
     const std::lock_guard<std::mutex> lock(mutex);
-    if (terminal) {
-        Redraw(true);
-        std::fflush(stream);
-    }
+    Put(Drawing(true));
 }
 
-void FerrowinBoard::Redraw(bool erase) {
+std::string FerrowinBoard::Drawing(bool erase) {
+    std::string lines;
     if (erase && drawn) {
-        std::fprintf(stream, "\033[%zuA\r", ports.size());
+        lines = "\033[" + std::to_string(ports.size()) + "A\r";
     }
     for (std::size_t i = 0; i < ports.size(); ++i) {
-        std::fprintf(stream, "\r\033[K%s: %s\n", ports[i].c_str(), progress[i].c_str());
+        lines += "\r\033[K" + ports[i] + ": " + progress[i] + "\n";
     }
     drawn = true;
     lastRedraw = std::chrono::steady_clock::now();
+    return lines;
+}
+
+void FerrowinBoard::Put(const std::string& text) {
+    terminal.write(text.data(), static_cast<std::streamsize>(text.size()));
+    terminal.flush();
 }
 
 }  // namespace uhf

@@ -1,37 +1,41 @@
 #pragma once
 
 #include <chrono>
-#include <cstdio>
+#include <cstddef>
 #include <mutex>
+#include <ostream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
 namespace uhf {
 
-// What ferrowin-cli shows while it upgrades several readers at once, shared by their threads.
-// On a terminal: one progress line per port at the bottom, kept in place while log lines scroll
-// above it. Elsewhere: every log line behind its port, and no progress lines.
-class FerrowinBoard {
+// What ferrowin-cli shows on a terminal while it upgrades several readers at once: one progress
+// line per port at the bottom, kept in place while the lines written to the board scroll above
+// it. Shared by the readers' threads; each write is one whole line (as LinePrefixer writes them).
+class FerrowinBoard : public std::streambuf {
   public:
-    FerrowinBoard(bool terminal, std::vector<std::string> ports, std::FILE* stream);
+    FerrowinBoard(std::vector<std::string> ports, std::ostream& terminal);
 
-    // A time-stamped line of the transfer on port `row`.
-    void Log(int row, const std::string& line);
     // The progress text of port `row`; redrawn at most every kRedrawInterval.
-    void Progress(int row, const std::string& text);
-    // Draws the progress lines a last time, so that the final state stays on the screen.
+    void Progress(std::size_t row, const std::string& text);
+    // Draws the progress lines now, so that a transfer's final state stays on the screen.
     void Finish();
 
     static constexpr std::chrono::milliseconds kRedrawInterval{100};
 
-  private:
-    // With the mutex held.
-    void Redraw(bool erase);
+  protected:
+    int_type overflow(int_type c) override;
+    std::streamsize xsputn(const char* text, std::streamsize count) override;
 
-    bool terminal;
+  private:
+    // With the mutex held: the progress lines, after moving up over the old ones when `erase`.
+    std::string Drawing(bool erase);
+    void Put(const std::string& text);
+
     std::vector<std::string> ports;
     std::vector<std::string> progress;
-    std::FILE* stream;
+    std::ostream& terminal;
     std::mutex mutex;
     bool drawn = false;
     std::chrono::steady_clock::time_point lastRedraw;

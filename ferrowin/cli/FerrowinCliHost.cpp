@@ -1,6 +1,5 @@
 #include "ferrowin/cli/FerrowinCliHost.h"
 
-#include <cstdio>
 #include <ctime>
 #include <mutex>
 #include <utility>
@@ -26,8 +25,9 @@ std::string TimeStamp() {
 
 }  // namespace
 
-FerrowinCliHost::FerrowinCliHost(bool progress, std::function<void()> whenFinished)
-    : showProgress(progress), onFinished(std::move(whenFinished)) {}
+FerrowinCliHost::FerrowinCliHost(std::ostream& logStream, bool progress,
+                                 std::function<void()> whenFinished)
+    : log(logStream), showProgress(progress), onFinished(std::move(whenFinished)) {}
 
 void FerrowinCliHost::AddLog(const std::string& line) {
     Print(TimeStamp() + " " + line);
@@ -48,7 +48,7 @@ void FerrowinCliHost::ShowProgress(int sentBytes, int totalBytes) {
         streaming = true;
         streamStart = lastProgress;
     }
-    if (!showProgress) {
+    if (!showProgress && board == nullptr) {
         return;
     }
     const auto elapsed =
@@ -58,9 +58,7 @@ void FerrowinCliHost::ShowProgress(int sentBytes, int totalBytes) {
         board->Progress(boardRow, progressLine);
         return;
     }
-    std::fputs("\r\033[K", stderr);
-    std::fputs(progressLine.c_str(), stderr);
-    std::fflush(stderr);
+    log << "\r\033[K" << progressLine << std::flush;
     progressVisible = true;
 }
 
@@ -76,7 +74,7 @@ void FerrowinCliHost::Finished(TransferError transferResult) {
     }
 }
 
-void FerrowinCliHost::SetBoard(FerrowinBoard* shared, int row) {
+void FerrowinCliHost::SetBoard(FerrowinBoard* shared, std::size_t row) {
     board = shared;
     boardRow = row;
 }
@@ -86,27 +84,24 @@ double FerrowinCliHost::StreamSeconds() const {
 }
 
 void FerrowinCliHost::FinishProgress() {
+    if (board != nullptr) {
+        board->Finish();
+    }
     if (progressVisible) {
-        std::fputs("\n", stderr);
-        std::fflush(stderr);
+        log << '\n' << std::flush;
         progressVisible = false;
     }
 }
 
 void FerrowinCliHost::Print(const std::string& line) {
-    if (board != nullptr) {
-        board->Log(boardRow, line);
-        return;
-    }
     if (progressVisible) {
-        std::fputs("\r\033[K", stderr);
+        log << "\r\033[K";
     }
-    std::fputs(line.c_str(), stderr);
-    std::fputs("\n", stderr);
+    log << line << '\n';
     if (progressVisible) {
-        std::fputs(progressLine.c_str(), stderr);
+        log << progressLine;
     }
-    std::fflush(stderr);
+    log << std::flush;
 }
 
 }  // namespace uhf

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "ferrowin/cli/FerrowinBoard.h"
@@ -10,12 +12,13 @@
 namespace uhf {
 
 // What ferrowin-cli shows of the upgrade transfer: the log and the message boxes as lines on
-// stderr, a redrawn progress line when stderr is a terminal, and the result, at which the program
-// ends. Output that cannot be written is lost output, nothing more: it never ends a transfer.
+// `log`, a redrawn progress line there when `showProgress` (stderr is a terminal), and the
+// result, at which the transfer's loop ends. Output that cannot be written is lost output,
+// nothing more: it never ends a transfer.
 class FerrowinCliHost : public TransferObserver {
   public:
     // `onFinished` is called once the attempt is over.
-    FerrowinCliHost(bool showProgress, std::function<void()> onFinished);
+    FerrowinCliHost(std::ostream& log, bool showProgress, std::function<void()> onFinished);
 
     void AddLog(const std::string& line) override;
     void ShowMessage(const std::string& text) override;
@@ -25,12 +28,12 @@ class FerrowinCliHost : public TransferObserver {
     bool HasFinished() const { return finished; }
     TransferError Result() const { return result; }
 
-    // Ends the progress line so the shell prompt starts on a line of its own.
+    // Ends the progress line so the shell prompt starts on a line of its own; on a board, draws
+    // the final state.
     void FinishProgress();
 
-    // Shows the transfer as row `row` of a board shared with other transfers, instead of on
-    // stderr alone.
-    void SetBoard(FerrowinBoard* board, int row);
+    // Shows the progress as row `row` of a board shared with other transfers instead.
+    void SetBoard(FerrowinBoard* board, std::size_t row);
     // Seconds from the first data frame to the end of the attempt (on success the end frame's
     // acknowledgement); 0 before any data frame.
     double StreamSeconds() const;
@@ -38,8 +41,9 @@ class FerrowinCliHost : public TransferObserver {
   private:
     void Print(const std::string& line);
 
+    std::ostream& log;
     FerrowinBoard* board = nullptr;
-    int boardRow = 0;
+    std::size_t boardRow = 0;
     std::chrono::steady_clock::time_point lastProgress;
     bool showProgress = false;
     std::function<void()> onFinished;

@@ -1,12 +1,10 @@
 #include "ferrowin/cli/FerrowinOptions.h"
 
 #include <algorithm>
-#include <array>
-#include <cctype>
 #include <charconv>
 
-#include "toolsupport/ArgumentReader.h"
 #include "protocol/BaudRates.h"
+#include "toolsupport/ArgumentReader.h"
 
 namespace uhf {
 
@@ -57,9 +55,6 @@ std::optional<FerrowinOptions> FerrowinOptions::Parse(const std::vector<std::str
         {{"-p", "--port"},
          true,
          [&](const std::string&, const std::string& value, std::string&) {
-             if (options.ports.empty()) {
-                 options.port = value;
-             }
              options.ports.push_back(value);
              portGiven = true;
              return true;
@@ -124,18 +119,6 @@ std::optional<FerrowinOptions> FerrowinOptions::Parse(const std::vector<std::str
 
 int FerrowinOptions::BaudIndex(int rate) {
     return BaudRateIndex(rate);
-}
-
-int FerrowinOptions::PortNumber(const std::string& port) {
-    if (port.size() < 4 || std::toupper(static_cast<unsigned char>(port[0])) != 'C' ||
-        std::toupper(static_cast<unsigned char>(port[1])) != 'O' ||
-        std::toupper(static_cast<unsigned char>(port[2])) != 'M') {
-        return 0;
-    }
-    int number = 0;
-    const char* end = port.data() + port.size();
-    const auto [ptr, ec] = std::from_chars(port.data() + 3, end, number);
-    return ec == std::errc() && ptr == end && number > 0 ? number : 0;
 }
 
 }  // namespace uhf

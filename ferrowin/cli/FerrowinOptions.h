@@ -9,7 +9,6 @@ namespace uhf {
 // The command line of ferrowin-cli:
 //   ferrowin-cli -p PORT [-p PORT ...] --device-baud RATE --download-baud RATE FIRMWARE
 struct FerrowinOptions {
-    std::string port;                // the first of `ports`
     std::vector<std::string> ports;  // one transfer each, all at once
     std::string reportFile;          // --report: one JSON line per reader
     int deviceBaud = 0;
@@ -27,9 +26,6 @@ struct FerrowinOptions {
 
     // Index of `rate` among 9600, 19200, 38400, 57600 and 115200; -1 for any other rate.
     static int BaudIndex(int rate);
-
-    // The number in a COM port name (COM12 gives 12); 0 for names such as /dev/ttyUSB0.
-    static int PortNumber(const std::string& port);
 };
 
 }  // namespace uhf

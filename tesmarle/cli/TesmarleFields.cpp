@@ -180,11 +180,6 @@ class JsonObjectReader {
 
 }  // namespace
 
-int FindTesmarleField(const std::string& name) {
-    const ParamFieldInfo* info = FindParamField(name);
-    return info != nullptr ? static_cast<int>(info->field) : -1;
-}
-
 std::optional<long> ParseWholeNumber(const std::string& text, long low, long high) {
     if (text.empty() || text.size() > 7) {
         return std::nullopt;

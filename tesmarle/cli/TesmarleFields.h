@@ -5,13 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "tesmarle/cli/TesmarleOptions.h"
 #include "reader/ReaderParams.h"
+#include "tesmarle/cli/TesmarleOptions.h"
 
 namespace uhf {
-
-// Index in ParamFields() (the record's order) of the field named `name`, or -1.
-int FindTesmarleField(const std::string& name);
 
 // "12" as a whole number from `low` to `high`; digits only, at most seven.
 std::optional<long> ParseWholeNumber(const std::string& text, long low, long high);

@@ -1,16 +1,11 @@
 #include "tesmarle/cli/TesmarleLine.h"
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <mutex>
-#include <thread>
 
 #include "tesmarle/cli/DoctorReport.h"
-#include "toolsupport/ExitStatus.h"
-#include "toolsupport/LinePrefixer.h"
 #include "tesmarle/cli/TesmarleFields.h"
 #include "tesmarle/cli/TesmarleRunner.h"
+#include "toolsupport/ExitStatus.h"
 
 namespace uhf {
 
@@ -60,21 +55,17 @@ void TesmarleLine::SetDoctor(const LinkDoctor* linkDoctor) {
     doctor = linkDoctor;
 }
 
-TesmarleLine::ReaderResult TesmarleLine::RunOne(const TesmarleOptions& options,
-                                                const std::string& port, std::ostream& portOut,
-                                                std::ostream& portErr) {
+PortRunner::Outcome TesmarleLine::RunOne(const TesmarleOptions& options,
+                                         const PortRunner::Job& job) {
     TesmarleOptions one = options;
-    one.port = port;
-    one.ports = {port};
-    const auto start = std::chrono::steady_clock::now();
+    one.port = job.port;
+    one.ports = {job.port};
     const std::unique_ptr<ReaderLink> link = makeLink();
-    TesmarleRunner runner(*link, portOut, portErr);
+    TesmarleRunner runner(*link, job.out, job.err);
     runner.SetInterrupted(interrupted);
     runner.SetPortLister(listPorts);
     runner.SetDoctor(doctor);
-    ReaderResult result{port, runner.Run(one), 0, runner.LastOutcome().message};
-    result.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    PortRunner::Outcome result{runner.Run(one), runner.LastOutcome().message, {}};
     const char* operation = OperationName(options.action);
     if (report != nullptr && options.action == TesmarleAction::Doctor) {
         // One line per port examined, with everything the doctor found there.
@@ -90,13 +81,13 @@ TesmarleLine::ReaderResult TesmarleLine::RunOne(const TesmarleOptions& options,
                                          d.mode && !d.stopped ? "" : findings,
                                          {{"diagnosis", DoctorReport::PortJson(d)}}};
             if (!report->Append(entry)) {
-                portErr << "tesmarle-cli: --report: the line for " << d.path
+                job.err << "tesmarle-cli: --report: the line for " << d.path
                         << " could not be written\n";
                 result.status = std::max(result.status, kExitFailure);
             }
         }
     } else if (report != nullptr && operation != nullptr) {
-        RunReport::Entry entry{port,           RunReport::SerialNumberOf(port, knownPorts),
+        RunReport::Entry entry{job.port,       RunReport::SerialNumberOf(job.port, knownPorts),
                                operation,      result.status == kExitOk ? "ok" : "failed",
                                result.message, {}};
         const TesmarleRunner::Outcome& outcome = runner.LastOutcome();
@@ -108,7 +99,7 @@ TesmarleLine::ReaderResult TesmarleLine::RunOne(const TesmarleOptions& options,
             entry.values = {{"record", RecordJson(outcome.after)}};
         }
         if (!report->Append(entry)) {
-            portErr << "tesmarle-cli: --report: the line could not be written\n";
+            job.err << "tesmarle-cli: --report: the line could not be written\n";
             result.status = std::max(result.status, kExitFailure);
         }
     }
@@ -119,46 +110,11 @@ int TesmarleLine::Run(const TesmarleOptions& options) {
     if (report != nullptr && listPorts) {
         knownPorts = listPorts();
     }
-    if (options.ports.size() <= 1) {
-        return RunOne(options, options.port, out, err).status;
-    }
-
-    std::mutex outMutex;
-    std::mutex errMutex;
-    std::vector<ReaderResult> results(options.ports.size());
-    std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < options.ports.size(); ++i) {
-        threads.emplace_back([&, i] {
-            const std::string& port = options.ports[i];
-            LinePrefixer outLines(out, outMutex, port + ": ");
-            LinePrefixer errLines(err, errMutex, port + ": ");
-            std::ostream portOut(&outLines);
-            std::ostream portErr(&errLines);
-            results[i] = RunOne(options, port, portOut, portErr);
-        });
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-
-    std::size_t width = 4;
-    for (const ReaderResult& result : results) {
-        width = std::max(width, result.port.size());
-    }
-    auto padded = [width](std::string text) {
-        text.resize(width, ' ');
-        return text;
-    };
-    out << padded("port") << "  result  seconds  message\n";
-    int status = kExitOk;
-    for (const ReaderResult& result : results) {
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%7.2f", result.seconds);
-        out << padded(result.port) << "  " << (result.status == kExitOk ? "ok    " : "failed")
-            << "  " << seconds << (result.message.empty() ? "" : "  ") << result.message << "\n";
-        status = std::max(status, result.status);
-    }
-    return status;
+    // `ports` and `diff` name no port, and `doctor` needs none.
+    const std::vector<std::string> ports =
+        options.ports.size() > 1 ? options.ports : std::vector<std::string>{options.port};
+    return PortRunner(out, err).Run(
+        ports, [&](const PortRunner::Job& job) { return RunOne(options, job); });
 }
 
 }  // namespace uhf

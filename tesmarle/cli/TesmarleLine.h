@@ -6,18 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "reader/LinkDoctor.h"
-#include "toolsupport/RunReport.h"
-#include "tesmarle/cli/TesmarleOptions.h"
 #include "common/PortInfo.h"
+#include "reader/LinkDoctor.h"
 #include "reader/ReaderLink.h"
+#include "tesmarle/cli/TesmarleOptions.h"
+#include "toolsupport/PortRunner.h"
+#include "toolsupport/RunReport.h"
 
 namespace uhf {
 
-// Runs a tesmarle-cli command on every port given: one port as TesmarleRunner does; several at
-// once, each on its own thread with its own link, every output line behind its port, and a
-// table of the results at the end. Exit status 0 only when every reader succeeded. With a report
-// each reader's operation becomes one line of it.
+// Runs a tesmarle-cli command on every port given, through PortRunner: on each port a
+// TesmarleRunner with its own link. With a report each reader's operation becomes one line of it.
 class TesmarleLine {
   public:
     using LinkFactory = std::function<std::unique_ptr<ReaderLink>()>;
@@ -32,16 +31,7 @@ class TesmarleLine {
     int Run(const TesmarleOptions& options);
 
   private:
-    struct ReaderResult {
-        std::string port;
-        int status = 0;
-        double seconds = 0;
-        std::string message;
-    };
-
-    // Runs the command on one port; `out` and `err` are that port's streams.
-    ReaderResult RunOne(const TesmarleOptions& options, const std::string& port, std::ostream& out,
-                        std::ostream& err);
+    PortRunner::Outcome RunOne(const TesmarleOptions& options, const PortRunner::Job& job);
 
     LinkFactory makeLink;
     std::ostream& out;

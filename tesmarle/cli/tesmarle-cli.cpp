@@ -5,15 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "toolsupport/ExitStatus.h"
-#include "reader/LinkDoctor.h"
-#include "toolsupport/ProcessSetup.h"
-#include "toolsupport/RunReport.h"
-#include "tesmarle/cli/TesmarleLine.h"
-#include "tesmarle/cli/TesmarleOptions.h"
 #include "common/PortEnumerator.h"
+#include "reader/LinkDoctor.h"
 #include "reader/ReaderLink.h"
 #include "serial/LowLatencyMode.h"
+#include "tesmarle/cli/TesmarleLine.h"
+#include "tesmarle/cli/TesmarleOptions.h"
+#include "toolsupport/ExitStatus.h"
+#include "toolsupport/PortRunner.h"
+#include "toolsupport/ProcessSetup.h"
+#include "toolsupport/RunReport.h"
 #include "version/ProgramVersion.h"
 
 int main(int argc, char** argv) {
@@ -36,10 +37,11 @@ int main(int argc, char** argv) {
         return uhf::kExitFailure;
     }
 
-    // The doctor says it in its report.
+    // The doctor says it in its report; with several ports the warning goes behind its port.
     if (options.action != uhf::TesmarleAction::Doctor) {
         uhf::LowLatencyMode::System().SetWarningSink([](const std::string& warning) {
-            std::cerr << "tesmarle-cli: warning: " << warning << "\n";
+            uhf::PortRunner::ErrOfThisThread(std::cerr)
+                << "tesmarle-cli: warning: " << warning << "\n";
         });
     }
     uhf::RunReport report("tesmarle-cli", uhf::ProgramVersion());

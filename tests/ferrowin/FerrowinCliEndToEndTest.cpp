@@ -14,7 +14,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -38,7 +40,9 @@ std::string ReadFile(const fs::path& path) {
 // readersim on a pty of its own, with its verbose log in a file.
 class Reader {
   public:
-    Reader(const fs::path& dir, std::vector<std::string> options) : logPath(dir / "readersim.log") {
+    Reader(const fs::path& dir, std::vector<std::string> options,
+           const std::string& logName = "readersim.log")
+        : logPath(dir / logName) {
         options.insert(options.begin(), "-v");
         if (sim.Start(READERSIM_PATH, options, logPath.string())) {
             port = sim.Port();
@@ -264,41 +268,66 @@ TEST_F(FerrowinCliEndToEnd, PathThatIsNoSerialLineSaysSo) {
     }
 }
 
-TEST_F(FerrowinCliEndToEnd, ProgressLineIsDrawnOnATerminal) {
+// One reader: its progress line redrawn in place below the log. Several: one progress line each,
+// under the log lines that start with their port.
+TEST_F(FerrowinCliEndToEnd, ProgressLinesAreDrawnOnATerminal) {
     const fs::path image = WriteImage(1000);
-    Reader reader(dir, {"--baud", "115200"});
-    ASSERT_FALSE(reader.port.empty());
-
-    test::PtyPair terminal;
-    ASSERT_TRUE(terminal.Ok());
-    const int master = terminal.master;
-    // Drain the terminal while the tool runs, so it never blocks on a full buffer.
-    std::string out;
-    std::atomic<bool> stop{false};
-    std::thread drain([&] {
-        char buffer[4096];
-        pollfd p{master, POLLIN, 0};
-        while (!stop.load()) {
-            if (poll(&p, 1, 50) > 0) {
-                const ssize_t n = read(master, buffer, sizeof buffer);
-                if (n <= 0) {
-                    break;
-                }
-                out.append(buffer, static_cast<std::size_t>(n));
-            }
+    for (const int readers : {1, 2}) {
+        std::vector<std::unique_ptr<Reader>> sims;
+        std::vector<std::string> command{"--device-baud", "115200", "--download-baud", "115200",
+                                         image.string()};
+        for (int i = 0; i < readers; ++i) {
+            sims.push_back(std::make_unique<Reader>(
+                dir, std::vector<std::string>{"--baud", "115200"},
+                "readersim" + std::to_string(readers) + std::to_string(i) + ".log"));
+            ASSERT_FALSE(sims.back()->port.empty());
+            command.insert(command.begin(), {"-p", sims.back()->port});
         }
-    });
-    const CliRun run = RunCli(
-        {"-p", reader.port, "--device-baud", "115200", "--download-baud", "115200", image.string()},
-        terminal.slave);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    stop = true;
-    drain.join();
-    const std::string log = reader.Log();
-    reader.Stop();
-    EXPECT_EQ(run.status, 0) << out << log;
-    EXPECT_NE(out.find("100%  1000/1000 bytes"), std::string::npos) << out;
-    EXPECT_NE(out.find("Upgrade file transferred successfully."), std::string::npos) << out;
+
+        test::PtyPair terminal;
+        ASSERT_TRUE(terminal.Ok());
+        const int master = terminal.master;
+        // Drain the terminal while the tool runs, so it never blocks on a full buffer.
+        std::string out;
+        std::atomic<bool> stop{false};
+        std::thread drain([&] {
+            char buffer[4096];
+            pollfd p{master, POLLIN, 0};
+            while (!stop.load()) {
+                if (poll(&p, 1, 50) > 0) {
+                    const ssize_t n = read(master, buffer, sizeof buffer);
+                    if (n <= 0) {
+                        break;
+                    }
+                    out.append(buffer, static_cast<std::size_t>(n));
+                }
+            }
+        });
+        const CliRun run = RunCli(command, terminal.slave);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop = true;
+        drain.join();
+        EXPECT_EQ(run.status, 0) << out << sims[0]->Log();
+        if (readers == 1) {
+            EXPECT_NE(out.find("\r\033[K[########################] 100%  1000/1000 bytes"),
+                      std::string::npos)
+                << out;
+            EXPECT_NE(out.find(" Upgrade file transferred successfully."), std::string::npos)
+                << out;
+            continue;
+        }
+        for (const auto& sim : sims) {
+            const std::string& port = sim->port;
+            EXPECT_NE(out.find("\r\033[K" + port + ": [########################] 100%  1000/1000"),
+                      std::string::npos)
+                << out;
+            // A log line takes the place of the progress lines, which come again below it.
+            EXPECT_TRUE(std::regex_search(
+                out, std::regex("\033\\[2A\r\033\\[J" + port +
+                                ": [0-9:]{8} Upgrade file transferred successfully\\.\n\r\033")))
+                << out;
+        }
+    }
 }
 
 TEST_F(FerrowinCliEndToEnd, AbsentPortFailsBeforeAnyFrame) {

@@ -17,7 +17,7 @@ TEST(FerrowinOptionsTest, FullCommandIsRead) {
         {"-p", "/dev/ttyUSB0", "--device-baud", "9600", "--download-baud", "115200", "fw.bin"},
         error);
     ASSERT_TRUE(options.has_value()) << error;
-    EXPECT_EQ(options->port, "/dev/ttyUSB0");
+    EXPECT_EQ(options->ports, std::vector<std::string>{"/dev/ttyUSB0"});
     EXPECT_EQ(options->deviceBaud, 9600);
     EXPECT_EQ(options->downloadBaud, 115200);
     EXPECT_EQ(options->firmware, "fw.bin");
@@ -28,7 +28,7 @@ TEST(FerrowinOptionsTest, FirmwareMayComeFirstAndOptionsInAnyOrder) {
     const auto options = FerrowinOptions::Parse(
         {"fw.bin", "--download-baud", "19200", "--port", "COM3", "--device-baud", "57600"}, error);
     ASSERT_TRUE(options.has_value()) << error;
-    EXPECT_EQ(options->port, "COM3");
+    EXPECT_EQ(options->ports, std::vector<std::string>{"COM3"});
     EXPECT_EQ(options->downloadBaud, 19200);
     EXPECT_FALSE(options->deviceBaudAuto);
 
@@ -46,7 +46,6 @@ TEST(FerrowinOptionsTest, SeveralPortsAndAReport) {
                                error);
     ASSERT_TRUE(options.has_value()) << error;
     EXPECT_EQ(options->ports, (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB1"}));
-    EXPECT_EQ(options->port, "/dev/ttyUSB0");
     EXPECT_EQ(options->reportFile, "r.jsonl");
 }
 
@@ -90,15 +89,6 @@ TEST(FerrowinOptionsTest, BaudIndexFollowsTheListOrder) {
     EXPECT_EQ(FerrowinOptions::BaudIndex(115200), 4);
     EXPECT_EQ(FerrowinOptions::BaudIndex(0), -1);
     EXPECT_EQ(FerrowinOptions::BaudIndex(230400), -1);
-}
-
-TEST(FerrowinOptionsTest, PortNumberComesOnlyFromComNames) {
-    EXPECT_EQ(FerrowinOptions::PortNumber("COM3"), 3);
-    EXPECT_EQ(FerrowinOptions::PortNumber("COM12"), 12);
-    EXPECT_EQ(FerrowinOptions::PortNumber("com7"), 7);
-    EXPECT_EQ(FerrowinOptions::PortNumber("/dev/ttyUSB0"), 0);
-    EXPECT_EQ(FerrowinOptions::PortNumber("COM"), 0);
-    EXPECT_EQ(FerrowinOptions::PortNumber("COMX"), 0);
 }
 
 TEST(FerrowinProgressTest, ShowsPercentBytesRateAndTimeLeft) {

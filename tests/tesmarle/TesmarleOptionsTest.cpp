@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tesmarle/cli/TesmarleFields.h"
+#include "protocol/ParamFields.h"
 #include "tesmarle/cli/TesmarleOptions.h"
 
 namespace uhf {
@@ -27,7 +27,9 @@ TEST_P(FieldOptionAccepted, BecomesTheFieldsByte) {
     std::string error;
     ASSERT_TRUE(ParseTesmarleArgs(args, options, error)) << error;
     ASSERT_EQ(options.changes.size(), 1u);
-    EXPECT_EQ(options.changes[0].field, FindTesmarleField(GetParam().field));
+    const ParamFieldInfo* field = FindParamField(GetParam().field);
+    ASSERT_NE(field, nullptr) << GetParam().field;
+    EXPECT_EQ(options.changes[0].field, static_cast<int>(field->field));
     EXPECT_EQ(options.changes[0].value, GetParam().value);
 }
 
