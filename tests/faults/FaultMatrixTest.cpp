@@ -224,7 +224,14 @@ std::vector<FaultCase> Cases() {
     cases.back().killSimOn = "received WriteBlock";
     // tesmarle-cli: tags, at the start (Resume) and at the end (Stop).
     add({"Tesmarle_Dropped_TagsStart", Tool::Tesmarle, {"--drop-every", "2"}, kTags, kStartFailed});
-    add({"Tesmarle_Delayed_TagsStart", Tool::Tesmarle, {"--delay-ms", "400"}, kTags, kStartFailed});
+    // A reply window opens after the tool's 100 ms pause, so a busy machine stretches it; here
+    // one late Resume answer taken in a stretched window would start the collection. Delayed
+    // far beyond any stretch, it never is.
+    add({"Tesmarle_Delayed_TagsStart",
+         Tool::Tesmarle,
+         {"--delay-ms", "2000"},
+         kTags,
+         kStartFailed});
     add({"Tesmarle_Corrupted_TagsStart",
          Tool::Tesmarle,
          {"--corrupt-every", "8"},
