@@ -26,8 +26,6 @@ class TagCollector {
     // `portMutex` is the one every command takes around its request and reply.
     TagCollector(SerialPort& port, TimedRecursiveMutex& portMutex);
     ~TagCollector() { Join(); }
-    TagCollector(const TagCollector&) = delete;
-    TagCollector& operator=(const TagCollector&) = delete;
 
     // Starts a receive thread, once the one before has ended: on an empty store, or in keep mode
     // on what the store holds and the start of a tag frame that the last reply read cut off.
