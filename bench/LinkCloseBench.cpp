@@ -12,7 +12,31 @@
 #include <thread>
 #include <vector>
 
+#include "protocol/FrameCodec.h"
 #include "reader/ReaderLink.h"
+
+namespace {
+
+// Plays the reader on the pseudo-terminal's far end for the Stop and Resume that start tag
+// collection, answering each "done"; after that the line stays silent.
+void AnswerStopAndResume(int master) {
+    for (int answered = 0; answered < 2; ++answered) {
+        std::uint8_t request[4] = {};
+        for (std::size_t got = 0; got < sizeof request;) {
+            const ssize_t n = read(master, request + got, sizeof request - got);
+            if (n <= 0) {
+                return;
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        const auto reply = uhf::EncodeFrame(uhf::kReplyHeader, request[2], {uhf::kStatusDone});
+        if (write(master, reply.data(), reply.size()) != static_cast<ssize_t>(reply.size())) {
+            return;
+        }
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     using Clock = std::chrono::steady_clock;
@@ -27,12 +51,19 @@ int main(int argc, char** argv) {
     std::vector<double> closeMs;
     for (int i = 0; i < runs; ++i) {
         uhf::ReaderLink link;
-        if (link.Open(name, 115200) == 0) {
+        if (!link.Open(name, 115200)) {
             std::fprintf(stderr, "cannot open %s: %s\n", name,
                          uhf::ToString(link.LastOpenError()).c_str());
             return 2;
         }
-        link.StartReceiveThread();
+        std::thread reader(AnswerStopAndResume, master);
+        const bool started = link.StartTagCollection();
+        reader.join();
+        if (!started) {
+            std::fprintf(stderr, "tag collection did not start: %s\n",
+                         link.LastErrorText().c_str());
+            return 2;
+        }
         // Well inside the thread's read of a silent line.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         const auto start = Clock::now();

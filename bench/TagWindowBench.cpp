@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     const int baud = argc > 3 ? std::atoi(argv[3]) : 115200;
 
     uhf::ReaderLink link;
-    if (link.Open(argv[1], baud) == 0) {
+    if (!link.Open(argv[1], baud)) {
         std::fprintf(stderr, "cannot open %s: %s\n", argv[1],
                      uhf::ToString(link.LastOpenError()).c_str());
         return 2;

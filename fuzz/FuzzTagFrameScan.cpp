@@ -12,10 +12,11 @@
 #include <vector>
 
 #include "protocol/TagFrameScanner.h"
+#include "reader/TagCollector.h"
 
 namespace {
 
-constexpr int kBufferSize = 2048;
+constexpr int kBufferSize = uhf::TagCollector::kBufferSize;
 
 std::vector<std::array<std::uint8_t, 8>> ScanWhole(const std::uint8_t* stream, int count) {
     std::vector<std::array<std::uint8_t, 8>> ids;

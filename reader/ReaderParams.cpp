@@ -39,8 +39,8 @@ const ParamFieldInfo* FirstRefused(const ReaderParams& record) {
 
 }  // namespace
 
-int ReaderParams::IsValid() const {
-    return FirstRefused(*this) == nullptr ? 1 : 0;
+bool ReaderParams::IsValid() const {
+    return FirstRefused(*this) == nullptr;
 }
 
 std::string ReaderParams::Refusal() const {

@@ -11,10 +11,10 @@ namespace uhf {
 // memory (addresses in ParamBlocks.h). A new record holds 0 everywhere and is not valid.
 class ReaderParams {
   public:
-    // 1 when the record may be written to the reader: every field within the range of the
+    // True when the record may be written to the reader: every field within the range of the
     // field table (param137 0..15, connectPort 1..3, cardMode 0..1, param112 1..3,
     // protocol 1..4; no other field is bounded).
-    int IsValid() const;
+    bool IsValid() const;
     // Why IsValid refuses the record: the first field out of range, its value and its range, as
     // "param137 is 16, allowed 0 to 15"; empty when the record is valid.
     std::string Refusal() const;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "protocol/UpgradeFrames.h"
-#include "reader/ReaderLink.h"
+#include "reader/ReplyExchange.h"
 #include "serial/SerialError.h"
 #include "serial/SerialPort.h"
 
@@ -38,8 +38,8 @@ class ReaderProbe {
     // 100 ms pause and one 200 ms read); where none came anywhere, once more with up to a second
     // at each rate, so that a slow reader is found too.
     static constexpr std::chrono::milliseconds kStopAnswerWait{
-        ReaderLink::kReplyPause.count() + SerialPort::kReadPerByteMs * ReaderLink::kReplyReadSize +
-        SerialPort::kReadTotalConstantMs};
+        ReplyExchange::kReplyPause.count() + SerialPort::kReadTotalConstantMs +
+        SerialPort::kReadPerByteMs * ReplyExchange::kReplyReadSize};
     static constexpr std::chrono::milliseconds kSlowStopAnswerWait{1000};
     // As long as the download tool waits for a probe answer before it sends again.
     static constexpr std::chrono::milliseconds kProbeAnswerWait{kProbeAnswerMs};

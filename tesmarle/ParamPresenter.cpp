@@ -22,14 +22,14 @@ int TextAsInteger(const std::string& text) {
 struct ConnectCall {
     std::string portName;
     int baudRate = 0;
-    int opened = 0;
+    bool opened = false;
     SerialError openError = SerialError::None;
-    int read = 0;
+    bool read = false;
     ReaderParams params;
 };
 
 struct ParamsCall {
-    int result = 0;
+    bool result = false;
     ReaderParams params;
 };
 
@@ -108,7 +108,7 @@ void ParamPresenter::Connect() {
     Run(
         [this, call] {
             call->opened = link_.Open(call->portName, call->baudRate);
-            if (call->opened != 1) {
+            if (!call->opened) {
                 call->openError = link_.LastOpenError();
                 return;
             }
@@ -117,7 +117,7 @@ void ParamPresenter::Connect() {
         },
         [this, call] {
             End();
-            if (call->opened != 1) {
+            if (!call->opened) {
                 // The reason goes on a second line, so the first stays the one users know.
                 std::string text = "Open Fail!";
                 if (call->openError != SerialError::None) {
@@ -129,7 +129,7 @@ void ParamPresenter::Connect() {
                 link_.Close();
                 return;
             }
-            if (call->read == 1) {
+            if (call->read) {
                 ShowParams(call->params);
                 SetConnectedState();
             } else {
@@ -155,7 +155,7 @@ void ParamPresenter::Set() {
     Begin();
     Run([this, call] { call->result = link_.ReadParams(call->params); },
         [this, call] {
-            if (call->result != 1) {
+            if (!call->result) {
                 End();
                 view_.ShowMessage("Setting Error:It is fail to get the parameters from the device");
                 return;
@@ -164,7 +164,7 @@ void ParamPresenter::Set() {
             Run([this, call] { call->result = link_.WriteParams(call->params); },
                 [this, call] {
                     End();
-                    view_.ShowMessage(call->result != 0
+                    view_.ShowMessage(call->result
                                           ? "The parameters is set into the device successfully"
                                           : "It is fail to set the parameters into the device");
                 });
@@ -180,7 +180,7 @@ void ParamPresenter::Read() {
     Run([this, call] { call->result = link_.ReadParams(call->params); },
         [this, call] {
             End();
-            if (call->result == 1) {
+            if (call->result) {
                 ShowParams(call->params);
             } else {
                 view_.ShowMessage("It is fail to refresh the parameters");
@@ -192,13 +192,13 @@ void ParamPresenter::Resume() {
     if (busy_) {
         return;
     }
-    auto result = std::make_shared<int>(0);
+    auto result = std::make_shared<bool>(false);
     Begin();
     Run([this, result] { *result = link_.Resume(); },
         [this, result] {
             End();
-            view_.ShowMessage(*result == 1 ? "The device resumes successfully"
-                                           : "The device is fail to resume");
+            view_.ShowMessage(*result ? "The device resumes successfully"
+                                      : "The device is fail to resume");
         });
 }
 

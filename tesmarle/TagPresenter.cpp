@@ -26,12 +26,12 @@ void TagPresenter::Start() {
     if (busy_) {
         return;
     }
-    auto started = std::make_shared<int>(0);
+    auto started = std::make_shared<bool>(false);
     Begin();
     runner_.Run([this, started] { *started = link_.StartTagCollection(); },
                 [this, started] {
                     End();
-                    if (*started == 1) {
+                    if (*started) {
                         SetStatus("Identifying tags...");
                         timers_.Start(kTickTimer, kTickPeriod, [this] { Tick(); });
                     } else {

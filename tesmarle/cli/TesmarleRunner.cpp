@@ -79,7 +79,7 @@ int TesmarleRunner::FailWrite(const ReaderParams& before, const ReaderParams& wa
     }
     // The write is never sent again: a read tells whether the reader carried it out.
     ReaderParams now;
-    if (link.ReadParams(now) == 0) {
+    if (!link.ReadParams(now)) {
         return Refuse(message + "; it could not be read back: " + link.LastErrorText(),
                       kExitFailure);
     }
@@ -155,7 +155,7 @@ bool TesmarleRunner::OpenPort(const TesmarleOptions& options) {
         baud = *found.baud;
         err << "tesmarle-cli: found the reader at " << baud << " baud\n";
     }
-    if (link.Open(options.port, baud) != 0) {
+    if (link.Open(options.port, baud)) {
         return true;
     }
     Refuse("open " + options.port + " failed: " + ToString(link.LastOpenError()), kExitFailure);
@@ -199,7 +199,7 @@ int TesmarleRunner::RunRead(const TesmarleOptions& options) {
     }
     (void)link.Stop();  // a reader that was working answers nothing else
     ReaderParams params;
-    if (link.ReadParams(params) == 0) {
+    if (!link.ReadParams(params)) {
         return Fail("read parameters");
     }
     link.Close();
@@ -252,7 +252,7 @@ int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
     }
     (void)link.Stop();
     ReaderParams before;
-    if (link.ReadParams(before) == 0) {
+    if (!link.ReadParams(before)) {
         return Fail("read parameters");
     }
     outcome.before = before;
@@ -262,11 +262,11 @@ int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
     }
     const unsigned blocks =
         options.onlyDifferences ? DifferingBlocks(before, wanted) : ReaderLink::kAllParamBlocks;
-    if (blocks != 0 && link.WriteParamBlocks(wanted, blocks) == 0) {
+    if (blocks != 0 && !link.WriteParamBlocks(wanted, blocks)) {
         return FailWrite(before, wanted);
     }
     ReaderParams after = wanted;
-    if (options.verify && link.ReadParams(after) == 0) {
+    if (options.verify && !link.ReadParams(after)) {
         return Fail("read back");
     }
     outcome.after = after;
@@ -317,7 +317,7 @@ int TesmarleRunner::RunCheck(const TesmarleOptions& options) {
     }
     (void)link.Stop();
     ReaderParams params;
-    if (link.ReadParams(params) == 0) {
+    if (!link.ReadParams(params)) {
         return Fail("read parameters");
     }
     link.Close();
@@ -362,7 +362,7 @@ int TesmarleRunner::RunResume(const TesmarleOptions& options) {
     if (!OpenPort(options)) {
         return kExitFailure;
     }
-    if (link.Resume() == 0) {
+    if (!link.Resume()) {
         return Fail("resume");
     }
     link.Close();
@@ -379,7 +379,7 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
     }
     // Every report the reader sends before its Stop answer is printed, none left in the store.
     link.KeepEveryTagReport(true);
-    if (link.StartTagCollection() == 0) {
+    if (!link.StartTagCollection()) {
         return Fail("start tag collection");
     }
     if (options.format == TesmarleFormat::Csv) {
@@ -438,7 +438,7 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
             std::min<Clock::duration>({kPollStep, nextTake - now, end - now}));
     }
     takeAndPrint();
-    if (link.Stop() == 0 && status == kExitOk) {
+    if (!link.Stop() && status == kExitOk) {
         status = Fail("stop");
     }
     // Close waits for the receive thread, so its last records are in the store for the take.

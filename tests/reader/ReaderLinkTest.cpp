@@ -46,7 +46,7 @@ class ReaderLinkTest : public testing::Test {
                                             [this](milliseconds d) { pauses.push_back(d); });
     }
 
-    void OpenLink() { ASSERT_EQ(link->Open("/dev/ttyUSB0", 9600), 1); }
+    void OpenLink() { ASSERT_TRUE(link->Open("/dev/ttyUSB0", 9600)); }
 
     // The fake reader answers every request, each answer in one segment.
     void Answer(FakeReader& reader) {
@@ -74,7 +74,7 @@ class ReaderLinkTest : public testing::Test {
 
 TEST_F(ReaderLinkTest, OpenUsesThePortPathAsGiven) {
     const std::string path = "/dev/serial/by-id/usb-Some_Vendor_UHF_Reader_0123456789-if00-port0";
-    ASSERT_EQ(link->Open(path, 115200), 1);
+    ASSERT_TRUE(link->Open(path, 115200));
     EXPECT_EQ(port->openedDevice, path);
     EXPECT_EQ(port->openedBaud, 115200);
     EXPECT_TRUE(link->IsOpen());
@@ -83,7 +83,7 @@ TEST_F(ReaderLinkTest, OpenUsesThePortPathAsGiven) {
 TEST_F(ReaderLinkTest, FailedOpenSaysWhyAndLeavesThePortClosed) {
     OpenLink();
     port->openResult = SerialError::PermissionDenied;
-    EXPECT_EQ(link->Open("/dev/ttyS0", 9600), 0);
+    EXPECT_FALSE(link->Open("/dev/ttyS0", 9600));
     EXPECT_FALSE(link->IsOpen()) << "the port that was open is closed all the same";
     EXPECT_EQ(link->LastError(), LinkError::OpenFailed);
     EXPECT_EQ(link->LastOpenError(), SerialError::PermissionDenied);
@@ -95,13 +95,13 @@ TEST_F(ReaderLinkTest, CommandsWithoutAPortSendNothing) {
     record.param112 = 1;
     record.protocol = 1;
     std::uint8_t values[8] = {};
-    EXPECT_EQ(link->Stop(), 0);
+    EXPECT_FALSE(link->Stop());
     EXPECT_EQ(link->LastError(), LinkError::NotOpen);
-    EXPECT_EQ(link->Resume(), 0);
-    EXPECT_EQ(link->ReadBlock(0, 100, 2, values), 0);
-    EXPECT_EQ(link->ReadParams(record), 0);
-    EXPECT_EQ(link->WriteParams(record), 0);
-    EXPECT_EQ(link->StartTagCollection(), 0);
+    EXPECT_FALSE(link->Resume());
+    EXPECT_FALSE(link->ReadBlock(0, 100, 2, values));
+    EXPECT_FALSE(link->ReadParams(record));
+    EXPECT_FALSE(link->WriteParams(record));
+    EXPECT_FALSE(link->StartTagCollection());
     EXPECT_FALSE(link->ReceiveThreadStarted());
     EXPECT_TRUE(port->Writes().empty());
     EXPECT_TRUE(pauses.empty());
@@ -110,7 +110,7 @@ TEST_F(ReaderLinkTest, CommandsWithoutAPortSendNothing) {
 TEST_F(ReaderLinkTest, StopSendsItsRequestAndPausesBeforeTheRead) {
     OpenLink();
     AnswerOnce({kStopDone});
-    EXPECT_EQ(link->Stop(), 1);
+    EXPECT_TRUE(link->Stop());
     EXPECT_EQ(port->Writes(), std::vector<Bytes>{kStopRequest});
     EXPECT_EQ(pauses, std::vector<milliseconds>{milliseconds(100)});
     EXPECT_EQ(port->ReadCalls(), 1) << "one read per wait";
@@ -119,7 +119,7 @@ TEST_F(ReaderLinkTest, StopSendsItsRequestAndPausesBeforeTheRead) {
 TEST_F(ReaderLinkTest, ResumeSendsItsRequest) {
     OpenLink();
     AnswerOnce({FakeReader::Reply(0xE0, 0x65, {0x00})});
-    EXPECT_EQ(link->Resume(), 1);
+    EXPECT_TRUE(link->Resume());
     EXPECT_EQ(port->Writes(), std::vector<Bytes>{kResumeRequest});
 }
 
@@ -130,14 +130,14 @@ std::unique_ptr<ReaderLink> OpenLinkAnswering(const Bytes& reply) {
         return reply.empty() ? std::vector<Bytes>{} : std::vector<Bytes>{reply};
     });
     auto link = std::make_unique<ReaderLink>(std::move(port), [](milliseconds) {});
-    EXPECT_EQ(link->Open("/dev/ttyUSB0", 9600), 1);
+    EXPECT_TRUE(link->Open("/dev/ttyUSB0", 9600));
     return link;
 }
 
 struct StatusCase {
     const char* name;
     Bytes reply;
-    int expected;
+    bool expected;
 };
 
 class StopReplyJudgement : public testing::TestWithParam<StatusCase> {};
@@ -150,27 +150,28 @@ TEST_P(StopReplyJudgement, JudgesTheReply) {
 INSTANTIATE_TEST_SUITE_P(
     Replies, StopReplyJudgement,
     testing::Values(
-        StatusCase{"status 0", {0xE0, 0x03, 0xFE, 0x00, 0x1F}, 1},
-        StatusCase{"status 1", {0xE0, 0x03, 0xFE, 0x01, 0x1E}, 0},
-        StatusCase{"E4 header, status 0", {0xE4, 0x03, 0xFE, 0x00, 0x1B}, 1},
-        StatusCase{"acknowledgement", {0xE0, 0x04, 0x88, 0x88, 0x88, 0x84}, 1},
-        StatusCase{"half acknowledgement", {0xE0, 0x04, 0x88, 0x88, 0x00, 0x0C}, 0},
-        StatusCase{"0x88 with status 0", FakeReader::Reply(0xE0, 0x88, {0x00}), 1},
-        StatusCase{"0x88 with one data byte 0x88", FakeReader::Reply(0xE0, 0x88, {0x88}), 0},
-        StatusCase{"no data bytes", {0xE0, 0x02, 0xFE, 0x20, 0x00}, 0},
-        StatusCase{"answer to another command", FakeReader::Reply(0xE0, 0x65, {0x00}), 0},
-        StatusCase{"bad checksum", {0xE0, 0x03, 0xFE, 0x00, 0x1E}, 0},
-        StatusCase{"garbage", {0x12, 0x34, 0x56, 0x78, 0x9A}, 0}, StatusCase{"silence", {}, 0},
-        StatusCase{"length byte 1 with a matching checksum", {0xE0, 0x01, 0x1F, 0x00, 0x00}, 0},
+        StatusCase{"status 0", {0xE0, 0x03, 0xFE, 0x00, 0x1F}, true},
+        StatusCase{"status 1", {0xE0, 0x03, 0xFE, 0x01, 0x1E}, false},
+        StatusCase{"E4 header, status 0", {0xE4, 0x03, 0xFE, 0x00, 0x1B}, true},
+        StatusCase{"acknowledgement", {0xE0, 0x04, 0x88, 0x88, 0x88, 0x84}, true},
+        StatusCase{"half acknowledgement", {0xE0, 0x04, 0x88, 0x88, 0x00, 0x0C}, false},
+        StatusCase{"0x88 with status 0", FakeReader::Reply(0xE0, 0x88, {0x00}), true},
+        StatusCase{"0x88 with one data byte 0x88", FakeReader::Reply(0xE0, 0x88, {0x88}), false},
+        StatusCase{"no data bytes", {0xE0, 0x02, 0xFE, 0x20, 0x00}, false},
+        StatusCase{"answer to another command", FakeReader::Reply(0xE0, 0x65, {0x00}), false},
+        StatusCase{"bad checksum", {0xE0, 0x03, 0xFE, 0x00, 0x1E}, false},
+        StatusCase{"garbage", {0x12, 0x34, 0x56, 0x78, 0x9A}, false},
+        StatusCase{"silence", {}, false},
+        StatusCase{"length byte 1 with a matching checksum", {0xE0, 0x01, 0x1F, 0x00, 0x00}, false},
         StatusCase{"fixed 17-byte frame answers nothing",
                    {0x00, 0xFF, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0xB3, 0xFF},
-                   0}));
+                   false}));
 
 TEST_F(ReaderLinkTest, WaitReplySkipsStaleTagFrameBeforeAnswer) {
     OpenLink();
     const Bytes stale = FakeReader::TagFrame({1, 2, 3, 4, 5, 6, 7, 8});
     AnswerOnce({Join({{0x33, 0xE0}, stale, {0xE0, 0x0C}, kStopDone})});
-    EXPECT_EQ(link->Stop(), 1);
+    EXPECT_TRUE(link->Stop());
 }
 
 Bytes TagFrames(int count) {
@@ -200,10 +201,10 @@ TEST_P(BuriedAnswer, IsFoundBehindTagsAndNoise) {
     auto fake = std::make_unique<FakeSerialPort>();
     FakeSerialPort* port = fake.get();
     ReaderLink link(std::move(fake), [](milliseconds) {});
-    ASSERT_EQ(link.Open("/dev/ttyUSB0", 9600), 1);
+    ASSERT_TRUE(link.Open("/dev/ttyUSB0", 9600));
     std::vector<Bytes> segments = GetParam().segments;
     port->SetResponder([segments](const Bytes&) { return segments; });
-    EXPECT_EQ(link.Stop(), 1) << GetParam().name << ": " << ToString(link.LastError());
+    EXPECT_TRUE(link.Stop()) << GetParam().name << ": " << ToString(link.LastError());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -220,10 +221,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ReaderLinkTest, IdenticalCopiesOfTheAnswerCountAsOne) {
     OpenLink();
     AnswerOnce({Join({kStopDone, kStopDone})});
-    EXPECT_EQ(link->Stop(), 1);
+    EXPECT_TRUE(link->Stop());
     EXPECT_EQ(port->PendingSegments(), 0u);
     port->SetResponder([](const Bytes&) { return std::vector<Bytes>{}; });
-    EXPECT_EQ(link->Stop(), 0) << "the second frame of the earlier read is gone";
+    EXPECT_FALSE(link->Stop()) << "the second frame of the earlier read is gone";
 }
 
 TEST_F(ReaderLinkTest, WhatThePortHoldsIsPurgedBeforeEachRequest) {
@@ -233,12 +234,12 @@ TEST_F(ReaderLinkTest, WhatThePortHoldsIsPurgedBeforeEachRequest) {
     // A late copy of an earlier block's reply, still in the port when the next request goes out.
     port->Push(FakeReader::Reply(0xE0, 0x63, {0x00, 0x01, 123, 0x77}));
     std::uint8_t value = 0;
-    EXPECT_EQ(link->ReadBlock(0, 132, 1, &value), 1);
+    EXPECT_TRUE(link->ReadBlock(0, 132, 1, &value));
     EXPECT_EQ(value, 9) << "the value at 132, not the stale copy's";
     port->Push(FakeReader::Reply(0xE0, 0x62, {0x00}));
     reader.failWriteAt = 135;
     value = 1;
-    EXPECT_EQ(link->WriteBlock(0, 135, 1, &value), 0) << "a stale \"done\" hides no refusal";
+    EXPECT_FALSE(link->WriteBlock(0, 135, 1, &value)) << "a stale \"done\" hides no refusal";
     EXPECT_EQ(link->LastError(), LinkError::StatusRefused);
     EXPECT_EQ(port->Purges(), 2);
 }
@@ -246,7 +247,7 @@ TEST_F(ReaderLinkTest, WhatThePortHoldsIsPurgedBeforeEachRequest) {
 struct CopyCase {
     const char* name;
     Bytes inPort;  // arrives after the purge, just ahead of the answer
-    int expected;
+    bool expected;
     LinkError error;
 };
 
@@ -257,7 +258,7 @@ TEST_P(LateCopyAheadOfTheAnswer, FailsTheExchangeWhenTheyDiffer) {
     auto fake = std::make_unique<FakeSerialPort>();
     FakeSerialPort* port = fake.get();
     ReaderLink link(std::move(fake), [](milliseconds) {});
-    ASSERT_EQ(link.Open("/dev/ttyUSB0", 9600), 1);
+    ASSERT_TRUE(link.Open("/dev/ttyUSB0", 9600));
     FakeReader reader;
     reader.failWriteAt = 132;
     const Bytes copy = GetParam().inPort;
@@ -270,7 +271,7 @@ TEST_P(LateCopyAheadOfTheAnswer, FailsTheExchangeWhenTheyDiffer) {
         EXPECT_EQ(link.WriteBlock(0, 132, 1, values), GetParam().expected) << name;
     } else {
         EXPECT_EQ(link.ReadBlock(0, 100, 2, values), GetParam().expected) << name;
-        EXPECT_EQ(values[0], GetParam().expected == 1 ? 7 : 0xEE) << name;
+        EXPECT_EQ(values[0], GetParam().expected ? 7 : 0xEE) << name;
     }
     EXPECT_EQ(link.LastError(), GetParam().error) << name;
 }
@@ -278,37 +279,37 @@ TEST_P(LateCopyAheadOfTheAnswer, FailsTheExchangeWhenTheyDiffer) {
 INSTANTIATE_TEST_SUITE_P(
     Replies, LateCopyAheadOfTheAnswer,
     testing::Values(CopyCase{"read: the previous block's reply",
-                             FakeReader::Reply(0xE0, 0x63, {0x01, 0x00, 132, 0x09}), 0,
+                             FakeReader::Reply(0xE0, 0x63, {0x01, 0x00, 132, 0x09}), false,
                              LinkError::Conflicting},
                     CopyCase{"read: the same reply",
-                             FakeReader::Reply(0xE0, 0x63, {0x02, 0x00, 100, 7, 30}), 1,
+                             FakeReader::Reply(0xE0, 0x63, {0x02, 0x00, 100, 7, 30}), true,
                              LinkError::None},
                     CopyCase{"read: an answer to another command",
-                             FakeReader::Reply(0xE0, 0x62, {0x00}), 1, LinkError::None},
+                             FakeReader::Reply(0xE0, 0x62, {0x00}), true, LinkError::None},
                     CopyCase{"write: a done ahead of the refusal",
-                             FakeReader::Reply(0xE0, 0x62, {0x00}), 0, LinkError::Conflicting},
+                             FakeReader::Reply(0xE0, 0x62, {0x00}), false, LinkError::Conflicting},
                     CopyCase{"write: an acknowledgement ahead of the refusal",
                              {0xE0, 0x04, 0x88, 0x88, 0x88, 0x84},
-                             0,
+                             false,
                              LinkError::Conflicting},
-                    CopyCase{"write: the same refusal", FakeReader::Reply(0xE0, 0x62, {0x05}), 0,
-                             LinkError::StatusRefused}));
+                    CopyCase{"write: the same refusal", FakeReader::Reply(0xE0, 0x62, {0x05}),
+                             false, LinkError::StatusRefused}));
 
 TEST_F(ReaderLinkTest, AReplyWithAWrongChecksumIsNamed) {
     OpenLink();
     AnswerOnce({{0xE0, 0x03, 0xFE, 0x00, 0x1E}});
-    EXPECT_EQ(link->Stop(), 0);
+    EXPECT_FALSE(link->Stop());
     EXPECT_EQ(link->LastError(), LinkError::BadChecksum);
     EXPECT_EQ(link->LastErrorText(), "the reader's reply had a wrong checksum");
     AnswerOnce({});
-    EXPECT_EQ(link->Stop(), 0);
+    EXPECT_FALSE(link->Stop());
     EXPECT_EQ(link->LastErrorText(), "no reply from the reader");
 }
 
 TEST_F(ReaderLinkTest, ShortWriteFailsAndReleasesTheLock) {
     OpenLink();
     port->SetWriteLimit(3);
-    EXPECT_EQ(link->Stop(), 0);
+    EXPECT_FALSE(link->Stop());
     EXPECT_EQ(link->LastError(), LinkError::WriteFailed);
     EXPECT_TRUE(pauses.empty()) << "no reply is waited for";
     port->SetWriteLimit(-1);
@@ -323,11 +324,11 @@ TEST_F(ReaderLinkTest, ShortWriteFailsAndReleasesTheLock) {
 TEST_F(ReaderLinkTest, VanishedPortFailsTheCommandAsALostDevice) {
     OpenLink();
     port->SetFailReads(true);
-    EXPECT_EQ(link->Stop(), 0);
+    EXPECT_FALSE(link->Stop());
     EXPECT_EQ(link->LastError(), LinkError::PortFailed);
     // Gone before the request left: the same, not a short write.
     port->SetFailWrites(true);
-    EXPECT_EQ(link->Stop(), 0);
+    EXPECT_FALSE(link->Stop());
     EXPECT_EQ(link->LastError(), LinkError::PortFailed);
     EXPECT_EQ(link->LastErrorText(), "the device was lost (the port failed while in use)");
 }
@@ -336,7 +337,7 @@ TEST_F(ReaderLinkTest, ReadBlockSendsTheExactRequestAndCopiesTheValues) {
     OpenLink();
     AnswerOnce({FakeReader::Reply(0xE0, 0x63, {0x01, 0x02, 0x03, 0x2A, 0x2B, 0x2C})});
     std::uint8_t values[4] = {0xEE, 0xEE, 0xEE, 0xEE};
-    EXPECT_EQ(link->ReadBlock(0, 100, 2, values), 1);
+    EXPECT_TRUE(link->ReadBlock(0, 100, 2, values));
     EXPECT_EQ(port->Writes(), (std::vector<Bytes>{{0xA0, 0x05, 0x63, 0x02, 0x00, 0x64, 0x92}}));
     EXPECT_EQ(values[0], 0x2A);
     EXPECT_EQ(values[1], 0x2B);
@@ -347,7 +348,7 @@ TEST_F(ReaderLinkTest, ReadBlockTakesValuesFromAnAcknowledgementWithEnoughData) 
     OpenLink();
     AnswerOnce({FakeReader::Reply(0xE0, 0x88, {0x88, 0x88, 0x00, 0x07})});
     std::uint8_t value = 0;
-    EXPECT_EQ(link->ReadBlock(0, 123, 1, &value), 1);
+    EXPECT_TRUE(link->ReadBlock(0, 123, 1, &value));
     EXPECT_EQ(value, 0x07);
 }
 
@@ -362,7 +363,7 @@ class ReadBlockRefusal : public testing::TestWithParam<BlockReplyCase> {};
 TEST_P(ReadBlockRefusal, FailsWithoutTouchingTheValues) {
     const auto link = OpenLinkAnswering(GetParam().reply);
     std::uint8_t values[2] = {0xEE, 0xEE};
-    EXPECT_EQ(link->ReadBlock(0, 100, 2, values), 0) << GetParam().name;
+    EXPECT_FALSE(link->ReadBlock(0, 100, 2, values)) << GetParam().name;
     EXPECT_EQ(link->LastError(), GetParam().error) << GetParam().name;
     EXPECT_EQ(values[0], 0xEE);
     EXPECT_EQ(values[1], 0xEE);
@@ -386,7 +387,7 @@ TEST_F(ReaderLinkTest, ReadParamsSendsTheSevenBlockReadsInOrder) {
     FakeReader reader;
     Answer(reader);
     ReaderParams record;
-    ASSERT_EQ(link->ReadParams(record), 1);
+    ASSERT_TRUE(link->ReadParams(record));
     const std::vector<Bytes> expected{
         {0xA0, 0x05, 0x63, 0x02, 0x00, 0x64, 0x92}, {0xA0, 0x05, 0x63, 0x08, 0x00, 0x70, 0x80},
         {0xA0, 0x05, 0x63, 0x01, 0x00, 0x7B, 0x7C}, {0xA0, 0x05, 0x63, 0x01, 0x00, 0x84, 0x73},
@@ -424,7 +425,7 @@ TEST_F(ReaderLinkTest, ReadParamsStopsAtTheFirstFailedBlockAndKeepsTheRecord) {
     ReaderParams record;
     record.power = 99;
     record.connectPort = 1;
-    EXPECT_EQ(link->ReadParams(record), 0);
+    EXPECT_FALSE(link->ReadParams(record));
     EXPECT_EQ(port->Writes().size(), 3u) << "no request after the failed block";
     EXPECT_EQ(record.power, 99);
     EXPECT_EQ(record.connectPort, 1);
@@ -451,7 +452,7 @@ TEST_F(ReaderLinkTest, WriteParamsSendsTheSevenBlockWritesInOrder) {
     record.cardMode = 1;
     record.param137 = 15;
     record.lockedFrequency = 50;
-    ASSERT_EQ(link->WriteParams(record), 1);
+    ASSERT_TRUE(link->WriteParams(record));
     const std::vector<Bytes> writes = port->Writes();
     ASSERT_EQ(writes.size(), 7u);
     EXPECT_EQ(writes[0], (Bytes{0xA0, 0x07, 0x62, 0x02, 0x00, 0x64, 0x00, 0x1E, 0x73}));
@@ -470,8 +471,8 @@ TEST_F(ReaderLinkTest, WritingAnUnchangedRecordSendsBackWhatWasRead) {
     Answer(reader);
     const auto before = reader.memory;
     ReaderParams record;
-    ASSERT_EQ(link->ReadParams(record), 1);
-    ASSERT_EQ(link->WriteParams(record), 1);
+    ASSERT_TRUE(link->ReadParams(record));
+    ASSERT_TRUE(link->WriteParams(record));
     EXPECT_EQ(reader.blocksWritten, 7);
     EXPECT_EQ(reader.memory, before);
 }
@@ -482,11 +483,11 @@ TEST_F(ReaderLinkTest, WriteParamsStopsAtTheFirstRefusedBlock) {
     reader.failWriteAt = 123;
     Answer(reader);
     ReaderParams record;
-    ASSERT_EQ(link->ReadParams(record), 1);
+    ASSERT_TRUE(link->ReadParams(record));
     port->ClearWrites();
     record.power = 77;
     record.timeDistance = 66;
-    EXPECT_EQ(link->WriteParams(record), 0);
+    EXPECT_FALSE(link->WriteParams(record));
     EXPECT_EQ(link->LastError(), LinkError::StatusRefused);
     EXPECT_EQ(link->LastErrorText(),
               "the reader refused the request: at the block at address 123 (already written: the "
@@ -503,14 +504,14 @@ TEST_F(ReaderLinkTest, WriteParamBlocksSendsOnlyTheChosenBlocksOfWhatDiffers) {
     reader.failWriteAt = 144;
     Answer(reader);
     ReaderParams before;
-    ASSERT_EQ(link->ReadParams(before), 1);
+    ASSERT_TRUE(link->ReadParams(before));
     ReaderParams wanted = before;
     wanted.protocol = 1;         // in the block at 112
     wanted.lockedFrequency = 0;  // the block at 144
     const unsigned blocks = DifferingBlocks(before, wanted);
     EXPECT_EQ(blocks, 0b1000010u);
     port->ClearWrites();
-    EXPECT_EQ(link->WriteParamBlocks(wanted, blocks), 0);
+    EXPECT_FALSE(link->WriteParamBlocks(wanted, blocks));
     const std::vector<Bytes> writes = port->Writes();
     ASSERT_EQ(writes.size(), 2u);
     EXPECT_EQ(writes[0], FakeReader::Reply(0xA0, 0x62, {8, 0, 112, 2, 5, 2, 1, 10, 20, 2, 4}));
@@ -535,7 +536,7 @@ TEST_F(ReaderLinkTest, InvalidRecordIsRefusedWithoutBytesOnTheWire) {
         } else {
             record.protocol = 5;
         }
-        EXPECT_EQ(link->WriteParams(record), 0);
+        EXPECT_FALSE(link->WriteParams(record));
         EXPECT_EQ(link->LastError(), LinkError::RecordInvalid);
         const char* named[] = {"param137 is 16, allowed 0 to 15",
                                "connectPort is 0, allowed 1 to 3", "protocol is 5, allowed 1 to 4"};
@@ -551,7 +552,7 @@ TEST_F(ReaderLinkTest, StartTagCollectionNeedsResume) {
     FakeReader reader;
     reader.refuseResume = true;
     Answer(reader);
-    EXPECT_EQ(link->StartTagCollection(), 0);
+    EXPECT_FALSE(link->StartTagCollection());
     EXPECT_FALSE(link->ReceiveThreadStarted());
     EXPECT_EQ(port->Writes(), (std::vector<Bytes>{kStopRequest, kResumeRequest}));
 }
@@ -559,12 +560,12 @@ TEST_F(ReaderLinkTest, StartTagCollectionNeedsResume) {
 TEST_F(ReaderLinkTest, WriteBlockRefusesMoreValuesThanTheSendBufferHolds) {
     OpenLink();
     std::vector<std::uint8_t> values(58, 1);
-    EXPECT_EQ(link->WriteBlock(0, 1, 58, values.data()), 0);
+    EXPECT_FALSE(link->WriteBlock(0, 1, 58, values.data()));
     EXPECT_EQ(link->LastError(), LinkError::FrameRefused);
     EXPECT_TRUE(port->Writes().empty());
     FakeReader reader;
     Answer(reader);
-    EXPECT_EQ(link->WriteBlock(0, 1, 57, values.data()), 1);
+    EXPECT_TRUE(link->WriteBlock(0, 1, 57, values.data()));
     ASSERT_EQ(port->Writes().size(), 1u);
     EXPECT_EQ(port->Writes()[0].size(), 64u);
 }

@@ -22,7 +22,7 @@ ReaderParams Valid() {
 struct ValidityCase {
     const char* name;
     std::function<void(ReaderParams&)> change;
-    int expected;
+    bool expected;
 };
 
 class IsValidBounds : public testing::TestWithParam<ValidityCase> {};
@@ -36,20 +36,20 @@ TEST_P(IsValidBounds, ChecksOnlyTheFiveBoundedFields) {
 using P = ReaderParams&;
 INSTANTIATE_TEST_SUITE_P(
     Table, IsValidBounds,
-    testing::Values(ValidityCase{"minimal valid record", [](P) {}, 1},
-                    ValidityCase{"param137 15", [](P p) { p.param137 = 15; }, 1},
-                    ValidityCase{"param137 16", [](P p) { p.param137 = 16; }, 0},
-                    ValidityCase{"connectPort 0", [](P p) { p.connectPort = 0; }, 0},
-                    ValidityCase{"connectPort 3", [](P p) { p.connectPort = 3; }, 1},
-                    ValidityCase{"connectPort 4", [](P p) { p.connectPort = 4; }, 0},
-                    ValidityCase{"cardMode 1", [](P p) { p.cardMode = 1; }, 1},
-                    ValidityCase{"cardMode 2", [](P p) { p.cardMode = 2; }, 0},
-                    ValidityCase{"param112 0", [](P p) { p.param112 = 0; }, 0},
-                    ValidityCase{"param112 3", [](P p) { p.param112 = 3; }, 1},
-                    ValidityCase{"param112 4", [](P p) { p.param112 = 4; }, 0},
-                    ValidityCase{"protocol 0 on RS-485", [](P p) { p.protocol = 0; }, 0},
-                    ValidityCase{"protocol 4", [](P p) { p.protocol = 4; }, 1},
-                    ValidityCase{"protocol 5 on RS-485", [](P p) { p.protocol = 5; }, 0},
+    testing::Values(ValidityCase{"minimal valid record", [](P) {}, true},
+                    ValidityCase{"param137 15", [](P p) { p.param137 = 15; }, true},
+                    ValidityCase{"param137 16", [](P p) { p.param137 = 16; }, false},
+                    ValidityCase{"connectPort 0", [](P p) { p.connectPort = 0; }, false},
+                    ValidityCase{"connectPort 3", [](P p) { p.connectPort = 3; }, true},
+                    ValidityCase{"connectPort 4", [](P p) { p.connectPort = 4; }, false},
+                    ValidityCase{"cardMode 1", [](P p) { p.cardMode = 1; }, true},
+                    ValidityCase{"cardMode 2", [](P p) { p.cardMode = 2; }, false},
+                    ValidityCase{"param112 0", [](P p) { p.param112 = 0; }, false},
+                    ValidityCase{"param112 3", [](P p) { p.param112 = 3; }, true},
+                    ValidityCase{"param112 4", [](P p) { p.param112 = 4; }, false},
+                    ValidityCase{"protocol 0 on RS-485", [](P p) { p.protocol = 0; }, false},
+                    ValidityCase{"protocol 4", [](P p) { p.protocol = 4; }, true},
+                    ValidityCase{"protocol 5 on RS-485", [](P p) { p.protocol = 5; }, false},
                     ValidityCase{"unbounded fields at their extremes",
                                  [](P p) {
                                      p.lockedFrequency = 255;
@@ -63,21 +63,21 @@ INSTANTIATE_TEST_SUITE_P(
                                      p.param100 = 255;
                                      p.param132 = 255;
                                  },
-                                 1},
+                                 true},
                     ValidityCase{"lockedFrequency 51, exportTime 4",
                                  [](P p) {
                                      p.lockedFrequency = 51;
                                      p.exportTime = 4;
                                      p.exportDistance = 0;
                                  },
-                                 1}));
+                                 true}));
 
 TEST(ReaderParamsTest, NewRecordIsAllZeroAndInvalid) {
     const ReaderParams p;
     EXPECT_EQ(p.connectPort, 0);
     EXPECT_EQ(p.param137, 0);
     EXPECT_EQ(p.lockedFrequency, 0);
-    EXPECT_EQ(p.IsValid(), 0);
+    EXPECT_FALSE(p.IsValid());
 }
 
 TEST(ParamBlocksTest, BlocksAreTheSevenRunsInOrder) {

@@ -36,7 +36,7 @@ class ReceiveThreadTest : public testing::Test, protected test::FakeReaderLink {
     // A silent line makes the thread's read wait a little, as a real port would.
     ReceiveThreadTest() : FakeReaderLink(milliseconds(5)) {}
 
-    void SetUp() override { ASSERT_EQ(link->Open("/dev/ttyUSB0", 115200), 1); }
+    void SetUp() override { ASSERT_TRUE(link->Open("/dev/ttyUSB0", 115200)); }
 
     // Takes records until `count` have come or two seconds have passed.
     std::vector<Id> TakeUntil(std::size_t count) {
@@ -73,7 +73,7 @@ class ReceiveThreadTest : public testing::Test, protected test::FakeReaderLink {
 };
 
 TEST_F(ReceiveThreadTest, CollectsATagFrameSplitAcrossReads) {
-    ASSERT_EQ(link->StartTagCollection(), 1);
+    ASSERT_TRUE(link->StartTagCollection());
     const Bytes frame = FakeReader::TagFrame(IdOf(1));
     port->Push(Bytes(frame.begin(), frame.begin() + 6));
     std::this_thread::sleep_for(milliseconds(20));
@@ -82,7 +82,7 @@ TEST_F(ReceiveThreadTest, CollectsATagFrameSplitAcrossReads) {
 }
 
 TEST_F(ReceiveThreadTest, GarbageAndRepliesAreDroppedAndDuplicatesKept) {
-    ASSERT_EQ(link->StartTagCollection(), 1);
+    ASSERT_TRUE(link->StartTagCollection());
     Bytes bad = FakeReader::TagFrame(IdOf(9));
     bad[13] ^= 0xFF;
     Bytes mixed{0xE0, 0x0C, 0x58, 0x01};
@@ -98,7 +98,7 @@ TEST_F(ReceiveThreadTest, GarbageAndRepliesAreDroppedAndDuplicatesKept) {
 }
 
 TEST_F(ReceiveThreadTest, TheFourHundredAndFiftyFirstRecordStartsTheStoreAgain) {
-    ASSERT_EQ(link->StartReceiveThread(), 1);
+    ASSERT_TRUE(link->StartTagCollection());
     Bytes segment;
     for (int n = 1; n <= 451; ++n) {
         const Bytes frame = FakeReader::TagFrame(IdOf(n));
@@ -115,13 +115,13 @@ TEST_F(ReceiveThreadTest, TheFourHundredAndFiftyFirstRecordStartsTheStoreAgain) 
 }
 
 TEST_F(ReceiveThreadTest, StopEndsCollectionAndStartTagCollectionRestartsIt) {
-    ASSERT_EQ(link->StartTagCollection(), 1);
+    ASSERT_TRUE(link->StartTagCollection());
     port->Push(FakeReader::TagFrame(IdOf(1)));
     ASSERT_EQ(TakeUntil(1).size(), 1u);
 
     port->Push(FakeReader::TagFrame(IdOf(2)));
     WaitUntilDrained();
-    ASSERT_EQ(link->Stop(), 1);
+    ASSERT_TRUE(link->Stop());
     std::this_thread::sleep_for(milliseconds(50));
     port->Push(FakeReader::TagFrame(IdOf(3)));
     std::this_thread::sleep_for(milliseconds(50));
@@ -129,7 +129,7 @@ TEST_F(ReceiveThreadTest, StopEndsCollectionAndStartTagCollectionRestartsIt) {
     TakeInto(ids);
     EXPECT_TRUE(ids.empty()) << "Stop empties the store and the thread ends";
 
-    ASSERT_EQ(link->StartTagCollection(), 1);
+    ASSERT_TRUE(link->StartTagCollection());
     port->Push(FakeReader::TagFrame(IdOf(4)));
     const std::vector<Id> after = TakeUntil(1);
     ASSERT_FALSE(after.empty());
@@ -137,32 +137,33 @@ TEST_F(ReceiveThreadTest, StopEndsCollectionAndStartTagCollectionRestartsIt) {
 }
 
 TEST_F(ReceiveThreadTest, RestartWhileRunningEndsTheOldThreadFirst) {
-    ASSERT_EQ(link->StartReceiveThread(), 1);
+    ASSERT_TRUE(link->StartTagCollection());
     port->Push(FakeReader::TagFrame(IdOf(1)));
     ASSERT_EQ(TakeUntil(1).size(), 1u);
     // The reader refuses Stop, so the old thread is never told to stop by the protocol.
     port->SetResponder([](const Bytes& written) {
-        return std::vector<Bytes>{FakeReader::Reply(0xE0, written[2], {0x00})};
+        const std::uint8_t status = written[2] == 0xFE ? 0x01 : 0x00;
+        return std::vector<Bytes>{FakeReader::Reply(0xE0, written[2], {status})};
     });
     for (int round = 0; round < 3; ++round) {
-        ASSERT_EQ(link->StartTagCollection(), 1);
+        ASSERT_TRUE(link->StartTagCollection());
         port->Push(FakeReader::TagFrame(IdOf(10 + round)));
         EXPECT_EQ(TakeUntil(1), std::vector<Id>{IdOf(10 + round)});
     }
 }
 
 TEST_F(ReceiveThreadTest, CommandRepliesNeverReachTheReceiveThread) {
-    ASSERT_EQ(link->StartTagCollection(), 1);
+    ASSERT_TRUE(link->StartTagCollection());
     for (int round = 0; round < 3; ++round) {
         port->Push(FakeReader::TagFrame(IdOf(round)));
         ReaderParams record;
-        ASSERT_EQ(link->ReadParams(record), 1) << "round " << round;
+        ASSERT_TRUE(link->ReadParams(record)) << "round " << round;
         EXPECT_EQ(record.power, 30);
     }
 }
 
 TEST_F(ReceiveThreadTest, CloseWhileRunningJoinsTheThreadBeforeClosingThePort) {
-    ASSERT_EQ(link->StartTagCollection(), 1);
+    ASSERT_TRUE(link->StartTagCollection());
     port->Push(FakeReader::TagFrame(IdOf(1)));
     ASSERT_TRUE(port->WaitUntilReading(milliseconds(1000)));
     link->Close();
@@ -174,25 +175,25 @@ TEST_F(ReceiveThreadTest, CloseWhileRunningJoinsTheThreadBeforeClosingThePort) {
 TEST_F(ReceiveThreadTest, StopAndCloseWakeTheThreadFromALongRead) {
     port->SetEmptyReadWait(milliseconds(2148));
     for (int round = 0; round < 2; ++round) {
-        ASSERT_EQ(link->StartTagCollection(), 1);
+        ASSERT_TRUE(link->StartTagCollection());
         std::this_thread::sleep_for(milliseconds(20));
         ASSERT_TRUE(port->WaitUntilReading(milliseconds(1000)));
         const auto start = Clock::now();
         if (round == 0) {
-            EXPECT_EQ(link->Stop(), 1) << "a command waiting for the port is let in";
+            EXPECT_TRUE(link->Stop()) << "a command waiting for the port is let in";
             link->Close();
         } else {
             link->Close();
         }
         EXPECT_LT(Clock::now() - start, milliseconds(1000)) << "round " << round;
         EXPECT_FALSE(link->ReceiveThreadStarted());
-        ASSERT_EQ(link->Open("/dev/ttyUSB0", 115200), 1);
+        ASSERT_TRUE(link->Open("/dev/ttyUSB0", 115200));
     }
 }
 
 TEST_F(ReceiveThreadTest, KeepModeKeepsTheFrameUnderWayWhenTheFinalStopTakesThePort) {
     link->KeepEveryTagReport(true);
-    ASSERT_EQ(link->StartTagCollection(), 1);
+    ASSERT_TRUE(link->StartTagCollection());
     port->HoldReads();
     ASSERT_TRUE(port->WaitUntilReading(milliseconds(1000)));
     int stopped = -1;
@@ -215,16 +216,16 @@ TEST_F(ReceiveThreadTest, KeepModeKeepsTheFrameUnderWayWhenTheFinalStopTakesTheP
 TEST_F(ReceiveThreadTest, KeepModeCommandsRightAfterTheStartDoNotRaceTheThread) {
     link->KeepEveryTagReport(true);
     for (int round = 0; round < 200; ++round) {
-        ASSERT_EQ(link->StartTagCollection(), 1);
+        ASSERT_TRUE(link->StartTagCollection());
         ReaderParams record;
-        EXPECT_EQ(link->ReadParams(record), 1);
+        EXPECT_TRUE(link->ReadParams(record));
         EXPECT_EQ(record.power, 30);
-        EXPECT_EQ(link->Stop(), 1);
+        EXPECT_TRUE(link->Stop());
     }
 }
 
 TEST_F(ReceiveThreadTest, DestroyingTheLinkWhileCollectingIsSafe) {
-    ASSERT_EQ(link->StartTagCollection(), 1);
+    ASSERT_TRUE(link->StartTagCollection());
     for (int n = 0; n < 20; ++n) {
         port->Push(FakeReader::TagFrame(IdOf(n)));
     }
@@ -233,7 +234,7 @@ TEST_F(ReceiveThreadTest, DestroyingTheLinkWhileCollectingIsSafe) {
 }
 
 TEST_F(ReceiveThreadTest, AFailingPortDoesNotMakeTheThreadSpin) {
-    ASSERT_EQ(link->StartReceiveThread(), 1);
+    ASSERT_TRUE(link->StartTagCollection());
     port->SetFailReads(true);
     const int before = port->ReadCalls();
     std::this_thread::sleep_for(milliseconds(300));
@@ -246,14 +247,14 @@ TEST_F(ReceiveThreadTest, AFailingPortDoesNotMakeTheThreadSpin) {
 }
 
 TEST_F(ReceiveThreadTest, CommandsGiveUpWhenThePortIsHeldForThreeSeconds) {
-    ASSERT_EQ(link->StartReceiveThread(), 1);
+    ASSERT_TRUE(link->StartTagCollection());
     port->HoldReads();
     ASSERT_TRUE(port->WaitUntilReading(milliseconds(1000)));
     port->ClearWrites();
     ReaderParams record;
     record.power = 5;
     const auto start = Clock::now();
-    EXPECT_EQ(link->ReadParams(record), 0);
+    EXPECT_FALSE(link->ReadParams(record));
     EXPECT_GE(Clock::now() - start, milliseconds(2900));
     EXPECT_EQ(link->LastError(), LinkError::LockTimeout);
     EXPECT_EQ(record.power, 5);
@@ -261,18 +262,18 @@ TEST_F(ReceiveThreadTest, CommandsGiveUpWhenThePortIsHeldForThreeSeconds) {
     valid.connectPort = 1;
     valid.param112 = 1;
     valid.protocol = 1;
-    EXPECT_EQ(link->WriteParams(valid), 0);
+    EXPECT_FALSE(link->WriteParams(valid));
     EXPECT_EQ(link->LastError(), LinkError::LockTimeout);
     EXPECT_TRUE(port->Writes().empty()) << "nothing is sent without the lock";
     port->ReleaseReads();
-    EXPECT_EQ(link->ReadParams(record), 1);
+    EXPECT_TRUE(link->ReadParams(record));
 }
 
 TEST_F(ReceiveThreadTest, NothingToTakeOnceTheThreadHasEnded) {
-    ASSERT_EQ(link->StartTagCollection(), 1);
+    ASSERT_TRUE(link->StartTagCollection());
     port->Push(FakeReader::TagFrame(IdOf(1)));
     WaitUntilDrained();
-    ASSERT_EQ(link->Stop(), 1);
+    ASSERT_TRUE(link->Stop());
     std::this_thread::sleep_for(milliseconds(30));
     std::vector<std::uint8_t> store(ReaderLink::kTagStoreSize);
     EXPECT_EQ(link->TakeTagRecords(store.data()), 0);
@@ -294,14 +295,14 @@ TEST_F(ReceiveThreadTest, KeepModeTurnsTagsBehindTheResumeAnswerIntoRecords) {
         }
         return std::vector<Bytes>{answer};
     });
-    ASSERT_EQ(link->StartTagCollection(), 1);
+    ASSERT_TRUE(link->StartTagCollection());
     port->Push(Bytes(third.begin() + 6, third.end()));
     EXPECT_EQ(TakeUntil(3), (std::vector<Id>{IdOf(1), IdOf(2), IdOf(3)}));
 }
 
 TEST_F(ReceiveThreadTest, KeepModeLeavesEveryReportForTheTakeAfterStopAndClose) {
     link->KeepEveryTagReport(true);
-    ASSERT_EQ(link->StartTagCollection(), 1);
+    ASSERT_TRUE(link->StartTagCollection());
     port->Push(FakeReader::TagFrame(IdOf(1)));
     WaitUntilDrained();
     // Reports still on the line when Stop arrives come before its answer, in the same read.
@@ -311,7 +312,7 @@ TEST_F(ReceiveThreadTest, KeepModeLeavesEveryReportForTheTakeAfterStopAndClose) 
         answer.insert(answer.end(), reply.begin(), reply.end());
         return std::vector<Bytes>{answer};
     });
-    ASSERT_EQ(link->Stop(), 1);
+    ASSERT_TRUE(link->Stop());
     link->Close();
     std::vector<Id> ids;
     TakeInto(ids);
@@ -327,7 +328,7 @@ TEST_F(ReceiveThreadTest, WithoutKeepModeTagsBehindTheResumeAnswerAreDropped) {
         }
         return std::vector<Bytes>{answer};
     });
-    ASSERT_EQ(link->StartTagCollection(), 1);
+    ASSERT_TRUE(link->StartTagCollection());
     port->Push(FakeReader::TagFrame(IdOf(2)));
     EXPECT_EQ(TakeUntil(1), std::vector<Id>{IdOf(2)});
 }

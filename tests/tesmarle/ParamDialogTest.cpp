@@ -243,7 +243,7 @@ TEST_F(ParamDialogTest, ConnectToAMissingPortSaysOpenFailAndStaysDisconnected) {
 TEST_F(ParamDialogTest, ConnectToAPortInUseSaysOpenFailAndThatItIsBusy) {
     Open();
     ReaderLink other;
-    ASSERT_EQ(other.Open(reader->Path(), 9600), 1);
+    ASSERT_TRUE(other.Open(reader->Path(), 9600));
     Button(kConnectButton)->click();
     EXPECT_EQ(notifier.messages,
               QStringList{"Open Fail!\nthe port is busy (another program has it open)"});

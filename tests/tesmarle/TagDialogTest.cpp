@@ -42,7 +42,7 @@ class TagDialogTest : public testing::Test {
         reader.emplace(config);
         ASSERT_TRUE(reader->Ok());
         link = std::make_unique<ReaderLink>();
-        ASSERT_EQ(link->Open(reader->Path(), 9600), 1);
+        ASSERT_TRUE(link->Open(reader->Path(), 9600));
         dialog = std::make_unique<TagDialog>(*link);
     }
 

@@ -34,7 +34,7 @@ class TagPresenterTest : public testing::Test, protected test::FakeReaderLink {
         presenter = std::make_unique<TagPresenter>(view, *link, runner, timers);
     }
 
-    void SetUp() override { ASSERT_EQ(link->Open("/dev/ttyUSB0", 115200), 1); }
+    void SetUp() override { ASSERT_TRUE(link->Open("/dev/ttyUSB0", 115200)); }
 
     // Sends these reports and ticks until they are all rows (two seconds at most).
     void Report(const std::vector<std::array<std::uint8_t, 8>>& tags) {

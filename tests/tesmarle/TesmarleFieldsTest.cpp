@@ -91,7 +91,7 @@ TEST(TesmarleFieldsTest, JsonOfAnyWritableRecordIsTakenBackUnchanged) {
     unlisted.idBorderUponDifferent = 2;
     records.push_back(unlisted);
     for (const ReaderParams& record : records) {
-        ASSERT_EQ(record.IsValid(), 1);
+        ASSERT_TRUE(record.IsValid());
         const std::string json = FormatParamsJson(record);
         std::vector<FieldChange> changes;
         std::string error;
