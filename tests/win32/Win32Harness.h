@@ -35,9 +35,16 @@ bool RestartReader(const std::vector<std::string>& arguments);
 // Where readersim writes the image of a completed download (a Wine path), empty when unknown.
 std::string ReceivedImagePath();
 
-// Every control of the table with an id sits where MapDialogRect puts its template rectangle;
-// returns the misplaced ones, described.
+// Every control of the table with an id sits where MapDialogRect puts its template rectangle
+// (a label, check box or radio button may be wider); returns the misplaced ones, described.
 std::vector<std::string> Misplaced(HWND dialog, const DialogTemplate& table);
+
+// The text controls whose text does not fit them as they are drawn: labels on one line, push
+// buttons, and check boxes and radio buttons beside their box, described "text: needs N, has M".
+std::vector<std::string> Clipped(HWND dialog, const DialogTemplate& table);
+
+// The width of an icon's image in pixels; 0 for none.
+int IconWidth(HICON icon);
 
 // A report list's columns as its header shows them: "title width centred" (or "left").
 std::vector<std::string> Columns(HWND list);

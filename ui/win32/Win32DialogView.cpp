@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "ui/win32/Utf16.h"
+#include "ui/win32/Win32Dpi.h"
 
 namespace uhf {
 
@@ -145,8 +146,8 @@ void Win32DialogView::SetToolTip(int id, const std::string& text) {
                                 WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog_, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
-        // Lines of a tip break at "\n" only within this width.
-        SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, 600);
+        // Lines of a tip break at "\n" only within this width (600 pixels at 100 %).
+        SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, Win32Dpi::Scale(600, Win32Dpi::Of(dialog_)));
     }
     const bool known = tipTexts_.count(id) != 0;
     std::wstring& stored = tipTexts_[id];

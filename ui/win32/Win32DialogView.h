@@ -30,7 +30,7 @@ class Win32DialogView : public DialogView {
 
     struct Column {
         std::string title;
-        int width;  // pixels
+        int width;  // pixels at the dialog's DPI
     };
     // Inserts a report list's columns, every one with its title and text centred.
     void SetColumns(int id, const std::vector<Column>& columns);
