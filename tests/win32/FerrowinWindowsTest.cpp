@@ -338,6 +338,23 @@ TEST(FerrowinWindow, ADeviceChangeRefreshesThePortListAtOnceKeepingTheChoice) {
     EXPECT_EQ(rig.Stored("Port"), stored);
 }
 
+// The message of an empty port list comes while the window initialises: the window shows
+// first and owns it, so that the box is not left over a window that is not there.
+TEST(FerrowinWindow, TheNoPortMessageIsOwnedByTheShownWindow) {
+    test::TempFolder folder;
+    PortConfig config(folder.Dir(), [] { return Strings{}; });
+    NativeSerialPort port;
+    FakeFileChooser files;
+    Win32DownloadWindow window(config, port, files);
+    HWND hwnd = nullptr;
+    const std::vector<test::MessageBoxSeen> seen =
+        test::AnswerMessageBoxes(L"提示", [&] { hwnd = window.CreateModeless(nullptr); });
+    ASSERT_EQ(seen.size(), 1U);
+    EXPECT_EQ(seen[0].owner, hwnd);
+    EXPECT_TRUE(seen[0].ownerVisible);
+    test::TakeMessages();
+}
+
 TEST(FerrowinWindow, KeysMoveThroughTheDialogAndEnterClosesIt) {
     FerrowinRig rig({"COM7", "COM8"});
     SetFocus(GetDlgItem(rig.hwnd, Ids::kPortList));

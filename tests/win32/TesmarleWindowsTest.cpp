@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/NaturalPortOrder.h"
 #include "common/PortEnumerator.h"
 #include "tesmarle/TesmarleTemplates.h"
 #include "tesmarle/win32/Win32ParamWindow.h"
@@ -332,7 +333,7 @@ TEST(TesmarleWindows, ADeviceChangeRefreshesThePortListAtOnceKeepingTheChoice) {
     }
 }
 
-TEST(TesmarleWindows, WithoutSetupApiPortsTheRegistryListNamesThemPlainly) {
+TEST(TesmarleWindows, WithoutSetupApiPortsTheRegistryListNamesThemPlainlyInNaturalOrder) {
     // Wine has no SetupAPI port devices, only the registry's list of its mapped ports.
     if (WinePort()[0] == '\0') {
         GTEST_SKIP() << "UHF_WINE_PORT names no mapped port";
@@ -345,10 +346,38 @@ TEST(TesmarleWindows, WithoutSetupApiPortsTheRegistryListNamesThemPlainly) {
         items.push_back(param.Text(kPortList));
     }
     ASSERT_NE(std::find(items.begin(), items.end(), WinePort()), items.end());
+    // COM3, COM7 and COM12 at least (the harness maps them), in natural order.
+    EXPECT_GE(items.size(), 3U);
+    EXPECT_TRUE(std::is_sorted(items.begin(), items.end(), NaturalPortOrder{}))
+        << ::testing::PrintToString(items);
     test::Choose(
         param.hwnd, kPortList,
         static_cast<int>(std::find(items.begin(), items.end(), WinePort()) - items.begin()));
     EXPECT_EQ(param.window.View().ToolTip(kPortList), WinePort());
+}
+
+// The window that a message box belongs to: a message that comes while the about box is open
+// (a reader call ended meanwhile) is owned by the about box, so that closing the message leaves
+// the window beneath disabled until the about box closes.
+TEST(TesmarleWindows, AMessageWhileTheAboutBoxIsOpenIsOwnedByTheAboutBox) {
+    ParamRig param({"COM42"});
+    // On a closed link: it fails at once, and its message waits in the queue.
+    param.window.Presenter().Resume();
+    HWND about = nullptr;
+    bool enabledAfterMessage = true;
+    const std::vector<test::MessageBoxSeen> seen = test::AnswerMessageBoxes(
+        L"Warning",
+        [&] { SendMessageW(param.hwnd, WM_SYSCOMMAND, Win32ParamWindow::kAboutCommand, 0); },
+        [&] {
+            enabledAfterMessage = IsWindowEnabled(param.hwnd) != FALSE;
+            about = GetLastActivePopup(param.hwnd);
+            PostMessageW(about, WM_COMMAND, IDOK, 0);
+        });
+    ASSERT_EQ(seen.size(), 1U);
+    EXPECT_NE(about, param.hwnd);
+    EXPECT_EQ(seen[0].owner, about);
+    EXPECT_FALSE(enabledAfterMessage) << "the about box keeps the window disabled";
+    EXPECT_NE(IsWindowEnabled(param.hwnd), FALSE);
 }
 
 TEST(TesmarleWindows, KeysMoveThroughTheDialogAndPressItsButtons) {

@@ -258,6 +258,51 @@ bool Render(HWND window, const std::string& name) {
     return AskHarness({"render", std::to_string(xWindow), name});
 }
 
+namespace {
+
+struct BoxWatch {
+    const wchar_t* caption;
+    std::function<void()> answered;
+    std::vector<MessageBoxSeen> seen;
+    bool waiting = false;  // a box answered, not yet gone
+    int idleTicks = 0;
+};
+BoxWatch* watch = nullptr;
+
+void CALLBACK LookForMessageBox(HWND, UINT, UINT_PTR, DWORD) {
+    if (watch == nullptr) {
+        return;
+    }
+    HWND box = FindWindowW(L"#32770", watch->caption);
+    if (box != nullptr && !watch->waiting) {
+        HWND owner = GetWindow(box, GW_OWNER);
+        watch->seen.push_back({owner, IsWindowVisible(owner) != FALSE});
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        watch->waiting = true;
+    } else if (box == nullptr && (watch->waiting || ++watch->idleTicks == 300)) {
+        watch->waiting = false;
+        if (watch->answered) {
+            watch->answered();
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<MessageBoxSeen> AnswerMessageBoxes(const wchar_t* caption,
+                                               const std::function<void()>& action,
+                                               const std::function<void()>& answered) {
+    BoxWatch state{caption, answered, {}};
+    watch = &state;
+    Win32DialogView::SetMessageSink({});
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, LookForMessageBox);
+    action();
+    KillTimer(nullptr, timer);
+    watch = nullptr;
+    RecordMessages();
+    return state.seen;
+}
+
 void RecordMessages() {
     Win32DialogView::SetMessageSink([](const std::string& text) { Messages().push_back(text); });
 }

@@ -53,6 +53,18 @@ std::vector<std::string> Columns(HWND list);
 // "<name>.png" into its render folder. False when the harness could not; true without one.
 bool Render(HWND window, const std::string& name);
 
+// Runs `action` with the views' messages shown as real message boxes captioned `caption`. A
+// timer of the thread answers each box with OK, noting its owner as it was then, and once the
+// box has gone calls `answered` (inside whatever modal loop runs); after 30 s without a box it
+// calls `answered` too, so that a test fails rather than hangs. The views record again after.
+struct MessageBoxSeen {
+    HWND owner;
+    bool ownerVisible;
+};
+std::vector<MessageBoxSeen> AnswerMessageBoxes(const wchar_t* caption,
+                                               const std::function<void()>& action,
+                                               const std::function<void()>& answered = {});
+
 // The messages the views showed since the last call, in order.
 std::vector<std::string> TakeMessages();
 void RecordMessages();

@@ -31,6 +31,9 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from wine_ports import WinePorts  # noqa: E402
 
 PORT = "COM7"
+# Ports with nothing behind them, so that the registry lists COM3, COM7 and COM12 (which Wine
+# enumerates as COM12, COM3, COM7).
+IDLE_PORTS = ["COM3", "COM12"]
 FONTS_KEY = "HKCU\\Software\\Wine\\Fonts\\Replacements"
 X11_KEY = "HKCU\\Software\\Wine\\X11 Driver"
 DESKTOP_KEY = "HKCU\\Control Panel\\Desktop"
@@ -158,7 +161,7 @@ def main():
         ports.run("reg", "add", X11_KEY, "/v", "Decorated", "/d", "N", "/f")
         set_dpi(ports, args.dpi)
         # Restarts Wine's server, which then reads the port and the font mappings.
-        ports.map_path(PORT, link)
+        ports.map_paths({PORT: link, **{name: os.path.join(work, name) for name in IDLE_PORTS}})
         sim = HarnessServer(args.readersim, link, os.path.join(work, "readersim.log"), display,
                             args.renders, args.dpi)
         env = dict(ports.env, DISPLAY=display, UHF_WINE_PORT=PORT,
