@@ -8,7 +8,8 @@
 namespace uhf {
 
 // The serial ports of this machine, as the platform lists them: COM names from the registry
-// on Windows (in the registry's order), /dev paths of the real tty devices on Linux.
+// on Windows, /dev paths of the real tty devices on Linux, both in natural order (COM3 before
+// COM10).
 class PortEnumerator {
   public:
     // Empty when there is none or the list cannot be read.

@@ -5,10 +5,12 @@
 #include <devguid.h>
 #include <setupapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <utility>
 
+#include "common/NaturalPortOrder.h"
 #include "common/PortEnumerator.h"
 
 namespace uhf {
@@ -73,6 +75,9 @@ std::vector<std::string> PortEnumerator::ListSystemPorts() {
         ports.emplace_back(reinterpret_cast<const char*>(data), length);
     }
     RegCloseKey(key);
+    // The registry enumerates in the order the devices arrived (Wine in another): COM10 may
+    // come before COM3.
+    std::sort(ports.begin(), ports.end(), NaturalPortOrder{});
     return ports;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "common/PortInfo.h"
@@ -27,9 +26,6 @@ class SysfsPortScanner {
     // The same ports in the same order, each with its driver, the USB device it belongs to
     // (the nearest parent device with a vendor id) and its link in byIdDir.
     std::vector<PortInfo> ScanDetails() const;
-
-    // Orders names with their digit runs compared as numbers.
-    static bool NaturalLess(std::string_view a, std::string_view b);
 
   private:
     bool IsRealPort(const std::string& name) const;

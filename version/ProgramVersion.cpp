@@ -25,14 +25,7 @@ bool HasOption(int argc, const char* const* argv, std::string_view a, std::strin
 }  // namespace
 
 std::string ProgramVersion() {
-    std::string version = UHF_BUILD_VERSION;
-    const std::string_view commit = UHF_BUILD_COMMIT;
-    if (!commit.empty()) {
-        version += " (commit ";
-        version += commit;
-        version += ')';
-    }
-    return version;
+    return UHF_BUILD_VERSION_TEXT;
 }
 
 bool AsksForVersion(int argc, const char* const* argv) {

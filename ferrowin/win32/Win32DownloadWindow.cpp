@@ -13,10 +13,6 @@ namespace {
 
 using Ids = DownloadControlIds;
 
-HICON AppIcon() {
-    return LoadIconW(nullptr, IDI_APPLICATION);
-}
-
 }  // namespace
 
 Win32DownloadWindow::Win32DownloadWindow(PortConfig& config, SerialPort& port, FileChooser& files,
@@ -49,12 +45,12 @@ void Win32DownloadWindow::OnInit() {
     });
 
     AddAboutEntry(L"关于 Ferrowin(&A)...");
-    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppIcon()));
-    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(AppIcon()));
+    ShowAppIcon(kWindowIcon);
     // A fixed-size window that can be minimised.
     SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) | WS_MINIMIZEBOX);
 
-    view_.SetColumns(Ids::kLogList, {{"Time", 60}, {"Message", 280}});
+    // 60 and 280 pixels at 100 %.
+    view_.SetColumns(Ids::kLogList, {{"Time", Scaled(60)}, {"Message", Scaled(280)}});
     // The newest line's mark spans both columns.
     SendDlgItemMessageW(window, Ids::kLogList, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
                         LVS_EX_FULLROWSELECT);
@@ -64,7 +60,7 @@ void Win32DownloadWindow::OnInit() {
 
 void Win32DownloadWindow::ShowAbout() {
     Win32AboutBox about(DownloadTemplate::About(), DownloadTemplate::kAboutIcon,
-                        DownloadTemplate::kAboutOk, AppIcon());
+                        DownloadTemplate::kAboutOk);
     about.RunModal(Window());
 }
 

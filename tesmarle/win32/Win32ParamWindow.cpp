@@ -21,13 +21,13 @@ void Win32ParamWindow::OnInit() {
     timers_.SetWindow(Window());
     SendDlgItemMessageW(Window(), kPowerEdit, EM_SETLIMITTEXT, 3, 0);
     AddAboutEntry(L"Tesmarle(&A)...");
+    ShowAppIcon(kWindowIcon);
     presenter_.Initialise(ports_);
     presenter_.WatchPorts(timers_);
 }
 
 void Win32ParamWindow::ShowAbout() {
-    Win32AboutBox about(AboutBoxTemplate(), kAboutIcon, kAboutOkButton,
-                        LoadIconW(nullptr, IDI_APPLICATION));
+    Win32AboutBox about(AboutBoxTemplate(), kAboutIcon, kAboutOkButton);
     about.RunModal(Window());
 }
 

@@ -20,11 +20,12 @@ void Win32TagWindow::OnInit() {
 
     HWND list = GetDlgItem(Window(), kTagList);
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    // The list's outer width shares out the columns, room left for the scroll bar.
+    // The list's outer width shares out the columns, room left for the scroll bar (22 pixels
+    // at 100 %).
     RECT outer{};
     GetWindowRect(list, &outer);
     const int width = outer.right - outer.left;
-    view_.SetColumns(kTagList, {{"NO.", width / 9}, {"Tag Data", width - width / 9 - 22}});
+    view_.SetColumns(kTagList, {{"NO.", width / 9}, {"Tag Data", width - width / 9 - Scaled(22)}});
 }
 
 bool Win32TagWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -133,25 +133,6 @@ TEST(SysfsPortScannerSystemTest, EveryListedPortOfThisMachineHasADevice) {
     }
 }
 
-struct OrderCase {
-    std::string less;
-    std::string more;
-};
-
-class NaturalLessTest : public ::testing::TestWithParam<OrderCase> {};
-
-TEST_P(NaturalLessTest, OrdersDigitRunsAsNumbers) {
-    EXPECT_TRUE(SysfsPortScanner::NaturalLess(GetParam().less, GetParam().more));
-    EXPECT_FALSE(SysfsPortScanner::NaturalLess(GetParam().more, GetParam().less));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, NaturalLessTest,
-    ::testing::Values(OrderCase{"ttyS2", "ttyS10"}, OrderCase{"ttyS9", "ttyS10"},
-                      OrderCase{"ttyS10", "ttyUSB0"}, OrderCase{"ttyACM0", "ttyS0"},
-                      OrderCase{"ttyS", "ttyS0"}, OrderCase{"ttyS1", "ttyS01"},
-                      OrderCase{"ttyS1a", "ttyS1b"}, OrderCase{"a", "b"}, OrderCase{"", "a"}));
-
 TEST(PortEnumeratorTest, NamedPortsHeadTheSystemList) {
     const std::vector<std::string> system = PortEnumerator::ListSystemPorts();
     const std::vector<std::string> all =
@@ -160,11 +141,6 @@ TEST(PortEnumeratorTest, NamedPortsHeadTheSystemList) {
     EXPECT_EQ(all[0], "/tmp/reader");
     EXPECT_EQ(all[1], "/dev/pts/7");
     EXPECT_EQ(std::vector<std::string>(all.begin() + 2, all.end()), system);
-}
-
-TEST(NaturalLessTest, NameIsNotLessThanItself) {
-    EXPECT_FALSE(SysfsPortScanner::NaturalLess("ttyS10", "ttyS10"));
-    EXPECT_FALSE(SysfsPortScanner::NaturalLess("", ""));
 }
 
 }  // namespace

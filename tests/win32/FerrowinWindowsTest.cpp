@@ -18,13 +18,14 @@
 
 #include "common/PortConfig.h"
 #include "common/PortInfo.h"
-#include "ferrowin/DownloadTemplate.h"
-#include "ferrowin/win32/Win32DownloadWindow.h"
 #include "fakes/FakeFileChooser.h"
 #include "fakes/TempFolder.h"
+#include "ferrowin/DownloadTemplate.h"
+#include "ferrowin/win32/Win32DownloadWindow.h"
 #include "serial/NativeSerialPort.h"
 #include "tests/win32/Win32Harness.h"
 #include "ui/win32/Utf16.h"
+#include "ui/win32/Win32Dpi.h"
 
 namespace uhf {
 namespace {
@@ -145,9 +146,32 @@ void CALLBACK LookAtAbout(HWND, UINT, UINT_PTR timer, DWORD) {
 TEST(FerrowinWindow, ControlsSitWhereTheTableSaysAndTheSystemMenuOpensTheAboutBox) {
     FerrowinRig rig({"COM7"});
     EXPECT_EQ(test::Misplaced(rig.hwnd, DownloadTemplate::Get()), Strings{});
+    // "download baudrate" is narrower than its text at every DPI: it shows its first word, as
+    // the dialog toolkit's static text does.
+    Strings clipped = test::Clipped(rig.hwnd, DownloadTemplate::Get());
+    for (std::string& text : clipped) {
+        text = text.substr(0, text.find(':'));
+    }
+    EXPECT_EQ(clipped, Strings{"download baudrate"});
 
-    EXPECT_EQ(test::Columns(GetDlgItem(rig.hwnd, Ids::kLogList)),
-              (Strings{"Time 60 centred", "Message 280 centred"}));
+    // 60 and 280 pixels at 100 %, and in proportion when the window moves to a monitor of
+    // another DPI.
+    const int dpi = Win32Dpi::Of(rig.hwnd);
+    const auto columns = [](int at) {
+        return Strings{"Time " + std::to_string(Win32Dpi::Scale(60, at)) + " centred",
+                       "Message " + std::to_string(Win32Dpi::Scale(280, at)) + " centred"};
+    };
+    HWND log = GetDlgItem(rig.hwnd, Ids::kLogList);
+    EXPECT_EQ(test::Columns(log), columns(dpi));
+    RECT frame{};
+    GetWindowRect(rig.hwnd, &frame);
+    for (const int to : {2 * dpi, dpi}) {
+        SendMessageW(rig.hwnd, WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&frame));
+        EXPECT_EQ(test::Columns(log), columns(to));
+    }
+    EXPECT_EQ(
+        test::IconWidth(reinterpret_cast<HICON>(SendMessageW(rig.hwnd, WM_GETICON, ICON_SMALL, 0))),
+        Win32Dpi::Metric(SM_CXSMICON, dpi));
 
     wchar_t entry[64] = {};
     GetMenuStringW(GetSystemMenu(rig.hwnd, FALSE), Win32DownloadWindow::kAboutCommand, entry, 64,
@@ -312,6 +336,23 @@ TEST(FerrowinWindow, ADeviceChangeRefreshesThePortListAtOnceKeepingTheChoice) {
     }
     // A refresh is not the user's choice: nothing stored.
     EXPECT_EQ(rig.Stored("Port"), stored);
+}
+
+// The message of an empty port list comes while the window initialises: the window shows
+// first and owns it, so that the box is not left over a window that is not there.
+TEST(FerrowinWindow, TheNoPortMessageIsOwnedByTheShownWindow) {
+    test::TempFolder folder;
+    PortConfig config(folder.Dir(), [] { return Strings{}; });
+    NativeSerialPort port;
+    FakeFileChooser files;
+    Win32DownloadWindow window(config, port, files);
+    HWND hwnd = nullptr;
+    const std::vector<test::MessageBoxSeen> seen =
+        test::AnswerMessageBoxes(L"提示", [&] { hwnd = window.CreateModeless(nullptr); });
+    ASSERT_EQ(seen.size(), 1U);
+    EXPECT_EQ(seen[0].owner, hwnd);
+    EXPECT_TRUE(seen[0].ownerVisible);
+    test::TakeMessages();
 }
 
 TEST(FerrowinWindow, KeysMoveThroughTheDialogAndEnterClosesIt) {

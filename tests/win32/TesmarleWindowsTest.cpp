@@ -8,16 +8,20 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cwctype>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "common/NaturalPortOrder.h"
 #include "common/PortEnumerator.h"
 #include "tesmarle/TesmarleTemplates.h"
 #include "tesmarle/win32/Win32ParamWindow.h"
 #include "tesmarle/win32/Win32TagWindow.h"
 #include "tests/win32/Win32Harness.h"
+#include "ui/win32/Utf16.h"
 #include "ui/win32/Win32AboutBox.h"
+#include "ui/win32/Win32Dpi.h"
 
 namespace uhf {
 namespace {
@@ -84,6 +88,15 @@ Strings Marked(const std::vector<int>& ids, const std::string& marks) {
 TEST(TesmarleWindows, EveryControlSitsWhereItsTableSays) {
     ParamRig param({"COM7"});
     EXPECT_EQ(test::Misplaced(param.hwnd, ParamDialogTemplate()), Strings{});
+    EXPECT_EQ(test::Clipped(param.hwnd, ParamDialogTemplate()), Strings{});
+    // The program's own icon, at the sizes of the window's DPI.
+    const int dpi = Win32Dpi::Of(param.hwnd);
+    EXPECT_EQ(test::IconWidth(
+                  reinterpret_cast<HICON>(SendMessageW(param.hwnd, WM_GETICON, ICON_SMALL, 0))),
+              Win32Dpi::Metric(SM_CXSMICON, dpi));
+    EXPECT_EQ(
+        test::IconWidth(reinterpret_cast<HICON>(SendMessageW(param.hwnd, WM_GETICON, ICON_BIG, 0))),
+        Win32Dpi::Metric(SM_CXICON, dpi));
 
     Win32TagWindow tags(param.window.Link());
     HWND tagWindow = tags.CreateModeless(param.hwnd);
@@ -96,16 +109,19 @@ TEST(TesmarleWindows, EveryControlSitsWhereItsTableSays) {
     RECT outer{};
     GetWindowRect(list, &outer);
     const int width = outer.right - outer.left;
+    const int scrollBar = Win32Dpi::Scale(22, dpi);
     EXPECT_EQ(test::Columns(list),
               (Strings{"NO. " + std::to_string(width / 9) + " centred",
-                       "Tag Data " + std::to_string(width - width / 9 - 22) + " centred"}));
+                       "Tag Data " + std::to_string(width - width / 9 - scrollBar) + " centred"}));
     DestroyWindow(tagWindow);
 
-    Win32AboutBox about(AboutBoxTemplate(), kAboutIcon, kAboutOkButton,
-                        LoadIconW(nullptr, IDI_APPLICATION));
+    Win32AboutBox about(AboutBoxTemplate(), kAboutIcon, kAboutOkButton);
     HWND aboutWindow = about.CreateModeless(param.hwnd);
     ShowWindow(aboutWindow, SW_SHOW);
     EXPECT_EQ(test::Misplaced(aboutWindow, AboutBoxTemplate()), Strings{});
+    EXPECT_EQ(test::IconWidth(reinterpret_cast<HICON>(
+                  SendDlgItemMessageW(aboutWindow, kAboutIcon, STM_GETICON, 0, 0))),
+              Win32Dpi::Metric(SM_CXICON, dpi));
     wchar_t title[64] = {};
     GetWindowTextW(aboutWindow, title, 64);
     EXPECT_STREQ(title, L"Tesmarle");
@@ -116,6 +132,50 @@ TEST(TesmarleWindows, EveryControlSitsWhereItsTableSays) {
     GetMenuStringW(GetSystemMenu(param.hwnd, FALSE), Win32ParamWindow::kAboutCommand, entry, 64,
                    MF_BYCOMMAND);
     EXPECT_STREQ(entry, L"Tesmarle(&A)...");
+}
+
+// This test program carries the program's manifest, as Tesmarle.exe does: the windows get the
+// version 6 common controls, whose tooltips take the structure that commctrl.h declares, and
+// per-monitor DPI awareness.
+TEST(TesmarleWindows, TheManifestGivesVersion6ControlsAndPerMonitorAwareness) {
+    ParamRig param({"COM7"});
+    // From the side-by-side assembly (Wine's copy reports its version as 5.81).
+    wchar_t file[MAX_PATH] = {};
+    GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), file, MAX_PATH);
+    std::wstring path = file;
+    std::transform(path.begin(), path.end(), path.begin(), towlower);
+    EXPECT_NE(path.find(L"microsoft.windows.common-controls_6595b64144ccf1df_6.0."),
+              std::wstring::npos)
+        << ToUtf8(path);
+
+    struct Tips {
+        HWND owner;
+        LRESULT tools;
+    } tips{param.hwnd, 0};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* t = reinterpret_cast<Tips*>(data);
+            wchar_t name[32] = {};
+            GetClassNameW(window, name, 32);
+            if (GetWindow(window, GW_OWNER) == t->owner && lstrcmpW(name, TOOLTIPS_CLASSW) == 0) {
+                t->tools += SendMessageW(window, TTM_GETTOOLCOUNT, 0, 0);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&tips));
+    EXPECT_EQ(tips.tools, 1) << "the port list's tip";
+
+    // Wine knows no version 2 of it; the manifest's text is checked in ProgramResourcesTest.
+    using Context = HANDLE;
+    HMODULE user = GetModuleHandleW(L"user32.dll");
+    const auto threadContext = reinterpret_cast<Context(WINAPI*)()>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user, "GetThreadDpiAwarenessContext")));
+    const auto awareness = reinterpret_cast<int(WINAPI*)(Context)>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user, "GetAwarenessFromDpiAwarenessContext")));
+    ASSERT_NE(threadContext, nullptr);
+    ASSERT_NE(awareness, nullptr);
+    EXPECT_EQ(awareness(threadContext()), 2);  // DPI_AWARENESS_PER_MONITOR_AWARE
 }
 
 TEST(TesmarleWindows, DisconnectedStateAndTheWiegandGroupFollowTheConnectPort) {
@@ -273,7 +333,7 @@ TEST(TesmarleWindows, ADeviceChangeRefreshesThePortListAtOnceKeepingTheChoice) {
     }
 }
 
-TEST(TesmarleWindows, WithoutSetupApiPortsTheRegistryListNamesThemPlainly) {
+TEST(TesmarleWindows, WithoutSetupApiPortsTheRegistryListNamesThemPlainlyInNaturalOrder) {
     // Wine has no SetupAPI port devices, only the registry's list of its mapped ports.
     if (WinePort()[0] == '\0') {
         GTEST_SKIP() << "UHF_WINE_PORT names no mapped port";
@@ -286,10 +346,38 @@ TEST(TesmarleWindows, WithoutSetupApiPortsTheRegistryListNamesThemPlainly) {
         items.push_back(param.Text(kPortList));
     }
     ASSERT_NE(std::find(items.begin(), items.end(), WinePort()), items.end());
+    // COM3, COM7 and COM12 at least (the harness maps them), in natural order.
+    EXPECT_GE(items.size(), 3U);
+    EXPECT_TRUE(std::is_sorted(items.begin(), items.end(), NaturalPortOrder{}))
+        << ::testing::PrintToString(items);
     test::Choose(
         param.hwnd, kPortList,
         static_cast<int>(std::find(items.begin(), items.end(), WinePort()) - items.begin()));
     EXPECT_EQ(param.window.View().ToolTip(kPortList), WinePort());
+}
+
+// The window that a message box belongs to: a message that comes while the about box is open
+// (a reader call ended meanwhile) is owned by the about box, so that closing the message leaves
+// the window beneath disabled until the about box closes.
+TEST(TesmarleWindows, AMessageWhileTheAboutBoxIsOpenIsOwnedByTheAboutBox) {
+    ParamRig param({"COM42"});
+    // On a closed link: it fails at once, and its message waits in the queue.
+    param.window.Presenter().Resume();
+    HWND about = nullptr;
+    bool enabledAfterMessage = true;
+    const std::vector<test::MessageBoxSeen> seen = test::AnswerMessageBoxes(
+        L"Warning",
+        [&] { SendMessageW(param.hwnd, WM_SYSCOMMAND, Win32ParamWindow::kAboutCommand, 0); },
+        [&] {
+            enabledAfterMessage = IsWindowEnabled(param.hwnd) != FALSE;
+            about = GetLastActivePopup(param.hwnd);
+            PostMessageW(about, WM_COMMAND, IDOK, 0);
+        });
+    ASSERT_EQ(seen.size(), 1U);
+    EXPECT_NE(about, param.hwnd);
+    EXPECT_EQ(seen[0].owner, about);
+    EXPECT_FALSE(enabledAfterMessage) << "the about box keeps the window disabled";
+    EXPECT_NE(IsWindowEnabled(param.hwnd), FALSE);
 }
 
 TEST(TesmarleWindows, KeysMoveThroughTheDialogAndPressItsButtons) {

@@ -140,9 +140,14 @@ std::vector<std::string> Misplaced(HWND dialog, const DialogTemplate& table) {
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
         bool same = actual.left == expected.left && actual.top == expected.top;
         // An icon takes its own size; a closed combo box is as tall as its edit field, the
-        // template giving the height with the list dropped down.
+        // template giving the height with the list dropped down; a text that fits at 100 % but
+        // not at this DPI widens its control (Clipped checks that it then fits).
+        const bool widens = control.kind == ControlKind::Label ||
+                            control.kind == ControlKind::CheckBox ||
+                            control.kind == ControlKind::RadioButton;
         if (control.kind != ControlKind::Icon) {
-            same = same && actual.right == expected.right;
+            same = same &&
+                   (actual.right == expected.right || (widens && actual.right > expected.right));
             if (!IsComboKind(control.kind)) {
                 same = same && actual.bottom == expected.bottom;
             }
@@ -157,6 +162,60 @@ std::vector<std::string> Misplaced(HWND dialog, const DialogTemplate& table) {
         }
     }
     return wrong;
+}
+
+std::vector<std::string> Clipped(HWND dialog, const DialogTemplate& table) {
+    std::vector<std::string> clipped;
+    HDC dc = GetDC(dialog);
+    // The dialog's controls are its children in the order of the table.
+    HWND control = GetWindow(dialog, GW_CHILD);
+    for (const ControlTemplate& entry : table.controls) {
+        HWND window = control;
+        control = control != nullptr ? GetWindow(control, GW_HWNDNEXT) : nullptr;
+        long needed = 0;
+        if (entry.kind == ControlKind::Label) {
+            const std::wstring text = ToUtf16(entry.text);
+            const HGDIOBJ before =
+                SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)));
+            RECT box{};
+            DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box,
+                      DT_CALCRECT | DT_SINGLELINE);
+            SelectObject(dc, before);
+            needed = box.right;
+        } else if (entry.kind == ControlKind::PushButton ||
+                   entry.kind == ControlKind::DefaultPushButton ||
+                   entry.kind == ControlKind::CheckBox || entry.kind == ControlKind::RadioButton) {
+            // The button's own measure: its text with its frame, or beside its box.
+            SIZE ideal{};
+            SendMessageW(window, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal));
+            needed = ideal.cx;
+        } else {
+            continue;
+        }
+        RECT client{};
+        GetClientRect(window, &client);
+        if (needed > client.right) {
+            clipped.push_back(entry.text + ": needs " + std::to_string(needed) + ", has " +
+                              std::to_string(client.right));
+        }
+    }
+    ReleaseDC(dialog, dc);
+    return clipped;
+}
+
+int IconWidth(HICON icon) {
+    ICONINFO info{};
+    if (icon == nullptr || GetIconInfo(icon, &info) == FALSE) {
+        return 0;
+    }
+    BITMAP image{};
+    GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof image, &image);
+    for (HBITMAP bitmap : {info.hbmColor, info.hbmMask}) {
+        if (bitmap != nullptr) {
+            DeleteObject(bitmap);
+        }
+    }
+    return image.bmWidth;
 }
 
 std::vector<std::string> Columns(HWND list) {
@@ -197,6 +256,51 @@ bool Render(HWND window, const std::string& name) {
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     PumpFor(std::chrono::milliseconds(300));
     return AskHarness({"render", std::to_string(xWindow), name});
+}
+
+namespace {
+
+struct BoxWatch {
+    const wchar_t* caption;
+    std::function<void()> answered;
+    std::vector<MessageBoxSeen> seen;
+    bool waiting = false;  // a box answered, not yet gone
+    int idleTicks = 0;
+};
+BoxWatch* watch = nullptr;
+
+void CALLBACK LookForMessageBox(HWND, UINT, UINT_PTR, DWORD) {
+    if (watch == nullptr) {
+        return;
+    }
+    HWND box = FindWindowW(L"#32770", watch->caption);
+    if (box != nullptr && !watch->waiting) {
+        HWND owner = GetWindow(box, GW_OWNER);
+        watch->seen.push_back({owner, IsWindowVisible(owner) != FALSE});
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        watch->waiting = true;
+    } else if (box == nullptr && (watch->waiting || ++watch->idleTicks == 300)) {
+        watch->waiting = false;
+        if (watch->answered) {
+            watch->answered();
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<MessageBoxSeen> AnswerMessageBoxes(const wchar_t* caption,
+                                               const std::function<void()>& action,
+                                               const std::function<void()>& answered) {
+    BoxWatch state{caption, answered, {}};
+    watch = &state;
+    Win32DialogView::SetMessageSink({});
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, LookForMessageBox);
+    action();
+    KillTimer(nullptr, timer);
+    watch = nullptr;
+    RecordMessages();
+    return state.seen;
 }
 
 void RecordMessages() {

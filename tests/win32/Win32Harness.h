@@ -35,9 +35,16 @@ bool RestartReader(const std::vector<std::string>& arguments);
 // Where readersim writes the image of a completed download (a Wine path), empty when unknown.
 std::string ReceivedImagePath();
 
-// Every control of the table with an id sits where MapDialogRect puts its template rectangle;
-// returns the misplaced ones, described.
+// Every control of the table with an id sits where MapDialogRect puts its template rectangle
+// (a label, check box or radio button may be wider); returns the misplaced ones, described.
 std::vector<std::string> Misplaced(HWND dialog, const DialogTemplate& table);
+
+// The text controls whose text does not fit them as they are drawn: labels on one line, push
+// buttons, and check boxes and radio buttons beside their box, described "text: needs N, has M".
+std::vector<std::string> Clipped(HWND dialog, const DialogTemplate& table);
+
+// The width of an icon's image in pixels; 0 for none.
+int IconWidth(HICON icon);
 
 // A report list's columns as its header shows them: "title width centred" (or "left").
 std::vector<std::string> Columns(HWND list);
@@ -45,6 +52,18 @@ std::vector<std::string> Columns(HWND list);
 // A capture of the window as the X display shows it, written by the harness as
 // "<name>.png" into its render folder. False when the harness could not; true without one.
 bool Render(HWND window, const std::string& name);
+
+// Runs `action` with the views' messages shown as real message boxes captioned `caption`. A
+// timer of the thread answers each box with OK, noting its owner as it was then, and once the
+// box has gone calls `answered` (inside whatever modal loop runs); after 30 s without a box it
+// calls `answered` too, so that a test fails rather than hangs. The views record again after.
+struct MessageBoxSeen {
+    HWND owner;
+    bool ownerVisible;
+};
+std::vector<MessageBoxSeen> AnswerMessageBoxes(const wchar_t* caption,
+                                               const std::function<void()>& action,
+                                               const std::function<void()>& answered = {});
 
 // The messages the views showed since the last call, in order.
 std::vector<std::string> TakeMessages();

@@ -5,12 +5,15 @@
 The program asks for things by writing a file "request" into the folder UHF_SIM_CONTROL names,
 one item a line, and waits for "ready" there: "reader" and arguments restarts readersim with
 them; "render", an X window id and a name captures that window as the display shows it into
-NAME.png in the render folder. readersim writes the image of a completed download to
+NAME-<dpi>dpi.png in the render folder. readersim writes the image of a completed download to
 "received.bin" in the same folder.
+
+The prefix's display is set to --dpi (the LogPixels of the Control Panel's desktop settings;
+96 is 100 %, 144 is 150 %) for the run, and back to 96 after it; --filter picks test cases.
 
     windows_test.py --wine-run scripts/wine-run --prefix build/windows/wineprefix \\
         --readersim build/debug/bin/readersim --renders build/windows/renders \\
-        --program build/windows/tests/win32/tesmarle_win32_tests.exe
+        --program build/windows/tests/win32/tesmarle_win32_tests.exe [--dpi 144]
 """
 
 import argparse
@@ -28,8 +31,12 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from wine_ports import WinePorts  # noqa: E402
 
 PORT = "COM7"
+# Ports with nothing behind them, so that the registry lists COM3, COM7 and COM12 (which Wine
+# enumerates as COM12, COM3, COM7).
+IDLE_PORTS = ["COM3", "COM12"]
 FONTS_KEY = "HKCU\\Software\\Wine\\Fonts\\Replacements"
 X11_KEY = "HKCU\\Software\\Wine\\X11 Driver"
+DESKTOP_KEY = "HKCU\\Control Panel\\Desktop"
 # The dialogs name these faces; the machine has these in their place.
 FONT_REPLACEMENTS = {"宋体": "WenQuanYi Zen Hei", "SimSun": "WenQuanYi Zen Hei",
                      "Times New Roman": "Liberation Serif"}
@@ -55,6 +62,11 @@ def start_xvfb():
     return xvfb, f":{number}"
 
 
+def set_dpi(ports, dpi):
+    ports.run("reg", "add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi),
+              "/f")
+
+
 def start_readersim(readersim, link, log, extra=()):
     arguments = [readersim, "-v", "--link", link, "--firmware-out",
                  os.path.join(os.path.dirname(link), "received.bin")]
@@ -72,9 +84,9 @@ def start_readersim(readersim, link, log, extra=()):
 class HarnessServer:
     """Keeps one readersim running behind the link, and does what the program asks."""
 
-    def __init__(self, readersim, link, log, display, renders):
+    def __init__(self, readersim, link, log, display, renders, dpi):
         self.readersim, self.link, self.log = readersim, link, log
-        self.display, self.renders = display, renders
+        self.display, self.renders, self.dpi = display, renders, dpi
         self.folder = os.path.dirname(link)
         self.sim = start_readersim(readersim, link, log)
         self.stopping = threading.Event()
@@ -97,7 +109,8 @@ class HarnessServer:
 
     def render(self, window, name):
         capture = subprocess.run(["import", "-display", self.display, "-window", window,
-                                  os.path.join(self.renders, name + ".png")], check=False,
+                                  os.path.join(self.renders, f"{name}-{self.dpi}dpi.png")],
+                                 check=False,
                                  stdin=subprocess.DEVNULL, capture_output=True, text=True)
         return "ok" if capture.returncode == 0 else "import failed: " + capture.stderr
     def restart(self, extra):
@@ -127,6 +140,8 @@ def main():
     parser.add_argument("--readersim", required=True)
     parser.add_argument("--renders", required=True)
     parser.add_argument("--program", required=True)
+    parser.add_argument("--dpi", type=int, default=96)
+    parser.add_argument("--filter", default="")
     args = parser.parse_args()
     if not os.access(args.readersim, os.X_OK):
         sys.exit(f"no readersim at {args.readersim}: build the native debug preset first")
@@ -144,13 +159,17 @@ def main():
         # With no window manager on the display, Wine draws the windows' captions and frames
         # itself, so that the captures show them.
         ports.run("reg", "add", X11_KEY, "/v", "Decorated", "/d", "N", "/f")
+        set_dpi(ports, args.dpi)
         # Restarts Wine's server, which then reads the port and the font mappings.
-        ports.map_path(PORT, link)
+        ports.map_paths({PORT: link, **{name: os.path.join(work, name) for name in IDLE_PORTS}})
         sim = HarnessServer(args.readersim, link, os.path.join(work, "readersim.log"), display,
-                            args.renders)
+                            args.renders, args.dpi)
         env = dict(ports.env, DISPLAY=display, UHF_WINE_PORT=PORT,
                    UHF_SIM_CONTROL="Z:" + work.replace("/", "\\"))
-        run = subprocess.run([args.wine_run, args.program], env=env, stdin=subprocess.DEVNULL,
+        command = [args.wine_run, args.program]
+        if args.filter:
+            command.append("--gtest_filter=" + args.filter)
+        run = subprocess.run(command, env=env, stdin=subprocess.DEVNULL,
                              capture_output=True, text=True, errors="replace", timeout=240,
                              check=False)
         sys.stdout.write(run.stdout)
@@ -163,6 +182,8 @@ def main():
     finally:
         if sim is not None:
             sim.stop()
+        if args.dpi != 96:
+            set_dpi(ports, 96)  # the next program in the prefix sees it at its server's start
         ports.unmap()
         xvfb.terminate()
         xvfb.wait(10)

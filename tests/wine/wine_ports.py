@@ -42,7 +42,12 @@ class WinePorts:
 
     def map_path(self, name, path):
         """Maps a COM name to a path that need not exist yet (a link that a simulator makes)."""
-        self._set(name, path)
+        self.map_paths({name: path})
+
+    def map_paths(self, paths):
+        """Maps each COM name of {name: path} as map_path does, with one restart."""
+        for name, path in paths.items():
+            self._set(name, path)
         self.restart_server()
 
     def unmap(self):

@@ -2,11 +2,11 @@
 
 namespace uhf {
 
-Win32AboutBox::Win32AboutBox(const DialogTemplate& table, int iconId, int okId, HICON icon)
-    : Win32Dialog(table), iconId_(iconId), okId_(okId), icon_(icon) {}
+Win32AboutBox::Win32AboutBox(const DialogTemplate& table, int iconId, int okId)
+    : Win32Dialog(table), iconId_(iconId), okId_(okId) {}
 
 void Win32AboutBox::OnInit() {
-    SendDlgItemMessageW(Window(), iconId_, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+    ShowAppIcon(iconId_);
 }
 
 bool Win32AboutBox::OnMessage(UINT message, WPARAM wParam, LPARAM) {

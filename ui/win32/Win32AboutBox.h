@@ -4,11 +4,11 @@
 
 namespace uhf {
 
-// A program's about box from its table: the window's icon in the icon control, and an OK button
-// (Enter and Esc too) that closes it.
+// A program's about box from its table: the program's icon in the icon control, and an OK
+// button (Enter and Esc too) that closes it.
 class Win32AboutBox : public Win32Dialog {
   public:
-    Win32AboutBox(const DialogTemplate& table, int iconId, int okId, HICON icon);
+    Win32AboutBox(const DialogTemplate& table, int iconId, int okId);
 
   protected:
     void OnInit() override;
@@ -17,7 +17,6 @@ class Win32AboutBox : public Win32Dialog {
   private:
     int iconId_;
     int okId_;
-    HICON icon_;
 };
 
 }  // namespace uhf

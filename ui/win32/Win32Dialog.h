@@ -8,7 +8,11 @@
 namespace uhf {
 
 // A dialog built from a control table, run modally (the programs) or modeless (the tests, which
-// then drive it with messages). Subclasses handle the messages they care about.
+// then drive it with messages). Subclasses handle the messages they care about. The dialog
+// manager scales the controls and their font with the monitor's DPI; this class mends what it
+// does not: the program's icon, the widths of list columns when the window moves to a monitor
+// of another DPI, and labels, check boxes and radio buttons that fit their text at 100 % but
+// not at the DPI shown.
 class Win32Dialog {
   public:
     // The about entry's system command: below 0xF000 and a multiple of 16, as system commands
@@ -20,10 +24,14 @@ class Win32Dialog {
     Win32Dialog(const Win32Dialog&) = delete;
     Win32Dialog& operator=(const Win32Dialog&) = delete;
 
+    // -1 (and a message box saying why, over `owner`) when the window cannot be made.
     INT_PTR RunModal(HWND owner);
+    // nullptr when the window cannot be made.
     HWND CreateModeless(HWND owner);
     HWND Window() const { return window_; }
     bool IsModal() const { return modal_; }
+    // The DPI the window is laid out for.
+    int Dpi() const { return dpi_; }
 
   protected:
     virtual void OnInit() {}
@@ -37,14 +45,31 @@ class Win32Dialog {
     // Puts the about entry, under a separator, at the end of the system menu.
     void AddAboutEntry(const wchar_t* label);
 
+    // Shows the program's icon (UHF_APP_ICON) at the window's DPI, and again when that changes:
+    // as the window's large and small icon (kWindowIcon), or in the icon control `where`.
+    static constexpr int kWindowIcon = 0;
+    void ShowAppIcon(int where);
+    // A length of `pixels` at 100 %, at the window's DPI.
+    int Scaled(int pixels) const;
+
     const Win32DialogTemplate& Template() const { return template_; }
 
   private:
+    // Posted after a DPI change, for what follows the dialog manager's new layout.
+    static constexpr UINT kLaidOutMessage = WM_APP + 0x70;
+
     static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void LoadAppIcon();
+    void DpiChanged(int dpi);
+    void FitTexts();
 
     Win32DialogTemplate template_;
     HWND window_ = nullptr;
     bool modal_ = true;
+    int dpi_ = 96;
+    int iconPlace_ = -1;  // where ShowAppIcon put the icon; -1: nowhere
+    HICON largeIcon_ = nullptr;
+    HICON smallIcon_ = nullptr;
 };
 
 }  // namespace uhf

@@ -75,11 +75,6 @@ bool IsCombo(ControlKind kind) {
 
 Win32DialogTemplate::Win32DialogTemplate(const DialogTemplate& dialogTemplate)
     : template_(dialogTemplate) {
-    // The list view and the progress bar are common controls.
-    INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX),
-                                 ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&classes);
-
     DWORD style =
         DS_SETFONT | DS_MODALFRAME | DS_3DLOOK | WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_CENTER;
     if (template_.resizable) {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "ui/win32/Utf16.h"
+#include "ui/win32/Win32Dpi.h"
 
 namespace uhf {
 
@@ -145,8 +146,8 @@ void Win32DialogView::SetToolTip(int id, const std::string& text) {
                                 WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog_, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
-        // Lines of a tip break at "\n" only within this width.
-        SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, 600);
+        // Lines of a tip break at "\n" only within this width (600 pixels at 100 %).
+        SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, Win32Dpi::Scale(600, Win32Dpi::Of(dialog_)));
     }
     const bool known = tipTexts_.count(id) != 0;
     std::wstring& stored = tipTexts_[id];
@@ -182,8 +183,22 @@ void Win32DialogView::ShowMessage(const std::string& text) {
         Sink()(text);
         return;
     }
-    MessageBoxW(dialog_, ToUtf16(text).c_str(), ToUtf16(messageTitle_).c_str(),
+    MessageBoxW(MessageOwner(), ToUtf16(text).c_str(), ToUtf16(messageTitle_).c_str(),
                 MB_OK | messageIcon_);
+}
+
+HWND Win32DialogView::MessageOwner() const {
+    // A message of the window's initialisation: the window first, then the box over it.
+    if (IsWindowVisible(dialog_) == FALSE) {
+        ShowWindow(dialog_, SW_SHOW);
+    }
+    // A modal box that this window opened (the about box, the tag window) keeps it disabled: the
+    // message goes over that box, so that closing the message gives the input back to it and not
+    // to the window beneath.
+    HWND popup = GetLastActivePopup(dialog_);
+    const bool overPopup =
+        IsWindowEnabled(dialog_) == FALSE && popup != nullptr && IsWindowEnabled(popup) != FALSE;
+    return overPopup ? popup : dialog_;
 }
 
 void Win32DialogView::SetBusy(bool busy) {

@@ -30,7 +30,7 @@ class Win32DialogView : public DialogView {
 
     struct Column {
         std::string title;
-        int width;  // pixels
+        int width;  // pixels at the dialog's DPI
     };
     // Inserts a report list's columns, every one with its title and text centred.
     void SetColumns(int id, const std::vector<Column>& columns);
@@ -41,8 +41,10 @@ class Win32DialogView : public DialogView {
     bool HandleNotify(LPARAM lParam);
     bool HandleSetCursor();
 
-    // Where messages go instead of a MessageBoxW (tests record them).
+    // Where messages go instead of a MessageBoxW (tests record them; an empty sink shows them).
     static void SetMessageSink(MessageSink sink);
+    // The window a message box is owned by: this dialog, or the modal box it has open.
+    HWND MessageOwner() const;
 
     std::string Text(int id) const override;
     void SetText(int id, const std::string& text) override;
