@@ -275,8 +275,9 @@ TEST_F(ParamDialogTest, PortPathShowsWhollyInItsTooltipAndChannelListScrollsADoz
 TEST_F(ParamDialogTest, WindowKeepsPaintingWhileASlowReaderAnswersSet) {
     SimConfig config;
     config.tagRate = 0;  // tag reports would end each reply read long before a slow reply
-    // Each exchange then takes about 300 ms, near the longest the link waits for a reply.
-    config.faults.delayMs = 180;
+    // Slow enough that Set takes over a second, yet a third of the link's reply window, so that
+    // a loaded machine (sanitizers, parallel tests) does not push a reply past it.
+    config.faults.delayMs = 100;
     Open(config);
     Connect();
     dialog->show();
