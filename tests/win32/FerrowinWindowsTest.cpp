@@ -18,13 +18,13 @@
 
 #include "common/PortConfig.h"
 #include "common/PortInfo.h"
+#include "common/SystemText.h"
 #include "fakes/FakeFileChooser.h"
 #include "fakes/TempFolder.h"
 #include "ferrowin/DownloadTemplate.h"
 #include "ferrowin/win32/Win32DownloadWindow.h"
 #include "serial/NativeSerialPort.h"
 #include "tests/win32/Win32Harness.h"
-#include "ui/win32/Utf16.h"
 #include "ui/win32/Win32Dpi.h"
 
 namespace uhf {
