@@ -33,12 +33,13 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
     return true;
 }
 
+// In the system's language, which the ANSI code page may not spell.
 std::string SystemWords(DWORD error) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string words = length > 0 && text != nullptr ? std::string(text, length)
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string words = length > 0 && text != nullptr ? ToUtf8(std::wstring_view(text, length))
                                                       : "error " + std::to_string(error);
     LocalFree(text);
     // The system's sentence ends in a full stop and a line break; the caller's sentence goes on.
