@@ -465,6 +465,19 @@ TEST(FerrowinWindow, DownloadsAFirmwareFileWithAChineseNameAndKeepsItsPathAsTheO
     std::filesystem::remove_all(PathFromUtf8(kChineseFolder), ignored);
 }
 
+TEST(FerrowinWindow, KeepsItsSettingsBesideItselfInAFolderWithAChineseName) {
+    PortConfig config;  // beside the running program, which windows_test.py runs from "程序"
+    const std::string program = config.BuildPath("ferrowin_win32_tests.exe");
+    EXPECT_NE(program.find("\\程序\\"), std::string::npos) << program;
+    EXPECT_TRUE(std::filesystem::exists(PathFromUtf8(program))) << program;
+    config.WriteValue("Port", "2");
+    PortConfig again;
+    int port = -1;
+    EXPECT_TRUE(again.ReadPortIndex(port));
+    EXPECT_EQ(port, 2);
+    std::filesystem::remove(PathFromUtf8(config.iniPath));
+}
+
 // For the test's time the user's roaming application data folder lies in a profile with a
 // Chinese name, where Windows keeps it: the registry's user shell folders.
 class ChineseUserProfile {
