@@ -34,12 +34,12 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    const HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
-                                      0, nullptr);
-    const HANDLE keyboard = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                        OPEN_EXISTING, 0, nullptr);
+    const HANDLE screen =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherit, OPEN_EXISTING, 0, nullptr);
+    const HANDLE keyboard =
+        CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherit, OPEN_EXISTING, 0, nullptr);
     std::wstring command;
     for (int i = 1; i < argc; ++i) {
         command += (i > 1 ? L" \"" : L"\"") + std::wstring(argv[i]) + L"\"";
@@ -68,8 +68,8 @@ int wmain(int argc, wchar_t** argv) {
     for (SHORT y = 0; y <= info.dwCursorPosition.Y; ++y) {
         std::wstring row(static_cast<std::size_t>(info.dwSize.X), L' ');
         DWORD got = 0;
-        ReadConsoleOutputCharacterW(screen, row.data(), static_cast<DWORD>(row.size()),
-                                    COORD{0, y}, &got);
+        ReadConsoleOutputCharacterW(screen, row.data(), static_cast<DWORD>(row.size()), COORD{0, y},
+                                    &got);
         row.resize(got);
         row.erase(row.find_last_not_of(L' ') + 1);
         rows += row + L"\n";
