@@ -5,28 +5,12 @@
 #include <optional>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "common/AtomicFile.h"
+#include "common/SystemText.h"
 
 namespace uhf {
 namespace {
-
-// Paths come from the ANSI calls (GetModuleFileNameA, the environment), so they are in the
-// ANSI code page.
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    int length =
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0) {
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                            length);
-    }
-    return wide;
-}
 
 std::wstring FolderOf(const std::wstring& path) {
     std::size_t cut = path.find_last_of(L"\\/:");
@@ -49,12 +33,13 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
     return true;
 }
 
+// In the system's language, which the ANSI code page may not spell.
 std::string SystemWords(DWORD error) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string words = length > 0 && text != nullptr ? std::string(text, length)
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string words = length > 0 && text != nullptr ? ToUtf8(std::wstring_view(text, length))
                                                       : "error " + std::to_string(error);
     LocalFree(text);
     // The system's sentence ends in a full stop and a line break; the caller's sentence goes on.
@@ -108,7 +93,7 @@ bool HeldForAMoment(DWORD error, const std::wstring& target) {
 }  // namespace
 
 AtomicFile::Contents AtomicFile::Read(const std::string& path, std::size_t maxSize) {
-    const std::wstring wide = Wide(path);
+    const std::wstring wide = ToUtf16(path);
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return Contents{{}, FileError::NotRegular, "a directory"};
@@ -146,7 +131,7 @@ std::string AtomicFile::ResolveTarget(const std::string& path) {
 }
 
 bool AtomicFile::MayWrite(const std::string& path) {
-    DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    DWORD attributes = GetFileAttributesW(ToUtf16(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return true;
     }
@@ -155,7 +140,7 @@ bool AtomicFile::MayWrite(const std::string& path) {
 
 bool AtomicFile::FolderWritable(const std::string& folder) {
     // Only trying tells: the folder's attributes say nothing about its access list.
-    std::wstring probe = Wide(folder);
+    std::wstring probe = ToUtf16(folder);
     if (!probe.empty() && probe.back() != L'\\' && probe.back() != L'/') {
         probe += L'\\';
     }
@@ -171,7 +156,7 @@ bool AtomicFile::FolderWritable(const std::string& folder) {
 
 CommonError AtomicFile::Replace(const std::string& path, const std::string& bytes,
                                 const std::function<bool(const std::string&)>& beforeReplace) {
-    const std::wstring target = Wide(path);
+    const std::wstring target = ToUtf16(path);
     wchar_t tempName[MAX_PATH];
     if (GetTempFileNameW(FolderOf(target).c_str(), L"ini", 0, tempName) == 0) {
         return CommonError::TempCreateFailed;
@@ -189,10 +174,7 @@ CommonError AtomicFile::Replace(const std::string& path, const std::string& byte
         return CommonError::TempWriteFailed;
     }
     if (beforeReplace) {
-        std::vector<char> narrow(MAX_PATH * 2, '\0');
-        WideCharToMultiByte(CP_ACP, 0, tempName, -1, narrow.data(), static_cast<int>(narrow.size()),
-                            nullptr, nullptr);
-        if (!beforeReplace(narrow.data())) {
+        if (!beforeReplace(ToUtf8(tempName))) {
             return CommonError::WriteAbandoned;
         }
     }

@@ -3,21 +3,22 @@
 #include <vector>
 
 #include "common/ExecutableFolder.h"
+#include "common/SystemText.h"
 
 namespace uhf {
 namespace {
 
 std::string ExecutablePath() {
     // MAX_PATH first; a longer path would come back cut, so the buffer grows until it fits.
-    std::vector<char> buffer(MAX_PATH);
+    std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         DWORD size = static_cast<DWORD>(buffer.size());
-        DWORD length = GetModuleFileNameA(nullptr, buffer.data(), size);
+        DWORD length = GetModuleFileNameW(nullptr, buffer.data(), size);
         if (length == 0) {
             return {};
         }
         if (length < size) {
-            return std::string(buffer.data(), length);
+            return ToUtf8(std::wstring_view(buffer.data(), length));
         }
         if (buffer.size() >= 32768) {
             return {};

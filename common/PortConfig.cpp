@@ -1,6 +1,8 @@
 #include "common/PortConfig.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -8,6 +10,8 @@
 #include "common/DecimalText.h"
 #include "common/ExecutableFolder.h"
 #include "common/PortEnumerator.h"
+#include "common/ProfileText.h"
+#include "common/SystemText.h"
 #include "common/UserConfigFolder.h"
 
 namespace uhf {
@@ -25,6 +29,33 @@ constexpr DefaultEntry kDefaults[] = {
     {PortConfig::kDownBaudKey, "0"},
     {PortConfig::kFilePathKey, " "},
 };
+
+// The firmware path is written in the ANSI code page where the path fits it, as the Windows tool
+// of old writes and reads it (GBK on Chinese Windows), and in UTF-8 where it does not (always on
+// Linux).
+std::string StoredPath(const std::string& path) {
+    return AnsiFromUtf8(path).value_or(path);
+}
+
+// A stored path as UTF-8, at most `limit` bytes of it, cut where a character ends: bytes that are
+// valid UTF-8 are UTF-8, any others the ANSI code page.
+std::string PathFromStored(const std::string& stored, std::size_t limit) {
+    std::string_view kept(stored.data(), std::min(limit, stored.size()));
+    if (IsUtf8(stored)) {
+        while (!IsUtf8(kept)) {
+            kept.remove_suffix(1);
+        }
+        return std::string(kept);
+    }
+    std::string path;
+    std::string shorter;
+    // A double-byte character cut in two is left out whole.
+    if (!Utf8FromAnsi(kept, path) && kept.size() < stored.size() &&
+        Utf8FromAnsi(kept.substr(0, kept.size() - 1), shorter)) {
+        return shorter;
+    }
+    return path;
+}
 
 }  // namespace
 
@@ -116,10 +147,11 @@ bool PortConfig::ReadPortIndex(int& port) {
 
 bool PortConfig::ReadFilePath(std::string& path) {
     std::string value;
-    if (!ReadKey(kFilePathKey, kPathBufferSize, value)) {
+    // Read whole, so that the cut to the buffer's size can fall where a character ends.
+    if (!ReadKey(kFilePathKey, ProfileFile::kMaxFileSize, value)) {
         return false;
     }
-    path = std::move(value);
+    path = PathFromStored(value, kPathBufferSize - 1);
     return true;
 }
 
@@ -127,9 +159,10 @@ void PortConfig::WriteValue(const std::string& key, const std::string& value) {
     if (settingsDir != executableDir) {
         // The user's configuration folder may not exist yet.
         std::error_code ignored;
-        std::filesystem::create_directories(settingsDir, ignored);
+        std::filesystem::create_directories(PathFromUtf8(settingsDir), ignored);
     }
-    Settings().WriteString(SectionName(), key, value);
+    Settings().WriteString(SectionName(), key,
+                           ProfileText::NamesEqual(key, kFilePathKey) ? StoredPath(value) : value);
     lastError = profile.LastError();
     if (lastError != CommonError::None && !noticeGiven) {
         noticeGiven = true;

@@ -62,11 +62,13 @@ class PortConfig {
     // failure stays filled.
     bool ReadBaudIndexes(int& deviceBaud, int& downBaud);
     bool ReadPortIndex(int& port);
-    // At most 99 characters of "DownloadFilePath".
+    // At most 99 bytes of "DownloadFilePath", in UTF-8, never cut inside a character. A stored
+    // path that is not valid UTF-8 is read in the ANSI code page (GBK on Linux).
     bool ReadFilePath(std::string& path);
 
-    // Writes value under key in the settings section. A failed write is not reported here;
-    // LastError tells it.
+    // Writes value under key in the settings section; a "DownloadFilePath" in the ANSI code page
+    // where the path fits it, else in UTF-8. A failed write is not reported here; LastError
+    // tells it.
     void WriteValue(const std::string& key, const std::string& value);
     // "Port" = "0", "DeviceBaud" = "0", "DownBaud" = "0", "DownloadFilePath" = " ".
     void WriteDefaults();

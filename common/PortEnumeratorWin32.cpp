@@ -12,14 +12,16 @@
 
 #include "common/NaturalPortOrder.h"
 #include "common/PortEnumerator.h"
+#include "common/SystemText.h"
 
 namespace uhf {
 namespace {
 
-// The friendly names SetupAPI gives the present ports ("USB Serial Port (COM3)"), by port name.
+// The friendly names SetupAPI gives the present ports ("USB Serial Port (COM3)", in the system's
+// language), by port name.
 std::map<std::string, std::string> FriendlyNames() {
     std::map<std::string, std::string> names;
-    HDEVINFO set = SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+    HDEVINFO set = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
     if (set == INVALID_HANDLE_VALUE) {
         return names;
     }
@@ -30,18 +32,19 @@ std::map<std::string, std::string> FriendlyNames() {
         if (key == INVALID_HANDLE_VALUE) {
             continue;
         }
-        char port[80] = {};
-        DWORD size = sizeof port - 1;
+        // Room for a terminator that the registry does not promise.
+        wchar_t port[80] = {};
+        DWORD size = sizeof port - sizeof port[0];
         DWORD type = 0;
-        const LONG read =
-            RegQueryValueExA(key, "PortName", nullptr, &type, reinterpret_cast<BYTE*>(port), &size);
+        const LONG read = RegQueryValueExW(key, L"PortName", nullptr, &type,
+                                           reinterpret_cast<BYTE*>(port), &size);
         RegCloseKey(key);
-        char name[256] = {};
+        wchar_t name[256] = {};
         if (read == ERROR_SUCCESS && type == REG_SZ &&
-            SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_FRIENDLYNAME, nullptr,
-                                              reinterpret_cast<BYTE*>(name), sizeof name - 1,
-                                              nullptr)) {
-            names[port] = name;
+            SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_FRIENDLYNAME, nullptr,
+                                              reinterpret_cast<BYTE*>(name),
+                                              sizeof name - sizeof name[0], nullptr)) {
+            names[ToUtf8(port)] = ToUtf8(name);
         }
     }
     SetupDiDestroyDeviceInfoList(set);

@@ -6,7 +6,7 @@ namespace uhf {
 
 // The folder in the user's own configuration folder where a program keeps its settings when
 // its own folder cannot be written: $XDG_CONFIG_HOME/<program>/, else ~/.config/<program>/,
-// on Linux; %APPDATA%\<program>\ on Windows.
+// on Linux; <the roaming application data folder>\<program>\ on Windows (%APPDATA%).
 class UserConfigFolder {
   public:
     // Ends in a path separator; empty when the environment names no such folder.

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <optional>
 
+#include "common/SystemText.h"
+
 namespace uhf {
 
 ArgumentReader& ArgumentReader::AcceptInlineValues() {
@@ -82,12 +84,12 @@ std::string ArgumentReader::SamePortTwice(const std::vector<std::string>& ports)
     const auto same = [](const std::string& a, const std::string& b) {
         std::error_code errorA;
         std::error_code errorB;
-        if (a == b || fs::equivalent(a, b, errorA)) {
+        if (a == b || fs::equivalent(PathFromUtf8(a), PathFromUtf8(b), errorA)) {
             return true;
         }
         // Names of which one does not exist yet: as spelt out, relative to the working folder.
-        const fs::path fullA = fs::weakly_canonical(a, errorA);
-        const fs::path fullB = fs::weakly_canonical(b, errorB);
+        const fs::path fullA = fs::weakly_canonical(PathFromUtf8(a), errorA);
+        const fs::path fullB = fs::weakly_canonical(PathFromUtf8(b), errorB);
         return !errorA && !errorB && fullA == fullB;
     };
     for (std::size_t i = 1; i < ports.size(); ++i) {

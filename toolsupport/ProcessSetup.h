@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <ostream>
 
 namespace uhf {
 
@@ -40,11 +42,41 @@ class ProcessSetup {
     // Called by the platform's signal handler; only sets flags.
     static void NoteSignal(bool hangUp);
 
+    // What standard error is, for output that redraws a line in place.
+    enum class Terminal {
+        None,             // a pipe or a file: whole lines only
+        PlainLines,       // a console that shows escape sequences as text: a carriage return
+                          // and blanks redraw a line
+        EscapeSequences,  // a terminal, or a console that interprets them
+    };
+    // On Windows as Prepare found it (None before).
+    static Terminal ErrorTerminal();
+
 #ifdef _WIN32
     // The console's handler that Prepare installs (a PHANDLER_ROUTINE): raises the flags, ends
     // the waits and answers TRUE for the events it takes. After a close or a shutdown it does not
     // return: the system ends the process when it does, and the tool must stop first.
     static int __stdcall OnConsoleEvent(unsigned long event);
+
+    // Called by wmain: `run` with the arguments, converted once from UTF-16 to UTF-8, so that a
+    // name the ANSI code page cannot spell arrives whole.
+    static int RunWithUtf8Arguments(int argc, wchar_t** argv, int (*run)(int, char**));
+
+    // The console calls of Prepare. Tests put steps here that fail as Windows documents: every
+    // one on a handle that is no console (redirected), and SetConsoleMode refusing
+    // virtual-terminal processing on consoles before Windows 10.
+    struct ConsoleCalls {
+        std::function<bool(void* handle, unsigned long& mode)> getMode;
+        std::function<bool(void* handle, unsigned long mode)> setMode;
+        std::function<bool(void* handle, const wchar_t* text, unsigned long count)> write;
+    };
+    static ConsoleCalls console;
+
+    // What Prepare does for standard output and error: when `handle` is a console, `stream`
+    // writes there from then on in UTF-16, as a console shows any character that way and from
+    // bytes only those of its code page; with `escapes` it asks the console to interpret escape
+    // sequences. Redirected, the stream keeps writing the UTF-8 bytes.
+    static Terminal AttachConsole(std::ostream& stream, void* handle, bool escapes);
 #endif
 
   private:

@@ -27,6 +27,10 @@ extern "C" void OnSignal(int signal) {
 
 }  // namespace
 
+ProcessSetup::Terminal ProcessSetup::ErrorTerminal() {
+    return isatty(STDERR_FILENO) == 1 ? Terminal::EscapeSequences : Terminal::None;
+}
+
 void ProcessSetup::ReserveStandardDescriptors() {
     for (int fd = 0; fd <= 2; ++fd) {
         if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {

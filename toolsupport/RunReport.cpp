@@ -5,6 +5,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "common/SystemText.h"
 #include "toolsupport/JsonText.h"
 
 namespace uhf {
@@ -20,14 +21,14 @@ RunReport::~RunReport() {
 
 RunReport::OpenResult RunReport::Open(const std::string& path, std::string& error) {
     std::error_code code;
-    const auto status = std::filesystem::status(path, code);
+    const auto status = std::filesystem::status(PathFromUtf8(path), code);
     if (status.type() != std::filesystem::file_type::not_found &&
         !std::filesystem::is_regular_file(status) && !code) {
         error = "--report " + path + ": not a regular file";
         return OpenResult::NotAFile;
     }
     // "a" opens with O_APPEND: every write lands at the end, whoever else appends.
-    file = std::fopen(path.c_str(), "ab");
+    file = OpenFile(path, "ab");
     if (file == nullptr) {
         error = "--report " + path + ": " + std::strerror(errno);
         return OpenResult::Failed;
@@ -79,11 +80,13 @@ std::string RunReport::UtcTime(std::chrono::system_clock::time_point when) {
 std::string RunReport::SerialNumberOf(const std::string& port, const std::vector<PortInfo>& ports) {
     // A link such as /dev/serial/by-id/... names the same device as its target.
     std::error_code error;
-    const auto resolved = std::filesystem::weakly_canonical(port, error);
+    const auto resolved = std::filesystem::weakly_canonical(PathFromUtf8(port), error);
     for (const PortInfo& info : ports) {
         std::error_code other;
         if (info.path == port || (!info.byIdPath.empty() && info.byIdPath == port) ||
-            (!error && std::filesystem::weakly_canonical(info.path, other) == resolved && !other)) {
+            (!error &&
+             std::filesystem::weakly_canonical(PathFromUtf8(info.path), other) == resolved &&
+             !other)) {
             return info.serialNumber;
         }
     }

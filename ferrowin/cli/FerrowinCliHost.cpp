@@ -25,9 +25,9 @@ std::string TimeStamp() {
 
 }  // namespace
 
-FerrowinCliHost::FerrowinCliHost(std::ostream& logStream, bool progress,
+FerrowinCliHost::FerrowinCliHost(std::ostream& logStream, ProcessSetup::Terminal kind,
                                  std::function<void()> whenFinished)
-    : log(logStream), showProgress(progress), onFinished(std::move(whenFinished)) {}
+    : log(logStream), terminal(kind), onFinished(std::move(whenFinished)) {}
 
 void FerrowinCliHost::AddLog(const std::string& line) {
     Print(TimeStamp() + " " + line);
@@ -48,17 +48,18 @@ void FerrowinCliHost::ShowProgress(int sentBytes, int totalBytes) {
         streaming = true;
         streamStart = lastProgress;
     }
-    if (!showProgress && board == nullptr) {
+    if (terminal == ProcessSetup::Terminal::None && board == nullptr) {
         return;
     }
     const auto elapsed =
         std::chrono::duration_cast<std::chrono::milliseconds>(lastProgress - streamStart).count();
+    const std::string clear = ClearProgress();
     progressLine = FerrowinProgress::Format(sentBytes, totalBytes, elapsed);
     if (board != nullptr) {
         board->Progress(boardRow, progressLine);
         return;
     }
-    log << "\r\033[K" << progressLine << std::flush;
+    log << clear << progressLine << std::flush;
     progressVisible = true;
 }
 
@@ -93,9 +94,24 @@ void FerrowinCliHost::FinishProgress() {
     }
 }
 
+std::string FerrowinCliHost::ClearProgress() const {
+    if (terminal == ProcessSetup::Terminal::EscapeSequences) {
+        return "\r\033[K";
+    }
+    // Blanks over the line drawn: Windows consoles before Windows 10 show escape sequences as
+    // text.
+    if (!progressVisible) {
+        return {};
+    }
+    std::string blank(progressLine.size() + 2, ' ');
+    blank.front() = '\r';
+    blank.back() = '\r';
+    return blank;
+}
+
 void FerrowinCliHost::Print(const std::string& line) {
     if (progressVisible) {
-        log << "\r\033[K";
+        log << ClearProgress();
     }
     log << line << '\n';
     if (progressVisible) {

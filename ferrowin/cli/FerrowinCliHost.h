@@ -7,18 +7,20 @@
 #include <string>
 
 #include "ferrowin/cli/FerrowinBoard.h"
+#include "toolsupport/ProcessSetup.h"
 #include "upgrade/TransferObserver.h"
 
 namespace uhf {
 
 // What ferrowin-cli shows of the upgrade transfer: the log and the message boxes as lines on
-// `log`, a redrawn progress line there when `showProgress` (stderr is a terminal), and the
-// result, at which the transfer's loop ends. Output that cannot be written is lost output,
+// `log`, a progress line there redrawn as the terminal allows (none when it is no terminal), and
+// the result, at which the transfer's loop ends. Output that cannot be written is lost output,
 // nothing more: it never ends a transfer.
 class FerrowinCliHost : public TransferObserver {
   public:
     // `onFinished` is called once the attempt is over.
-    FerrowinCliHost(std::ostream& log, bool showProgress, std::function<void()> onFinished);
+    FerrowinCliHost(std::ostream& log, ProcessSetup::Terminal terminal,
+                    std::function<void()> onFinished);
 
     void AddLog(const std::string& line) override;
     void ShowMessage(const std::string& text) override;
@@ -40,12 +42,14 @@ class FerrowinCliHost : public TransferObserver {
 
   private:
     void Print(const std::string& line);
+    // Back to the start of the progress line, and the line cleared.
+    std::string ClearProgress() const;
 
     std::ostream& log;
     FerrowinBoard* board = nullptr;
     std::size_t boardRow = 0;
     std::chrono::steady_clock::time_point lastProgress;
-    bool showProgress = false;
+    ProcessSetup::Terminal terminal;
     std::function<void()> onFinished;
     bool finished = false;
     TransferError result = TransferError::None;

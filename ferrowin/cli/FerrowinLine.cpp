@@ -7,12 +7,12 @@
 #include "common/Sha256.h"
 #include "ferrowin/cli/FerrowinCliHost.h"
 #include "ferrowin/cli/FerrowinEventLoop.h"
-#include "ferrowin/cli/FerrowinTerminal.h"
 #include "reader/ReaderProbe.h"
 #include "serial/NativeCommControl.h"
 #include "serial/NativeSerialPort.h"
 #include "toolsupport/ExitStatus.h"
 #include "toolsupport/JsonText.h"
+#include "toolsupport/ProcessSetup.h"
 #include "upgrade/UpgradeTransfer.h"
 
 namespace uhf {
@@ -48,9 +48,11 @@ void FerrowinLine::SetReport(RunReport* record, std::vector<PortInfo> ports) {
 }
 
 int FerrowinLine::Run(std::ostream& out, std::ostream& err) {
-    // On a terminal each of several readers keeps a progress line below the lines of the logs.
+    // On a terminal each of several readers keeps a progress line below the lines of the logs;
+    // that takes moving the cursor up.
     std::optional<FerrowinBoard> board;
-    if (options.ports.size() > 1 && StderrIsTerminal()) {
+    if (options.ports.size() > 1 &&
+        ProcessSetup::ErrorTerminal() == ProcessSetup::Terminal::EscapeSequences) {
         board.emplace(options.ports, err);
     }
     FerrowinBoard* shared = board ? &*board : nullptr;
@@ -145,8 +147,10 @@ FerrowinLine::Transfer FerrowinLine::Download(const FerrowinOptions& run,
     NativeCommControl comm(port, [&loop] { loop.Wake(); });
     loop.SetWakeHandler([&comm] { comm.ProcessPending(); });
     // One reader's progress line redrawn in place; several share the board.
-    FerrowinCliHost host(job.err, options.ports.size() == 1 && StderrIsTerminal(),
-                         [&loop] { loop.Quit(); });
+    FerrowinCliHost host(
+        job.err,
+        options.ports.size() == 1 ? ProcessSetup::ErrorTerminal() : ProcessSetup::Terminal::None,
+        [&loop] { loop.Quit(); });
     if (board != nullptr) {
         host.SetBoard(board, job.index);
     }

@@ -1,5 +1,4 @@
 // ferrowin-cli: the firmware download tool without a window.
-#include <cstdio>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -15,7 +14,9 @@
 #include "toolsupport/RunReport.h"
 #include "version/ProgramVersion.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int ToolMain(int argc, char** argv) {
     uhf::ProcessSetup::Prepare();
     if (uhf::PrintVersionIfAsked("ferrowin-cli", argc, argv)) {
         return uhf::ProcessSetup::Finish("ferrowin-cli",
@@ -27,7 +28,7 @@ int main(int argc, char** argv) {
     std::string error;
     const std::optional<uhf::FerrowinOptions> options = uhf::FerrowinOptions::Parse(args, error);
     if (!options) {
-        std::fprintf(stderr, "ferrowin-cli: %s\n%s", error.c_str(), uhf::FerrowinOptions::Usage());
+        std::cerr << "ferrowin-cli: " << error << "\n" << uhf::FerrowinOptions::Usage();
         return uhf::kExitUsage;
     }
     // The usage and the table of several readers go to standard output; one reader's result is
@@ -37,7 +38,7 @@ int main(int argc, char** argv) {
         return uhf::kExitFailure;
     }
     if (options->help) {
-        std::fputs(uhf::FerrowinOptions::Usage(), stdout);
+        std::cout << uhf::FerrowinOptions::Usage();
         return uhf::ProcessSetup::Finish("ferrowin-cli", uhf::kExitOk);
     }
     uhf::FerrowinLine line(*options, &uhf::ProcessSetup::Interrupted);
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
     if (!options->reportFile.empty()) {
         const auto opened = report.Open(options->reportFile, error);
         if (opened != uhf::RunReport::OpenResult::Opened) {
-            std::fprintf(stderr, "ferrowin-cli: %s\n", error.c_str());
+            std::cerr << "ferrowin-cli: " << error << "\n";
             return uhf::ProcessSetup::Finish(
                 "ferrowin-cli", opened == uhf::RunReport::OpenResult::NotAFile ? uhf::kExitUsage
                                                                                : uhf::kExitFailure);
@@ -57,3 +58,17 @@ int main(int argc, char** argv) {
     });
     return uhf::ProcessSetup::Finish("ferrowin-cli", line.Run(std::cout, std::cerr));
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Windows hands wmain the arguments whole, in UTF-16; a narrow main would get them in the ANSI
+// code page, which cannot spell most file names.
+int wmain(int argc, wchar_t** argv) {
+    return uhf::ProcessSetup::RunWithUtf8Arguments(argc, argv, ToolMain);
+}
+#else
+int main(int argc, char** argv) {
+    return ToolMain(argc, argv);
+}
+#endif

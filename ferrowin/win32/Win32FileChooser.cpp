@@ -4,7 +4,7 @@
 // commdlg.h needs the types of windows.h.
 #include <commdlg.h>
 
-#include "ui/win32/Utf16.h"
+#include "common/SystemText.h"
 
 namespace uhf {
 

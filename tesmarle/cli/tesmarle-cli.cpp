@@ -17,7 +17,9 @@
 #include "toolsupport/RunReport.h"
 #include "version/ProgramVersion.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int ToolMain(int argc, char** argv) {
     uhf::ProcessSetup::Prepare();
     if (uhf::PrintVersionIfAsked("tesmarle-cli", argc, argv)) {
         return uhf::ProcessSetup::Finish("tesmarle-cli",
@@ -66,3 +68,17 @@ int main(int argc, char** argv) {
     const int status = runner.Run(options);
     return uhf::ProcessSetup::Finish("tesmarle-cli", status);
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Windows hands wmain the arguments whole, in UTF-16; a narrow main would get them in the ANSI
+// code page, which cannot spell most file names.
+int wmain(int argc, wchar_t** argv) {
+    return uhf::ProcessSetup::RunWithUtf8Arguments(argc, argv, ToolMain);
+}
+#else
+int main(int argc, char** argv) {
+    return ToolMain(argc, argv);
+}
+#endif

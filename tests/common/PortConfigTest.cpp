@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/PortConfig.h"
+#include "common/SystemText.h"
 #include "common/UserConfigFolder.h"
 #include "fakes/TempFolder.h"
 
@@ -144,16 +145,85 @@ TEST_F(PortConfigTest, IndexesReadUpToTheFirstNonDigit) {
     EXPECT_EQ(downBaud, -2);
 }
 
-TEST_F(PortConfigTest, LongPathIsCutToItsFirst99Characters) {
-    std::string longPath = "/home/bench/firmware/";
-    while (longPath.size() < 150) {
-        longPath += "reader-image-";
+// "C:\固件\测试 固件.bin" and the character 固, in UTF-8 and in GBK.
+const std::string kChinesePath =
+    "C:\\\xE5\x9B\xBA\xE4\xBB\xB6\\\xE6\xB5\x8B\xE8\xAF\x95 \xE5\x9B\xBA\xE4\xBB\xB6.bin";
+const std::string kChineseGbk = "C:\\\xB9\xCC\xBC\xFE\\\xB2\xE2\xCA\xD4 \xB9\xCC\xBC\xFE.bin";
+const std::string kGu = "\xE5\x9B\xBA";
+const std::string kGuGbk = "\xB9\xCC";
+
+std::string Times(int count, const std::string& text) {
+    std::string all;
+    for (int i = 0; i < count; ++i) {
+        all += text;
     }
-    longPath += ".bin";
-    WriteSettings(kHeader + "DownloadFilePath=" + longPath + "\r\n");
-    std::string path;
-    EXPECT_TRUE(config.ReadFilePath(path));
-    EXPECT_EQ(path, longPath.substr(0, 99));
+    return all;
+}
+
+// Windows writes a path in the ANSI code page where it fits; its tests run in the Chinese one.
+bool WritesGbk() {
+#ifdef _WIN32
+    return true;
+#else
+    return false;
+#endif
+}
+
+TEST_F(PortConfigTest, FirmwarePathIsReadInUtf8OrGbkAndCutWhereACharacterEnds) {
+    if (WritesGbk() && !AnsiFromUtf8(kChinesePath)) {
+        GTEST_SKIP() << "the ANSI code page is not the Chinese one";
+    }
+    struct Case {
+        const char* name;
+        std::string stored;
+        std::string path;
+    };
+    const std::string longAscii = "/home/bench/firmware/" + Times(10, "reader-image-") + ".bin";
+    const Case cases[] = {
+        {"ASCII", "C:\\fw\\reader.bin", "C:\\fw\\reader.bin"},
+        {"UTF-8", kChinesePath, kChinesePath},
+        {"GBK, as the Windows tool of old writes it", kChineseGbk, kChinesePath},
+        {"ASCII cut at 99 bytes", longAscii, longAscii.substr(0, 99)},
+        // 4 + 3 * 31 = 97 bytes: the 32nd character would end at byte 100.
+        {"UTF-8 cut before a character that byte 99 splits", "C:\\x" + Times(40, kGu),
+         "C:\\x" + Times(31, kGu)},
+        // 4 + 2 * 47 = 98 bytes of GBK.
+        {"GBK cut before a character that byte 99 splits", "C:\\x" + Times(60, kGuGbk),
+         "C:\\x" + Times(47, kGu)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteSettings(kHeader + "DownloadFilePath=" + c.stored + "\r\n");
+        std::string path;
+        EXPECT_TRUE(config.ReadFilePath(path));
+        EXPECT_EQ(path, c.path);
+    }
+}
+
+TEST_F(PortConfigTest, FirmwarePathIsWrittenInTheAnsiCodePageWhereItFitsElseInUtf8) {
+    if (WritesGbk() && !AnsiFromUtf8(kChinesePath)) {
+        GTEST_SKIP() << "the ANSI code page is not the Chinese one";
+    }
+    struct Case {
+        const char* name;
+        std::string path;
+        std::string stored;
+    };
+    const std::string emoji = "C:\\fw\\\xF0\x9F\x98\x80.bin";  // no GBK character
+    const Case cases[] = {
+        {"ASCII", "C:\\fw\\reader.bin", "C:\\fw\\reader.bin"},
+        {"Chinese", kChinesePath, WritesGbk() ? kChineseGbk : kChinesePath},
+        {"outside GBK", emoji, emoji},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        folder.Write("System.ini", "");
+        config.WriteValue("DownloadFilePath", c.path);
+        EXPECT_EQ(Settings(), kHeader + "DownloadFilePath=" + c.stored + "\r\n");
+        std::string path;
+        EXPECT_TRUE(config.ReadFilePath(path));
+        EXPECT_EQ(path, c.path);
+    }
 }
 
 TEST_F(PortConfigTest, ReadsTheWindowsToolsFileWithMixedCase) {

@@ -8,6 +8,7 @@
 #include <dbt.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -18,13 +19,13 @@
 
 #include "common/PortConfig.h"
 #include "common/PortInfo.h"
+#include "common/SystemText.h"
 #include "fakes/FakeFileChooser.h"
 #include "fakes/TempFolder.h"
 #include "ferrowin/DownloadTemplate.h"
 #include "ferrowin/win32/Win32DownloadWindow.h"
 #include "serial/NativeSerialPort.h"
 #include "tests/win32/Win32Harness.h"
-#include "ui/win32/Utf16.h"
 #include "ui/win32/Win32Dpi.h"
 
 namespace uhf {
@@ -44,7 +45,7 @@ std::string WinePort() {
 }
 
 std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
@@ -417,6 +418,120 @@ TEST(FerrowinWindow, DownloadsATwentyKilobyteImageByteForByteWithProgressAndLog)
     ASSERT_TRUE(
         PumpUntil([&] { return ReadFile(test::ReceivedImagePath()).size() == image.size(); }));
     EXPECT_TRUE(ReadFile(test::ReceivedImagePath()) == image);
+}
+
+// A path that the ANSI code page of a Western Windows cannot spell, in a folder of its own.
+const std::string kChineseFolder = "C:\\固件";
+const std::string kChinesePath = kChineseFolder + "\\测试 固件.bin";
+
+TEST(FerrowinWindow, DownloadsAFirmwareFileWithAChineseNameAndKeepsItsPathAsTheOldToolDid) {
+    const std::string port = WinePort();
+    if (port.empty()) {
+        GTEST_SKIP() << "UHF_WINE_PORT names no port mapped to readersim";
+    }
+    ASSERT_EQ(GetACP(), 936U) << "windows_test.py runs the windows in the Chinese code page";
+    ASSERT_TRUE(test::RestartReader({"--baud", "9600"}));
+    std::string image(3000, '\0');
+    std::mt19937 random(11);
+    for (char& byte : image) {
+        byte = static_cast<char>(random() & 0xFF);
+    }
+    std::filesystem::create_directories(PathFromUtf8(kChineseFolder));
+    std::ofstream(PathFromUtf8(kChinesePath), std::ios::binary) << image;
+
+    FerrowinRig rig({port});
+    rig.files.answer = kChinesePath;
+    Click(rig.hwnd, Ids::kFileButton);
+    test::Choose(rig.hwnd, Ids::kDeviceBaudList, 0);
+    test::Choose(rig.hwnd, Ids::kDownloadBaudList, 4);
+    EXPECT_EQ(rig.Text(Ids::kPathBox), kChinesePath);
+    // In GBK, as the Windows tool of old writes and reads it.
+    EXPECT_EQ(rig.Stored("DownloadFilePath"),
+              "DownloadFilePath=C:\\\xB9\xCC\xBC\xFE\\\xB2\xE2\xCA\xD4 \xB9\xCC\xBC\xFE.bin");
+    Click(rig.hwnd, Ids::kDownloadButton);
+    ASSERT_TRUE(rig.Finished());
+    EXPECT_EQ(rig.LogMessages().back(), "Upgrade file transferred successfully.");
+    ASSERT_TRUE(
+        PumpUntil([&] { return ReadFile(test::ReceivedImagePath()).size() == image.size(); }));
+    EXPECT_TRUE(ReadFile(test::ReceivedImagePath()) == image);
+
+    // The next start shows the path again.
+    rig.window =
+        std::make_unique<Win32DownloadWindow>(rig.config, rig.port, rig.files, PortSource{});
+    rig.hwnd = rig.window->CreateModeless(nullptr);
+    EXPECT_EQ(rig.Text(Ids::kPathBox), kChinesePath);
+    rig.window.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(PathFromUtf8(kChineseFolder), ignored);
+}
+
+TEST(FerrowinWindow, KeepsItsSettingsBesideItselfInAFolderWithAChineseName) {
+    PortConfig config;  // beside the running program, which windows_test.py runs from "程序"
+    const std::string program = config.BuildPath("ferrowin_win32_tests.exe");
+    EXPECT_NE(program.find("\\程序\\"), std::string::npos) << program;
+    EXPECT_TRUE(std::filesystem::exists(PathFromUtf8(program))) << program;
+    config.WriteValue("Port", "2");
+    PortConfig again;
+    int port = -1;
+    EXPECT_TRUE(again.ReadPortIndex(port));
+    EXPECT_EQ(port, 2);
+    std::filesystem::remove(PathFromUtf8(config.iniPath));
+}
+
+// For the test's time the user's roaming application data folder lies in a profile with a
+// Chinese name, where Windows keeps it: the registry's user shell folders.
+class ChineseUserProfile {
+  public:
+    static constexpr const wchar_t* kShellFolders =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    ChineseUserProfile() {
+        DWORD size = sizeof old;
+        RegGetValueW(HKEY_CURRENT_USER, kShellFolders, L"AppData",
+                     RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, old, &size);
+        Set(ToUtf16(kProfile + "\\AppData\\Roaming"));
+    }
+    ~ChineseUserProfile() {
+        Set(old);
+        std::error_code ignored;
+        std::filesystem::remove_all(PathFromUtf8(kProfile), ignored);
+    }
+
+    const std::string kProfile = "C:\\users\\测试用户";
+
+  private:
+    void Set(const std::wstring& folder) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, kShellFolders, L"AppData", REG_EXPAND_SZ, folder.c_str(),
+                        static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+    }
+    wchar_t old[MAX_PATH] = L"%USERPROFILE%\\AppData\\Roaming";
+};
+
+TEST(FerrowinWindow, KeepsItsSettingsInAChineseUsersProfileWhenItsFolderIsReadOnly) {
+    ChineseUserProfile profile;
+    // A program folder that cannot be written, as an installed program's: one on no drive.
+    const std::string programDir = "Q:\\Ferrowin\\";
+    const Strings ports = {"COM7", "COM8"};
+    PortConfig config(programDir, [ports] { return ports; });
+    EXPECT_EQ(config.iniPath,
+              profile.kProfile + "\\AppData\\Roaming\\" + "ferrowin_win32_tests\\System.ini");
+    NativeSerialPort port;
+    FakeFileChooser files;
+    auto window = std::make_unique<Win32DownloadWindow>(config, port, files, PortSource{});
+    HWND hwnd = window->CreateModeless(nullptr);
+    test::Choose(hwnd, Ids::kDeviceBaudList, 4);
+    test::Choose(hwnd, Ids::kPortList, 1);
+    window.reset();
+    EXPECT_NE(ReadFile(config.iniPath).find("DeviceBaud=4\r\n"), std::string::npos)
+        << ReadFile(config.iniPath);
+
+    // The next start finds them there.
+    PortConfig again(programDir, [ports] { return ports; });
+    window = std::make_unique<Win32DownloadWindow>(again, port, files, PortSource{});
+    window->CreateModeless(nullptr);
+    EXPECT_EQ(window->View().Text(Ids::kDeviceBaudList), "115200");
+    EXPECT_EQ(window->View().Text(Ids::kPortList), "COM8");
+    window.reset();
+    test::TakeMessages();
 }
 
 }  // namespace

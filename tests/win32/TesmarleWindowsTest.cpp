@@ -15,11 +15,11 @@
 
 #include "common/NaturalPortOrder.h"
 #include "common/PortEnumerator.h"
+#include "common/SystemText.h"
 #include "tesmarle/TesmarleTemplates.h"
 #include "tesmarle/win32/Win32ParamWindow.h"
 #include "tesmarle/win32/Win32TagWindow.h"
 #include "tests/win32/Win32Harness.h"
-#include "ui/win32/Utf16.h"
 #include "ui/win32/Win32AboutBox.h"
 #include "ui/win32/Win32Dpi.h"
 

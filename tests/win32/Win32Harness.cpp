@@ -7,7 +7,7 @@
 
 #include <commctrl.h>
 
-#include "ui/win32/Utf16.h"
+#include "common/SystemText.h"
 #include "ui/win32/Win32DialogView.h"
 
 namespace uhf::test {

@@ -166,7 +166,10 @@ def main():
                             args.renders, args.dpi)
         env = dict(ports.env, DISPLAY=display, UHF_WINE_PORT=PORT,
                    UHF_SIM_CONTROL="Z:" + work.replace("/", "\\"))
-        command = [args.wine_run, args.program]
+        # From a folder whose name the ANSI code page of a Western Windows cannot spell.
+        program_dir = os.path.join(work, "程序")
+        os.makedirs(program_dir)
+        command = [args.wine_run, shutil.copy(args.program, program_dir)]
         if args.filter:
             command.append("--gtest_filter=" + args.filter)
         run = subprocess.run(command, env=env, stdin=subprocess.DEVNULL,

@@ -10,6 +10,7 @@ the Linux tests.
 """
 
 import argparse
+import json
 import os
 import re
 import select
@@ -22,9 +23,12 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "win32"))
 from wine_ports import WinePorts  # noqa: E402
+from windows_test import start_xvfb  # noqa: E402
 
 ARGS = None
+CHINESE_ENV = {}  # a program started with these has the ANSI code page 936
 PORT = "COM7"
 TOOL_LIMIT_S = 60  # only catches hangs
 
@@ -39,6 +43,23 @@ BAUD_TIMEOUT = "等待超时,请检测波特率或者串口选择是否正确"
 SIZE_TIMEOUT = "The reader did not answer the image size."
 SEND_FAILED = "文件发送失败，请重试!"
 OPEN_FAILED = "Fail to open the serial port."
+SUCCESS = "Upgrade file transferred successfully."
+# A firmware path that the ANSI code page of a Western Windows (Wine's here) cannot spell.
+CHINESE_FOLDER = "固件"
+CHINESE_PATH = "C:\\固件\\测试 固件.bin"
+# A port device with a Chinese friendly name, as Chinese Windows names its built-in port.
+FRIENDLY_NAME = "通信端口 (COM1)"
+PORT_DEVICE_KEY = "HKLM\\System\\CurrentControlSet\\Enum\\ROOT\\PORTS\\0000"
+PORT_DEVICE_REG = f"""Windows Registry Editor Version 5.00
+
+[{PORT_DEVICE_KEY.replace("HKLM", "HKEY_LOCAL_MACHINE")}]
+"ClassGUID"="{{4D36E978-E325-11CE-BFC1-08002BE10318}}"
+"Class"="Ports"
+"FriendlyName"="{FRIENDLY_NAME}"
+
+[{PORT_DEVICE_KEY.replace("HKLM", "HKEY_LOCAL_MACHINE")}\\Device Parameters]
+"PortName"="COM1"
+"""
 
 # Wine's exception: it opens a COM port whose mapped device is gone (CreateFile succeeds) and
 # only GetCommState then fails, with ERROR_INVALID_FUNCTION, so the tool names the port as not a
@@ -183,6 +204,25 @@ class ToolsUnderWine(unittest.TestCase):
         self.assertEqual(status, 0, err)
         self.assertIn("tesmarle-cli", out)
 
+    def test_ports_json_stays_utf8_with_a_chinese_friendly_name(self):
+        # The old tools' Chinese Windows: the ANSI code page is GBK there.
+        reg = os.path.join(self.dir, "port-device.reg")
+        with open(reg, "wb") as f:
+            f.write(b"\xff\xfe" + PORT_DEVICE_REG.replace("\n", "\r\n").encode("utf-16-le"))
+        self.assertEqual(self.ports.run("reg", "import", reg).returncode, 0)
+        try:
+            tool = subprocess.Popen([ARGS.wine_run, ARGS.tesmarle, "ports", "--json"],
+                                    env=dict(self.ports.env, **CHINESE_ENV),
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                    stderr=subprocess.PIPE, cwd=self.dir)
+            out, err = tool.communicate(timeout=TOOL_LIMIT_S)
+        finally:
+            self.ports.run("reg", "delete", PORT_DEVICE_KEY, "/f")
+        self.assertEqual(tool.returncode, 0, err)
+        ports = json.loads(out.decode("utf-8"))  # strict: GBK bytes would fail here
+        self.assertIn({"path": "COM1", "product": FRIENDLY_NAME},
+                      [{"path": p["path"], "product": p["product"]} for p in ports])
+
     def test_ctrl_c_ends_a_stalled_from_stdin_with_nothing_sent(self):
         # Wine turns SIGINT into the console's CTRL_C_EVENT, as a Ctrl-C in a console window
         # does. Ctrl-Break and a closed console cannot be made under Wine: the unit test of the
@@ -268,6 +308,61 @@ class ToolsUnderWine(unittest.TestCase):
         with open(received, "rb") as f:
             self.assertEqual(f.read(), image)
 
+    def test_download_from_a_chinese_path_arrives_byte_for_byte_with_lines_alone_on_a_pipe(self):
+        folder = os.path.join(ARGS.prefix, "drive_c", CHINESE_FOLDER)
+        os.makedirs(folder, exist_ok=True)
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        image = bytes((i * 7 + 3) & 0xFF for i in range(3000))
+        with open(os.path.join(folder, "测试 固件.bin"), "wb") as f:
+            f.write(image)
+        received = os.path.join(self.dir, "received-chinese.bin")
+        sim = self.start_sim("--firmware-out", received)
+        tool = self.ports.popen(ARGS.ferrowin, "-p", PORT, "--device-baud", "115200",
+                                "--download-baud", "115200", CHINESE_PATH,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, cwd=self.dir)
+        out, err = tool.communicate(timeout=TOOL_LIMIT_S)
+        said = (out + err).decode("utf-8")  # strict
+        self.assertEqual(tool.returncode, 0, said)
+        self.assertIn(SUCCESS, said)
+        # No progress line on a pipe: no escape sequence, no carriage return but line ends.
+        self.assertNotIn("\x1b", said)
+        self.assertNotIn("\r", said.replace("\r\n", "\n"))
+        sim.stop()
+        with open(received, "rb") as f:
+            self.assertEqual(f.read(), image)
+
+    def test_a_console_shows_the_progress_and_the_chinese_messages_as_characters(self):
+        # Wine makes a console only where it has a display. Its console takes virtual-terminal
+        # processing but shows the escape sequences as text, so the redrawing is not judged here
+        # (the unit test of the console calls covers a console that refuses them); what the
+        # screen must show is the characters, Chinese ones included, which bytes in the
+        # console's code page (437 here) would garble.
+        xvfb, display = start_xvfb()
+        self.addCleanup(xvfb.wait, 10)
+        self.addCleanup(xvfb.terminate)
+        with open(os.path.join(self.dir, "firmware.bin"), "wb") as f:
+            f.write(bytes(range(256)) * 8)
+        # A successful download, and one whose baud-rate change is never answered.
+        for sim_args, status, shown in (
+                ([], 0, ["[########################] 100%  2048/2048 bytes", SUCCESS]),
+                (["--silent-after", "2"], 1, ["提示: " + BAUD_TIMEOUT])):
+            with self.subTest(sim=sim_args):
+                sim = self.start_sim(*sim_args)
+                run = subprocess.run(
+                    [ARGS.wine_run, ARGS.console_run, "Z:" + ARGS.ferrowin.replace("/", "\\"),
+                     "-p", PORT, "--device-baud",
+                     "115200", "--download-baud", "115200", "firmware.bin"],
+                    env=dict(self.ports.env, DISPLAY=display), stdin=subprocess.DEVNULL,
+                    capture_output=True, timeout=2 * TOOL_LIMIT_S, cwd=self.dir, check=False)
+                screen = run.stdout.decode("utf-8")
+                self.assertTrue(screen.endswith(f"exit {status}\n"), screen + run.stderr.decode())
+                for text in shown:
+                    self.assertIn(text, screen)
+                # 32 data frames: their progress is redrawn on one row, not a row each.
+                self.assertLess(screen.count("\n"), 10, screen)
+                sim.stop(signal.SIGKILL)
+
     def test_ferrowin_fault_matrix(self):
         # As the tesmarle matrix; the tool's arguments are the image's size.
         self.run_matrix(None, [
@@ -341,7 +436,10 @@ def main():
     parser.add_argument("--tesmarle", required=True)
     parser.add_argument("--ferrowin", required=True)
     parser.add_argument("--prefix", required=True)
+    parser.add_argument("--console-run", required=True)
+    parser.add_argument("--chinese-locale", required=True)
     ARGS, rest = parser.parse_known_args()
+    CHINESE_ENV.update(LOCPATH=ARGS.chinese_locale, LC_ALL="zh_CN.UTF-8")
     if not os.access(ARGS.readersim, os.X_OK):
         sys.exit(f"no readersim at {ARGS.readersim}: build the native debug preset first")
     unittest.main(argv=[sys.argv[0], "-v", *rest])

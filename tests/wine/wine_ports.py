@@ -19,8 +19,10 @@ class WinePorts:
         self.mapped = []
 
     def run(self, *args, **kwargs):
+        # Wine's own programs answer in the ANSI code page, GBK in a Chinese locale.
         return subprocess.run([self.wine_run, *args], env=self.env, stdin=subprocess.DEVNULL,
-                              capture_output=True, text=True, check=False, **kwargs)
+                              capture_output=True, text=True, errors="replace", check=False,
+                              **kwargs)
 
     def popen(self, *args, **kwargs):
         return subprocess.Popen([self.wine_run, *args], env=self.env, **kwargs)

@@ -4,7 +4,7 @@
 // shellapi.h needs the types of windows.h.
 #include <shellapi.h>
 
-#include "ui/win32/Utf16.h"
+#include "common/SystemText.h"
 
 namespace uhf {
 

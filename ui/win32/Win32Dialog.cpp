@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "common/SystemText.h"
 #include "ui/win32/ProgramResources.h"
-#include "ui/win32/Utf16.h"
 #include "ui/win32/Win32Dpi.h"
 
 namespace uhf {

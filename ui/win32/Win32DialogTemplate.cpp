@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "ui/win32/Utf16.h"
+#include "common/SystemText.h"
 
 namespace uhf {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "ui/win32/Utf16.h"
+#include "common/SystemText.h"
 #include "ui/win32/Win32Dpi.h"
 
 namespace uhf {
