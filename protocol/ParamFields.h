@@ -29,6 +29,12 @@ enum class ParamField {
 
 inline constexpr int kParamFieldCount = 15;
 
+// A new value for one field, as given: one outside the field's range is refused, never cut down.
+struct ParamChange {
+    ParamField field;
+    int value;
+};
+
 // One value of a field that the windows offer, in the order they list it.
 struct ParamChoice {
     std::uint8_t value;
@@ -47,6 +53,7 @@ struct ParamFieldInfo {
     const char* unit;  // "us" or "ms" for a quantity, null for a plain number or a choice
     int scale;         // one step of the value in `unit`
     std::span<const ParamChoice> choices;
+    const char* label = nullptr;  // as the parameter window labels it; null where it shows none
 };
 
 // Every field, in the record's order: ParamFields()[i].field is ParamField(i).

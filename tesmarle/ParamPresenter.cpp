@@ -13,10 +13,38 @@ namespace uhf {
 
 namespace {
 
+// A box's text as the number it is; -1, which no field takes, for an empty box, a letter or a
+// number too large to hold.
 int TextAsInteger(const std::string& text) {
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() ? value : 0;
+    return error == std::errc() && end == text.data() + text.size() ? value : -1;
+}
+
+std::string SetMessage(const ParamUpdate& update) {
+    using Outcome = ParamUpdate::Outcome;
+    if (update.outcome == Outcome::Done) {
+        return "The parameters is set into the device successfully";
+    }
+    if (update.outcome == Outcome::ReadFailed) {
+        return "Setting Error:It is fail to get the parameters from the device";
+    }
+    // A list without a choice is refused in the words it always was; a number box is named.
+    if (update.refused && FieldInfo(*update.refused).choices.empty()) {
+        const ParamFieldInfo& info = FieldInfo(*update.refused);
+        return std::string(info.label) + " must be a number from " + std::to_string(info.low) +
+               " to " + std::to_string(info.high) + "; nothing was written";
+    }
+    if (update.outcome != Outcome::NotKept) {
+        return "It is fail to set the parameters into the device";
+    }
+    std::string text = "The device did not keep";
+    for (const ParamField field : update.unkept) {
+        const ParamFieldInfo& info = FieldInfo(field);
+        text += (field == update.unkept.front() ? " " : ", ") +
+                std::string(info.label != nullptr ? info.label : info.name);
+    }
+    return text;
 }
 
 struct ConnectCall {
@@ -80,8 +108,7 @@ void ParamPresenter::End() {
 void ParamPresenter::Run(std::function<void()> work, std::function<void()> done) {
     runner_.Run(std::move(work), [this, done = std::move(done)] {
         done();
-        // A continuation that started the next call of its handler is still busy.
-        if (closeAsked_ && !busy_) {
+        if (closeAsked_) {
             closeAsked_ = false;
             view_.CloseDialog(false);
         }
@@ -151,23 +178,14 @@ void ParamPresenter::Set() {
     if (busy_) {
         return;
     }
-    auto call = std::make_shared<ParamsCall>();
+    const std::vector<ParamChange> changes = TakeChanges();
+    auto update = std::make_shared<ParamUpdate>();
     Begin();
-    Run([this, call] { call->result = link_.ReadParams(call->params); },
-        [this, call] {
-            if (!call->result) {
-                End();
-                view_.ShowMessage("Setting Error:It is fail to get the parameters from the device");
-                return;
-            }
-            TakeParams(call->params);
-            Run([this, call] { call->result = link_.WriteParams(call->params); },
-                [this, call] {
-                    End();
-                    view_.ShowMessage(call->result
-                                          ? "The parameters is set into the device successfully"
-                                          : "It is fail to set the parameters into the device");
-                });
+    // The whole record, every block, as the window has always written it; then read back.
+    Run([this, changes, update] { *update = ParamUpdate::Run(link_, changes, false, true); },
+        [this, update] {
+            End();
+            view_.ShowMessage(SetMessage(*update));
         });
 }
 
@@ -238,30 +256,33 @@ void ParamPresenter::ShowParams(const ReaderParams& params) {
     }
 }
 
-void ParamPresenter::TakeParams(ReaderParams& params) const {
-    params.power = LowByteOfInteger(view_.Text(kPowerEdit));
+std::vector<ParamChange> ParamPresenter::TakeChanges() const {
+    using F = ParamField;
+    const auto number = [this](int id) { return TextAsInteger(view_.Text(id)); };
+    std::vector<ParamChange> changes{{F::Power, number(kPowerEdit)}};
     if (view_.IsChecked(kSingleCardRadio)) {
-        params.cardMode = 0;
+        changes.push_back({F::CardMode, 0});
     }
     if (view_.IsChecked(kMultiCardsRadio)) {
-        params.cardMode = 1;
+        changes.push_back({F::CardMode, 1});
     }
-    params.timeDistance = LowByteOfInteger(view_.Text(kTimeDistanceEdit));
-    params.idBorderUponDifferent = view_.IsChecked(kIdBorderCheck) ? 1 : 0;
-    params.connectPort = SelectedValue(kConnectPortList);
-    if (params.connectPort == 2) {
-        params.protocol = SelectedValue(kProtocolList);
-        params.exportTime = SelectedValue(kExportTimeCombo);
-        params.exportDistance = SelectedValue(kExportDistanceList);
-        params.pulseWidth = LowByteOfInteger(view_.Text(kPulseWidthEdit));
-        params.pulsePeriods = LowByteOfInteger(view_.Text(kPulsePeriodsEdit));
+    changes.push_back({F::TimeDistance, number(kTimeDistanceEdit)});
+    changes.push_back({F::IdBorderUponDifferent, view_.IsChecked(kIdBorderCheck) ? 1 : 0});
+    changes.push_back({F::ConnectPort, SelectedValue(kConnectPortList)});
+    if (changes.back().value == 2) {
+        changes.push_back({F::Protocol, SelectedValue(kProtocolList)});
+        changes.push_back({F::ExportTime, SelectedValue(kExportTimeCombo)});
+        changes.push_back({F::ExportDistance, SelectedValue(kExportDistanceList)});
+        changes.push_back({F::PulseWidth, number(kPulseWidthEdit)});
+        changes.push_back({F::PulsePeriods, number(kPulsePeriodsEdit)});
     }
     if (view_.IsChecked(kJumpFrequencyRadio)) {
-        params.lockedFrequency = 0;
+        changes.push_back({F::LockedFrequency, 0});
     }
     if (view_.IsChecked(kLockedFrequencyRadio)) {
-        params.lockedFrequency = SelectedValue(kFrequencyList);
+        changes.push_back({F::LockedFrequency, SelectedValue(kFrequencyList)});
     }
+    return changes;
 }
 
 void ParamPresenter::SetDisconnectedState() {
@@ -293,8 +314,8 @@ void ParamPresenter::SelectValue(int id, std::uint8_t value) {
 }
 
 // A list's choice as stored: selected index + 1, so no selection gives 0.
-std::uint8_t ParamPresenter::SelectedValue(int id) const {
-    return static_cast<std::uint8_t>(view_.SelectedIndex(id) + 1);
+int ParamPresenter::SelectedValue(int id) const {
+    return view_.SelectedIndex(id) + 1;
 }
 
 }  // namespace uhf

@@ -375,13 +375,13 @@ TEST_F(ParamDialogTest, SetWritesTheShownFieldsAndKeepsWiegandFieldsWhenRs485IsC
     const std::uint8_t carried[] = {reader->At(100), reader->At(112), reader->At(132),
                                     reader->At(137)};
     Connect();
-    // What the disabled Wiegand controls show must not reach the reader.
+    // What the disabled Wiegand controls show must not reach the reader, nor stop the write.
     Combo(kProtocolList)->setCurrentIndex(0);
     Combo(kExportTimeCombo)->setCurrentIndex(0);
     Combo(kExportDistanceList)->setCurrentIndex(0);
-    Edit(kPulseWidthEdit)->setText("1");
+    Edit(kPulseWidthEdit)->setText("abc");
     Edit(kPulsePeriodsEdit)->setText("2");
-    Edit(kPowerEdit)->setText("300");
+    Edit(kPowerEdit)->setText("255");
     Radio(kMultiCardsRadio)->setChecked(true);
     Edit(kTimeDistanceEdit)->setText("7");
     Check()->setChecked(true);
@@ -389,7 +389,7 @@ TEST_F(ParamDialogTest, SetWritesTheShownFieldsAndKeepsWiegandFieldsWhenRs485IsC
 
     Button(kSetButton)->click();
     EXPECT_EQ(notifier.messages, QStringList{"The parameters is set into the device successfully"});
-    EXPECT_EQ(reader->At(kPower), 44);
+    EXPECT_EQ(reader->At(kPower), 255);
     EXPECT_EQ(reader->At(kCardMode), 1);
     EXPECT_EQ(reader->At(kTimeDistance), 7);
     EXPECT_EQ(reader->At(kIdBorder), 1);
@@ -405,7 +405,7 @@ TEST_F(ParamDialogTest, SetWritesTheShownFieldsAndKeepsWiegandFieldsWhenRs485IsC
     EXPECT_EQ(reader->At(132), carried[2]);
     EXPECT_EQ(reader->At(137), carried[3]);
     // The controls keep what the user entered.
-    EXPECT_EQ(Edit(kPowerEdit)->text(), "300");
+    EXPECT_EQ(Edit(kPowerEdit)->text(), "255");
     EXPECT_EQ(Combo(kProtocolList)->currentIndex(), 0);
 }
 
@@ -416,11 +416,11 @@ TEST_F(ParamDialogTest, SetWithWiegandChosenWritesTheWiegandControlsAndTheLocked
     Combo(kProtocolList)->setCurrentIndex(3);
     Combo(kExportTimeCombo)->setCurrentIndex(1);
     Combo(kExportDistanceList)->setCurrentIndex(6);
-    Edit(kPulseWidthEdit)->setText("260");
+    Edit(kPulseWidthEdit)->setText("26");
     Edit(kPulsePeriodsEdit)->setText("15");
     Radio(kLockedFrequencyRadio)->setChecked(true);
     Combo(kFrequencyList)->setCurrentIndex(49);
-    Edit(kPowerEdit)->setText("abc");
+    Edit(kPowerEdit)->setText("0");
 
     Button(kSetButton)->click();
     EXPECT_EQ(notifier.Last(), "The parameters is set into the device successfully");
@@ -428,10 +428,36 @@ TEST_F(ParamDialogTest, SetWithWiegandChosenWritesTheWiegandControlsAndTheLocked
     EXPECT_EQ(reader->At(kProtocol), 4);
     EXPECT_EQ(reader->At(kExportTime), 2);
     EXPECT_EQ(reader->At(kExportDistance), 7);
-    EXPECT_EQ(reader->At(kPulseWidth), 4);
+    EXPECT_EQ(reader->At(kPulseWidth), 26);
     EXPECT_EQ(reader->At(kPulsePeriods), 15);
     EXPECT_EQ(reader->At(kLockedFrequency), 50);
-    EXPECT_EQ(reader->At(kPower), 0) << "a text that is no number is written as 0";
+    EXPECT_EQ(reader->At(kPower), 0);
+}
+
+// The reader acknowledges the write of the block at 100 but keeps its old power (readersim
+// --ignore-write 100): the window reads back and names the field instead of saying all is well.
+// Before that, a power out of range is refused without a word to the reader.
+TEST_F(ParamDialogTest, SetRefusesAPowerOutOfRangeAndNamesAFieldTheReaderDidNotKeep) {
+    SimConfig config = QuickReader();
+    config.faults.ignoreWriteAddress = 100;
+    Open(config, Memory({{kPower, 30}}));
+    Connect();
+    const int readsBefore = reader->Received("ReadBlock");
+    Edit(kPowerEdit)->setText("300");
+    Button(kSetButton)->click();
+    EXPECT_EQ(notifier.messages,
+              QStringList{"Power must be a number from 0 to 255; nothing was written"});
+    EXPECT_EQ(reader->Received("ReadBlock"), readsBefore) << "nothing is sent";
+    EXPECT_EQ(reader->Received("WriteBlock"), 0);
+
+    Edit(kPowerEdit)->setText("17");
+    Button(kSetButton)->click();
+    EXPECT_EQ(notifier.Last(), "The device did not keep Power");
+    EXPECT_EQ(notifier.messages.size(), 2);
+    EXPECT_EQ(reader->Received("WriteBlock"), 7) << "every block is written";
+    EXPECT_EQ(reader->Received("ReadBlock"), readsBefore + 14) << "read, then read back";
+    EXPECT_EQ(reader->At(kPower), 30);
+    ExpectConnectedButtons(true);
 }
 
 TEST_F(ParamDialogTest, ConnectPortThreeShowsNoChoiceAndSetIsRefused) {

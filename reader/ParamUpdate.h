@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "reader/ReaderLink.h"
+
+namespace uhf {
+
+// The one read-modify-write of the parameter record, behind the window's "Set" and tesmarle-cli's
+// write: checks each change against its field's range (a refusal sends nothing), reads the record,
+// applies the changes, writes it (IsValid guards the write), reads it back and compares all bytes.
+class ParamUpdate {
+  public:
+    enum class Outcome { Done, Refused, ReadFailed, WriteFailed, ReadBackFailed, NotKept };
+    // Writes every block, or with `onlyDifferences` those that differ from the record read.
+    static ParamUpdate Run(ReaderLink& link, const std::vector<ParamChange>& changes,
+                           bool onlyDifferences, bool readBack);
+
+    Outcome outcome = Outcome::Done;
+    std::optional<ParamField> refused;  // the change out of its field's range
+    std::vector<ParamField> unkept;     // read back otherwise than written, in the record's order
+    ReaderParams before;                // as read
+    ReaderParams wanted;                // with the changes applied: what was written
+    ReaderParams after;                 // as read back; `wanted` when not read back
+    unsigned blocks = 0;                // written, bit 1 << index in kParamBlocks
+    // Why the update failed; for a write, in the link's words with the blocks already written.
+    std::string error;
+};
+
+}  // namespace uhf
