@@ -46,14 +46,13 @@ struct ParamFieldInfo {
     ParamField field;
     const char* name;  // the field's name, also its JSON key
     std::uint8_t address;
-    bool shown;  // false for the four bytes that the tools only carry from read to write
+    const char* label;  // as the parameter window labels it; null for the four carried bytes
     // The values that may be written to the reader: what IsValid accepts.
     std::uint8_t low;
     std::uint8_t high;
     const char* unit;  // "us" or "ms" for a quantity, null for a plain number or a choice
     int scale;         // one step of the value in `unit`
     std::span<const ParamChoice> choices;
-    const char* label = nullptr;  // as the parameter window labels it; null where it shows none
 };
 
 // Every field, in the record's order: ParamFields()[i].field is ParamField(i).

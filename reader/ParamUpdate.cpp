@@ -5,23 +5,21 @@ namespace uhf {
 ParamUpdate ParamUpdate::Run(ReaderLink& link, const std::vector<ParamChange>& changes,
                              bool onlyDifferences, bool readBack) {
     ParamUpdate update;
-    const auto fail = [&](Outcome outcome) {
+    const auto end = [&update](Outcome outcome, std::string error) {
         update.outcome = outcome;
-        update.error = link.LastErrorText();
+        update.error = std::move(error);
         return update;
     };
     for (const ParamChange& change : changes) {
         const ParamFieldInfo& info = FieldInfo(change.field);
         if (change.value < info.low || change.value > info.high) {
-            update.outcome = Outcome::Refused;
             update.refused = change.field;
-            update.error = std::string(info.name) + " is " + std::to_string(change.value) +
-                           ", out of its range";
-            return update;
+            return end(Outcome::Refused, std::string(info.name) + " is " +
+                                             std::to_string(change.value) + ", out of its range");
         }
     }
     if (!link.ReadParams(update.before)) {
-        return fail(Outcome::ReadFailed);
+        return end(Outcome::ReadFailed, link.LastErrorText());
     }
     update.wanted = update.before;
     for (const ParamChange& change : changes) {
@@ -29,20 +27,19 @@ ParamUpdate ParamUpdate::Run(ReaderLink& link, const std::vector<ParamChange>& c
     }
     update.blocks = onlyDifferences ? DifferingBlocks(update.before, update.wanted)
                                     : ReaderLink::kAllParamBlocks;
-    if (update.blocks != 0 && !link.WriteParamBlocks(update.wanted, update.blocks)) {
-        return fail(Outcome::WriteFailed);
+    if (update.blocks != 0 && !link.WriteParams(update.wanted, update.blocks)) {
+        return end(Outcome::WriteFailed, link.LastErrorText());
     }
     update.after = update.wanted;
     if (readBack && !link.ReadParams(update.after)) {
-        return fail(Outcome::ReadBackFailed);
+        return end(Outcome::ReadBackFailed, link.LastErrorText());
     }
     for (const ParamFieldInfo& info : ParamFields()) {
         if (update.wanted[info.field] != update.after[info.field]) {
             update.unkept.push_back(info.field);
         }
     }
-    update.outcome = update.unkept.empty() ? Outcome::Done : Outcome::NotKept;
-    return update;
+    return end(update.unkept.empty() ? Outcome::Done : Outcome::NotKept, {});
 }
 
 }  // namespace uhf

@@ -25,7 +25,7 @@ class ParamUpdate {
     ReaderParams wanted;                // with the changes applied: what was written
     ReaderParams after;                 // as read back; `wanted` when not read back
     unsigned blocks = 0;                // written, bit 1 << index in kParamBlocks
-    // Why the update failed; for a write, in the link's words with the blocks already written.
+    // Why the update failed; for a link step, in the link's words.
     std::string error;
 };
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <utility>
 
+#include "protocol/BaudRates.h"
 #include "tesmarle/ControlText.h"
 #include "tesmarle/TesmarleControlIds.h"
-#include "protocol/BaudRates.h"
 
 namespace uhf {
 
@@ -260,11 +260,9 @@ std::vector<ParamChange> ParamPresenter::TakeChanges() const {
     using F = ParamField;
     const auto number = [this](int id) { return TextAsInteger(view_.Text(id)); };
     std::vector<ParamChange> changes{{F::Power, number(kPowerEdit)}};
-    if (view_.IsChecked(kSingleCardRadio)) {
-        changes.push_back({F::CardMode, 0});
-    }
-    if (view_.IsChecked(kMultiCardsRadio)) {
-        changes.push_back({F::CardMode, 1});
+    // A radio pair with neither checked keeps the value read.
+    if (view_.IsChecked(kSingleCardRadio) || view_.IsChecked(kMultiCardsRadio)) {
+        changes.push_back({F::CardMode, view_.IsChecked(kMultiCardsRadio) ? 1 : 0});
     }
     changes.push_back({F::TimeDistance, number(kTimeDistanceEdit)});
     changes.push_back({F::IdBorderUponDifferent, view_.IsChecked(kIdBorderCheck) ? 1 : 0});
@@ -276,11 +274,10 @@ std::vector<ParamChange> ParamPresenter::TakeChanges() const {
         changes.push_back({F::PulseWidth, number(kPulseWidthEdit)});
         changes.push_back({F::PulsePeriods, number(kPulsePeriodsEdit)});
     }
-    if (view_.IsChecked(kJumpFrequencyRadio)) {
-        changes.push_back({F::LockedFrequency, 0});
-    }
-    if (view_.IsChecked(kLockedFrequencyRadio)) {
-        changes.push_back({F::LockedFrequency, SelectedValue(kFrequencyList)});
+    if (view_.IsChecked(kJumpFrequencyRadio) || view_.IsChecked(kLockedFrequencyRadio)) {
+        changes.push_back({F::LockedFrequency, view_.IsChecked(kLockedFrequencyRadio)
+                                                   ? SelectedValue(kFrequencyList)
+                                                   : 0});
     }
     return changes;
 }

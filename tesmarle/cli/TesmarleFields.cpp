@@ -1,7 +1,6 @@
 #include "tesmarle/cli/TesmarleFields.h"
 
 #include <cctype>
-#include <cstdio>
 #include <set>
 
 namespace uhf {
@@ -9,12 +8,6 @@ namespace uhf {
 namespace {
 
 using F = ParamField;
-
-std::string Printf(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof(text), format, value);
-    return text;
-}
 
 // Fields whose choices have names on the command line, rather than numbers.
 bool HasWords(const ParamFieldInfo& info) {
@@ -271,7 +264,7 @@ std::string DescribeFieldValue(ParamField field, std::uint8_t value) {
             return text + " (Jump frequency: hopping)";
         }
         if (value <= kChannelCount) {
-            return text + " (Locked frequency " + Printf("%3.1f MHz", ChannelMHz(value)) + ")";
+            return text + " (Locked frequency " + ChannelText(value) + ")";
         }
         return text + " (no such channel)";
     }
@@ -320,7 +313,7 @@ bool ParseParamsJson(const std::string& text, std::vector<ParamChange>& changes,
             error = "\"" + key + "\" must be a byte value 0 to 255, got " + std::to_string(value);
             return false;
         }
-        if (!field->shown) {
+        if (field->label == nullptr) {
             continue;  // carried as the reader holds it, never taken from a file
         }
         if (!InValidRange(*field, static_cast<std::uint8_t>(value))) {

@@ -17,15 +17,17 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "fakes/PtyReaderPeer.h"
 #include "fakes/QtWaitFor.h"
+#include "fakes/ReadersimProcess.h"
 #include "fakes/RecordingNotifier.h"
 #include "fakes/TempFolder.h"
+#include "tesmarle/TesmarleTemplates.h"
 #include "tesmarle/qt/AboutBox.h"
 #include "tesmarle/qt/ParamDialog.h"
 #include "tesmarle/qt/TagDialog.h"
-#include "tesmarle/TesmarleTemplates.h"
 #include "ui/qt/DialogUnits.h"
 
 namespace uhf {
@@ -434,30 +436,62 @@ TEST_F(ParamDialogTest, SetWithWiegandChosenWritesTheWiegandControlsAndTheLocked
     EXPECT_EQ(reader->At(kPower), 0);
 }
 
-// The reader acknowledges the write of the block at 100 but keeps its old power (readersim
-// --ignore-write 100): the window reads back and names the field instead of saying all is well.
-// Before that, a power out of range is refused without a word to the reader.
-TEST_F(ParamDialogTest, SetRefusesAPowerOutOfRangeAndNamesAFieldTheReaderDidNotKeep) {
-    SimConfig config = QuickReader();
-    config.faults.ignoreWriteAddress = 100;
-    Open(config, Memory({{kPower, 30}}));
+// A number box that holds no number, or one out of its field's range, stops Set before anything
+// reaches the reader, with a message that names the box.
+TEST_F(ParamDialogTest, SetRefusesANumberBoxOutOfRangeOrNotANumberAndSendsNothing) {
+    struct Box {
+        int id;
+        const char* label;
+    };
+    const Box boxes[] = {{kPowerEdit, "Power"},
+                         {kTimeDistanceEdit, "Time distance"},
+                         {kPulseWidthEdit, "Pulse width"},
+                         {kPulsePeriodsEdit, "Pulse periods"}};
+    Open(QuickReader(), Memory({{kPower, 30}}));
     Connect();
-    const int readsBefore = reader->Received("ReadBlock");
-    Edit(kPowerEdit)->setText("300");
+    Choose(kConnectPortList, 1);  // Wiegand: the pulse boxes count
+    const int reads = reader->Received("ReadBlock");
+    for (const Box& box : boxes) {
+        for (const char* text : {"300", "abc"}) {
+            SCOPED_TRACE(std::string(box.label) + " " + text);
+            const QString shown = Edit(box.id)->text();
+            Edit(box.id)->setText(text);
+            notifier.messages.clear();
+            Button(kSetButton)->click();
+            EXPECT_EQ(notifier.messages,
+                      QStringList{QString(box.label) +
+                                  " must be a number from 0 to 255; nothing was written"});
+            EXPECT_EQ(reader->Received("ReadBlock"), reads) << "nothing is sent";
+            EXPECT_EQ(reader->Received("WriteBlock"), 0);
+            ExpectConnectedButtons(true);
+            Edit(box.id)->setText(shown);
+        }
+    }
+    // Mended, the record is read, written whole and read back.
+    Edit(kPowerEdit)->setText("255");
+    notifier.messages.clear();
     Button(kSetButton)->click();
-    EXPECT_EQ(notifier.messages,
-              QStringList{"Power must be a number from 0 to 255; nothing was written"});
-    EXPECT_EQ(reader->Received("ReadBlock"), readsBefore) << "nothing is sent";
-    EXPECT_EQ(reader->Received("WriteBlock"), 0);
+    EXPECT_EQ(notifier.messages, QStringList{"The parameters is set into the device successfully"});
+    EXPECT_EQ(reader->Received("WriteBlock"), 7);
+    EXPECT_EQ(reader->Received("ReadBlock"), reads + 14);
+    EXPECT_EQ(reader->At(kPower), 255);
+}
 
-    Edit(kPowerEdit)->setText("17");
+// readersim acknowledges the write of the block at 100 but keeps its old values: the window reads
+// the record back and names the field it wanted changed instead of saying all went well.
+TEST_F(ParamDialogTest, SetNamesTheFieldThatReadersimAcknowledgedButDidNotKeep) {
+    test::ReadersimProcess sim;
+    ASSERT_TRUE(sim.Start(READERSIM_PATH, {"--ignore-write", "100"}));
+    OpenWithPorts({sim.Port()});
+    Connect();
+    const QString power = Edit(kPowerEdit)->text();
+    Edit(kPowerEdit)->setText(power == "17" ? "18" : "17");
     Button(kSetButton)->click();
-    EXPECT_EQ(notifier.Last(), "The device did not keep Power");
-    EXPECT_EQ(notifier.messages.size(), 2);
-    EXPECT_EQ(reader->Received("WriteBlock"), 7) << "every block is written";
-    EXPECT_EQ(reader->Received("ReadBlock"), readsBefore + 14) << "read, then read back";
-    EXPECT_EQ(reader->At(kPower), 30);
+    EXPECT_EQ(notifier.messages, QStringList{"The device did not keep Power"});
     ExpectConnectedButtons(true);
+    Button(kReadButton)->click();
+    EXPECT_EQ(Edit(kPowerEdit)->text(), power) << "the reader holds its old power";
+    EXPECT_EQ(notifier.messages.size(), 1);
 }
 
 TEST_F(ParamDialogTest, ConnectPortThreeShowsNoChoiceAndSetIsRefused) {

@@ -211,6 +211,66 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedBoxCase{"PulsePeriodsLetters", kPulsePeriodsEdit, "Pulse periods", "abc"}),
     [](const testing::TestParamInfo<RefusedBoxCase>& info) { return info.param.name; });
 
+struct SetOutcomeCase {
+    const char* name;
+    int ignoreWriteAt;  // acknowledged, not stored
+    int failWriteAt;
+    int answered;  // the requests of Set that the reader answers
+    std::string wire;
+    const char* message;
+};
+
+void PrintTo(const SetOutcomeCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class SetOutcomeTest : public ParamPresenterTest,
+                       public testing::WithParamInterface<SetOutcomeCase> {};
+
+// After its write Set reads the record back: success is said only when the reader kept every
+// field, and a field it acknowledged but did not keep is named as the window labels it.
+TEST_P(SetOutcomeTest, SaysWhatTheReaderKept) {
+    const SetOutcomeCase& c = GetParam();
+    presenter->Connect();
+    ASSERT_EQ(view.At(kConnectPortList).selected, 1) << "Wiegand: the pulse boxes count";
+    port->ClearWrites();
+    int requests = 0;
+    port->SetResponder([this, c, &requests](const Bytes& written) {
+        std::lock_guard<std::mutex> lock(readerMutex);
+        reader.ignoreWriteAt = c.ignoreWriteAt;
+        reader.failWriteAt = c.failWriteAt;
+        const Bytes answer = reader.Answer(written);
+        return ++requests > c.answered || answer.empty() ? std::vector<Bytes>{}
+                                                         : std::vector<Bytes>{answer};
+    });
+    view.controls[kTimeDistanceEdit].text = "6";
+    view.controls[kPulseWidthEdit].text = "11";
+    presenter->Set();
+    EXPECT_EQ(view.messages, Strings{c.message});
+    std::string wire;
+    for (const Bytes& written : port->Writes()) {
+        wire += written.at(2) == 0x63 ? 'r' : written.at(2) == 0x62 ? 'w' : '?';
+    }
+    EXPECT_EQ(wire, c.wire);
+    EXPECT_FALSE(view.busy);
+    ExpectConnected(true);
+}
+
+const std::string kSevenReads(7, 'r');
+const std::string kSevenWrites(7, 'w');
+
+INSTANTIATE_TEST_SUITE_P(
+    Readers, SetOutcomeTest,
+    testing::Values(SetOutcomeCase{"KeepsItsOldWiegandBlock", 112, -1, 1000,
+                                   kSevenReads + kSevenWrites + kSevenReads,
+                                   "The device did not keep Pulse width, Time distance"},
+                    SetOutcomeCase{"RefusesTheThirdBlock", -1, 123, 1000, kSevenReads + "www",
+                                   "It is fail to set the parameters into the device"},
+                    SetOutcomeCase{"FallsSilentBeforeTheReadBack", -1, -1, 14,
+                                   kSevenReads + kSevenWrites + "r",
+                                   "It is fail to set the parameters into the device"}),
+    [](const testing::TestParamInfo<SetOutcomeCase>& info) { return info.param.name; });
+
 struct CloseCase {
     const char* name;
     bool connectFirst;

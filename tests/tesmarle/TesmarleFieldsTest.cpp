@@ -98,7 +98,7 @@ TEST(TesmarleFieldsTest, JsonOfAnyWritableRecordIsTakenBackUnchanged) {
         ASSERT_TRUE(ParseParamsJson(json, changes, error)) << json << "\n" << error;
         ReaderParams written = record;  // the carried fields come from the reader
         for (const ParamFieldInfo& info : ParamFields()) {
-            if (info.shown) {
+            if (info.label != nullptr) {
                 written[info.field] = 0;
             }
         }
