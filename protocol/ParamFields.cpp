@@ -90,7 +90,7 @@ const ParamChoice* FindChoice(const ParamFieldInfo& field, std::uint8_t value) {
     return nullptr;
 }
 
-bool InValidRange(const ParamFieldInfo& field, std::uint8_t value) {
+bool InValidRange(const ParamFieldInfo& field, int value) {
     return value >= field.low && value <= field.high;
 }
 

@@ -64,7 +64,7 @@ const ParamFieldInfo* FindParamField(std::string_view name);
 const ParamFieldInfo* FieldAtAddress(int address);
 // The choice of `field` whose value is `value`, or null.
 const ParamChoice* FindChoice(const ParamFieldInfo& field, std::uint8_t value);
-bool InValidRange(const ParamFieldInfo& field, std::uint8_t value);
+bool InValidRange(const ParamFieldInfo& field, int value);
 
 // Locked frequency: 0 is hopping; channel n (1 to 50) is 902.5 MHz + (n - 1) x 0.5 MHz.
 inline constexpr int kChannelCount = 50;

@@ -11,10 +11,9 @@ ParamUpdate ParamUpdate::Run(ReaderLink& link, const std::vector<ParamChange>& c
         return update;
     };
     for (const ParamChange& change : changes) {
-        const ParamFieldInfo& info = FieldInfo(change.field);
-        if (change.value < info.low || change.value > info.high) {
-            update.refused = change.field;
-            return end(Outcome::Refused, std::string(info.name) + " is " +
+        if (!InValidRange(FieldInfo(change.field), change.value)) {
+            update.fields = {change.field};
+            return end(Outcome::Refused, std::string(FieldInfo(change.field).name) + " is " +
                                              std::to_string(change.value) + ", out of its range");
         }
     }
@@ -25,9 +24,9 @@ ParamUpdate ParamUpdate::Run(ReaderLink& link, const std::vector<ParamChange>& c
     for (const ParamChange& change : changes) {
         update.wanted[change.field] = static_cast<std::uint8_t>(change.value);
     }
-    update.blocks = onlyDifferences ? DifferingBlocks(update.before, update.wanted)
-                                    : ReaderLink::kAllParamBlocks;
-    if (update.blocks != 0 && !link.WriteParams(update.wanted, update.blocks)) {
+    const unsigned blocks = onlyDifferences ? DifferingBlocks(update.before, update.wanted)
+                                            : ReaderLink::kAllParamBlocks;
+    if (blocks != 0 && !link.WriteParams(update.wanted, blocks)) {
         return end(Outcome::WriteFailed, link.LastErrorText());
     }
     update.after = update.wanted;
@@ -36,10 +35,10 @@ ParamUpdate ParamUpdate::Run(ReaderLink& link, const std::vector<ParamChange>& c
     }
     for (const ParamFieldInfo& info : ParamFields()) {
         if (update.wanted[info.field] != update.after[info.field]) {
-            update.unkept.push_back(info.field);
+            update.fields.push_back(info.field);
         }
     }
-    return end(update.unkept.empty() ? Outcome::Done : Outcome::NotKept, {});
+    return end(update.fields.empty() ? Outcome::Done : Outcome::NotKept, {});
 }
 
 }  // namespace uhf

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,14 +18,13 @@ class ParamUpdate {
                            bool onlyDifferences, bool readBack);
 
     Outcome outcome = Outcome::Done;
-    std::optional<ParamField> refused;  // the change out of its field's range
-    std::vector<ParamField> unkept;     // read back otherwise than written, in the record's order
-    ReaderParams before;                // as read
-    ReaderParams wanted;                // with the changes applied: what was written
-    ReaderParams after;                 // as read back; `wanted` when not read back
-    unsigned blocks = 0;                // written, bit 1 << index in kParamBlocks
-    // Why the update failed; for a link step, in the link's words.
-    std::string error;
+    // Refused: the change out of its field's range; NotKept: the fields read back otherwise than
+    // written, in the record's order.
+    std::vector<ParamField> fields;
+    ReaderParams before;  // as read
+    ReaderParams wanted;  // with the changes applied: what was written
+    ReaderParams after;   // as read back; `wanted` when not read back
+    std::string error;    // why it failed; a link step's reason in the link's words
 };
 
 }  // namespace uhf

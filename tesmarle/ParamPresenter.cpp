@@ -21,30 +21,27 @@ int TextAsInteger(const std::string& text) {
     return error == std::errc() && end == text.data() + text.size() ? value : -1;
 }
 
+// What Set ends with. A number box out of its field's range is named; a list without a choice is
+// refused in the words it always was.
 std::string SetMessage(const ParamUpdate& update) {
     using Outcome = ParamUpdate::Outcome;
-    if (update.outcome == Outcome::Done) {
-        return "The parameters is set into the device successfully";
-    }
-    if (update.outcome == Outcome::ReadFailed) {
-        return "Setting Error:It is fail to get the parameters from the device";
-    }
-    // A list without a choice is refused in the words it always was; a number box is named.
-    if (update.refused && FieldInfo(*update.refused).choices.empty()) {
-        const ParamFieldInfo& info = FieldInfo(*update.refused);
-        return std::string(info.label) + " must be a number from " + std::to_string(info.low) +
-               " to " + std::to_string(info.high) + "; nothing was written";
-    }
-    if (update.outcome != Outcome::NotKept) {
-        return "It is fail to set the parameters into the device";
-    }
-    std::string text = "The device did not keep";
-    for (const ParamField field : update.unkept) {
+    std::string names;
+    for (const ParamField field : update.fields) {
         const ParamFieldInfo& info = FieldInfo(field);
-        text += (field == update.unkept.front() ? " " : ", ") +
-                std::string(info.label != nullptr ? info.label : info.name);
+        names += (names.empty() ? "" : ", ") +
+                 std::string(info.label != nullptr ? info.label : info.name);
     }
-    return text;
+    if (update.outcome == Outcome::Refused && FieldInfo(update.fields[0]).choices.empty()) {
+        const ParamFieldInfo& box = FieldInfo(update.fields[0]);
+        return names + " must be a number from " + std::to_string(box.low) + " to " +
+               std::to_string(box.high) + "; nothing was written";
+    }
+    return update.outcome == Outcome::Done ? "The parameters is set into the device successfully"
+           : update.outcome == Outcome::ReadFailed
+               ? "Setting Error:It is fail to get the parameters from the device"
+           : update.outcome == Outcome::NotKept
+               ? "The device did not keep " + names
+               : "It is fail to set the parameters into the device";
 }
 
 struct ConnectCall {
@@ -95,18 +92,12 @@ void ParamPresenter::PortChosen() {
     ports_.ShowChoice();
 }
 
-void ParamPresenter::Begin() {
+void ParamPresenter::Run(std::function<void()> work, std::function<void()> done) {
     busy_ = true;
     view_.SetBusy(true);
-}
-
-void ParamPresenter::End() {
-    busy_ = false;
-    view_.SetBusy(false);
-}
-
-void ParamPresenter::Run(std::function<void()> work, std::function<void()> done) {
     runner_.Run(std::move(work), [this, done = std::move(done)] {
+        busy_ = false;
+        view_.SetBusy(false);
         done();
         if (closeAsked_) {
             closeAsked_ = false;
@@ -131,7 +122,6 @@ void ParamPresenter::Connect() {
     // The whole name: a device path is longer than a COM name.
     call->portName = view_.Text(kPortList);
     call->baudRate = TextAsInteger(view_.Text(kBaudList));
-    Begin();
     Run(
         [this, call] {
             call->opened = link_.Open(call->portName, call->baudRate);
@@ -143,7 +133,6 @@ void ParamPresenter::Connect() {
             call->read = link_.ReadParams(call->params);
         },
         [this, call] {
-            End();
             if (!call->opened) {
                 // The reason goes on a second line, so the first stays the one users know.
                 std::string text = "Open Fail!";
@@ -180,13 +169,9 @@ void ParamPresenter::Set() {
     }
     const std::vector<ParamChange> changes = TakeChanges();
     auto update = std::make_shared<ParamUpdate>();
-    Begin();
     // The whole record, every block, as the window has always written it; then read back.
     Run([this, changes, update] { *update = ParamUpdate::Run(link_, changes, false, true); },
-        [this, update] {
-            End();
-            view_.ShowMessage(SetMessage(*update));
-        });
+        [this, update] { view_.ShowMessage(SetMessage(*update)); });
 }
 
 void ParamPresenter::Read() {
@@ -194,10 +179,8 @@ void ParamPresenter::Read() {
         return;
     }
     auto call = std::make_shared<ParamsCall>();
-    Begin();
     Run([this, call] { call->result = link_.ReadParams(call->params); },
         [this, call] {
-            End();
             if (call->result) {
                 ShowParams(call->params);
             } else {
@@ -211,10 +194,8 @@ void ParamPresenter::Resume() {
         return;
     }
     auto result = std::make_shared<bool>(false);
-    Begin();
     Run([this, result] { *result = link_.Resume(); },
         [this, result] {
-            End();
             view_.ShowMessage(*result ? "The device resumes successfully"
                                       : "The device is fail to resume");
         });

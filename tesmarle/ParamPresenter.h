@@ -52,9 +52,8 @@ class ParamPresenter {
     bool IsBusy() const { return busy_; }
 
   private:
-    void Begin();
-    void End();
-    // Runs a reader call; after its continuation, a close asked for meanwhile is carried out.
+    // Runs a reader call with the window busy; its continuation runs once the window is idle
+    // again, and after it a close asked for meanwhile is carried out.
     void Run(std::function<void()> work, std::function<void()> done);
     void ShowParams(const ReaderParams& params);
     // The changes the controls ask for, as "Set" applies them to the record read.

@@ -316,7 +316,7 @@ bool ParseParamsJson(const std::string& text, std::vector<ParamChange>& changes,
         if (field->label == nullptr) {
             continue;  // carried as the reader holds it, never taken from a file
         }
-        if (!InValidRange(*field, static_cast<std::uint8_t>(value))) {
+        if (!InValidRange(*field, static_cast<int>(value))) {
             error = "\"" + key + "\" must be " + std::to_string(field->low) + " to " +
                     std::to_string(field->high) + ", got " + std::to_string(value);
             return false;

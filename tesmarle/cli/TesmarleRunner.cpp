@@ -6,13 +6,13 @@
 #include <set>
 #include <thread>
 
+#include "reader/ParamUpdate.h"
+#include "serial/NativeSerialPort.h"
 #include "tesmarle/cli/DoctorReport.h"
 #include "tesmarle/cli/FieldDifferences.h"
+#include "tesmarle/cli/TesmarleFields.h"
 #include "toolsupport/InputFile.h"
 #include "toolsupport/JsonText.h"
-#include "tesmarle/cli/TesmarleFields.h"
-#include "serial/NativeSerialPort.h"
-#include "reader/ParamUpdate.h"
 
 namespace uhf {
 
@@ -259,11 +259,9 @@ int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
         const char* step = update.outcome == Outcome::Refused ? "write" : "read";
         return Refuse(step + std::string(" parameters failed: ") + update.error, kExitFailure);
     }
-    const ReaderParams& before = update.before;
-    const ReaderParams& wanted = update.wanted;
-    outcome.before = before;
+    outcome.before = update.before;
     if (update.outcome == Outcome::WriteFailed) {
-        return FailWrite(before, wanted);
+        return FailWrite(update.before, update.wanted);
     }
     if (update.outcome == Outcome::ReadBackFailed) {
         return Fail("read back");
@@ -276,24 +274,24 @@ int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
         named.insert(change.field);
     }
     for (const ParamField field : named) {
-        out << FieldInfo(field).name << ": " << DescribeFieldValue(field, before[field]);
-        if (before[field] == wanted[field]) {
+        out << FieldInfo(field).name << ": " << DescribeFieldValue(field, update.before[field]);
+        if (update.before[field] == update.wanted[field]) {
             out << " (unchanged)\n";
         } else {
-            out << " \u2192 " << DescribeFieldValue(field, wanted[field]) << "\n";
+            out << " \u2192 " << DescribeFieldValue(field, update.wanted[field]) << "\n";
         }
     }
-    out << (update.blocks == 0 ? "nothing to write: the reader holds every field already\n"
-                               : "written\n");
-    if (update.unkept.empty()) {
+    const bool nothing = options.onlyDifferences && update.before == update.wanted;
+    out << (nothing ? "nothing to write: the reader holds every field already\n" : "written\n");
+    if (update.outcome == Outcome::Done) {
         out << (options.verify ? "verified\n" : "");
         return kExitOk;
     }
     // Every byte counts, the carried ones too: a reader that dropped a block shows here.
     std::string differences;
-    for (const ParamField field : update.unkept) {
+    for (const ParamField field : update.fields) {
         differences += (differences.empty() ? "" : "; ") + std::string(FieldInfo(field).name) +
-                       " written " + FieldWords(field, wanted[field]) + ", read back " +
+                       " written " + FieldWords(field, update.wanted[field]) + ", read back " +
                        FieldWords(field, update.after[field]);
     }
     return Refuse("verify failed: " + differences, kExitFailure);
