@@ -24,21 +24,23 @@ constexpr ParamChoice kExportDistances[] = {
 using F = ParamField;
 
 constexpr std::array<ParamFieldInfo, kParamFieldCount> kFields{{
-    {F::Param100, "param100", 100, false, 0, 255, nullptr, 1, {}},
-    {F::Param112, "param112", 112, false, 1, 3, nullptr, 1, {}},
-    {F::CardMode, "cardMode", 135, true, 0, 1, nullptr, 1, kCardModes},
-    {F::IdBorderUponDifferent, "idBorderUponDifferent", 123, true, 0, 255, nullptr, 1, kOnOff},
-    {F::Power, "power", 101, true, 0, 255, nullptr, 1, {}},
-    {F::ConnectPort, "connectPort", 114, true, 1, 3, nullptr, 1, kConnectPorts},
-    {F::PulseWidth, "pulseWidth", 116, true, 0, 255, "us", 10, {}},
-    {F::PulsePeriods, "pulsePeriods", 117, true, 0, 255, "us", 100, {}},
-    {F::ExportTime, "exportTime", 118, true, 0, 255, nullptr, 1, kExportTimes},
-    {F::ExportDistance, "exportDistance", 119, true, 0, 255, "ms", 100, kExportDistances},
-    {F::LockedFrequency, "lockedFrequency", 144, true, 0, 255, nullptr, 1, {}},
-    {F::Param132, "param132", 132, false, 0, 255, nullptr, 1, {}},
-    {F::Protocol, "protocol", 115, true, 1, 4, nullptr, 1, kProtocols},
-    {F::TimeDistance, "timeDistance", 113, true, 0, 255, "ms", 10, {}},
-    {F::Param137, "param137", 137, false, 0, 15, nullptr, 1, {}},
+    {F::Param100, "param100", 100, nullptr, 0, 255, nullptr, 1, {}},
+    {F::Param112, "param112", 112, nullptr, 1, 3, nullptr, 1, {}},
+    {F::CardMode, "cardMode", 135, "Single-card/multi-cards", 0, 1, nullptr, 1, kCardModes},
+    {F::IdBorderUponDifferent, "idBorderUponDifferent", 123, "ID border upon different", 0, 255,
+     nullptr, 1, kOnOff},
+    {F::Power, "power", 101, "Power", 0, 255, nullptr, 1, {}},
+    {F::ConnectPort, "connectPort", 114, "Connect port", 1, 3, nullptr, 1, kConnectPorts},
+    {F::PulseWidth, "pulseWidth", 116, "Pulse width", 0, 255, "us", 10, {}},
+    {F::PulsePeriods, "pulsePeriods", 117, "Pulse periods", 0, 255, "us", 100, {}},
+    {F::ExportTime, "exportTime", 118, "Export time", 0, 255, nullptr, 1, kExportTimes},
+    {F::ExportDistance, "exportDistance", 119, "Export distance", 0, 255, "ms", 100,
+     kExportDistances},
+    {F::LockedFrequency, "lockedFrequency", 144, "Locked frequency", 0, 255, nullptr, 1, {}},
+    {F::Param132, "param132", 132, nullptr, 0, 255, nullptr, 1, {}},
+    {F::Protocol, "protocol", 115, "Protocol", 1, 4, nullptr, 1, kProtocols},
+    {F::TimeDistance, "timeDistance", 113, "Time distance", 0, 255, "ms", 10, {}},
+    {F::Param137, "param137", 137, nullptr, 0, 15, nullptr, 1, {}},
 }};
 
 constexpr bool InRecordOrder() {
@@ -88,7 +90,7 @@ const ParamChoice* FindChoice(const ParamFieldInfo& field, std::uint8_t value) {
     return nullptr;
 }
 
-bool InValidRange(const ParamFieldInfo& field, std::uint8_t value) {
+bool InValidRange(const ParamFieldInfo& field, int value) {
     return value >= field.low && value <= field.high;
 }
 

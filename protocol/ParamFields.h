@@ -29,6 +29,12 @@ enum class ParamField {
 
 inline constexpr int kParamFieldCount = 15;
 
+// A new value for one field, as given: one outside the field's range is refused, never cut down.
+struct ParamChange {
+    ParamField field;
+    int value;
+};
+
 // One value of a field that the windows offer, in the order they list it.
 struct ParamChoice {
     std::uint8_t value;
@@ -40,7 +46,7 @@ struct ParamFieldInfo {
     ParamField field;
     const char* name;  // the field's name, also its JSON key
     std::uint8_t address;
-    bool shown;  // false for the four bytes that the tools only carry from read to write
+    const char* label;  // as the parameter window labels it; null for the four carried bytes
     // The values that may be written to the reader: what IsValid accepts.
     std::uint8_t low;
     std::uint8_t high;
@@ -58,7 +64,7 @@ const ParamFieldInfo* FindParamField(std::string_view name);
 const ParamFieldInfo* FieldAtAddress(int address);
 // The choice of `field` whose value is `value`, or null.
 const ParamChoice* FindChoice(const ParamFieldInfo& field, std::uint8_t value);
-bool InValidRange(const ParamFieldInfo& field, std::uint8_t value);
+bool InValidRange(const ParamFieldInfo& field, int value);
 
 // Locked frequency: 0 is hopping; channel n (1 to 50) is 902.5 MHz + (n - 1) x 0.5 MHz.
 inline constexpr int kChannelCount = 50;

@@ -139,11 +139,7 @@ bool ReaderLink::ReadParams(ReaderParams& out) {
     return true;
 }
 
-bool ReaderLink::WriteParams(const ReaderParams& in) {
-    return WriteParamBlocks(in, kAllParamBlocks);
-}
-
-bool ReaderLink::WriteParamBlocks(const ReaderParams& in, unsigned blocks) {
+bool ReaderLink::WriteParams(const ReaderParams& in, unsigned blocks) {
     uncertainBlock = -1;
     if (!in.IsValid()) {
         return Done(LinkError::RecordInvalid, in.Refusal());

@@ -66,11 +66,10 @@ class ReaderLink {
     bool WriteBlock(std::uint8_t addressHigh, std::uint8_t address, std::uint8_t length,
                     const std::uint8_t* values);
     bool ReadParams(ReaderParams& out);
-    bool WriteParams(const ReaderParams& in);
-    // Writes only the blocks of kParamBlocks whose bit (1 << index) is set in `blocks`, in the
-    // usual order; WriteParams writes them all.
+    // Writes the blocks of kParamBlocks whose bit (1 << index) is set in `blocks`, in the usual
+    // order: all of them unless told.
     static constexpr unsigned kAllParamBlocks = (1u << kParamBlockCount) - 1;
-    bool WriteParamBlocks(const ReaderParams& in, unsigned blocks);
+    bool WriteParams(const ReaderParams& in, unsigned blocks = kAllParamBlocks);
     // Stop, then Resume, which must succeed, then the receive thread.
     bool StartTagCollection();
 
@@ -92,7 +91,7 @@ class ReaderLink {
     // already written).
     std::string LastErrorText() const { return ToString(lastError, lastErrorDetail); }
     SerialError LastOpenError() const { return lastOpenError; }
-    // After WriteParamBlocks failed at a block whose request may have reached the reader, the
+    // After WriteParams failed at a block whose request may have reached the reader, the
     // answer being lost or unclear: that block's index in kParamBlocks (the reader may have
     // written it); -1 otherwise.
     int UncertainBlock() const { return uncertainBlock; }

@@ -60,13 +60,4 @@ std::uint8_t ReaderParams::operator[](ParamField field) const {
     return this->*kMembers[static_cast<std::size_t>(field)];
 }
 
-bool operator==(const ReaderParams& a, const ReaderParams& b) {
-    for (const ParamFieldInfo& info : ParamFields()) {
-        if (a[info.field] != b[info.field]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace uhf

@@ -22,6 +22,7 @@ class ReaderParams {
     // The field by its name in the field table.
     std::uint8_t& operator[](ParamField field);
     std::uint8_t operator[](ParamField field) const;
+    bool operator==(const ReaderParams&) const = default;
 
     std::uint8_t param100 = 0;               // 100, carried unchanged
     std::uint8_t param112 = 0;               // 112, carried unchanged
@@ -39,7 +40,5 @@ class ReaderParams {
     std::uint8_t timeDistance = 0;           // 113, units of 10 ms
     std::uint8_t param137 = 0;               // 137, carried unchanged
 };
-
-bool operator==(const ReaderParams& a, const ReaderParams& b);
 
 }  // namespace uhf

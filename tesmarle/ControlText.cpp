@@ -20,28 +20,6 @@ std::string TagText(const std::uint8_t* record) {
     return std::string(text, 8 * 3);
 }
 
-std::uint8_t LowByteOfInteger(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    // Arithmetic modulo 256 keeps exactly the low 8 bits of the whole number.
-    unsigned value = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-        value = (value * 10U + static_cast<unsigned>(text[i] - '0')) & 0xFFU;
-        ++i;
-    }
-    if (negative) {
-        value = (256U - value) & 0xFFU;
-    }
-    return static_cast<std::uint8_t>(value);
-}
-
 int ItemIndexForValue(std::uint8_t value, int itemCount) {
     const int index = static_cast<int>(value) - 1;
     return index >= 0 && index < itemCount ? index : -1;

@@ -12,11 +12,6 @@ std::vector<std::string> FrequencyItems();
 // The eight identifier bytes of one tag record, each as "%.2X " (24 characters).
 std::string TagText(const std::uint8_t* record);
 
-// A number box's text as a signed decimal integer, leading blanks and sign allowed, reading up
-// to the first non-digit (0 when there is no number), reduced to its low 8 bits. Long texts
-// wrap instead of overflowing.
-std::uint8_t LowByteOfInteger(const std::string& text);
-
 // The list index that shows a stored choice (value - 1), or -1 when no item stands for it.
 int ItemIndexForValue(std::uint8_t value, int itemCount);
 

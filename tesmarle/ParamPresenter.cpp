@@ -5,18 +5,43 @@
 #include <string>
 #include <utility>
 
+#include "protocol/BaudRates.h"
 #include "tesmarle/ControlText.h"
 #include "tesmarle/TesmarleControlIds.h"
-#include "protocol/BaudRates.h"
 
 namespace uhf {
 
 namespace {
 
+// A box's text as the number it is; -1, which no field takes, for an empty box, a letter or a
+// number too large to hold.
 int TextAsInteger(const std::string& text) {
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() ? value : 0;
+    return error == std::errc() && end == text.data() + text.size() ? value : -1;
+}
+
+// What Set ends with. A number box out of its field's range is named; a list without a choice is
+// refused in the words it always was.
+std::string SetMessage(const ParamUpdate& update) {
+    using Outcome = ParamUpdate::Outcome;
+    std::string names;
+    for (const ParamField field : update.fields) {
+        const ParamFieldInfo& info = FieldInfo(field);
+        names += (names.empty() ? "" : ", ") +
+                 std::string(info.label != nullptr ? info.label : info.name);
+    }
+    if (update.outcome == Outcome::Refused && FieldInfo(update.fields[0]).choices.empty()) {
+        const ParamFieldInfo& box = FieldInfo(update.fields[0]);
+        return names + " must be a number from " + std::to_string(box.low) + " to " +
+               std::to_string(box.high) + "; nothing was written";
+    }
+    return update.outcome == Outcome::Done ? "The parameters is set into the device successfully"
+           : update.outcome == Outcome::ReadFailed
+               ? "Setting Error:It is fail to get the parameters from the device"
+           : update.outcome == Outcome::NotKept
+               ? "The device did not keep " + names
+               : "It is fail to set the parameters into the device";
 }
 
 struct ConnectCall {
@@ -67,21 +92,14 @@ void ParamPresenter::PortChosen() {
     ports_.ShowChoice();
 }
 
-void ParamPresenter::Begin() {
+void ParamPresenter::Run(std::function<void()> work, std::function<void()> done) {
     busy_ = true;
     view_.SetBusy(true);
-}
-
-void ParamPresenter::End() {
-    busy_ = false;
-    view_.SetBusy(false);
-}
-
-void ParamPresenter::Run(std::function<void()> work, std::function<void()> done) {
     runner_.Run(std::move(work), [this, done = std::move(done)] {
+        busy_ = false;
+        view_.SetBusy(false);
         done();
-        // A continuation that started the next call of its handler is still busy.
-        if (closeAsked_ && !busy_) {
+        if (closeAsked_) {
             closeAsked_ = false;
             view_.CloseDialog(false);
         }
@@ -104,7 +122,6 @@ void ParamPresenter::Connect() {
     // The whole name: a device path is longer than a COM name.
     call->portName = view_.Text(kPortList);
     call->baudRate = TextAsInteger(view_.Text(kBaudList));
-    Begin();
     Run(
         [this, call] {
             call->opened = link_.Open(call->portName, call->baudRate);
@@ -116,7 +133,6 @@ void ParamPresenter::Connect() {
             call->read = link_.ReadParams(call->params);
         },
         [this, call] {
-            End();
             if (!call->opened) {
                 // The reason goes on a second line, so the first stays the one users know.
                 std::string text = "Open Fail!";
@@ -151,24 +167,11 @@ void ParamPresenter::Set() {
     if (busy_) {
         return;
     }
-    auto call = std::make_shared<ParamsCall>();
-    Begin();
-    Run([this, call] { call->result = link_.ReadParams(call->params); },
-        [this, call] {
-            if (!call->result) {
-                End();
-                view_.ShowMessage("Setting Error:It is fail to get the parameters from the device");
-                return;
-            }
-            TakeParams(call->params);
-            Run([this, call] { call->result = link_.WriteParams(call->params); },
-                [this, call] {
-                    End();
-                    view_.ShowMessage(call->result
-                                          ? "The parameters is set into the device successfully"
-                                          : "It is fail to set the parameters into the device");
-                });
-        });
+    const std::vector<ParamChange> changes = TakeChanges();
+    auto update = std::make_shared<ParamUpdate>();
+    // The whole record, every block, as the window has always written it; then read back.
+    Run([this, changes, update] { *update = ParamUpdate::Run(link_, changes, false, true); },
+        [this, update] { view_.ShowMessage(SetMessage(*update)); });
 }
 
 void ParamPresenter::Read() {
@@ -176,10 +179,8 @@ void ParamPresenter::Read() {
         return;
     }
     auto call = std::make_shared<ParamsCall>();
-    Begin();
     Run([this, call] { call->result = link_.ReadParams(call->params); },
         [this, call] {
-            End();
             if (call->result) {
                 ShowParams(call->params);
             } else {
@@ -193,10 +194,8 @@ void ParamPresenter::Resume() {
         return;
     }
     auto result = std::make_shared<bool>(false);
-    Begin();
     Run([this, result] { *result = link_.Resume(); },
         [this, result] {
-            End();
             view_.ShowMessage(*result ? "The device resumes successfully"
                                       : "The device is fail to resume");
         });
@@ -238,30 +237,30 @@ void ParamPresenter::ShowParams(const ReaderParams& params) {
     }
 }
 
-void ParamPresenter::TakeParams(ReaderParams& params) const {
-    params.power = LowByteOfInteger(view_.Text(kPowerEdit));
-    if (view_.IsChecked(kSingleCardRadio)) {
-        params.cardMode = 0;
+std::vector<ParamChange> ParamPresenter::TakeChanges() const {
+    using F = ParamField;
+    const auto number = [this](int id) { return TextAsInteger(view_.Text(id)); };
+    std::vector<ParamChange> changes{{F::Power, number(kPowerEdit)}};
+    // A radio pair with neither checked keeps the value read.
+    if (view_.IsChecked(kSingleCardRadio) || view_.IsChecked(kMultiCardsRadio)) {
+        changes.push_back({F::CardMode, view_.IsChecked(kMultiCardsRadio) ? 1 : 0});
     }
-    if (view_.IsChecked(kMultiCardsRadio)) {
-        params.cardMode = 1;
+    changes.push_back({F::TimeDistance, number(kTimeDistanceEdit)});
+    changes.push_back({F::IdBorderUponDifferent, view_.IsChecked(kIdBorderCheck) ? 1 : 0});
+    changes.push_back({F::ConnectPort, SelectedValue(kConnectPortList)});
+    if (changes.back().value == 2) {
+        changes.push_back({F::Protocol, SelectedValue(kProtocolList)});
+        changes.push_back({F::ExportTime, SelectedValue(kExportTimeCombo)});
+        changes.push_back({F::ExportDistance, SelectedValue(kExportDistanceList)});
+        changes.push_back({F::PulseWidth, number(kPulseWidthEdit)});
+        changes.push_back({F::PulsePeriods, number(kPulsePeriodsEdit)});
     }
-    params.timeDistance = LowByteOfInteger(view_.Text(kTimeDistanceEdit));
-    params.idBorderUponDifferent = view_.IsChecked(kIdBorderCheck) ? 1 : 0;
-    params.connectPort = SelectedValue(kConnectPortList);
-    if (params.connectPort == 2) {
-        params.protocol = SelectedValue(kProtocolList);
-        params.exportTime = SelectedValue(kExportTimeCombo);
-        params.exportDistance = SelectedValue(kExportDistanceList);
-        params.pulseWidth = LowByteOfInteger(view_.Text(kPulseWidthEdit));
-        params.pulsePeriods = LowByteOfInteger(view_.Text(kPulsePeriodsEdit));
+    if (view_.IsChecked(kJumpFrequencyRadio) || view_.IsChecked(kLockedFrequencyRadio)) {
+        changes.push_back({F::LockedFrequency, view_.IsChecked(kLockedFrequencyRadio)
+                                                   ? SelectedValue(kFrequencyList)
+                                                   : 0});
     }
-    if (view_.IsChecked(kJumpFrequencyRadio)) {
-        params.lockedFrequency = 0;
-    }
-    if (view_.IsChecked(kLockedFrequencyRadio)) {
-        params.lockedFrequency = SelectedValue(kFrequencyList);
-    }
+    return changes;
 }
 
 void ParamPresenter::SetDisconnectedState() {
@@ -293,8 +292,8 @@ void ParamPresenter::SelectValue(int id, std::uint8_t value) {
 }
 
 // A list's choice as stored: selected index + 1, so no selection gives 0.
-std::uint8_t ParamPresenter::SelectedValue(int id) const {
-    return static_cast<std::uint8_t>(view_.SelectedIndex(id) + 1);
+int ParamPresenter::SelectedValue(int id) const {
+    return view_.SelectedIndex(id) + 1;
 }
 
 }  // namespace uhf

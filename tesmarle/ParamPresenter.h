@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
+#include "reader/ParamUpdate.h"
 #include "reader/ReaderLink.h"
 #include "reader/ReaderParams.h"
 #include "ui/DialogView.h"
@@ -50,18 +52,17 @@ class ParamPresenter {
     bool IsBusy() const { return busy_; }
 
   private:
-    void Begin();
-    void End();
-    // Runs a reader call; after its continuation, a close asked for meanwhile is carried out
-    // once no call runs any more.
+    // Runs a reader call with the window busy; its continuation runs once the window is idle
+    // again, and after it a close asked for meanwhile is carried out.
     void Run(std::function<void()> work, std::function<void()> done);
     void ShowParams(const ReaderParams& params);
-    void TakeParams(ReaderParams& params) const;
+    // The changes the controls ask for, as "Set" applies them to the record read.
+    std::vector<ParamChange> TakeChanges() const;
     void SetDisconnectedState();
     void SetConnectedState();
     void EnableWiegandGroup(bool on);
     void SelectValue(int id, std::uint8_t value);
-    std::uint8_t SelectedValue(int id) const;
+    int SelectedValue(int id) const;
 
     DialogView& view_;
     ReaderLink& link_;

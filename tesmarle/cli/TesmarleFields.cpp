@@ -1,7 +1,6 @@
 #include "tesmarle/cli/TesmarleFields.h"
 
 #include <cctype>
-#include <cstdio>
 #include <set>
 
 namespace uhf {
@@ -9,12 +8,6 @@ namespace uhf {
 namespace {
 
 using F = ParamField;
-
-std::string Printf(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof(text), format, value);
-    return text;
-}
 
 // Fields whose choices have names on the command line, rather than numbers.
 bool HasWords(const ParamFieldInfo& info) {
@@ -205,7 +198,7 @@ std::vector<std::string> FieldOptionNames() {
     return names;
 }
 
-bool ParseFieldOption(const std::string& option, const std::string& text, FieldChange& change,
+bool ParseFieldOption(const std::string& option, const std::string& text, ParamChange& change,
                       std::string& error) {
     const FieldOption* found = FindFieldOption(option);
     if (found == nullptr) {
@@ -217,7 +210,7 @@ bool ParseFieldOption(const std::string& option, const std::string& text, FieldC
         error = option + ": expected " + found->accepts + ", got '" + text + "'";
         return false;
     }
-    change = {static_cast<int>(found->field), *value};
+    change = {found->field, *value};
     return true;
 }
 
@@ -256,8 +249,8 @@ std::optional<std::uint8_t> ParseFrequency(const std::string& text) {
     return ChannelAtTenthsMHz(tenths);
 }
 
-std::string DescribeFieldValue(int field, std::uint8_t value) {
-    const ParamFieldInfo& info = FieldInfo(static_cast<ParamField>(field));
+std::string DescribeFieldValue(ParamField field, std::uint8_t value) {
+    const ParamFieldInfo& info = FieldInfo(field);
     const std::string text = std::to_string(value);
     if (HasWords(info)) {
         const ParamChoice* choice = FindChoice(info, value);
@@ -271,7 +264,7 @@ std::string DescribeFieldValue(int field, std::uint8_t value) {
             return text + " (Jump frequency: hopping)";
         }
         if (value <= kChannelCount) {
-            return text + " (Locked frequency " + Printf("%3.1f MHz", ChannelMHz(value)) + ")";
+            return text + " (Locked frequency " + ChannelText(value) + ")";
         }
         return text + " (no such channel)";
     }
@@ -283,8 +276,7 @@ std::string FormatParamsText(const ReaderParams& params) {
     for (const ParamFieldInfo& info : ParamFields()) {
         std::string name = info.name;
         name.resize(22, ' ');
-        out += name + " " + DescribeFieldValue(static_cast<int>(info.field), params[info.field]) +
-               "\n";
+        out += name + " " + DescribeFieldValue(info.field, params[info.field]) + "\n";
     }
     return out;
 }
@@ -298,7 +290,7 @@ std::string FormatParamsJson(const ReaderParams& params) {
     return out + "}";
 }
 
-bool ParseParamsJson(const std::string& text, std::vector<FieldChange>& changes,
+bool ParseParamsJson(const std::string& text, std::vector<ParamChange>& changes,
                      std::string& error) {
     std::vector<std::pair<std::string, long>> members;
     JsonObjectReader reader(text);
@@ -306,7 +298,7 @@ bool ParseParamsJson(const std::string& text, std::vector<FieldChange>& changes,
         return false;
     }
     std::set<std::string> seen;
-    std::vector<FieldChange> found;
+    std::vector<ParamChange> found;
     for (const auto& [key, value] : members) {
         if (!seen.insert(key).second) {
             error = "key \"" + key + "\" appears twice";
@@ -321,15 +313,15 @@ bool ParseParamsJson(const std::string& text, std::vector<FieldChange>& changes,
             error = "\"" + key + "\" must be a byte value 0 to 255, got " + std::to_string(value);
             return false;
         }
-        if (!field->shown) {
+        if (field->label == nullptr) {
             continue;  // carried as the reader holds it, never taken from a file
         }
-        if (!InValidRange(*field, static_cast<std::uint8_t>(value))) {
+        if (!InValidRange(*field, static_cast<int>(value))) {
             error = "\"" + key + "\" must be " + std::to_string(field->low) + " to " +
                     std::to_string(field->high) + ", got " + std::to_string(value);
             return false;
         }
-        found.push_back({static_cast<int>(field->field), static_cast<std::uint8_t>(value)});
+        found.push_back({field->field, static_cast<int>(value)});
     }
     changes = found;
     return true;

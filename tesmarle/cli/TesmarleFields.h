@@ -17,7 +17,7 @@ std::optional<long> ParseWholeNumber(const std::string& text, long low, long hig
 std::vector<std::string> FieldOptionNames();
 
 // Reads the value `text` of the field option `option`; on refusal says what it accepts.
-bool ParseFieldOption(const std::string& option, const std::string& text, FieldChange& change,
+bool ParseFieldOption(const std::string& option, const std::string& text, ParamChange& change,
                       std::string& error);
 
 // "hop" gives 0, a channel's frequency such as 915.0 or 915 gives its number 1..50.
@@ -30,12 +30,12 @@ std::string FormatParamsText(const ReaderParams& params);
 std::string FormatParamsJson(const ReaderParams& params);
 
 // The value of one field for the old -> new lines of `write` ("2 (Wiegand)").
-std::string DescribeFieldValue(int field, std::uint8_t value);
+std::string DescribeFieldValue(ParamField field, std::uint8_t value);
 
 // Reads the shown fields from a JSON object written by `read --json`. The four carried fields
 // are ignored; unknown keys, repeated keys, values that are not whole numbers in the range that
 // the reader may be written (as IsValid has it) and malformed text are refused with a message.
-bool ParseParamsJson(const std::string& text, std::vector<FieldChange>& changes,
+bool ParseParamsJson(const std::string& text, std::vector<ParamChange>& changes,
                      std::string& error);
 
 }  // namespace uhf

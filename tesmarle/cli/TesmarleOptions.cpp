@@ -145,7 +145,7 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
             {{optionName},
              true,
              [&parsed](const std::string& name, const std::string& value, std::string& why) {
-                 FieldChange change;
+                 ParamChange change{};
                  if (!ParseFieldOption(name, value, change, why)) {
                      return false;
                  }

@@ -1,21 +1,16 @@
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "protocol/ParamFields.h"
 
 namespace uhf {
 
 enum class TesmarleAction { None, Help, Read, Write, Resume, Tags, Ports, Doctor, Check, Diff };
 
 enum class TesmarleFormat { Text, Json, Csv };
-
-// One field that `write` changes: its index in ParamFields() and the new byte.
-struct FieldChange {
-    int field = 0;
-    std::uint8_t value = 0;
-};
 
 // `-b auto`.
 inline constexpr int kAutoBaud = 0;
@@ -27,7 +22,7 @@ struct TesmarleOptions {
     std::vector<std::string> ports;  // -p as often as given; several for write and check
     int baudRate = 9600;             // kAutoBaud: found by asking the reader at each rate
     TesmarleFormat format = TesmarleFormat::Text;
-    std::vector<FieldChange> changes;  // from options, in the order given
+    std::vector<ParamChange> changes;  // from options, in the order given
     std::string fromFile;              // write --from
     std::optional<double> seconds;     // tags --seconds
     bool verify = true;                // write: read the record back and compare

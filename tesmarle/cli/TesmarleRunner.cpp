@@ -6,12 +6,13 @@
 #include <set>
 #include <thread>
 
+#include "reader/ParamUpdate.h"
+#include "serial/NativeSerialPort.h"
 #include "tesmarle/cli/DoctorReport.h"
 #include "tesmarle/cli/FieldDifferences.h"
+#include "tesmarle/cli/TesmarleFields.h"
 #include "toolsupport/InputFile.h"
 #include "toolsupport/JsonText.h"
-#include "tesmarle/cli/TesmarleFields.h"
-#include "serial/NativeSerialPort.h"
 
 namespace uhf {
 
@@ -94,7 +95,7 @@ int TesmarleRunner::FailWrite(const ReaderParams& before, const ReaderParams& wa
         const ParamFieldInfo* info = FieldAtAddress(block.address + i);
         if (info != nullptr && before[info->field] != wanted[info->field]) {
             fields += (fields.empty() ? " (" : ", ") + std::string(info->name) + " " +
-                      FieldWords(static_cast<int>(info->field), now[info->field]);
+                      FieldWords(info->field, now[info->field]);
         }
     }
     fields += fields.empty() ? "" : ")";
@@ -209,7 +210,7 @@ int TesmarleRunner::RunRead(const TesmarleOptions& options) {
     return kExitOk;
 }
 
-bool TesmarleRunner::ReadFromFile(const TesmarleOptions& options, std::vector<FieldChange>& changes,
+bool TesmarleRunner::ReadFromFile(const TesmarleOptions& options, std::vector<ParamChange>& changes,
                                   int& status) {
     std::string text;
     std::string error;
@@ -239,7 +240,7 @@ bool TesmarleRunner::ReadFromFile(const TesmarleOptions& options, std::vector<Fi
 
 int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
     // Everything from the user is checked before the port is opened.
-    std::vector<FieldChange> changes;
+    std::vector<ParamChange> changes;
     int status = kExitOk;
     if (!options.fromFile.empty() && !ReadFromFile(options, changes, status)) {
         return status;
@@ -251,63 +252,53 @@ int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
         return kExitFailure;
     }
     (void)link.Stop();
-    ReaderParams before;
-    if (!link.ReadParams(before)) {
-        return Fail("read parameters");
+    const ParamUpdate update =
+        ParamUpdate::Run(link, changes, options.onlyDifferences, options.verify);
+    using Outcome = ParamUpdate::Outcome;
+    if (update.outcome == Outcome::ReadFailed || update.outcome == Outcome::Refused) {
+        const char* step = update.outcome == Outcome::Refused ? "write" : "read";
+        return Refuse(step + std::string(" parameters failed: ") + update.error, kExitFailure);
     }
-    outcome.before = before;
-    ReaderParams wanted = before;
-    for (const FieldChange& change : changes) {
-        wanted[static_cast<ParamField>(change.field)] = change.value;
+    outcome.before = update.before;
+    if (update.outcome == Outcome::WriteFailed) {
+        return FailWrite(update.before, update.wanted);
     }
-    const unsigned blocks =
-        options.onlyDifferences ? DifferingBlocks(before, wanted) : ReaderLink::kAllParamBlocks;
-    if (blocks != 0 && !link.WriteParamBlocks(wanted, blocks)) {
-        return FailWrite(before, wanted);
-    }
-    ReaderParams after = wanted;
-    if (options.verify && !link.ReadParams(after)) {
+    if (update.outcome == Outcome::ReadBackFailed) {
         return Fail("read back");
     }
-    outcome.after = after;
+    outcome.after = update.after;
     link.Close();
     // One line per field named, in the record's order.
-    std::set<int> named;
-    for (const FieldChange& change : changes) {
+    std::set<ParamField> named;
+    for (const ParamChange& change : changes) {
         named.insert(change.field);
     }
-    for (int field : named) {
-        const auto which = static_cast<ParamField>(field);
-        out << ParamFields()[static_cast<std::size_t>(field)].name << ": "
-            << DescribeFieldValue(field, before[which]);
-        if (before[which] == wanted[which]) {
+    for (const ParamField field : named) {
+        out << FieldInfo(field).name << ": " << DescribeFieldValue(field, update.before[field]);
+        if (update.before[field] == update.wanted[field]) {
             out << " (unchanged)\n";
         } else {
-            out << " \u2192 " << DescribeFieldValue(field, wanted[which]) << "\n";
+            out << " \u2192 " << DescribeFieldValue(field, update.wanted[field]) << "\n";
         }
     }
-    out << (blocks == 0 ? "nothing to write: the reader holds every field already\n" : "written\n");
-    if (!options.verify) {
+    const bool nothing = options.onlyDifferences && update.before == update.wanted;
+    out << (nothing ? "nothing to write: the reader holds every field already\n" : "written\n");
+    if (update.outcome == Outcome::Done) {
+        out << (options.verify ? "verified\n" : "");
         return kExitOk;
     }
     // Every byte counts, the carried ones too: a reader that dropped a block shows here.
     std::string differences;
-    for (int field : DifferingFields(ValuesOf(wanted, false), ValuesOf(after, false))) {
-        const auto which = static_cast<ParamField>(field);
-        differences += (differences.empty() ? "" : "; ") +
-                       std::string(ParamFields()[static_cast<std::size_t>(field)].name) +
-                       " written " + FieldWords(field, wanted[which]) + ", read back " +
-                       FieldWords(field, after[which]);
+    for (const ParamField field : update.fields) {
+        differences += (differences.empty() ? "" : "; ") + std::string(FieldInfo(field).name) +
+                       " written " + FieldWords(field, update.wanted[field]) + ", read back " +
+                       FieldWords(field, update.after[field]);
     }
-    if (!differences.empty()) {
-        return Refuse("verify failed: " + differences, kExitFailure);
-    }
-    out << "verified\n";
-    return kExitOk;
+    return Refuse("verify failed: " + differences, kExitFailure);
 }
 
 int TesmarleRunner::RunCheck(const TesmarleOptions& options) {
-    std::vector<FieldChange> golden;
+    std::vector<ParamChange> golden;
     int status = kExitOk;
     if (!ReadFromFile(options, golden, status)) {
         return status;
@@ -323,7 +314,7 @@ int TesmarleRunner::RunCheck(const TesmarleOptions& options) {
     link.Close();
     outcome.after = params;
     const FieldValues wanted = ValuesOf(golden);
-    const auto lines = DescribeDifferences(Restricted(ValuesOf(params, true), wanted), wanted);
+    const auto lines = DescribeDifferences(ValuesOf(params, wanted), wanted);
     for (const std::string& line : lines) {
         out << line << "\n";
     }
@@ -344,7 +335,7 @@ int TesmarleRunner::RunDiff(const TesmarleOptions& options) {
     for (std::size_t i = 0; i < sides.size(); ++i) {
         TesmarleOptions one = options;
         one.fromFile = options.files[i];
-        std::vector<FieldChange> fields;
+        std::vector<ParamChange> fields;
         int status = kExitOk;
         if (!ReadFromFile(one, fields, status)) {
             return status;

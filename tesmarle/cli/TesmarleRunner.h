@@ -58,7 +58,7 @@ class TesmarleRunner {
     int FailWrite(const ReaderParams& before, const ReaderParams& wanted);
     // Prints and keeps a failure that names no link step.
     int Refuse(const std::string& message, int status);
-    bool ReadFromFile(const TesmarleOptions& options, std::vector<FieldChange>& changes,
+    bool ReadFromFile(const TesmarleOptions& options, std::vector<ParamChange>& changes,
                       int& status);
     bool OpenPort(const TesmarleOptions& options);
     int RunRead(const TesmarleOptions& options);

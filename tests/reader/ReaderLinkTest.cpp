@@ -498,7 +498,7 @@ TEST_F(ReaderLinkTest, WriteParamsStopsAtTheFirstRefusedBlock) {
     EXPECT_EQ(reader.memory[113], 66);
 }
 
-TEST_F(ReaderLinkTest, WriteParamBlocksSendsOnlyTheChosenBlocksOfWhatDiffers) {
+TEST_F(ReaderLinkTest, WriteParamsSendsOnlyTheChosenBlocksOfWhatDiffers) {
     OpenLink();
     FakeReader reader;
     reader.failWriteAt = 144;
@@ -511,7 +511,7 @@ TEST_F(ReaderLinkTest, WriteParamBlocksSendsOnlyTheChosenBlocksOfWhatDiffers) {
     const unsigned blocks = DifferingBlocks(before, wanted);
     EXPECT_EQ(blocks, 0b1000010u);
     port->ClearWrites();
-    EXPECT_FALSE(link->WriteParamBlocks(wanted, blocks));
+    EXPECT_FALSE(link->WriteParams(wanted, blocks));
     const std::vector<Bytes> writes = port->Writes();
     ASSERT_EQ(writes.size(), 2u);
     EXPECT_EQ(writes[0], FakeReader::Reply(0xA0, 0x62, {8, 0, 112, 2, 5, 2, 1, 10, 20, 2, 4}));

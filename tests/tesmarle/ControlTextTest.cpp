@@ -10,27 +10,6 @@
 namespace uhf {
 namespace {
 
-struct NumberCase {
-    const char* text;
-    std::uint8_t expected;
-};
-
-class LowByteOfIntegerTest : public testing::TestWithParam<NumberCase> {};
-
-TEST_P(LowByteOfIntegerTest, KeepsTheLowEightBitsOfTheNumberTyped) {
-    EXPECT_EQ(LowByteOfInteger(GetParam().text), GetParam().expected) << GetParam().text;
-}
-
-INSTANTIATE_TEST_SUITE_P(Texts, LowByteOfIntegerTest,
-                         testing::Values(NumberCase{"0", 0}, NumberCase{"27", 27},
-                                         NumberCase{"255", 255}, NumberCase{"256", 0},
-                                         NumberCase{"300", 44}, NumberCase{"", 0},
-                                         NumberCase{"abc", 0}, NumberCase{"  12", 12},
-                                         NumberCase{"12ab", 12}, NumberCase{"+7", 7},
-                                         NumberCase{"-1", 255}, NumberCase{"-300", 212},
-                                         NumberCase{"99999999999999999999", 0xFF},
-                                         NumberCase{"4294967597", 45}, NumberCase{"1 2", 1}));
-
 TEST(FrequencyItemsTest, ListsFiftyChannelsFromNineHundredTwoPointFive) {
     const std::vector<std::string> items = FrequencyItems();
     ASSERT_EQ(items.size(), 50U);

@@ -17,15 +17,17 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "fakes/PtyReaderPeer.h"
 #include "fakes/QtWaitFor.h"
+#include "fakes/ReadersimProcess.h"
 #include "fakes/RecordingNotifier.h"
 #include "fakes/TempFolder.h"
+#include "tesmarle/TesmarleTemplates.h"
 #include "tesmarle/qt/AboutBox.h"
 #include "tesmarle/qt/ParamDialog.h"
 #include "tesmarle/qt/TagDialog.h"
-#include "tesmarle/TesmarleTemplates.h"
 #include "ui/qt/DialogUnits.h"
 
 namespace uhf {
@@ -375,13 +377,13 @@ TEST_F(ParamDialogTest, SetWritesTheShownFieldsAndKeepsWiegandFieldsWhenRs485IsC
     const std::uint8_t carried[] = {reader->At(100), reader->At(112), reader->At(132),
                                     reader->At(137)};
     Connect();
-    // What the disabled Wiegand controls show must not reach the reader.
+    // What the disabled Wiegand controls show must not reach the reader, nor stop the write.
     Combo(kProtocolList)->setCurrentIndex(0);
     Combo(kExportTimeCombo)->setCurrentIndex(0);
     Combo(kExportDistanceList)->setCurrentIndex(0);
-    Edit(kPulseWidthEdit)->setText("1");
+    Edit(kPulseWidthEdit)->setText("abc");
     Edit(kPulsePeriodsEdit)->setText("2");
-    Edit(kPowerEdit)->setText("300");
+    Edit(kPowerEdit)->setText("255");
     Radio(kMultiCardsRadio)->setChecked(true);
     Edit(kTimeDistanceEdit)->setText("7");
     Check()->setChecked(true);
@@ -389,7 +391,7 @@ TEST_F(ParamDialogTest, SetWritesTheShownFieldsAndKeepsWiegandFieldsWhenRs485IsC
 
     Button(kSetButton)->click();
     EXPECT_EQ(notifier.messages, QStringList{"The parameters is set into the device successfully"});
-    EXPECT_EQ(reader->At(kPower), 44);
+    EXPECT_EQ(reader->At(kPower), 255);
     EXPECT_EQ(reader->At(kCardMode), 1);
     EXPECT_EQ(reader->At(kTimeDistance), 7);
     EXPECT_EQ(reader->At(kIdBorder), 1);
@@ -405,7 +407,7 @@ TEST_F(ParamDialogTest, SetWritesTheShownFieldsAndKeepsWiegandFieldsWhenRs485IsC
     EXPECT_EQ(reader->At(132), carried[2]);
     EXPECT_EQ(reader->At(137), carried[3]);
     // The controls keep what the user entered.
-    EXPECT_EQ(Edit(kPowerEdit)->text(), "300");
+    EXPECT_EQ(Edit(kPowerEdit)->text(), "255");
     EXPECT_EQ(Combo(kProtocolList)->currentIndex(), 0);
 }
 
@@ -416,11 +418,11 @@ TEST_F(ParamDialogTest, SetWithWiegandChosenWritesTheWiegandControlsAndTheLocked
     Combo(kProtocolList)->setCurrentIndex(3);
     Combo(kExportTimeCombo)->setCurrentIndex(1);
     Combo(kExportDistanceList)->setCurrentIndex(6);
-    Edit(kPulseWidthEdit)->setText("260");
+    Edit(kPulseWidthEdit)->setText("26");
     Edit(kPulsePeriodsEdit)->setText("15");
     Radio(kLockedFrequencyRadio)->setChecked(true);
     Combo(kFrequencyList)->setCurrentIndex(49);
-    Edit(kPowerEdit)->setText("abc");
+    Edit(kPowerEdit)->setText("0");
 
     Button(kSetButton)->click();
     EXPECT_EQ(notifier.Last(), "The parameters is set into the device successfully");
@@ -428,10 +430,68 @@ TEST_F(ParamDialogTest, SetWithWiegandChosenWritesTheWiegandControlsAndTheLocked
     EXPECT_EQ(reader->At(kProtocol), 4);
     EXPECT_EQ(reader->At(kExportTime), 2);
     EXPECT_EQ(reader->At(kExportDistance), 7);
-    EXPECT_EQ(reader->At(kPulseWidth), 4);
+    EXPECT_EQ(reader->At(kPulseWidth), 26);
     EXPECT_EQ(reader->At(kPulsePeriods), 15);
     EXPECT_EQ(reader->At(kLockedFrequency), 50);
-    EXPECT_EQ(reader->At(kPower), 0) << "a text that is no number is written as 0";
+    EXPECT_EQ(reader->At(kPower), 0);
+}
+
+// A number box that holds no number, or one out of its field's range, stops Set before anything
+// reaches the reader, with a message that names the box.
+TEST_F(ParamDialogTest, SetRefusesANumberBoxOutOfRangeOrNotANumberAndSendsNothing) {
+    struct Box {
+        int id;
+        const char* label;
+    };
+    const Box boxes[] = {{kPowerEdit, "Power"},
+                         {kTimeDistanceEdit, "Time distance"},
+                         {kPulseWidthEdit, "Pulse width"},
+                         {kPulsePeriodsEdit, "Pulse periods"}};
+    Open(QuickReader(), Memory({{kPower, 30}}));
+    Connect();
+    Choose(kConnectPortList, 1);  // Wiegand: the pulse boxes count
+    const int reads = reader->Received("ReadBlock");
+    for (const Box& box : boxes) {
+        for (const char* text : {"300", "abc"}) {
+            SCOPED_TRACE(std::string(box.label) + " " + text);
+            const QString shown = Edit(box.id)->text();
+            Edit(box.id)->setText(text);
+            notifier.messages.clear();
+            Button(kSetButton)->click();
+            EXPECT_EQ(notifier.messages,
+                      QStringList{QString(box.label) +
+                                  " must be a number from 0 to 255; nothing was written"});
+            EXPECT_EQ(reader->Received("ReadBlock"), reads) << "nothing is sent";
+            EXPECT_EQ(reader->Received("WriteBlock"), 0);
+            ExpectConnectedButtons(true);
+            Edit(box.id)->setText(shown);
+        }
+    }
+    // Mended, the record is read, written whole and read back.
+    Edit(kPowerEdit)->setText("255");
+    notifier.messages.clear();
+    Button(kSetButton)->click();
+    EXPECT_EQ(notifier.messages, QStringList{"The parameters is set into the device successfully"});
+    EXPECT_EQ(reader->Received("WriteBlock"), 7);
+    EXPECT_EQ(reader->Received("ReadBlock"), reads + 14);
+    EXPECT_EQ(reader->At(kPower), 255);
+}
+
+// readersim acknowledges the write of the block at 100 but keeps its old values: the window reads
+// the record back and names the field it wanted changed instead of saying all went well.
+TEST_F(ParamDialogTest, SetNamesTheFieldThatReadersimAcknowledgedButDidNotKeep) {
+    test::ReadersimProcess sim;
+    ASSERT_TRUE(sim.Start(READERSIM_PATH, {"--ignore-write", "100"}));
+    OpenWithPorts({sim.Port()});
+    Connect();
+    const QString power = Edit(kPowerEdit)->text();
+    Edit(kPowerEdit)->setText(power == "17" ? "18" : "17");
+    Button(kSetButton)->click();
+    EXPECT_EQ(notifier.messages, QStringList{"The device did not keep Power"});
+    ExpectConnectedButtons(true);
+    Button(kReadButton)->click();
+    EXPECT_EQ(Edit(kPowerEdit)->text(), power) << "the reader holds its old power";
+    EXPECT_EQ(notifier.messages.size(), 1);
 }
 
 TEST_F(ParamDialogTest, ConnectPortThreeShowsNoChoiceAndSetIsRefused) {

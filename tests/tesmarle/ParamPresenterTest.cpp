@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -132,18 +133,23 @@ TEST_F(ParamPresenterTest, WhileACallRunsTheWindowIsBusyAndEveryHandlerIsIgnored
     EXPECT_TRUE(view.messages.empty());
 }
 
-TEST_F(ParamPresenterTest, SetStaysBusyFromItsReadToItsWriteAndReportsOnceIdle) {
+// One call reads the record, writes every block and reads it back, and reports once idle.
+TEST_F(ParamPresenterTest, SetReadsWritesEveryBlockAndReadsBackInOneCall) {
     presenter->Connect();
+    port->ClearWrites();
     runner.hold = true;
-    view.controls[kPowerEdit].text = "300";
+    view.controls[kPowerEdit].text = "40";
     presenter->Set();
-    ASSERT_TRUE(runner.Finish());  // the read
-    EXPECT_TRUE(view.busy) << "the window stays busy between the read and the write";
-    EXPECT_TRUE(view.messages.empty());
-    ASSERT_EQ(runner.pending.size(), 1U);
-    ASSERT_TRUE(runner.Finish());  // the write
+    EXPECT_TRUE(view.busy);
+    ASSERT_TRUE(runner.Finish());
+    EXPECT_FALSE(runner.Finish()) << "no second call";
     EXPECT_EQ(view.messages, Strings{"The parameters is set into the device successfully"});
-    EXPECT_EQ(reader.memory[101], 44);
+    EXPECT_EQ(reader.memory[101], 40);
+    std::string wire;
+    for (const Bytes& written : port->Writes()) {
+        wire += written.at(2) == 0x63 ? 'r' : written.at(2) == 0x62 ? 'w' : '?';
+    }
+    EXPECT_EQ(wire, "rrrrrrrwwwwwwwrrrrrrr");
     const std::vector<std::string> tail(view.journal.end() - 3, view.journal.end());
     EXPECT_EQ(tail, (Strings{"busy", "idle",
                              "message The parameters is set into the device successfully"}));
@@ -162,6 +168,108 @@ TEST_F(ParamPresenterTest, FailedReadOfSetWritesNothing) {
     EXPECT_FALSE(view.busy);
     ExpectConnected(true);
 }
+
+struct RefusedBoxCase {
+    const char* name;
+    int box;
+    const char* label;
+    const char* text;
+};
+
+void PrintTo(const RefusedBoxCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class RefusedNumberBox : public ParamPresenterTest,
+                         public testing::WithParamInterface<RefusedBoxCase> {};
+
+// A box whose text is no number, or a number outside its field's range, stops Set before
+// anything reaches the reader; the message names the box as the window labels it.
+TEST_P(RefusedNumberBox, IsNamedWithItsRangeAndNothingIsSent) {
+    presenter->Connect();
+    view.SelectIndex(kConnectPortList, 1);  // Wiegand: the pulse boxes count
+    view.controls[GetParam().box].text = GetParam().text;
+    port->ClearWrites();
+    presenter->Set();
+    EXPECT_EQ(view.messages, Strings{std::string(GetParam().label) +
+                                     " must be a number from 0 to 255; nothing was written"});
+    EXPECT_TRUE(port->Writes().empty()) << "not even the read";
+    EXPECT_FALSE(view.busy);
+    ExpectConnected(true);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BoxesAndTexts, RefusedNumberBox,
+    testing::Values(
+        RefusedBoxCase{"Power300", kPowerEdit, "Power", "300"},
+        RefusedBoxCase{"PowerLetters", kPowerEdit, "Power", "abc"},
+        RefusedBoxCase{"TimeDistance300", kTimeDistanceEdit, "Time distance", "300"},
+        RefusedBoxCase{"TimeDistanceLetters", kTimeDistanceEdit, "Time distance", "abc"},
+        RefusedBoxCase{"PulseWidth300", kPulseWidthEdit, "Pulse width", "300"},
+        RefusedBoxCase{"PulseWidthLetters", kPulseWidthEdit, "Pulse width", "abc"},
+        RefusedBoxCase{"PulsePeriods300", kPulsePeriodsEdit, "Pulse periods", "300"},
+        RefusedBoxCase{"PulsePeriodsLetters", kPulsePeriodsEdit, "Pulse periods", "abc"}),
+    [](const testing::TestParamInfo<RefusedBoxCase>& info) { return info.param.name; });
+
+struct SetOutcomeCase {
+    const char* name;
+    int ignoreWriteAt;  // acknowledged, not stored
+    int failWriteAt;
+    int answered;  // the requests of Set that the reader answers
+    std::string wire;
+    const char* message;
+};
+
+void PrintTo(const SetOutcomeCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class SetOutcomeTest : public ParamPresenterTest,
+                       public testing::WithParamInterface<SetOutcomeCase> {};
+
+// After its write Set reads the record back: success is said only when the reader kept every
+// field, and a field it acknowledged but did not keep is named as the window labels it.
+TEST_P(SetOutcomeTest, SaysWhatTheReaderKept) {
+    const SetOutcomeCase& c = GetParam();
+    presenter->Connect();
+    ASSERT_EQ(view.At(kConnectPortList).selected, 1) << "Wiegand: the pulse boxes count";
+    port->ClearWrites();
+    int requests = 0;
+    port->SetResponder([this, c, &requests](const Bytes& written) {
+        std::lock_guard<std::mutex> lock(readerMutex);
+        reader.ignoreWriteAt = c.ignoreWriteAt;
+        reader.failWriteAt = c.failWriteAt;
+        const Bytes answer = reader.Answer(written);
+        return ++requests > c.answered || answer.empty() ? std::vector<Bytes>{}
+                                                         : std::vector<Bytes>{answer};
+    });
+    view.controls[kTimeDistanceEdit].text = "6";
+    view.controls[kPulseWidthEdit].text = "11";
+    presenter->Set();
+    EXPECT_EQ(view.messages, Strings{c.message});
+    std::string wire;
+    for (const Bytes& written : port->Writes()) {
+        wire += written.at(2) == 0x63 ? 'r' : written.at(2) == 0x62 ? 'w' : '?';
+    }
+    EXPECT_EQ(wire, c.wire);
+    EXPECT_FALSE(view.busy);
+    ExpectConnected(true);
+}
+
+const std::string kSevenReads(7, 'r');
+const std::string kSevenWrites(7, 'w');
+
+INSTANTIATE_TEST_SUITE_P(
+    Readers, SetOutcomeTest,
+    testing::Values(SetOutcomeCase{"KeepsItsOldWiegandBlock", 112, -1, 1000,
+                                   kSevenReads + kSevenWrites + kSevenReads,
+                                   "The device did not keep Pulse width, Time distance"},
+                    SetOutcomeCase{"RefusesTheThirdBlock", -1, 123, 1000, kSevenReads + "www",
+                                   "It is fail to set the parameters into the device"},
+                    SetOutcomeCase{"FallsSilentBeforeTheReadBack", -1, -1, 14,
+                                   kSevenReads + kSevenWrites + "r",
+                                   "It is fail to set the parameters into the device"}),
+    [](const testing::TestParamInfo<SetOutcomeCase>& info) { return info.param.name; });
 
 struct CloseCase {
     const char* name;
@@ -223,17 +331,14 @@ TEST_P(CloseDuringACallTest, ClosesOnceTheHandlersCallsHaveEndedWhole) {
 
 INSTANTIATE_TEST_SUITE_P(
     Handlers, CloseDuringACallTest,
-    testing::Values(
-        CloseCase{"Idle", false, nullptr, 0, 0, 0, ""},
-        CloseCase{"Connect", false, &ParamPresenter::Connect, 0, 1, 0, ""},
-        CloseCase{"Read", true, &ParamPresenter::Read, 0, 1, 0, ""},
-        CloseCase{"Resume", true, &ParamPresenter::Resume, 0, 1, 0,
-                  "The device resumes successfully"},
-        // Asked for while Set reads the record: the write the user asked for still follows.
-        CloseCase{"SetWhileReading", true, &ParamPresenter::Set, 0, 2, 7,
-                  "The parameters is set into the device successfully"},
-        CloseCase{"SetWhileWriting", true, &ParamPresenter::Set, 1, 2, 7,
-                  "The parameters is set into the device successfully"}),
+    testing::Values(CloseCase{"Idle", false, nullptr, 0, 0, 0, ""},
+                    CloseCase{"Connect", false, &ParamPresenter::Connect, 0, 1, 0, ""},
+                    CloseCase{"Read", true, &ParamPresenter::Read, 0, 1, 0, ""},
+                    CloseCase{"Resume", true, &ParamPresenter::Resume, 0, 1, 0,
+                              "The device resumes successfully"},
+                    // Asked for while Set runs: the write and its read-back still end whole.
+                    CloseCase{"Set", true, &ParamPresenter::Set, 0, 1, 7,
+                              "The parameters is set into the device successfully"}),
     [](const testing::TestParamInfo<CloseCase>& info) { return info.param.name; });
 
 TEST_F(ParamPresenterTest, RefreshesThePortListWhenAdaptersComeAndGoKeepingTheChoice) {

@@ -55,7 +55,7 @@ TEST(TesmarleFieldsTest, TextShowsUnitsMeaningsAndTheFrequency) {
 }
 
 TEST(TesmarleFieldsTest, JsonFromReadTakesOnlyTheShownFields) {
-    std::vector<FieldChange> changes;
+    std::vector<ParamChange> changes;
     std::string error;
     ASSERT_TRUE(ParseParamsJson(FormatParamsJson(Sample()) + "\n", changes, error)) << error;
     ASSERT_EQ(changes.size(), 11u);
@@ -64,8 +64,8 @@ TEST(TesmarleFieldsTest, JsonFromReadTakesOnlyTheShownFields) {
     target.param112 = 1;
     target.param132 = 1;
     target.param137 = 1;
-    for (const FieldChange& c : changes) {
-        target[static_cast<ParamField>(c.field)] = c.value;
+    for (const ParamChange& c : changes) {
+        target[c.field] = static_cast<std::uint8_t>(c.value);
     }
     ReaderParams expected = Sample();
     expected.param100 = expected.param112 = expected.param132 = expected.param137 = 1;
@@ -93,17 +93,17 @@ TEST(TesmarleFieldsTest, JsonOfAnyWritableRecordIsTakenBackUnchanged) {
     for (const ReaderParams& record : records) {
         ASSERT_TRUE(record.IsValid());
         const std::string json = FormatParamsJson(record);
-        std::vector<FieldChange> changes;
+        std::vector<ParamChange> changes;
         std::string error;
         ASSERT_TRUE(ParseParamsJson(json, changes, error)) << json << "\n" << error;
         ReaderParams written = record;  // the carried fields come from the reader
         for (const ParamFieldInfo& info : ParamFields()) {
-            if (info.shown) {
+            if (info.label != nullptr) {
                 written[info.field] = 0;
             }
         }
-        for (const FieldChange& c : changes) {
-            written[static_cast<ParamField>(c.field)] = c.value;
+        for (const ParamChange& c : changes) {
+            written[c.field] = static_cast<std::uint8_t>(c.value);
         }
         EXPECT_TRUE(written == record) << json;
     }
@@ -117,7 +117,7 @@ struct BadJson {
 class JsonRefused : public testing::TestWithParam<BadJson> {};
 
 TEST_P(JsonRefused, SaysWhatIsWrong) {
-    std::vector<FieldChange> changes{{4, 1}};
+    std::vector<ParamChange> changes{{ParamField::Power, 1}};
     std::string error;
     EXPECT_FALSE(ParseParamsJson(GetParam().text, changes, error));
     EXPECT_NE(error.find(GetParam().mentions), std::string::npos) << error;

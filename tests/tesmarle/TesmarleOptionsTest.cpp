@@ -29,7 +29,7 @@ TEST_P(FieldOptionAccepted, BecomesTheFieldsByte) {
     ASSERT_EQ(options.changes.size(), 1u);
     const ParamFieldInfo* field = FindParamField(GetParam().field);
     ASSERT_NE(field, nullptr) << GetParam().field;
-    EXPECT_EQ(options.changes[0].field, static_cast<int>(field->field));
+    EXPECT_EQ(options.changes[0].field, field->field);
     EXPECT_EQ(options.changes[0].value, GetParam().value);
 }
 

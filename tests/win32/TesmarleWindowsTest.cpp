@@ -232,6 +232,12 @@ TEST(TesmarleWindows, WholeFlowAgainstReadersim) {
     EXPECT_NE(param.window.View().SelectedIndex(kExportDistanceList), -1);
     EXPECT_TRUE(test::Render(param.hwnd, "tesmarle-win32-connected"));
 
+    // The same Set as the Qt window's: a power out of range is refused before anything is sent.
+    test::Type(param.hwnd, kPowerEdit, L"300");
+    Click(param.hwnd, kSetButton);
+    ASSERT_TRUE(param.Idle());
+    EXPECT_EQ(test::TakeMessages(),
+              Strings{"Power must be a number from 0 to 255; nothing was written"});
     test::Type(param.hwnd, kPowerEdit, L"17");
     Click(param.hwnd, kSetButton);
     ASSERT_TRUE(param.Idle());
