@@ -12,8 +12,8 @@ class Win32Comm;
 // The machine's own serial port: termios and poll (beside a wake-up pipe) on POSIX, the Win32
 // communications calls, overlapped, on Windows (each in its own source file). On Windows
 // the port name goes through ComDeviceName; elsewhere it is the device path, used as given. Each
-// open asks `lowLatency` for a USB adapter's low-latency mode (a no-op on Windows); it must
-// outlive the port.
+// open asks `lowLatency` for a USB adapter's low-latency mode (on Windows it only checks the
+// adapter's setting); it must outlive the port.
 class NativeSerialPort : public SerialPort {
   public:
     explicit NativeSerialPort(LowLatencyMode& lowLatency = LowLatencyMode::System());

@@ -210,6 +210,8 @@ SerialError NativeSerialPort::Open(const std::string& device, int baudRate) {
         return fail(SerialError::SettingsRefused);
     }
     handle->port = port;
+    // Windows keeps an FTDI adapter's latency timer in its settings: nothing to ask, only to tell.
+    (void)lowLatency.Request(-1, device);
     return SerialError::None;
 }
 

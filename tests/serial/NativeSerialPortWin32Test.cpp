@@ -151,6 +151,29 @@ TEST(WokenReadTest, AStreamWokenAtRandomArrivesWhole) {
     EXPECT_TRUE(received == sent);
 }
 
+// Windows keeps an FTDI adapter's latency timer in its settings, which only the Device Manager
+// changes: the first open of a port whose timer is above 1 ms says what that costs and how to
+// set it, and nothing else does.
+TEST(NativeSerialPortLatencyTest, TheFirstOpenOfASlowAdapterSaysHowToSetItsTimer) {
+    LowLatencyMode mode([](const std::string& port) {
+        return port == "COM3" ? 16 : port == "COM4" ? 1 : 0;
+    });
+    std::vector<std::string> said;
+    mode.SetWarningSink([&said](const std::string& warning) { said.push_back(warning); });
+    for (const char* name : {"COM3", "COM4", "COM5", "COM3"}) {
+        FakeCommDriver driver;
+        NativeSerialPort port(mode, driver);
+        ASSERT_EQ(port.Open(name, 115200), SerialError::None) << name;
+    }
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0], LowLatencyMode::SlowDownloadWarning("COM3", 16));
+    EXPECT_NE(said[0].find("up to 15.4 s longer (1024 acknowledged frames \u00d7 15 ms). Fix: in "
+                           "the Device Manager, open COM3 under Ports (COM & LPT): Properties, "
+                           "Port Settings, Advanced..., Latency Timer (msec) = 1"),
+              std::string::npos)
+        << said[0];
+}
+
 struct DriverCase {
     const char* name;
     FakeCommDriver::Driver driver;
