@@ -27,6 +27,8 @@ struct PortInfo {
     // "FTDI FT232R USB UART, USB 0403:6001, serial A50285BI, driver ftdi_sio,
     // /dev/serial/by-id/usb-FTDI_...". Empty when nothing is known.
     std::string Describe() const;
+
+    bool operator==(const PortInfo&) const = default;
 };
 
 }  // namespace uhf
