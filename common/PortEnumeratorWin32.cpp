@@ -17,17 +17,19 @@
 namespace uhf {
 namespace {
 
-// The friendly names SetupAPI gives the present ports ("USB Serial Port (COM3)", in the system's
-// language), by port name.
-std::map<std::string, std::string> FriendlyNames() {
-    std::map<std::string, std::string> names;
+// What SetupAPI and the devices' settings tell of the present ports, by port name: the friendly
+// name ("USB Serial Port (COM3)", in the system's language), an FTDI adapter's latency timer, a
+// Bluetooth link.
+std::map<std::string, PortInfo> DeviceDetails() {
+    std::map<std::string, PortInfo> details;
     HDEVINFO set = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
     if (set == INVALID_HANDLE_VALUE) {
-        return names;
+        return details;
     }
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
     for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
+        // The device's "Device Parameters" key: its port name, and the FTDI driver's settings.
         HKEY key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
         if (key == INVALID_HANDLE_VALUE) {
             continue;
@@ -38,17 +40,34 @@ std::map<std::string, std::string> FriendlyNames() {
         DWORD type = 0;
         const LONG read = RegQueryValueExW(key, L"PortName", nullptr, &type,
                                            reinterpret_cast<BYTE*>(port), &size);
+        DWORD timer = 0;
+        DWORD timerSize = sizeof timer;
+        DWORD timerType = 0;
+        const bool hasTimer =
+            RegQueryValueExW(key, L"LatencyTimer", nullptr, &timerType,
+                             reinterpret_cast<BYTE*>(&timer), &timerSize) == ERROR_SUCCESS &&
+            timerType == REG_DWORD && timer <= 255;
         RegCloseKey(key);
-        wchar_t name[256] = {};
-        if (read == ERROR_SUCCESS && type == REG_SZ &&
-            SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_FRIENDLYNAME, nullptr,
-                                              reinterpret_cast<BYTE*>(name),
-                                              sizeof name - sizeof name[0], nullptr)) {
-            names[ToUtf8(port)] = ToUtf8(name);
+        if (read != ERROR_SUCCESS || type != REG_SZ) {
+            continue;
         }
+        PortInfo& info = details[ToUtf8(port)];
+        wchar_t text[256] = {};
+        if (SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_FRIENDLYNAME, nullptr,
+                                              reinterpret_cast<BYTE*>(text),
+                                              sizeof text - sizeof text[0], nullptr)) {
+            info.product = ToUtf8(text);
+        }
+        info.latencyTimerMs = hasTimer ? static_cast<int>(timer) : 0;
+        wchar_t enumerator[64] = {};
+        info.bluetooth =
+            SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_ENUMERATOR_NAME, nullptr,
+                                              reinterpret_cast<BYTE*>(enumerator),
+                                              sizeof enumerator - sizeof enumerator[0], nullptr) &&
+            _wcsicmp(enumerator, L"BTHENUM") == 0;
     }
     SetupDiDestroyDeviceInfoList(set);
-    return names;
+    return details;
 }
 
 }  // namespace
@@ -85,12 +104,12 @@ std::vector<std::string> PortEnumerator::ListSystemPorts() {
 }
 
 std::vector<PortInfo> PortEnumerator::ListSystemPortDetails() {
-    const std::map<std::string, std::string> friendly = FriendlyNames();
+    const std::map<std::string, PortInfo> devices = DeviceDetails();
     std::vector<PortInfo> ports;
     for (std::string& name : ListSystemPorts()) {
         PortInfo info;
-        if (auto found = friendly.find(name); found != friendly.end()) {
-            info.product = found->second;
+        if (auto found = devices.find(name); found != devices.end()) {
+            info = found->second;
         }
         info.path = std::move(name);
         ports.push_back(std::move(info));

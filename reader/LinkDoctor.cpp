@@ -189,8 +189,9 @@ void LinkDoctor::Probe(PortDiagnosis& d, const Request& request) const {
         d.baud = *loader.baud;
         d.listensAt = kBaudChangeRate;
     }
-    // Read once the port has been opened: the open asks the driver for low latency.
-    d.latencyTimerMs = LatencyTimer(d.path);
+    // Read once the port has been opened: the open asks the driver for low latency. Windows
+    // keeps the timer in the adapter's settings, which the port list reads.
+    d.latencyTimerMs = d.info.latencyTimerMs > 0 ? d.info.latencyTimerMs : LatencyTimer(d.path);
     if (d.latencyTimerMs > 1) {
         d.findings.push_back(
             "latency timer: " +
@@ -324,6 +325,18 @@ std::vector<PortDiagnosis> LinkDoctor::ExamineAll(const Request& request) const 
     for (const PortInfo& info : env.listPorts ? env.listPorts() : std::vector<PortInfo>{}) {
         if (request.stopRequested && request.stopRequested()) {
             break;
+        }
+        if (info.bluetooth) {
+            PortDiagnosis skipped;
+            skipped.path = info.path;
+            skipped.info = info;
+            skipped.findings.push_back(
+                "skipped: " + info.path +
+                " is a Bluetooth link, whose opening calls the remote device (up to 30 s when "
+                "it is away); name it with -p " +
+                info.path + " to examine it");
+            all.push_back(std::move(skipped));
+            continue;
         }
         all.push_back(Examine(info.path, request));
     }

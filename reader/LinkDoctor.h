@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "reader/ReaderProbe.h"
 #include "common/PortInfo.h"
+#include "reader/ReaderProbe.h"
 #include "serial/SerialError.h"
 #include "serial/SerialPort.h"
 
@@ -69,7 +69,8 @@ class LinkDoctor {
     explicit LinkDoctor(Environment environment);
 
     PortDiagnosis Examine(const std::string& port, const Request& request) const;
-    // Every listed port, until a stop request; empty when there is none.
+    // Every listed port, until a stop request; empty when there is none. A Bluetooth link is
+    // not opened, only said to be skipped.
     std::vector<PortDiagnosis> ExamineAll(const Request& request) const;
     // Running programs that open serial adapters behind the user's back.
     std::vector<ProcessInfo> FindGrabbers() const;

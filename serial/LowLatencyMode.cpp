@@ -13,12 +13,22 @@ LowLatencyMode::LowLatencyMode(Ioctl call, std::string dir)
     }
 }
 
+LowLatencyMode::LowLatencyMode(TimerReader reader) : timers(std::move(reader)) {}
+
 void LowLatencyMode::SetWarningSink(std::function<void(const std::string&)> newSink) {
     std::lock_guard<std::mutex> lock(mutex);
     sink = std::move(newSink);
 }
 
 std::string LowLatencyMode::Warn(const std::string& tty) {
+    {
+        // The download reopens the port twice at other rates: once is enough, and on Windows
+        // each look is a walk through the devices.
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!looked.insert(tty).second) {
+            return {};
+        }
+    }
     // Whatever the driver answered, its timer tells what it does (a pseudo-terminal or a
     // built-in UART has none).
     const int timerMs = ReadLatencyTimer(tty);
@@ -28,9 +38,6 @@ std::string LowLatencyMode::Warn(const std::string& tty) {
     std::function<void(const std::string&)> say;
     {
         std::lock_guard<std::mutex> lock(mutex);
-        if (!warned.insert(tty).second) {
-            return {};
-        }
         say = sink;
     }
     std::string warning = SlowDownloadWarning(tty, timerMs);
@@ -41,6 +48,9 @@ std::string LowLatencyMode::Warn(const std::string& tty) {
 }
 
 int LowLatencyMode::ReadLatencyTimer(const std::string& tty) const {
+    if (timers) {
+        return timers(tty);
+    }
     std::ifstream in(usbSerialDir + tty + "/latency_timer");
     int timerMs = 0;
     if (!(in >> timerMs)) {
@@ -57,10 +67,7 @@ std::string LowLatencyMode::SlowDownloadWarning(const std::string& tty, int time
            " ms and its driver did not switch to low-latency mode, so a firmware download takes "
            "up to " +
            seconds + " s longer (" + std::to_string(kAcknowledgedFrames) +
-           " acknowledged frames × " + std::to_string(timerMs - 1) +
-           " ms). Fix: the udev rule in the README, or for now: echo 1 | sudo tee "
-           "/sys/bus/usb-serial/devices/" +
-           tty + "/latency_timer";
+           " acknowledged frames × " + std::to_string(timerMs - 1) + " ms). Fix: " + FixAdvice(tty);
 }
 
 }  // namespace uhf

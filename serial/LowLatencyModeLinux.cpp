@@ -26,6 +26,12 @@ LowLatencyMode& LowLatencyMode::System() {
     return system;
 }
 
+std::string LowLatencyMode::FixAdvice(const std::string& tty) {
+    return "the udev rule in the README, or for now: echo 1 | sudo tee "
+           "/sys/bus/usb-serial/devices/" +
+           tty + "/latency_timer";
+}
+
 std::string LowLatencyMode::Request(int fd, const std::string& device) {
     serial_struct serial{};
     if (ioctl(fd, TIOCGSERIAL, &serial) == 0 && (serial.flags & ASYNC_LOW_LATENCY) == 0) {

@@ -7,14 +7,21 @@
 
 namespace uhf {
 
+class Win32Comm;
+
 // The machine's own serial port: termios and poll (beside a wake-up pipe) on POSIX, the Win32
-// communications calls with overlapped reads on Windows (each in its own source file). On Windows
+// communications calls, overlapped, on Windows (each in its own source file). On Windows
 // the port name goes through ComDeviceName; elsewhere it is the device path, used as given. Each
-// open asks `lowLatency` for a USB adapter's low-latency mode (a no-op on Windows); it must
-// outlive the port.
+// open asks `lowLatency` for a USB adapter's low-latency mode (on Windows it only checks the
+// adapter's setting); it must outlive the port.
 class NativeSerialPort : public SerialPort {
   public:
     explicit NativeSerialPort(LowLatencyMode& lowLatency = LowLatencyMode::System());
+#ifdef _WIN32
+    // Over `comm` in place of the system's calls (a driver of the tests'); it must outlive the
+    // port.
+    NativeSerialPort(LowLatencyMode& lowLatency, Win32Comm& comm);
+#endif
     ~NativeSerialPort() override;
     NativeSerialPort(const NativeSerialPort&) = delete;
     NativeSerialPort& operator=(const NativeSerialPort&) = delete;

@@ -54,7 +54,7 @@ void Win32DownloadWindow::OnInit() {
     // The newest line's mark spans both columns.
     SendDlgItemMessageW(window, Ids::kLogList, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
                         LVS_EX_FULLROWSELECT);
-    presenter_.Initialise(ports_);
+    presenter_.Initialise(FollowPorts(ports_));
     presenter_.WatchPorts(portTimers_);
 }
 
@@ -64,7 +64,7 @@ void Win32DownloadWindow::ShowAbout() {
     about.RunModal(Window());
 }
 
-void Win32DownloadWindow::DevicesChanged() {
+void Win32DownloadWindow::PortsChanged() {
     presenter_.PollPorts();
 }
 

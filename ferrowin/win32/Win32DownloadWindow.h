@@ -20,8 +20,8 @@ class SerialPort;
 // Ferrowin's window, "UHF Reader Download Tools", as a native dialog over its presenter. The
 // transfer's timers are window timers; the serial control's receive thread posts kCommMessage,
 // and the window's thread then takes what arrived, so the transfer runs on that thread alone.
-// The port list follows the adapters: at once when the system broadcasts a device change, and on
-// the presenter's watch timer otherwise.
+// The port list follows the adapters: listed again off the window's thread after a device change
+// that the system broadcasts, and refreshed when that finds another list.
 class Win32DownloadWindow : public Win32Dialog {
   public:
     static constexpr UINT kCommMessage = WM_APP + 2;
@@ -39,7 +39,7 @@ class Win32DownloadWindow : public Win32Dialog {
   protected:
     void OnInit() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void DevicesChanged() override;
+    void PortsChanged() override;
 
   private:
     bool OnCommand(int id, int code);

@@ -26,6 +26,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     uhf::NativeSerialPort port;
     uhf::Win32FileChooser files;
     uhf::Win32DownloadWindow window(config, port, files, ports);
+    window.Presenter().LogLatencyWarnings(uhf::LowLatencyMode::System());
     window.RunModal(nullptr);
     return 0;
 }

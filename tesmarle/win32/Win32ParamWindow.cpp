@@ -22,7 +22,7 @@ void Win32ParamWindow::OnInit() {
     SendDlgItemMessageW(Window(), kPowerEdit, EM_SETLIMITTEXT, 3, 0);
     AddAboutEntry(L"Tesmarle(&A)...");
     ShowAppIcon(kWindowIcon);
-    presenter_.Initialise(ports_);
+    presenter_.Initialise(FollowPorts(ports_));
     presenter_.WatchPorts(timers_);
 }
 
@@ -31,7 +31,7 @@ void Win32ParamWindow::ShowAbout() {
     about.RunModal(Window());
 }
 
-void Win32ParamWindow::DevicesChanged() {
+void Win32ParamWindow::PortsChanged() {
     presenter_.PollPorts();
 }
 

@@ -11,8 +11,8 @@
 namespace uhf {
 
 // Tesmarle's parameter window on Win32, with the about entry in its system menu. Its port list
-// follows the adapters: at once when the system broadcasts a device change, and on the
-// presenter's watch timer for changes it does not broadcast.
+// follows the adapters: listed again off the window's thread after a device change that the
+// system broadcasts, and refreshed when that finds another list.
 class Win32ParamWindow : public Win32Dialog {
   public:
     Win32ParamWindow(std::unique_ptr<ReaderLink> link, PortSource ports);
@@ -25,7 +25,7 @@ class Win32ParamWindow : public Win32Dialog {
     void OnInit() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void ShowAbout() override;
-    void DevicesChanged() override;
+    void PortsChanged() override;
 
   private:
     bool OnCommand(int id, int code);

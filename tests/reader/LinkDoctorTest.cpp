@@ -1,5 +1,5 @@
-#include "tesmarle/cli/DoctorReport.h"
 #include "reader/LinkDoctor.h"
+#include "tesmarle/cli/DoctorReport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -257,6 +257,48 @@ TEST_F(LinkDoctorTest, EchoingLineIsNoReaderAndASlowLatencyTimerIsSaid) {
     const std::string json = DoctorReport::Json({d}, {});
     EXPECT_THAT(json, HasSubstr("\"answered\": false"));
     EXPECT_THAT(json, HasSubstr("\"latencyTimerMs\": 16"));
+}
+
+// As on Windows: the port list knows each adapter's latency timer and which port is a
+// Bluetooth link, which examining every port leaves unopened, since its open would call the
+// remote device for up to 30 s.
+TEST_F(LinkDoctorTest, ExaminingEveryPortSkipsBluetoothAndTakesTheListedLatencyTimer) {
+    echo = true;
+    env.listPorts = [] {
+        PortInfo ftdi;
+        ftdi.path = "COM3";
+        ftdi.latencyTimerMs = 16;
+        PortInfo bluetooth;
+        bluetooth.path = "COM5";
+        bluetooth.bluetooth = true;
+        return std::vector<PortInfo>{ftdi, bluetooth};
+    };
+    std::vector<std::string> opened;
+    env.makePort = [&opened] {
+        struct Recording : test::FakeSerialPort {
+            explicit Recording(std::vector<std::string>& names) : opened(names) {}
+            SerialError Open(const std::string& device, int baudRate) override {
+                opened.push_back(device);
+                return FakeSerialPort::Open(device, baudRate);
+            }
+            std::vector<std::string>& opened;
+        };
+        return std::make_unique<Recording>(opened);
+    };
+
+    const std::vector<PortDiagnosis> all = LinkDoctor(env).ExamineAll({});
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].latencyTimerMs, 16);
+    EXPECT_THAT(all[0].findings[0], HasSubstr("latency timer: COM3: the USB adapter's latency "
+                                              "timer is 16 ms"));
+    EXPECT_EQ(all[1].path, "COM5");
+    EXPECT_THAT(all[1].findings,
+                ElementsAre("skipped: COM5 is a Bluetooth link, whose opening calls the remote "
+                            "device (up to 30 s when it is away); name it with -p COM5 to "
+                            "examine it"));
+    EXPECT_FALSE(opened.empty());
+    EXPECT_TRUE(std::all_of(opened.begin(), opened.end(),
+                            [](const std::string& name) { return name == "COM3"; }));
 }
 
 // ENXIO (/dev/tty without a terminal, a socket) comes as "no such device" too, but its name is

@@ -7,11 +7,13 @@
 #include <commctrl.h>
 #include <dbt.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <string>
 #include <utility>
@@ -302,11 +304,19 @@ TEST(FerrowinWindow, FailuresSayWhyInTheLogOrABoxAndGiveTheInputsBack) {
     }
 }
 
-TEST(FerrowinWindow, ADeviceChangeRefreshesThePortListAtOnceKeepingTheChoice) {
-    auto ports = std::make_shared<Strings>(Strings{"COM3", "COM7"});
-    FerrowinRig rig({}, {}, [ports] {
+TEST(FerrowinWindow, ADeviceChangeListsThePortsOffTheWindowsThreadKeepingTheChoice) {
+    // The machine's ports, which the test changes while the window's list thread reads them.
+    struct Machine {
+        std::mutex mutex;
+        Strings ports{"COM3", "COM7"};
+        std::vector<DWORD> listedOn;  // the thread of each listing
+    };
+    auto machine = std::make_shared<Machine>();
+    FerrowinRig rig({}, {}, [machine] {
+        std::lock_guard<std::mutex> lock(machine->mutex);
+        machine->listedOn.push_back(GetCurrentThreadId());
         std::vector<PortInfo> list;
-        for (const std::string& name : *ports) {
+        for (const std::string& name : machine->ports) {
             list.push_back(PortInfo{name, "", "", "", "", "USB Serial Port (" + name + ")"});
         }
         return list;
@@ -320,23 +330,33 @@ TEST(FerrowinWindow, ADeviceChangeRefreshesThePortListAtOnceKeepingTheChoice) {
         int count;
     };
     const Step steps[] = {
-        {{"COM3", "COM7", "COM9"}, DBT_DEVICEARRIVAL, "COM7", 3},
-        {{"COM3", "COM7"}, DBT_DEVNODES_CHANGED, "COM7", 3},  // not ours: the timer's later
+        // All that a top-level window reliably gets without RegisterDeviceNotification.
+        {{"COM3", "COM7", "COM9"}, DBT_DEVNODES_CHANGED, "COM7", 3},
         {{"COM3", "COM7"}, DBT_DEVICEREMOVECOMPLETE, "COM7", 2},
-        {{"COM3"}, DBT_DEVICEREMOVECOMPLETE, "COM3", 1},
+        {{"COM3"}, DBT_DEVNODES_CHANGED, "COM3", 1},
+        {{"COM3", "COM4"}, DBT_DEVICEARRIVAL, "COM3", 2},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.ports.size());
-        *ports = step.ports;
-        // No message pumped in between: the refresh happens inside the broadcast.
+        {
+            std::lock_guard<std::mutex> lock(machine->mutex);
+            machine->ports = step.ports;
+        }
         SendMessageW(rig.hwnd, WM_DEVICECHANGE, step.event, 0);
-        EXPECT_EQ(rig.window->View().ItemCount(Ids::kPortList), step.count);
+        ASSERT_TRUE(
+            PumpUntil([&] { return rig.window->View().ItemCount(Ids::kPortList) == step.count; }));
         EXPECT_EQ(rig.Text(Ids::kPortList), step.chosen);
         EXPECT_EQ(rig.window->View().ToolTip(Ids::kPortList),
                   step.chosen + "\nUSB Serial Port (" + step.chosen + ")");
     }
     // A refresh is not the user's choice: nothing stored.
     EXPECT_EQ(rig.Stored("Port"), stored);
+    // The first list fills the window as it opens; every later one was taken off its thread.
+    std::lock_guard<std::mutex> lock(machine->mutex);
+    ASSERT_GE(machine->listedOn.size(), 5u);
+    EXPECT_EQ(machine->listedOn[0], GetCurrentThreadId());
+    EXPECT_EQ(std::count(machine->listedOn.begin(), machine->listedOn.end(), GetCurrentThreadId()),
+              1);
 }
 
 // The message of an empty port list comes while the window initialises: the window shows

@@ -1,9 +1,9 @@
 #include "ui/win32/Win32Dialog.h"
 
 #include <commctrl.h>
-#include <dbt.h>
 
 #include <string>
+#include <utility>
 
 #include "common/SystemText.h"
 #include "ui/win32/ProgramResources.h"
@@ -225,6 +225,16 @@ void Win32Dialog::FitTexts() {
     DeleteObject(standardFont);
 }
 
+PortSource Win32Dialog::FollowPorts(PortSource source) {
+    if (!source) {
+        return {};
+    }
+    HWND window = window_;
+    portList_ = std::make_unique<AsyncPortList>(
+        std::move(source), [window] { PostMessageW(window, kPortsMessage, 0, 0); });
+    return [this] { return portList_->List(); };
+}
+
 INT_PTR CALLBACK Win32Dialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* self = reinterpret_cast<Win32Dialog*>(lParam);
@@ -247,9 +257,14 @@ INT_PTR CALLBACK Win32Dialog::Procedure(HWND window, UINT message, WPARAM wParam
         self->ShowAbout();
         return TRUE;
     }
-    if (message == WM_DEVICECHANGE &&
-        (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE)) {
-        self->DevicesChanged();
+    // Any device change: without RegisterDeviceNotification, DBT_DEVNODES_CHANGED is what a
+    // top-level window reliably gets when an adapter comes or goes.
+    if (message == WM_DEVICECHANGE && self->portList_) {
+        self->portList_->Rescan();
+    }
+    if (message == kPortsMessage) {
+        self->PortsChanged();
+        return TRUE;
     }
     if (message == WM_DPICHANGED) {
         // Not handled here: the dialog manager's own handling resizes the window and its

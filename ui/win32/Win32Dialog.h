@@ -2,7 +2,11 @@
 
 #include <windows.h>
 
+#include <memory>
+
+#include "common/AsyncPortList.h"
 #include "ui/DialogTemplate.h"
+#include "ui/PortListFollower.h"
 #include "ui/win32/Win32DialogTemplate.h"
 
 namespace uhf {
@@ -39,8 +43,13 @@ class Win32Dialog {
     virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
     // The about entry chosen in the system menu.
     virtual void ShowAbout() {}
-    // The system said a device came or went: a serial adapter may be among them.
-    virtual void DevicesChanged() {}
+    // The ports that `FollowPorts` keeps changed; on the window's thread.
+    virtual void PortsChanged() {}
+
+    // Keeps `source`'s port list on a thread of its own, scanned again after every device change
+    // the system broadcasts (a burst of them gives one scan); returns the source that answers
+    // from it at once, for the presenter. Without a source, none. From OnInit on.
+    PortSource FollowPorts(PortSource source);
 
     // Puts the about entry, under a separator, at the end of the system menu.
     void AddAboutEntry(const wchar_t* label);
@@ -57,6 +66,8 @@ class Win32Dialog {
   private:
     // Posted after a DPI change, for what follows the dialog manager's new layout.
     static constexpr UINT kLaidOutMessage = WM_APP + 0x70;
+    // Posted when the port list's thread found another list.
+    static constexpr UINT kPortsMessage = WM_APP + 0x71;
 
     static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void LoadAppIcon();
@@ -70,6 +81,7 @@ class Win32Dialog {
     int iconPlace_ = -1;  // where ShowAppIcon put the icon; -1: nowhere
     HICON largeIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
+    std::unique_ptr<AsyncPortList> portList_;
 };
 
 }  // namespace uhf
