@@ -1,6 +1,7 @@
 #include "reader/TurnaroundMeter.h"
 
 #include <algorithm>
+#include <numeric>
 
 #include "protocol/BaudRates.h"
 
@@ -31,6 +32,14 @@ std::chrono::microseconds TurnaroundMeter::Median() const {
 std::chrono::microseconds TurnaroundMeter::Longest() const {
     return samples.empty() ? std::chrono::microseconds{}
                            : *std::max_element(samples.begin(), samples.end());
+}
+
+std::chrono::microseconds TurnaroundMeter::Mean() const {
+    if (samples.empty()) {
+        return {};
+    }
+    return std::accumulate(samples.begin(), samples.end(), std::chrono::microseconds{0}) /
+           static_cast<long long>(samples.size());
 }
 
 }  // namespace uhf

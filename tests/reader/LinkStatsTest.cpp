@@ -27,6 +27,7 @@ TEST(TurnaroundMeterTest, SubtractsTheWireTimeAndTakesTheMedianOfTheNewestSample
     EXPECT_EQ(meter.Count(), 5u);
     EXPECT_EQ(meter.Median(), microseconds{2050});
     EXPECT_EQ(meter.Longest(), microseconds{45000});
+    EXPECT_EQ(meter.Mean(), microseconds{(2100 + 1900 + 2000 + 45000 + 2050) / 5});
 
     meter.Add(microseconds{9000}, 9, 9600);
     meter.Add(microseconds{9000}, 9, 9600);
