@@ -356,17 +356,25 @@ double JsonNumber(const std::string& json, const std::string& key) {
 class DoctorTurnaroundTest : public DoctorEndToEndTest,
                              public ::testing::WithParamInterface<int> {};
 
-// The doctor's figure is the median of 20 Stop exchanges: the stray slow read of a busy machine
-// leaves it within a millisecond of how long the reader takes; above 4 ms it says so.
+// The doctor's figure is the median of 20 Stop exchanges, so the stray slow read leaves it within
+// a millisecond of how long the reader takes; above 4 ms it says so. A machine busy throughout a
+// run (the whole suite at -j2 beside other builds) delays most exchanges alike and the median with
+// them: such a run is asked again, up to three in all, since load only ever adds. No run may come
+// out below the reader's own turnaround.
 TEST_P(DoctorTurnaroundTest, FigureIsWithinAMillisecondOfTheReadersTurnaround) {
     const int turnaroundMs = GetParam();
     StartSim({"--baud", "115200", "--turnaround-ms", std::to_string(turnaroundMs), "--frame-writes",
               "--spin-us", "300"});
-    const ToolResult r = Tesmarle({"-p", sim.Port(), "doctor", "--json"});
-    ASSERT_EQ(r.exitStatus, 0) << r.out << r.err;
-    const double measured = JsonNumber(r.out, "turnaroundMs");
-    std::printf("readersim --turnaround-ms %d: the doctor says %.3f ms (longest %.3f ms)\n",
-                turnaroundMs, measured, JsonNumber(r.out, "longestTurnaroundMs"));
+    ToolResult r;
+    double measured = -1;
+    for (int run = 0; run < 3 && !(measured >= 0 && measured <= turnaroundMs + 1.0); ++run) {
+        r = Tesmarle({"-p", sim.Port(), "doctor", "--json"});
+        ASSERT_EQ(r.exitStatus, 0) << r.out << r.err;
+        measured = JsonNumber(r.out, "turnaroundMs");
+        std::printf("readersim --turnaround-ms %d: the doctor says %.3f ms (longest %.3f ms)\n",
+                    turnaroundMs, measured, JsonNumber(r.out, "longestTurnaroundMs"));
+        ASSERT_GE(measured, turnaroundMs - 0.1) << r.out;
+    }
     EXPECT_NEAR(measured, turnaroundMs, 1.0) << r.out;
     EXPECT_EQ(r.out.find("slow answers: the adapter holds replies for about") != std::string::npos,
               turnaroundMs > 4)
@@ -394,36 +402,43 @@ TEST_P(DoctorPredictionTest, PredictedDownloadTimeIsCloseToAMeasuredOne) {
     const PredictionCase c = GetParam();
     const std::string baud = std::to_string(c.baud);
     StartSim({"--baud", baud, "--turnaround-ms", "2", "--frame-writes", "--spin-us", "300"});
-    const ToolResult doctor = Tesmarle({"-p", sim.Port(), "doctor", "--json"});
-    ASSERT_EQ(doctor.exitStatus, 0) << doctor.out << doctor.err;
-    const double turnaroundMs = JsonNumber(doctor.out, "turnaroundMs");
-
     const std::string image = dir.PathOf("fw.bin");
     std::ofstream(image, std::ios::binary) << std::string(c.imageSize, '\x3C');
     const std::string report = dir.PathOf("download.jsonl");
-    const ToolResult r = RunTool({FERROWIN_CLI_PATH, "-p", sim.Port(), "--device-baud", baud,
-                                  "--download-baud", baud, "--report", report, image},
-                                 std::chrono::seconds(100));
-    ASSERT_EQ(r.exitStatus, 0) << r.err;
-    const std::string line = FileText(report);
-    const double measured = JsonNumber(line, "seconds");
-    const double predicted =
-        std::chrono::duration<double>(
-            UpgradeDuration(static_cast<int>(c.imageSize), c.baud,
-                            std::chrono::microseconds(std::lround(turnaroundMs * 1000))))
-            .count();
-    std::printf(
-        "%d baud, %zu bytes: the doctor's turnaround %.3f ms predicts %.3f s; "
-        "ferrowin-cli took %.3f s and predicted %.3f s from its %.3f ms\n",
-        c.baud, c.imageSize, turnaroundMs, predicted, measured,
-        JsonNumber(line, "predictedSeconds"), JsonNumber(line, "turnaroundMs"));
+
     // The download's own work between frames (two thread hand-offs in ferrowin-cli) grows with
     // the machine's load, which the Stop exchanges before it cannot see: at rest the doctor's
     // prediction is within 3 %, under the whole suite's load it has fallen more than 5 % short.
-    // The report's own prediction, from the turnaround of the same download, is held to 5 %.
+    // So a pair of runs outside 5 % is made again, up to three in all, and only the last is held
+    // to a loose 10 %. The report's own prediction, from the turnaround of the same download,
+    // is held to 5 % every time.
+    double predicted = 0;
+    double measured = 1;
+    for (int run = 0; run < 3 && std::abs(predicted - measured) > measured * 0.05; ++run) {
+        const ToolResult doctor = Tesmarle({"-p", sim.Port(), "doctor", "--json"});
+        ASSERT_EQ(doctor.exitStatus, 0) << doctor.out << doctor.err;
+        const double turnaroundMs = JsonNumber(doctor.out, "turnaroundMs");
+        std::filesystem::remove(report);
+        const ToolResult r = RunTool({FERROWIN_CLI_PATH, "-p", sim.Port(), "--device-baud", baud,
+                                      "--download-baud", baud, "--report", report, image},
+                                     std::chrono::seconds(100));
+        ASSERT_EQ(r.exitStatus, 0) << r.err;
+        const std::string line = FileText(report);
+        measured = JsonNumber(line, "seconds");
+        predicted =
+            std::chrono::duration<double>(
+                UpgradeDuration(static_cast<int>(c.imageSize), c.baud,
+                                std::chrono::microseconds(std::lround(turnaroundMs * 1000))))
+                .count();
+        std::printf(
+            "%d baud, %zu bytes: the doctor's turnaround %.3f ms predicts %.3f s; "
+            "ferrowin-cli took %.3f s and predicted %.3f s from its %.3f ms\n",
+            c.baud, c.imageSize, turnaroundMs, predicted, measured,
+            JsonNumber(line, "predictedSeconds"), JsonNumber(line, "turnaroundMs"));
+        EXPECT_NEAR(JsonNumber(line, "predictedSeconds"), measured, measured * 0.05) << line;
+        EXPECT_GE(JsonNumber(line, "turnaroundMs"), 2.0) << line;
+    }
     EXPECT_NEAR(predicted, measured, measured * 0.10);
-    EXPECT_NEAR(JsonNumber(line, "predictedSeconds"), measured, measured * 0.05) << line;
-    EXPECT_GE(JsonNumber(line, "turnaroundMs"), 2.0) << line;
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, DoctorPredictionTest,
