@@ -18,4 +18,12 @@ int BaudRateAt(int index) {
     return kBaudRates[static_cast<std::size_t>(index)];
 }
 
+std::chrono::microseconds LineTime(std::size_t count, int baud) {
+    if (baud <= 0) {
+        return std::chrono::microseconds{0};
+    }
+    const long long bits = static_cast<long long>(count) * 10LL * 1'000'000LL;
+    return std::chrono::microseconds{(bits + baud - 1) / baud};
+}
+
 }  // namespace uhf

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <chrono>
+#include <cstddef>
 
 namespace uhf {
 
@@ -16,5 +18,9 @@ int BaudRateIndex(int rate);
 
 // The rate at `index` of kBaudRates, or 0 outside it.
 int BaudRateAt(int index);
+
+// How long `count` bytes take on the line at `baud`: 10 bits a byte (8N1), rounded up so that a
+// byte never counts as gone before its stop bit.
+std::chrono::microseconds LineTime(std::size_t count, int baud);
 
 }  // namespace uhf

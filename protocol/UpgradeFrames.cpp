@@ -1,6 +1,9 @@
 #include "protocol/UpgradeFrames.h"
 
+#include <algorithm>
 #include <array>
+
+#include "protocol/BaudRates.h"
 
 namespace uhf {
 
@@ -31,6 +34,21 @@ std::optional<std::size_t> BuildDataFrame(std::span<const std::uint8_t> image, i
     constexpr std::array<std::uint8_t, 2> kDataTrailer{0x00, 0x00};
     return EncodeFrameInto(out, kRequestHeader, Byte(UpgradeCode::Data), left.first(count),
                            kDataTrailer);
+}
+
+std::chrono::microseconds StreamDuration(int imageLength, int downloadBaud,
+                                         std::chrono::microseconds turnaround) {
+    const int packets = std::max(PacketCountFor(imageLength), 1);  // an empty image too
+    // Each data frame carries 6 bytes around its image bytes; the size frame 6, the end frame 4.
+    const std::size_t sent = static_cast<std::size_t>(imageLength) + 6u * packets + 6 + 4;
+    const std::size_t answers = static_cast<std::size_t>(packets + 2) * kUpgradeAnswerSize;
+    return LineTime(sent + answers, downloadBaud) + (packets + 2) * turnaround;
+}
+
+std::chrono::microseconds UpgradeDuration(int imageLength, int downloadBaud,
+                                          std::chrono::microseconds turnaround) {
+    return std::chrono::milliseconds(kProbeAnswerMs + kBaudAnswerMs + kFirstDataPauseMs) +
+           StreamDuration(imageLength, downloadBaud, turnaround);
 }
 
 Answer JudgeAnswer(const std::uint8_t* run, int count) {

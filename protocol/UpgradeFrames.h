@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -20,6 +21,12 @@ inline constexpr int kMaxPacketSize = kDataBytesPerPacket + 6;  // A0 len 67, da
 inline constexpr int kMaxImageLength = 65535;                   // the size frame carries 16 bits
 // How long the download tool gives a probe before it sends again.
 inline constexpr int kProbeAnswerMs = 500;
+// How long it gives the baud-rate frame: its answer takes effect only then.
+inline constexpr int kBaudAnswerMs = 300;
+// The pause between the size frame's answer and the first data frame.
+inline constexpr int kFirstDataPauseMs = 100;
+// E4 03 code status checksum: the reader's answer to every upgrade frame.
+inline constexpr int kUpgradeAnswerSize = 5;
 
 // A0 03 69 00 checksum.
 inline constexpr auto kProbeFrame =
@@ -58,6 +65,15 @@ int PacketCountFor(int imageLength);
 // in the image or the frame does not fit `out`.
 std::optional<std::size_t> BuildDataFrame(std::span<const std::uint8_t> image, int packet,
                                           int packetCount, std::span<std::uint8_t> out);
+
+// How long the size, data and end frames of an image of `imageLength` bytes take at
+// `downloadBaud`, each on the wire, then `turnaround` until its answer, then the answer.
+std::chrono::microseconds StreamDuration(int imageLength, int downloadBaud,
+                                         std::chrono::microseconds turnaround);
+// A whole upgrade answered at once but for `turnaround`: the waits of the probe and baud-rate
+// timers and the pause before the first data frame, then the stream.
+std::chrono::microseconds UpgradeDuration(int imageLength, int downloadBaud,
+                                          std::chrono::microseconds turnaround);
 
 // How a gathered run of received bytes reads, judged whole from its first byte to its last.
 enum class AnswerKind {

@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <utility>
 
 #include "protocol/BaudRates.h"
+#include "protocol/UpgradeFrames.h"
 #include "serial/LowLatencyMode.h"
 
 namespace uhf {
@@ -75,6 +77,21 @@ std::string KernelNamePattern(const std::string& device) {
         name = name.substr(0, digits) + "[0-9]*";
     }
     return name;
+}
+
+// "7.6 s": a 65535-byte download's time with `turnaround` before each answer.
+std::string DownloadSeconds(int baud, std::chrono::microseconds turnaround) {
+    char text[32];
+    std::snprintf(
+        text, sizeof text, "%.1f s",
+        std::chrono::duration<double>(UpgradeDuration(kMaxImageLength, baud, turnaround)).count());
+    return text;
+}
+
+std::string Milliseconds(std::chrono::microseconds time) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f ms", static_cast<double>(time.count()) / 1000.0);
+    return text;
 }
 
 }  // namespace
@@ -208,6 +225,9 @@ void LinkDoctor::Probe(PortDiagnosis& d, const Request& request) const {
                     "adapter that holds bytes back)";
         }
         d.findings.push_back(line);
+        if (!d.stopped) {
+            MeasureTurnaround(d, probe);
+        }
     } else if (d.mode == ReaderMode::UpgradeLoader) {
         const std::string listens = std::to_string(d.listensAt);
         d.findings.push_back("reader: upgrade loader at " + baud +
@@ -251,6 +271,35 @@ void LinkDoctor::Probe(PortDiagnosis& d, const Request& request) const {
         d.findings.push_back(
             "stopped: the stop request came before the reader was asked at every rate; nothing "
             "was sent after it");
+    }
+}
+
+void LinkDoctor::MeasureTurnaround(PortDiagnosis& d, ReaderProbe& probe) const {
+    const TurnaroundMeter meter = probe.MeasureTurnaround(d.path, d.baud, kTurnaroundExchanges);
+    if (meter.Count() == 0) {
+        return;
+    }
+    d.turnaround = meter.Median();
+    d.longestTurnaround = meter.Longest();
+    d.turnaroundExchanges = static_cast<int>(meter.Count());
+    std::string line = "turnaround: " + Milliseconds(d.turnaround) + " (median of " +
+                       std::to_string(meter.Count()) + " Stop exchanges at " +
+                       std::to_string(d.baud) + ", longest " + Milliseconds(d.longestTurnaround) +
+                       "); a 65535-byte download takes about ";
+    for (std::size_t i = kBaudRates.size(); i-- > 0;) {
+        line += DownloadSeconds(kBaudRates[i], d.turnaround) + " at " +
+                std::to_string(kBaudRates[i]) + (i > 0 ? ", " : "");
+    }
+    d.findings.push_back(line);
+    if (d.turnaround > kSlowTurnaround) {
+        const int fastest = kBaudRates.back();
+        const std::string tty = fs::path(Canonical(d.path)).filename().string();
+        d.findings.push_back("slow answers: the adapter holds replies for about " +
+                             std::to_string((d.turnaround.count() + 500) / 1000) +
+                             " ms: a download will take " + DownloadSeconds(fastest, d.turnaround) +
+                             " instead of " + DownloadSeconds(fastest, {}) + " at " +
+                             std::to_string(fastest) +
+                             "; set its latency timer to 1 ms: " + LatencyTimerAdvice(d.path, tty));
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -35,6 +36,11 @@ struct PortDiagnosis {
     int listensAt = 0;     // a loader: the rate it waits at after the probe
     bool echo = false;     // the line returned what was sent
     bool stopped = false;  // a stop request ended the probing
+    // Where the parameter protocol answered: Stop's round trips there less the bytes' wire time,
+    // the median and the longest; 0 when not measured.
+    std::chrono::microseconds turnaround{0};
+    std::chrono::microseconds longestTurnaround{0};
+    int turnaroundExchanges = 0;
     // The plain-word lines of the report, in the order the checks ran.
     std::vector<std::string> findings;
 };
@@ -77,6 +83,11 @@ class LinkDoctor {
 
     static bool ReaderAnswered(const std::vector<PortDiagnosis>& ports);
 
+    // Stop exchanges that measure the turnaround once the reader is found.
+    static constexpr int kTurnaroundExchanges = 20;
+    // A turnaround above this is the adapter holding answers back, not the reader thinking.
+    static constexpr std::chrono::milliseconds kSlowTurnaround{4};
+
     // The findings' words for a grabber, also said when no port is found.
     static std::string DescribeGrabber(const ProcessInfo& grabber);
 
@@ -85,6 +96,9 @@ class LinkDoctor {
     void CheckPermission(PortDiagnosis& d) const;
     void Probe(PortDiagnosis& d, const Request& request) const;
     int LatencyTimer(const std::string& port) const;
+    void MeasureTurnaround(PortDiagnosis& d, ReaderProbe& probe) const;
+    // The platform's way to set an adapter's latency timer to 1 ms; `tty` is the device's name.
+    static std::string LatencyTimerAdvice(const std::string& path, const std::string& tty);
 
     Environment env;
 };

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "reader/LinkDoctor.h"
 #include "common/PortEnumerator.h"
+#include "reader/LinkDoctor.h"
 #include "serial/NativeSerialPort.h"
 
 namespace uhf {
@@ -30,6 +30,12 @@ LinkDoctor::Environment LinkDoctor::SystemEnvironment() {
     env.makePort = [] { return std::make_unique<NativeSerialPort>(); };
     env.ownPid = static_cast<long>(::getpid());
     return env;
+}
+
+std::string LinkDoctor::LatencyTimerAdvice(const std::string& path, const std::string& tty) {
+    return "echo 1 | sudo tee /sys/bus/usb-serial/devices/" + tty +
+           "/latency_timer, or setserial " + path +
+           " low_latency (the udev rule in the README keeps it so)";
 }
 
 }  // namespace uhf

@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include "reader/LinkDoctor.h"
 #include "common/PortEnumerator.h"
+#include "reader/LinkDoctor.h"
 #include "serial/NativeSerialPort.h"
 
 namespace uhf {
@@ -13,6 +13,11 @@ LinkDoctor::Environment LinkDoctor::SystemEnvironment() {
     env.makePort = [] { return std::make_unique<NativeSerialPort>(); };
     env.ownPid = static_cast<long>(::GetCurrentProcessId());
     return env;
+}
+
+std::string LinkDoctor::LatencyTimerAdvice(const std::string& path, const std::string&) {
+    return "Device Manager → Ports (COM & LPT) → " + path +
+           " → Properties → Port Settings → Advanced → Latency Timer (msec): 1";
 }
 
 }  // namespace uhf

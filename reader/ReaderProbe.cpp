@@ -99,7 +99,10 @@ ReaderProbe::Outcome ReaderProbe::Scan(const std::string& device, const Bytes& r
                 }
                 continue;
             }
-            const Heard heard = Ask(request, wait, answers, outcome.answerTime);
+            Clock::duration answerTime{};
+            std::size_t heardBytes = 0;
+            const Heard heard = Ask(request, wait, answers, answerTime, heardBytes);
+            outcome.answerTime = std::chrono::duration_cast<milliseconds>(answerTime);
             port.Close();
             switch (heard) {
                 case Heard::Answer:
@@ -128,7 +131,8 @@ ReaderProbe::Outcome ReaderProbe::Scan(const std::string& device, const Bytes& r
 }
 
 ReaderProbe::Heard ReaderProbe::Ask(const Bytes& request, milliseconds wait, Judge answers,
-                                    milliseconds& answerTime) {
+                                    Clock::duration& answerTime, std::size_t& heardBytes,
+                                    bool readRest) {
     if (Stopping()) {
         return Heard::Stopped;
     }
@@ -159,7 +163,11 @@ ReaderProbe::Heard ReaderProbe::Ask(const Bytes& request, milliseconds wait, Jud
             return Heard::Echo;
         }
         if (answers(gathered)) {
-            answerTime = std::chrono::duration_cast<milliseconds>(now() - sentAt);
+            answerTime = now() - sentAt;
+            heardBytes = gathered.size();
+            if (!readRest) {
+                return Heard::Answer;
+            }
             // The rest of what the reader says (a loader answers both probes) is read here, up
             // to a silent read, not by whoever opens the port next at another rate.
             for (std::size_t more = 0; more < kMaxGathered && !Stopping(); ++more) {
@@ -171,6 +179,27 @@ ReaderProbe::Heard ReaderProbe::Ask(const Bytes& request, milliseconds wait, Jud
         }
     }
     return gathered.empty() ? Heard::Nothing : Heard::BytesWithoutAnswer;
+}
+
+TurnaroundMeter ReaderProbe::MeasureTurnaround(const std::string& device, int baud, int exchanges) {
+    TurnaroundMeter meter;
+    if (port.Open(device, baud) == SerialError::None) {
+        const Bytes stop = EncodeFrame(kRequestHeader, Byte(ReaderCode::Stop), {});
+        for (int i = 0; i < exchanges; ++i) {
+            Clock::duration roundTrip{};
+            std::size_t heardBytes = 0;
+            // A stopped reader says nothing after its answer: the next request need not wait
+            // for a silent read first.
+            if (Ask(stop, kStopAnswerWait, &HoldsStopAnswer, roundTrip, heardBytes, false) !=
+                Heard::Answer) {
+                break;
+            }
+            meter.Add(std::chrono::duration_cast<std::chrono::microseconds>(roundTrip),
+                      stop.size() + heardBytes, baud);
+        }
+    }
+    port.Close();
+    return meter;
 }
 
 std::optional<ReaderProbe::DownloadStart> ReaderProbe::FindDownloadStart(const std::string& device,

@@ -9,6 +9,7 @@
 
 #include "protocol/UpgradeFrames.h"
 #include "reader/ReplyExchange.h"
+#include "reader/TurnaroundMeter.h"
 #include "serial/SerialError.h"
 #include "serial/SerialPort.h"
 
@@ -64,6 +65,11 @@ class ReaderProbe {
     // The probe and the alternate probe at each rate; the port is left closed.
     Outcome FindLoaderRate(const std::string& device);
 
+    // Stop `exchanges` times at `baud`, one after the other, each round trip measured from the
+    // request to the answer's last byte. Ends early at the first Stop not answered and at a stop
+    // request; the port is left closed.
+    TurnaroundMeter MeasureTurnaround(const std::string& device, int baud, int exchanges);
+
     // Where ferrowin-cli's `--device-baud auto` starts its download.
     struct DownloadStart {
         ReaderMode mode = ReaderMode::ParameterProtocol;
@@ -81,8 +87,11 @@ class ReaderProbe {
 
     Outcome Scan(const std::string& device, const std::vector<std::uint8_t>& request,
                  const std::vector<std::chrono::milliseconds>& waits, Judge answers);
+    // Sends `request` and reads until `answers` says yes; with `readRest` what follows the
+    // answer is read too, up to a silent read.
     Heard Ask(const std::vector<std::uint8_t>& request, std::chrono::milliseconds wait,
-              Judge answers, std::chrono::milliseconds& answerTime);
+              Judge answers, Clock::duration& answerTime, std::size_t& heardBytes,
+              bool readRest = true);
     bool Stopping() const { return stopRequested && stopRequested(); }
 
     SerialPort& port;

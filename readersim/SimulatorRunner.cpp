@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "common/AtomicFile.h"
+#include "protocol/BaudRates.h"
 
 namespace uhf {
 
@@ -239,7 +240,7 @@ void SimulatorRunner::TakeIn(const std::uint8_t* bytes, std::size_t count, SimTi
         return;
     }
     const int rate = lastHostBaud > 0 ? lastHostBaud : simulator->ReaderBaud();
-    lineInFreeAt = std::max(now, lineInFreeAt) + ReaderSimulator::LineTime(taken, rate);
+    lineInFreeAt = std::max(now, lineInFreeAt) + LineTime(taken, rate);
     inFlight.push_back({lineInFreeAt, std::vector<std::uint8_t>(bytes, bytes + taken)});
     bytesInFlight += taken;
 }

@@ -87,15 +87,6 @@ ReaderSimulator::ReaderSimulator(SimConfig cfg, ParameterMemory initialMemory, M
       queuedBaud(config.workingBaud),
       noiseState(config.seed == 0 ? 0x9E3779B9u : config.seed) {}
 
-SimTime ReaderSimulator::LineTime(std::size_t count, int baud) {
-    if (baud <= 0) {
-        return SimTime{0};
-    }
-    // Rounded up, so a byte never counts as gone before its stop bit.
-    const long long bits = static_cast<long long>(count) * 10LL * 1'000'000LL;
-    return SimTime{(bits + baud - 1) / baud};
-}
-
 int ReaderSimulator::BaudForIndex(int index) {
     return BaudRateAt(index);
 }

@@ -66,8 +66,6 @@ class ReaderSimulator {
     // What happened since the last call: frames received and sent, rejects, faults.
     std::vector<SimLogEntry> TakeLog();
 
-    // Duration of `count` bytes at `baud`, 10 bits each (start, 8 data, stop).
-    static SimTime LineTime(std::size_t count, int baud);
     // The download rate named by a baud-rate frame's index; 0 for an index out of range.
     static int BaudForIndex(int index);
 

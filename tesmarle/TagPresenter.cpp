@@ -1,6 +1,7 @@
 #include "tesmarle/TagPresenter.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 #include "tesmarle/ControlText.h"
@@ -9,8 +10,8 @@
 namespace uhf {
 
 TagPresenter::TagPresenter(DialogView& view, ReaderLink& link, TaskRunner& runner,
-                           TimerService& timers)
-    : view_(view), link_(link), runner_(runner), timers_(timers) {}
+                           TimerService& timers, std::function<Clock::time_point()> now)
+    : view_(view), link_(link), runner_(runner), timers_(timers), now_(std::move(now)) {}
 
 void TagPresenter::Begin() {
     busy_ = true;
@@ -32,6 +33,7 @@ void TagPresenter::Start() {
                 [this, started] {
                     End();
                     if (*started) {
+                        stats_ = TagStats(now_());
                         SetStatus("Identifying tags...");
                         timers_.Start(kTickTimer, kTickPeriod, [this] { Tick(); });
                     } else {
@@ -58,6 +60,7 @@ void TagPresenter::Clear() {
         return;
     }
     SetStatus("");
+    stats_ = TagStats(now_());
     rows_.Clear();
     view_.RowsCleared(kTagList);
 }
@@ -66,8 +69,16 @@ void TagPresenter::Tick() {
     if (busy_) {
         return;
     }
-    const int count = std::min(link_.TakeTagRecords(tagBuffer_.data()), ReaderLink::kTagSlots);
-    if (count <= 0) {
+    const int count = std::clamp(link_.TakeTagRecords(tagBuffer_.data()), 0, ReaderLink::kTagSlots);
+    stats_.Add(now_(), tagBuffer_.data(), count);
+    if (stats_.Reports() > 0) {
+        // The rate falls as the tags go away, so it is said on every tick.
+        char counts[96];
+        std::snprintf(counts, sizeof counts, "Identifying tags... %ld reads, %zu tags, %.1f/s",
+                      stats_.Reports(), stats_.Distinct(), stats_.LastSecondPerSecond());
+        SetStatus(counts);
+    }
+    if (count == 0) {
         return;
     }
     // Follow the newest row only while the user has not scrolled away from it.

@@ -3,10 +3,12 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
-#include "tesmarle/TagRowStore.h"
 #include "reader/ReaderLink.h"
+#include "reader/TagStats.h"
+#include "tesmarle/TagRowStore.h"
 #include "ui/DialogView.h"
 #include "ui/TaskRunner.h"
 #include "ui/TimerService.h"
@@ -14,7 +16,8 @@
 namespace uhf {
 
 // What Tesmarle's tag window does. "Start" sets the reader identifying and the link collecting;
-// every 500 ms the identifiers collected since the last tick become numbered rows. Start, Stop
+// every 500 ms the identifiers collected since the last tick become numbered rows, and the
+// status line counts them, the distinct tags and the reports a second of late. Start, Stop
 // and the Stop of closing run through the task runner; while one runs, handlers are ignored
 // and ticks leave the records in the link's store for a later tick, so the link is only ever
 // driven from one thread at a time.
@@ -23,7 +26,11 @@ class TagPresenter {
     static constexpr int kTickTimer = 0;
     static constexpr std::chrono::milliseconds kTickPeriod{500};
 
-    TagPresenter(DialogView& view, ReaderLink& link, TaskRunner& runner, TimerService& timers);
+    using Clock = TagStats::Clock;
+
+    // `now` stamps each tick's reports (tests pass a clock of their own).
+    TagPresenter(DialogView& view, ReaderLink& link, TaskRunner& runner, TimerService& timers,
+                 std::function<Clock::time_point()> now = &Clock::now);
 
     void Start();
     void Stop();
@@ -50,6 +57,8 @@ class TagPresenter {
     TaskRunner& runner_;
     TimerService& timers_;
     TagRowStore rows_;
+    std::function<Clock::time_point()> now_;
+    TagStats stats_{Clock::time_point{}};
     std::array<std::uint8_t, ReaderLink::kTagStoreSize> tagBuffer_{};
     bool busy_ = false;
 };

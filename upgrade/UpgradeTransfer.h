@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "protocol/UpgradeFrames.h"
+#include "serial/CommControl.h"
 #include "upgrade/TransferError.h"
 #include "upgrade/TransferObserver.h"
 #include "upgrade/TransferTimers.h"
-#include "protocol/UpgradeFrames.h"
-#include "serial/CommControl.h"
 
 namespace uhf {
 
@@ -58,9 +58,9 @@ class UpgradeTransfer {
     static constexpr int kBaudTimer = 1;
     static constexpr int kAckTimer = 2;
     static constexpr int kProbeMs = kProbeAnswerMs;
-    static constexpr int kBaudMs = 300;
+    static constexpr int kBaudMs = kBaudAnswerMs;
     static constexpr int kAckMs = 1000;
-    static constexpr int kFirstPacketPauseMs = 100;
+    static constexpr int kFirstPacketPauseMs = kFirstDataPauseMs;
     static constexpr int kRxCapacity = TransferState::kRxCapacity;
     static constexpr int kMaxRetries = 5;
 

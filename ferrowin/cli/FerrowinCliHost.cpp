@@ -5,10 +5,14 @@
 #include <utility>
 
 #include "ferrowin/cli/FerrowinProgress.h"
+#include "protocol/UpgradeFrames.h"
 
 namespace uhf {
 
 namespace {
+
+// From this data frame on the time left comes from the turnaround measured.
+constexpr int kPredictFromFrame = 16;
 
 std::string TimeStamp() {
     // localtime hands out one shared result: transfers on several threads take turns.
@@ -41,9 +45,18 @@ void FerrowinCliHost::ShowProgress(int sentBytes, int totalBytes) {
     // The rate counts from the first data frame, as the size frame and its answer carry no image.
     if (sentBytes == 0) {
         streaming = false;
+        framesSent = 0;
         return;
     }
-    lastProgress = std::chrono::steady_clock::now();
+    const auto now = std::chrono::steady_clock::now();
+    if (streaming) {
+        // The frame before this one, a full one as every frame but the last, has been
+        // acknowledged: its round trip is done.
+        turnaround.Add(std::chrono::duration_cast<std::chrono::microseconds>(now - lastProgress),
+                       kMaxPacketSize + kUpgradeAnswerSize, downloadBaud);
+    }
+    lastProgress = now;
+    ++framesSent;
     if (!streaming) {
         streaming = true;
         streamStart = lastProgress;
@@ -53,8 +66,14 @@ void FerrowinCliHost::ShowProgress(int sentBytes, int totalBytes) {
     }
     const auto elapsed =
         std::chrono::duration_cast<std::chrono::milliseconds>(lastProgress - streamStart).count();
+    std::optional<std::int64_t> msLeft;
+    if (framesSent >= kPredictFromFrame && downloadBaud > 0) {
+        msLeft = std::chrono::duration_cast<std::chrono::milliseconds>(
+                     StreamDuration(totalBytes - sentBytes, downloadBaud, turnaround.Mean()))
+                     .count();
+    }
     const std::string clear = ClearProgress();
-    progressLine = FerrowinProgress::Format(sentBytes, totalBytes, elapsed);
+    progressLine = FerrowinProgress::Format(sentBytes, totalBytes, elapsed, 24, msLeft);
     if (board != nullptr) {
         board->Progress(boardRow, progressLine);
         return;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ferrowin/cli/FerrowinBoard.h"
+#include "reader/TurnaroundMeter.h"
 #include "toolsupport/ProcessSetup.h"
 #include "upgrade/TransferObserver.h"
 
@@ -36,6 +37,11 @@ class FerrowinCliHost : public TransferObserver {
 
     // Shows the progress as row `row` of a board shared with other transfers instead.
     void SetBoard(FerrowinBoard* board, std::size_t row);
+    // The rate the image goes at: each data frame's round trip to its acknowledgement, less the
+    // bytes' wire time, is a turnaround sample, and from the 16th frame on the time left is
+    // predicted from their mean.
+    void SetDownloadBaud(int baud) { downloadBaud = baud; }
+    const TurnaroundMeter& Turnaround() const { return turnaround; }
     // Seconds from the first data frame to the end of the attempt (on success the end frame's
     // acknowledgement); 0 before any data frame.
     double StreamSeconds() const;
@@ -56,6 +62,9 @@ class FerrowinCliHost : public TransferObserver {
     bool progressVisible = false;
     bool streaming = false;
     std::chrono::steady_clock::time_point streamStart;
+    int downloadBaud = 0;
+    TurnaroundMeter turnaround;
+    int framesSent = 0;
     std::string progressLine;
 };
 

@@ -102,7 +102,16 @@ PortRunner::Outcome FerrowinLine::RunOne(const PortRunner::Job& job, FerrowinBoa
          {"downloadBaud", std::to_string(options.downloadBaud)},
          {"bytesPerSecond", ok ? Number(rate) : "null"},
          {"seconds", Number(seconds)},
-         {"retries", std::to_string(transfer.retries)}}};
+         {"retries", std::to_string(transfer.retries)},
+         {"turnaroundMs",
+          transfer.turnaround ? Number(transfer.turnaround->count() / 1000.0) : "null"},
+         {"predictedSeconds",
+          transfer.turnaround && imageSize != "null"
+              ? Number(std::chrono::duration<double>(UpgradeDuration(std::stoi(imageSize),
+                                                                     options.downloadBaud,
+                                                                     *transfer.turnaround))
+                           .count())
+              : "null"}}};
     if (!report->Append(entry)) {
         job.err << "ferrowin-cli: --report: the line for " << job.port << " could not be written\n";
         outcome.status = kExitFailure;
@@ -154,6 +163,7 @@ FerrowinLine::Transfer FerrowinLine::Download(const FerrowinOptions& run,
     if (board != nullptr) {
         host.SetBoard(board, job.index);
     }
+    host.SetDownloadBaud(run.downloadBaud);
     UpgradeTransfer transfer(comm, loop, host);
     transfer.SetStopCheck(interrupted);
 
@@ -186,6 +196,9 @@ FerrowinLine::Transfer FerrowinLine::Download(const FerrowinOptions& run,
     result.error = host.Result();
     result.streamSeconds = host.StreamSeconds();
     result.retries = transfer.State().retryCount;
+    if (host.Turnaround().Count() > 0) {
+        result.turnaround = host.Turnaround().Mean();
+    }
     if (result.error == TransferError::PortOpenFailed &&
         transfer.OpenError() != SerialError::None) {
         result.message =

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -35,6 +37,9 @@ class FerrowinLine {
         TransferError error = TransferError::Cancelled;
         double streamSeconds = 0;  // from the first data frame to the last
         int retries = 0;           // probes and baud-rate commands sent again
+        // The acknowledgements' mean turnaround, what the download spent waiting on each;
+        // none before two data frames were sent.
+        std::optional<std::chrono::microseconds> turnaround;
         // Why it failed in words, where more is known than the error's name; empty otherwise.
         std::string message;
     };

@@ -6,7 +6,8 @@
 namespace uhf {
 
 std::string FerrowinProgress::Format(std::int64_t sentBytes, std::int64_t totalBytes,
-                                     std::int64_t elapsedMs, int barWidth) {
+                                     std::int64_t elapsedMs, int barWidth,
+                                     std::optional<std::int64_t> msLeft) {
     totalBytes = std::max<std::int64_t>(totalBytes, 0);
     sentBytes = std::clamp<std::int64_t>(sentBytes, 0, totalBytes);
     const int percent =
@@ -27,8 +28,10 @@ std::string FerrowinProgress::Format(std::int64_t sentBytes, std::int64_t totalB
     if (sentBytes > 0 && elapsedMs > 0) {
         const double bytesPerSecond =
             static_cast<double>(sentBytes) * 1000.0 / static_cast<double>(elapsedMs);
-        const long long secondsLeft = static_cast<long long>(
-            static_cast<double>(totalBytes - sentBytes) / bytesPerSecond + 0.5);
+        const long long secondsLeft =
+            msLeft ? static_cast<long long>((*msLeft + 500) / 1000)
+                   : static_cast<long long>(
+                         static_cast<double>(totalBytes - sentBytes) / bytesPerSecond + 0.5);
         std::snprintf(text, sizeof text, "  %.1f KB/s  %lld:%02lld left", bytesPerSecond / 1024.0,
                       secondsLeft / 60, secondsLeft % 60);
     } else {

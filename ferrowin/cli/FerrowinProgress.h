@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace uhf {
@@ -9,9 +10,11 @@ namespace uhf {
 class FerrowinProgress {
   public:
     // `elapsedMs` is the time since the first data frame left; rate and time left show "--" until
-    // something measurable has been sent.
+    // something measurable has been sent. `msLeft`, when known, is the time left; otherwise it
+    // comes from the rate so far.
     static std::string Format(std::int64_t sentBytes, std::int64_t totalBytes,
-                              std::int64_t elapsedMs, int barWidth = 24);
+                              std::int64_t elapsedMs, int barWidth = 24,
+                              std::optional<std::int64_t> msLeft = {});
 };
 
 }  // namespace uhf

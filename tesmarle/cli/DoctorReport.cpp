@@ -1,5 +1,9 @@
 #include "tesmarle/cli/DoctorReport.h"
 
+#include <cstdio>
+
+#include "protocol/BaudRates.h"
+#include "protocol/UpgradeFrames.h"
 #include "toolsupport/JsonText.h"
 
 namespace uhf {
@@ -14,6 +18,29 @@ std::string ProcessesJson(const std::vector<ProcessInfo>& processes) {
                 "}";
     }
     return json + "]";
+}
+
+std::string Decimal(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", value);
+    return text;
+}
+
+// The measured turnaround and what it makes of a 65535-byte download at each rate.
+std::string TurnaroundJson(const PortDiagnosis& d) {
+    if (d.turnaroundExchanges == 0) {
+        return "\"turnaroundMs\": null, \"longestTurnaroundMs\": null, \"downloadSeconds\": null";
+    }
+    std::string json =
+        "\"turnaroundMs\": " + Decimal(d.turnaround.count() / 1000.0) +
+        ", \"longestTurnaroundMs\": " + Decimal(d.longestTurnaround.count() / 1000.0) +
+        ", \"downloadSeconds\": {";
+    for (std::size_t i = 0; i < kBaudRates.size(); ++i) {
+        const auto time = UpgradeDuration(kMaxImageLength, kBaudRates[i], d.turnaround);
+        json += (i == 0 ? "\"" : ", \"") + std::to_string(kBaudRates[i]) +
+                "\": " + Decimal(std::chrono::duration<double>(time).count());
+    }
+    return json + "}";
 }
 
 }  // namespace
@@ -49,7 +76,8 @@ std::string DoctorReport::PortJson(const PortDiagnosis& d) {
         ", \"mode\": " + (d.mode ? JsonText(ToString(*d.mode)) : "null") +
         ", \"baud\": " + (d.mode ? std::to_string(d.baud) : "null") +
         ", \"listensAt\": " + (d.listensAt > 0 ? std::to_string(d.listensAt) : "null") +
-        ", \"echo\": " + (d.echo ? "true" : "false") + ", \"findings\": [";
+        ", \"echo\": " + (d.echo ? "true" : "false") + ", " + TurnaroundJson(d) +
+        ", \"findings\": [";
     for (std::size_t f = 0; f < d.findings.size(); ++f) {
         json += (f == 0 ? "" : ", ") + JsonText(d.findings[f]);
     }

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <map>
 
-#include "toolsupport/ArgumentReader.h"
-#include "tesmarle/cli/TesmarleFields.h"
 #include "protocol/BaudRates.h"
+#include "tesmarle/cli/TesmarleFields.h"
+#include "toolsupport/ArgumentReader.h"
 
 namespace uhf {
 
@@ -121,11 +121,12 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
              }
              return true;
          }},
-        {{"--no-verify", "--only-differences", "--loader"},
+        {{"--no-verify", "--only-differences", "--loader", "--stats"},
          false,
          [&](const std::string& name, const std::string&, std::string&) {
              (name == "--no-verify"          ? noVerify
               : name == "--only-differences" ? parsed.onlyDifferences
+              : name == "--stats"            ? parsed.stats
                                              : parsed.loaderProbe) = true;
              return true;
          }},
@@ -239,9 +240,11 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
         error = "write needs at least one field option or --from FILE";
         return false;
     }
-    if (!tagging && (parsed.seconds || csv)) {
-        error =
-            std::string(parsed.seconds ? "--seconds" : "--csv") + " belongs to the tags command";
+    if (!tagging && (parsed.seconds || csv || parsed.stats)) {
+        error = std::string(parsed.seconds ? "--seconds"
+                            : csv          ? "--csv"
+                                           : "--stats") +
+                " belongs to the tags command";
         return false;
     }
     if (listing && baudGiven) {
@@ -269,7 +272,7 @@ std::string TesmarleUsage() {
            "  tesmarle-cli -p PORT [-p PORT ...] [-b BAUD] check --from FILE\n"
            "  tesmarle-cli diff A.json B.json\n"
            "  tesmarle-cli -p PORT [-b BAUD] resume\n"
-           "  tesmarle-cli -p PORT [-b BAUD] tags [--seconds S] [--json | --csv]\n"
+           "  tesmarle-cli -p PORT [-b BAUD] tags [--seconds S] [--stats] [--json | --csv]\n"
            "  tesmarle-cli ports [--json]\n"
            "  tesmarle-cli [-p PORT] doctor [--loader] [--json] [--report FILE]\n"
            "\n"
@@ -279,6 +282,8 @@ std::string TesmarleUsage() {
            "  --report FILE         append one JSON line per reader and command to FILE\n"
            "  doctor                say what stands between this user and the reader on PORT\n"
            "                        (or on every port), and where the reader answers Stop\n"
+           "  --stats               tags: at the end, each tag's count, first and last seen and\n"
+           "                        reads a second, then the totals\n"
            "  --loader              doctor: where Stop finds nothing, send the download tool's\n"
            "                        probe too; a reader that hears it enters its upgrade loader\n"
            "\n"

@@ -25,6 +25,7 @@ struct TesmarleOptions {
     std::vector<ParamChange> changes;  // from options, in the order given
     std::string fromFile;              // write --from
     std::optional<double> seconds;     // tags --seconds
+    bool stats = false;                // tags --stats: per tag and overall counts and rates
     bool verify = true;                // write: read the record back and compare
     bool onlyDifferences = false;      // write: only the blocks that differ from the reader's
     std::vector<std::string> files;    // diff A B

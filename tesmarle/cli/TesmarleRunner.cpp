@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "reader/ParamUpdate.h"
+#include "reader/TagStats.h"
 #include "serial/NativeSerialPort.h"
 #include "tesmarle/cli/DoctorReport.h"
 #include "tesmarle/cli/FieldDifferences.h"
@@ -30,6 +31,62 @@ std::string TagHex(const std::uint8_t* id, const char* separator) {
         std::snprintf(byte, sizeof(byte), "%.2X", id[i]);
         text += (i == 0 ? "" : separator);
         text += byte;
+    }
+    return text;
+}
+
+std::string Fixed(double value, int decimals) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+double Seconds(Clock::duration time) {
+    return std::chrono::duration<double>(time).count();
+}
+
+// tags --stats: a row per tag, most reports first, then the totals, in the command's format.
+std::string FormatTagStats(const TagStats& stats, TesmarleFormat format) {
+    const std::vector<TagStats::Tag> tags = stats.ByCount();
+    const std::string reports = std::to_string(stats.Reports());
+    const std::string distinct = std::to_string(stats.Distinct());
+    std::string text;
+    switch (format) {
+        case TesmarleFormat::Text:
+            text = "tag                count   first s    last s   reads/s\n";
+            for (const TagStats::Tag& tag : tags) {
+                char row[96];
+                std::snprintf(row, sizeof row, "%s %6ld %9.3f %9.3f %9.1f\n",
+                              TagHex(tag.id.data(), "").c_str(), tag.count, Seconds(tag.firstSeen),
+                              Seconds(tag.lastSeen), tag.perSecond);
+                text += row;
+            }
+            return text + reports + " reports, " + distinct + " distinct tags, " +
+                   Fixed(stats.PerSecond(), 1) + " reports a second (" +
+                   Fixed(stats.LastSecondPerSecond(), 1) + " over the last second)\n";
+        case TesmarleFormat::Json:
+            text = "{\"stats\": [";
+            for (std::size_t i = 0; i < tags.size(); ++i) {
+                text += (i == 0 ? "" : ", ") + std::string("{\"tag\": \"") +
+                        TagHex(tags[i].id.data(), "") +
+                        "\", \"count\": " + std::to_string(tags[i].count) +
+                        ", \"firstSeen\": " + Fixed(Seconds(tags[i].firstSeen), 3) +
+                        ", \"lastSeen\": " + Fixed(Seconds(tags[i].lastSeen), 3) +
+                        ", \"perSecond\": " + Fixed(tags[i].perSecond, 3) + "}";
+            }
+            return text + "], \"reports\": " + reports + ", \"distinctTags\": " + distinct +
+                   ", \"perSecond\": " + Fixed(stats.PerSecond(), 3) +
+                   ", \"lastSecondPerSecond\": " + Fixed(stats.LastSecondPerSecond(), 3) + "}\n";
+        case TesmarleFormat::Csv:
+            text = "\ntag,count,firstSeen,lastSeen,perSecond\n";
+            for (const TagStats::Tag& tag : tags) {
+                text += TagHex(tag.id.data(), "") + "," + std::to_string(tag.count) + "," +
+                        Fixed(Seconds(tag.firstSeen), 3) + "," + Fixed(Seconds(tag.lastSeen), 3) +
+                        "," + Fixed(tag.perSecond, 3) + "\n";
+            }
+            return text + "\nreports,distinctTags,perSecond,lastSecondPerSecond\n" + reports + "," +
+                   distinct + "," + Fixed(stats.PerSecond(), 3) + "," +
+                   Fixed(stats.LastSecondPerSecond(), 3) + "\n";
     }
     return text;
 }
@@ -377,25 +434,25 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
         out << "n,tag\n" << std::flush;
     }
 
-    long reports = 0;
-    std::set<std::string> distinct;
+    TagStats stats(start);
     std::vector<std::uint8_t> store(ReaderLink::kTagStoreSize);
-    auto takeAndPrint = [&] {
+    // The records taken are those that came before `takenAt`.
+    auto takeAndPrint = [&](Clock::time_point takenAt) {
         const int count = link.TakeTagRecords(store.data());
+        stats.Add(takenAt, store.data(), count);
         for (int i = 0; i < count; ++i) {
             const std::uint8_t* id = store.data() + i * ReaderLink::kTagRecordSize;
-            ++reports;
+            const long n = stats.Reports() - count + i + 1;
             const std::string hex = TagHex(id, "");
-            distinct.insert(hex);
             switch (options.format) {
                 case TesmarleFormat::Text:
-                    out << reports << "  " << TagHex(id, " ") << "\n";
+                    out << n << "  " << TagHex(id, " ") << "\n";
                     break;
                 case TesmarleFormat::Json:
-                    out << "{\"n\": " << reports << ", \"tag\": \"" << hex << "\"}\n";
+                    out << "{\"n\": " << n << ", \"tag\": \"" << hex << "\"}\n";
                     break;
                 case TesmarleFormat::Csv:
-                    out << reports << "," << hex << "\n";
+                    out << n << "," << hex << "\n";
                     break;
             }
             // One row, one write: a reader of a pipe (`| head -1`) has each row as it comes.
@@ -421,23 +478,31 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
             break;
         }
         if (now >= nextTake) {
-            takeAndPrint();
+            takeAndPrint(now);
             nextTake += kTakeInterval;
             continue;
         }
         std::this_thread::sleep_for(
             std::min<Clock::duration>({kPollStep, nextTake - now, end - now}));
     }
-    takeAndPrint();
+    // What comes until the reader hears Stop came before it was sent.
+    const auto stopSentAt = Clock::now();
+    takeAndPrint(stopSentAt);
     if (!link.Stop() && status == kExitOk) {
         status = Fail("stop");
     }
     // Close waits for the receive thread, so its last records are in the store for the take.
     link.Close();
-    takeAndPrint();
-    std::ostream& summary = options.format == TesmarleFormat::Text ? out : err;
-    summary << reports << (reports == 1 ? " report, " : " reports, ") << distinct.size()
-            << (distinct.size() == 1 ? " distinct tag" : " distinct tags") << "\n";
+    takeAndPrint(stopSentAt);
+    if (options.stats) {
+        out << FormatTagStats(stats, options.format);
+    }
+    if (!options.stats || options.format != TesmarleFormat::Text) {
+        std::ostream& summary = options.format == TesmarleFormat::Text ? out : err;
+        const long reports = stats.Reports();
+        summary << reports << (reports == 1 ? " report, " : " reports, ") << stats.Distinct()
+                << (stats.Distinct() == 1 ? " distinct tag" : " distinct tags") << "\n";
+    }
     return status;
 }
 

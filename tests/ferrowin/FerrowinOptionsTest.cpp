@@ -98,6 +98,9 @@ TEST(FerrowinProgressTest, ShowsPercentBytesRateAndTimeLeft) {
               "[----]   0%  0/1000 bytes  -- KB/s  --:-- left");
     EXPECT_EQ(FerrowinProgress::Format(65535, 65535, 10000, 4),
               "[####] 100%  65535/65535 bytes  6.4 KB/s  0:00 left");
+    // A time left predicted from the turnaround wins over the rate so far.
+    EXPECT_EQ(FerrowinProgress::Format(512, 1024, 1000, 10, 61'500),
+              "[#####-----]  50%  512/1024 bytes  0.5 KB/s  1:02 left");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <numeric>
 #include <span>
@@ -141,6 +142,35 @@ TEST(UpgradeFramesTest, DataFrameOutsideTheImageBuildsNothing) {
     // Nor is a frame written past the room it is given.
     EXPECT_FALSE(BuildDataFrame(image, 0, 2, std::span(out).first(kMaxPacketSize - 1)));
 }
+
+struct DurationCase {
+    int imageLength;
+    int baud;
+    long long turnaroundUs;
+    long long streamUs;
+};
+
+class UpgradeDurationTable : public testing::TestWithParam<DurationCase> {};
+
+// Every byte both ways at 10 bits, one turnaround per answer (size, each data frame, end), and
+// the whole upgrade 900 ms more: the probe and baud-rate timers and the pause before the first
+// data frame.
+TEST_P(UpgradeDurationTable, CountsEveryFrameItsAnswerAndTheFixedWaits) {
+    const DurationCase c = GetParam();
+    const std::chrono::microseconds turnaround{c.turnaroundUs};
+    EXPECT_EQ(StreamDuration(c.imageLength, c.baud, turnaround).count(), c.streamUs);
+    EXPECT_EQ(UpgradeDuration(c.imageLength, c.baud, turnaround).count(), c.streamUs + 900'000);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, UpgradeDurationTable,
+    testing::Values(
+        // 65535 + 6 x 1024 + 6 + 4 bytes out, 1026 answers of 5 bytes: 76819 bytes.
+        DurationCase{65535, 115200, 0, 6'668'316},
+        DurationCase{65535, 115200, 16'000, 6'668'316 + 1026 * 16'000},
+        DurationCase{65535, 9600, 2'000, 80'019'792 + 1026 * 2'000},
+        // 100 bytes in two frames: 122 bytes out, 4 answers.
+        DurationCase{100, 9600, 2'000, 147'917 + 4 * 2'000}));
 
 struct AnswerCase {
     const char* name;

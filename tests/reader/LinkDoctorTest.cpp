@@ -12,6 +12,7 @@
 
 #include "fakes/FakeSerialPort.h"
 #include "fakes/TempFolder.h"
+#include "protocol/BaudRates.h"
 #include "protocol/UpgradeFrames.h"
 #include "sim/ReaderSimulator.h"
 
@@ -61,11 +62,14 @@ class SimulatedLinePort : public test::FakeSerialPort {
         pending.clear();
         line.sim.SetHostBaud(baudRate);
         line.justOpened = true;
+        baud = baudRate;
         return FakeSerialPort::Open(device, baudRate);
     }
     int Write(const std::uint8_t* bytes, int count) override {
         line.writes.emplace_back(bytes, bytes + count);
         line.justOpened = false;
+        // The reader has the request once its last byte is off the line.
+        line.now += LineTime(static_cast<std::size_t>(count), baud);
         line.sim.Receive(bytes, static_cast<std::size_t>(count), line.now);
         return FakeSerialPort::Write(bytes, count);
     }
@@ -93,6 +97,7 @@ class SimulatedLinePort : public test::FakeSerialPort {
   private:
     SimulatedLine& line;
     Bytes pending;
+    int baud = 0;
 };
 
 // A fake /proc and usb-serial tree, and ports that open as the test says.
@@ -300,6 +305,67 @@ TEST_F(LinkDoctorTest, ExaminingEveryPortSkipsBluetoothAndTakesTheListedLatencyT
     EXPECT_TRUE(std::all_of(opened.begin(), opened.end(),
                             [](const std::string& name) { return name == "COM3"; }));
 }
+
+struct TurnaroundCase {
+    int turnaroundMs;
+    int baud;
+    const char* slowAnswers;  // the finding's words, or nullptr when none is due
+};
+
+class DoctorTurnaroundTest : public LinkDoctorTest,
+                             public ::testing::WithParamInterface<TurnaroundCase> {};
+
+// Once the reader is found, 20 more Stop exchanges at its rate: their round trips less the
+// 9 bytes' wire time give the reader's turnaround exactly on the simulated line, and above 4 ms
+// the doctor says what it costs a download and how to set the latency timer.
+TEST_P(DoctorTurnaroundTest, MeasuresTheTurnaroundAndSaysWhatItCostsADownload) {
+    const TurnaroundCase c = GetParam();
+    SimConfig config;
+    config.tagRate = 0;
+    config.workingBaud = c.baud;
+    config.turnaroundMs = c.turnaroundMs;
+    SimulatedLine line(config, ReaderSimulator::Mode::Stopped);
+    UseLine(line);
+
+    const PortDiagnosis d = LinkDoctor(env).Examine("/dev/ttyUSB0", {});
+    ASSERT_EQ(d.mode, ReaderMode::ParameterProtocol);
+    // The scan's Stop at each rate up to the reader's, then the measuring ones.
+    EXPECT_EQ(line.StopsSent(), BaudRateIndex(c.baud) + 1 + LinkDoctor::kTurnaroundExchanges);
+    EXPECT_EQ(d.turnaroundExchanges, LinkDoctor::kTurnaroundExchanges);
+    // Within the microsecond that each byte's line time is rounded up by.
+    EXPECT_NEAR(d.turnaround.count(), c.turnaroundMs * 1000, 10);
+    EXPECT_NEAR(d.longestTurnaround.count(), c.turnaroundMs * 1000, 10);
+    ASSERT_EQ(d.findings.size(), c.slowAnswers ? 3u : 2u) << ::testing::PrintToString(d.findings);
+    EXPECT_THAT(d.findings[1],
+                HasSubstr("turnaround: " + std::to_string(c.turnaroundMs) +
+                          ".0 ms (median of 20 Stop exchanges at " + std::to_string(c.baud)));
+    if (c.slowAnswers != nullptr) {
+        EXPECT_EQ(d.findings[2],
+                  std::string(c.slowAnswers) +
+                      "echo 1 | sudo tee /sys/bus/usb-serial/devices/ttyUSB0/latency_timer, or "
+                      "setserial /dev/ttyUSB0 low_latency (the udev rule in the README keeps it "
+                      "so)");
+    }
+    const std::string json = DoctorReport::PortJson(d);
+    EXPECT_THAT(json, HasSubstr("\"turnaroundMs\": " + std::to_string(c.turnaroundMs) + ".0"));
+    // 7.568 s without a turnaround, 1026 answers each waited for.
+    const std::string at115200 = c.turnaroundMs == 16  ? "23.98"
+                                 : c.turnaroundMs == 2 ? "9.62"
+                                                       : "7.56";
+    EXPECT_THAT(json, HasSubstr("\"115200\": " + at115200));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Turnarounds, DoctorTurnaroundTest,
+    ::testing::Values(TurnaroundCase{0, 9600, nullptr}, TurnaroundCase{2, 115200, nullptr},
+                      TurnaroundCase{16, 115200,
+                                     "slow answers: the adapter holds replies for about 16 ms: a "
+                                     "download will take 24.0 s instead of 7.6 s at 115200; set "
+                                     "its latency timer to 1 ms: "}),
+    [](const ::testing::TestParamInfo<TurnaroundCase>& info) {
+        return "Turnaround" + std::to_string(info.param.turnaroundMs) + "msAt" +
+               std::to_string(info.param.baud);
+    });
 
 // ENXIO (/dev/tty without a terminal, a socket) comes as "no such device" too, but its name is
 // there: it must not be said not to exist.

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "fakes/SimTestSupport.h"
+#include "protocol/BaudRates.h"
 
 namespace uhf {
 namespace {
@@ -160,8 +161,7 @@ struct LineTimeCase {
 class LineTimeTest : public ::testing::TestWithParam<LineTimeCase> {};
 
 TEST_P(LineTimeTest, BytesTakeTenBitTimesEachRoundedUp) {
-    EXPECT_EQ(ReaderSimulator::LineTime(GetParam().count, GetParam().baud).count(),
-              GetParam().micros);
+    EXPECT_EQ(LineTime(GetParam().count, GetParam().baud).count(), GetParam().micros);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, LineTimeTest,

@@ -9,6 +9,8 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -20,6 +22,7 @@
 #include "fakes/ReadersimProcess.h"
 #include "fakes/TempFolder.h"
 #include "fakes/ToolProcess.h"
+#include "protocol/UpgradeFrames.h"
 #include "serial/NativeSerialPort.h"
 
 namespace uhf {
@@ -340,7 +343,112 @@ TEST_F(DoctorEndToEndTest, AutoBaudWithNoReaderFailsSayingSo) {
     EXPECT_THAT(r.err, HasSubstr("the reader answered Stop at no rate"));
 }
 
+// A number of a --json or --report line: "key": value.
+double JsonNumber(const std::string& json, const std::string& key) {
+    std::smatch m;
+    if (!std::regex_search(json, m, std::regex("\"" + key + "\": ([0-9.]+)"))) {
+        ADD_FAILURE() << "no " << key << " in " << json;
+        return -1;
+    }
+    return std::stod(m[1]);
+}
+
+class DoctorTurnaroundTest : public DoctorEndToEndTest,
+                             public ::testing::WithParamInterface<int> {};
+
+// The doctor's figure is the median of 20 Stop exchanges, so the stray slow read leaves it within
+// a millisecond of how long the reader takes; above 4 ms it says so. A machine busy throughout a
+// run (the whole suite at -j2 beside other builds) delays most exchanges alike and the median with
+// them: such a run is asked again, up to three in all, since load only ever adds. No run may come
+// out below the reader's own turnaround.
+TEST_P(DoctorTurnaroundTest, FigureIsWithinAMillisecondOfTheReadersTurnaround) {
+    const int turnaroundMs = GetParam();
+    StartSim({"--baud", "115200", "--turnaround-ms", std::to_string(turnaroundMs), "--frame-writes",
+              "--spin-us", "300"});
+    ToolResult r;
+    double measured = -1;
+    for (int run = 0; run < 3 && !(measured >= 0 && measured <= turnaroundMs + 1.0); ++run) {
+        r = Tesmarle({"-p", sim.Port(), "doctor", "--json"});
+        ASSERT_EQ(r.exitStatus, 0) << r.out << r.err;
+        measured = JsonNumber(r.out, "turnaroundMs");
+        std::printf("readersim --turnaround-ms %d: the doctor says %.3f ms (longest %.3f ms)\n",
+                    turnaroundMs, measured, JsonNumber(r.out, "longestTurnaroundMs"));
+        ASSERT_GE(measured, turnaroundMs - 0.1) << r.out;
+    }
+    EXPECT_NEAR(measured, turnaroundMs, 1.0) << r.out;
+    EXPECT_EQ(r.out.find("slow answers: the adapter holds replies for about") != std::string::npos,
+              turnaroundMs > 4)
+        << r.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Readers, DoctorTurnaroundTest, ::testing::Values(0, 2, 16),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return "TurnaroundMs" + std::to_string(info.param);
+                         });
+
 #ifdef FERROWIN_CLI_PATH
+struct PredictionCase {
+    int baud;
+    std::size_t imageSize;
+};
+
+class DoctorPredictionTest : public DoctorEndToEndTest,
+                             public ::testing::WithParamInterface<PredictionCase> {};
+
+// What the doctor's turnaround predicts for a download is close to the time ferrowin-cli then
+// takes for it (at 9600 baud an image of 100 frames, the prediction scaled to it), and so is
+// what ferrowin-cli's report predicts from the turnaround its acknowledgements showed.
+TEST_P(DoctorPredictionTest, PredictedDownloadTimeIsCloseToAMeasuredOne) {
+    const PredictionCase c = GetParam();
+    const std::string baud = std::to_string(c.baud);
+    StartSim({"--baud", baud, "--turnaround-ms", "2", "--frame-writes", "--spin-us", "300"});
+    const std::string image = dir.PathOf("fw.bin");
+    std::ofstream(image, std::ios::binary) << std::string(c.imageSize, '\x3C');
+    const std::string report = dir.PathOf("download.jsonl");
+
+    // The download's own work between frames (two thread hand-offs in ferrowin-cli) grows with
+    // the machine's load, which the Stop exchanges before it cannot see: at rest the doctor's
+    // prediction is within 3 %, under the whole suite's load it has fallen more than 5 % short.
+    // So a pair of runs outside 5 % is made again, up to three in all, and the last is held only
+    // to a third, which a wrong formula misses but a loaded machine (doctor and download see
+    // different loads) does not; the formula itself is exact on the manual clock's tests. The
+    // report's own prediction, from the turnaround of the same download, is held to 5 % each time.
+    double predicted = 0;
+    double measured = 1;
+    for (int run = 0; run < 3 && std::abs(predicted - measured) > measured * 0.05; ++run) {
+        const ToolResult doctor = Tesmarle({"-p", sim.Port(), "doctor", "--json"});
+        ASSERT_EQ(doctor.exitStatus, 0) << doctor.out << doctor.err;
+        const double turnaroundMs = JsonNumber(doctor.out, "turnaroundMs");
+        std::filesystem::remove(report);
+        const ToolResult r = RunTool({FERROWIN_CLI_PATH, "-p", sim.Port(), "--device-baud", baud,
+                                      "--download-baud", baud, "--report", report, image},
+                                     std::chrono::seconds(100));
+        ASSERT_EQ(r.exitStatus, 0) << r.err;
+        const std::string line = FileText(report);
+        measured = JsonNumber(line, "seconds");
+        predicted =
+            std::chrono::duration<double>(
+                UpgradeDuration(static_cast<int>(c.imageSize), c.baud,
+                                std::chrono::microseconds(std::lround(turnaroundMs * 1000))))
+                .count();
+        std::printf(
+            "%d baud, %zu bytes: the doctor's turnaround %.3f ms predicts %.3f s; "
+            "ferrowin-cli took %.3f s and predicted %.3f s from its %.3f ms\n",
+            c.baud, c.imageSize, turnaroundMs, predicted, measured,
+            JsonNumber(line, "predictedSeconds"), JsonNumber(line, "turnaroundMs"));
+        EXPECT_NEAR(JsonNumber(line, "predictedSeconds"), measured, measured * 0.05) << line;
+        EXPECT_GE(JsonNumber(line, "turnaroundMs"), 2.0) << line;
+    }
+    EXPECT_NEAR(predicted, measured, measured * 0.35);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, DoctorPredictionTest,
+                         ::testing::Values(PredictionCase{115200, 65535},
+                                           PredictionCase{9600, 6400}),
+                         [](const ::testing::TestParamInfo<PredictionCase>& info) {
+                             return "At" + std::to_string(info.param.baud);
+                         });
+
 struct DeviceBaudCase {
     int baud;
     bool loader;

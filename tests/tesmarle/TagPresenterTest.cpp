@@ -31,7 +31,8 @@ const std::array<std::uint8_t, 8> kTagB{0x01, 0x02, 0x03, 0x04, 0x0A, 0x0B, 0x0C
 class TagPresenterTest : public testing::Test, protected test::FakeReaderLink {
   protected:
     TagPresenterTest() : FakeReaderLink(milliseconds(5)) {
-        presenter = std::make_unique<TagPresenter>(view, *link, runner, timers);
+        presenter =
+            std::make_unique<TagPresenter>(view, *link, runner, timers, [this] { return clock; });
     }
 
     void SetUp() override { ASSERT_TRUE(link->Open("/dev/ttyUSB0", 115200)); }
@@ -61,6 +62,7 @@ class TagPresenterTest : public testing::Test, protected test::FakeReaderLink {
     FakeDialogView view;
     FakeTaskRunner runner;
     FakeTimerService timers;
+    TagPresenter::Clock::time_point clock{};  // moves only when a test moves it
     std::unique_ptr<TagPresenter> presenter;
 };
 
@@ -94,6 +96,24 @@ TEST_F(TagPresenterTest, TicksTurnReportsIntoNumberedRowsAndFollowOnlyAtTheEnd) 
         << "a tick without reports adds nothing";
 }
 
+// The status line counts the reports and the distinct tags, and gives the reports a second over
+// the last second of ticks, which falls back to 0 when the tags go away.
+TEST_F(TagPresenterTest, StatusLineCountsTagsAndSaysTheCurrentRate) {
+    presenter->Start();
+    timers.Fire(TagPresenter::kTickTimer);  // nothing yet: the rate counts from here
+    EXPECT_EQ(view.Text(kStatusLine), "Identifying tags...");
+    clock += milliseconds(500);
+    Report({kTagA, kTagB, kTagA});
+    EXPECT_EQ(view.Text(kStatusLine), "Identifying tags... 3 reads, 2 tags, 6.0/s");
+    clock += milliseconds(2100);
+    timers.Fire(TagPresenter::kTickTimer);
+    EXPECT_EQ(view.Text(kStatusLine), "Identifying tags... 3 reads, 2 tags, 0.0/s");
+
+    presenter->Clear();
+    timers.Fire(TagPresenter::kTickTimer);
+    EXPECT_EQ(view.Text(kStatusLine), "") << "counted afresh, from the next report on";
+}
+
 TEST_F(TagPresenterTest, ClearEmptiesListAndStatusAndNumbersAgainFromOne) {
     presenter->Start();
     Report({kTagA, kTagB});
@@ -117,7 +137,7 @@ TEST_F(TagPresenterTest, TicksDuringAStopLeaveTheReportsForLater) {
     timers.Fire(TagPresenter::kTickTimer);
     EXPECT_EQ(runner.calls, 2) << "Start and Clear are ignored while Stop runs";
     EXPECT_EQ(presenter->RowCount(), 1);
-    EXPECT_EQ(view.Text(kStatusLine), "Identifying tags...");
+    EXPECT_EQ(view.Text(kStatusLine), "Identifying tags... 1 reads, 1 tags, 0.0/s");
     ASSERT_TRUE(runner.Finish());
     EXPECT_FALSE(view.busy);
     EXPECT_FALSE(presenter->IsTicking());

@@ -5,6 +5,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
 
 #include "fakes/ReadersimProcess.h"
 #include "fakes/SimTestSupport.h"
@@ -84,6 +87,95 @@ TEST_F(TesmarleCliEndToEndTest, TagsListsTheIdentifiersTheReaderReports) {
     EXPECT_THAT(r.out, HasSubstr("01 02 03 04 05 06 07 08"));
     EXPECT_THAT(r.out, HasSubstr("A1 B2 C3 D4 E5 F6 07 18"));
 }
+
+// What tags --stats says of each tag and of the whole run, read back from either format.
+struct TagStatsSaid {
+    std::map<std::string, std::pair<double, double>> tags;  // count, reads a second
+    double perSecond = -1;
+    double lastSecond = -1;
+};
+
+TagStatsSaid ParseJsonStats(const std::string& out) {
+    TagStatsSaid said;
+    const std::string line = out.substr(out.find("{\"stats\": "));
+    const std::regex tag(
+        "\"tag\": \"([0-9A-F]{16})\", \"count\": ([0-9]+), \"firstSeen\": "
+        "[0-9.]+, \"lastSeen\": [0-9.]+, \"perSecond\": ([0-9.]+)");
+    for (std::sregex_iterator it(line.begin(), line.end(), tag), end; it != end; ++it) {
+        said.tags[(*it)[1]] = {std::stod((*it)[2]), std::stod((*it)[3])};
+    }
+    std::smatch m;
+    if (std::regex_search(line, m,
+                          std::regex("\"perSecond\": ([0-9.]+), \"lastSecondPerSecond\": "
+                                     "([0-9.]+)\\}\n$"))) {
+        said.perSecond = std::stod(m[1]);
+        said.lastSecond = std::stod(m[2]);
+    }
+    return said;
+}
+
+TagStatsSaid ParseCsvStats(const std::string& out) {
+    TagStatsSaid said;
+    std::istringstream in(out.substr(out.find("\ntag,count,firstSeen,lastSeen,perSecond\n")));
+    std::smatch m;
+    for (std::string line; std::getline(in, line);) {
+        if (std::regex_match(line, m,
+                             std::regex("([0-9A-F]{16}),([0-9]+),[0-9.]+,[0-9.]+,([0-9.]+)"))) {
+            said.tags[m[1]] = {std::stod(m[2]), std::stod(m[3])};
+        } else if (std::regex_match(line, m, std::regex("[0-9]+,[0-9]+,([0-9.]+),([0-9.]+)"))) {
+            said.perSecond = std::stod(m[1]);
+            said.lastSecond = std::stod(m[2]);
+        }
+    }
+    return said;
+}
+
+class TagStatsEndToEndTest : public TesmarleCliEndToEndTest,
+                             public ::testing::WithParamInterface<const char*> {};
+
+// Three tags reported 200 times a second, the first more often than the others: each tag's count
+// is what readersim's log says it sent, and the rates, per tag, overall and over the last second,
+// are readersim's within 2 %.
+TEST_P(TagStatsEndToEndTest, CountsAndRatesMatchWhatTheReaderSent) {
+    const std::vector<std::string> ids{"E200680600000001", "E200680600000002", "E200680600000003"};
+    StartSim({"--baud", "115200", "--tags", ids[0] + "," + ids[1] + "," + ids[2], "--tag-rate",
+              "200", "-v"});
+    const std::string format = GetParam();
+    const ToolResult r = Tesmarle({"-b", "115200", "tags", "--seconds", "4", "--stats", format});
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    sim.Stop();
+    const TagStatsSaid said = format == "--json" ? ParseJsonStats(r.out) : ParseCsvStats(r.out);
+
+    const std::string log = TempFolder::ReadFile(dir / "readersim.log");
+    std::map<std::string, double> sent;
+    double total = 0;
+    for (const std::string& id : ids) {
+        std::string spaced;
+        for (std::size_t i = 0; i < id.size(); i += 2) {
+            spaced += " " + id.substr(i, 2);
+        }
+        const std::string frame = "sent tag frame E0 0C 58 00 01" + spaced;
+        for (std::size_t at = log.find(frame); at != std::string::npos;
+             at = log.find(frame, at + 1)) {
+            ++sent[id];
+        }
+        total += sent[id];
+    }
+    ASSERT_GT(total, 600) << log.substr(0, 2000);
+    ASSERT_EQ(said.tags.size(), ids.size()) << r.out.substr(r.out.size() - 600);
+    for (const std::string& id : ids) {
+        const auto [count, perSecond] = said.tags.at(id);
+        EXPECT_NEAR(count, sent[id], sent[id] * 0.02) << id;
+        EXPECT_NEAR(perSecond, 200 * sent[id] / total, 200 * sent[id] / total * 0.02) << id;
+    }
+    EXPECT_NEAR(said.perSecond, 200, 4);
+    EXPECT_NEAR(said.lastSecond, 200, 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, TagStatsEndToEndTest, ::testing::Values("--json", "--csv"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param).substr(2);
+                         });
 
 TEST_F(TesmarleCliEndToEndTest, ToolAtAnotherRateThanTheReaderFailsCleanly) {
     StartSim({"--baud", "19200"});

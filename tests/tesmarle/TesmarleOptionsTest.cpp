@@ -112,6 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{{"-p", "/dev/ttyUSB0", "-b", "automatic", "read"}, "or auto"},
         RefusalCase{{"-b", "auto", "doctor"}, "doctor tries every rate"},
         RefusalCase{{"doctor", "--csv"}, "--csv belongs to the tags"},
+        RefusalCase{{"-p", "/dev/ttyUSB0", "read", "--stats"}, "--stats belongs to the tags"},
         RefusalCase{{"-p", "a", "-p", "b", "read"}, "several ports (-p) belong to the write"},
         RefusalCase{{"-p", "a", "check"}, "check needs --from FILE"},
         RefusalCase{{"-p", "a", "-p", "b", "check", "--from", "-"}, "with several ports"},
@@ -134,8 +135,9 @@ TEST(TesmarleOptionsTest, CommonFormsParse) {
     EXPECT_EQ(options.format, TesmarleFormat::Text);
 
     ASSERT_TRUE(ParseTesmarleArgs(
-        {"--port=/dev/ttyACM0", "-b", "115200", "tags", "--seconds", "2.5", "--csv"}, options,
-        error));
+        {"--port=/dev/ttyACM0", "-b", "115200", "tags", "--seconds", "2.5", "--csv", "--stats"},
+        options, error));
+    EXPECT_TRUE(options.stats);
     EXPECT_EQ(options.port, "/dev/ttyACM0");
     EXPECT_EQ(options.baudRate, 115200);
     EXPECT_EQ(options.action, TesmarleAction::Tags);
