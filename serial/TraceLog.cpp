@@ -6,8 +6,10 @@
 namespace uhf {
 
 TraceLog::~TraceLog() {
-    if (ownsFile) {
-        std::fclose(file);
+    for (std::FILE* file : files) {
+        if (file != stderr) {
+            std::fclose(file);
+        }
     }
 }
 
@@ -18,8 +20,7 @@ bool TraceLog::WriteTo(const std::string& path, std::string& error) {
         return false;
     }
     std::lock_guard<std::mutex> lock(mutex);
-    file = opened;
-    ownsFile = opened != stderr;
+    files.push_back(opened);
     return true;
 }
 
@@ -32,7 +33,7 @@ void TraceLog::Emit(const char* direction, const std::string& hex, const std::st
         std::chrono::duration_cast<std::chrono::microseconds>(now - *origin).count();
     std::string line = std::to_string(micros) + "\t" + direction + "\t" +
                        (rate > 0 ? std::to_string(rate) : "-") + "\t" + hex + "\t" + meaning;
-    if (file != nullptr) {
+    for (std::FILE* file : files) {
         std::fprintf(file, "%s\n", line.c_str());
         std::fflush(file);
     }

@@ -33,8 +33,8 @@ class TraceLog {
     TraceLog(const TraceLog&) = delete;
     TraceLog& operator=(const TraceLog&) = delete;
 
-    // Writes every line to `path` as well (created, or emptied), or to standard error for "-".
-    // False, with the reason in `error`, when it cannot be opened.
+    // Writes every line to `path` as well (created, or emptied), or to standard error for "-";
+    // called again, to each. False, with the reason in `error`, when it cannot be opened.
     bool WriteTo(const std::string& path, std::string& error);
 
     // The port `what` opened at `baud`; a rate unlike the last one's is a rate change too.
@@ -65,8 +65,7 @@ class TraceLog {
     FrameSplitter in;
     std::string lastEvent;  // the last line's, while it is an event
     std::deque<std::string> kept;
-    std::FILE* file = nullptr;
-    bool ownsFile = false;
+    std::vector<std::FILE*> files;
 };
 
 }  // namespace uhf

@@ -26,12 +26,13 @@ void TracingSerialPort::Close() {
 }
 
 int TracingSerialPort::Read(std::uint8_t* buffer, int count) {
+    const unsigned writesBefore = writes;
     const int got = port->Read(buffer, count);
     if (got > 0) {
         trace.Bytes(TraceLog::Direction::In, buffer, static_cast<std::size_t>(got));
     } else if (got < 0) {
         trace.Event("read failed: the port is lost");
-    } else if (!woken.exchange(false)) {
+    } else if (!woken.exchange(false) && writes == writesBefore) {
         trace.Quiet(true);
     }
     return got;
@@ -39,6 +40,7 @@ int TracingSerialPort::Read(std::uint8_t* buffer, int count) {
 
 int TracingSerialPort::Write(const std::uint8_t* bytes, int count) {
     const int written = port->Write(bytes, count);
+    ++writes;
     if (written > 0) {
         trace.Bytes(TraceLog::Direction::Out, bytes, static_cast<std::size_t>(written));
     }

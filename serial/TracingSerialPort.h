@@ -9,8 +9,9 @@
 namespace uhf {
 
 // A serial port that tells `trace` everything that crosses it: every byte read and written, cut
-// into frames, the opening and closing, and a read that found nothing in its time ("time-out";
-// a read that a Wake cut short is none). It changes nothing of what is sent or read.
+// into frames, the opening and closing, and a read that found nothing in its time ("time-out").
+// A read that a Wake cut short is no time-out, nor is one that began before the last write: its
+// silence says nothing of the answer. It changes nothing of what is sent or read.
 class TracingSerialPort : public SerialPort {
   public:
     // `trace` must outlive the port.
@@ -29,6 +30,7 @@ class TracingSerialPort : public SerialPort {
     std::unique_ptr<SerialPort> port;
     TraceLog& trace;
     std::atomic<bool> woken{false};
+    std::atomic<unsigned> writes{0};
 };
 
 }  // namespace uhf

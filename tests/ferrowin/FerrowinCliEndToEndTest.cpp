@@ -257,7 +257,7 @@ TEST_F(FerrowinCliEndToEnd, EmptyImageIsRefusedBeforeThePortIsOpened) {
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.err.find(" The firmware file is empty.\n"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("successfully"), std::string::npos) << run.err;
-    EXPECT_EQ(log.find("the tool opened the port"), std::string::npos) << log;
+    EXPECT_EQ(log.find("\t\topen "), std::string::npos) << log;
 }
 
 TEST_F(FerrowinCliEndToEnd, PathThatIsNoSerialLineSaysSo) {
