@@ -19,6 +19,7 @@ using test::ReadersimProcess;
 using test::RunTool;
 using test::ToolResult;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 std::string Slurp(const std::string& path) {
     std::ifstream file(path);
@@ -156,27 +157,35 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TraceReport, FailedDownloadReportsItsLastFramesAndVerboseShowsThem) {
     test::TempFolder dir;
     ReadersimProcess sim;
-    // Probe, alternate probe, baud rate, size and the first data frame are answered; then nothing.
-    ASSERT_TRUE(sim.Start(READERSIM_PATH, {"--silent-after", "5"}, dir.PathOf("sim.log")));
+    // Probe, alternate probe, baud rate, size and 36 data frames are answered; then nothing.
+    ASSERT_TRUE(sim.Start(READERSIM_PATH, {"--silent-after", "40"}, dir.PathOf("sim.log")));
     {
         std::ofstream image(dir.PathOf("image.bin"), std::ios::binary);
-        image << std::string(1000, 'x');
+        image << std::string(4000, 'x');
     }
     const std::string report = dir.PathOf("report.jsonl");
     const ToolResult run =
         RunTool({FERROWIN_CLI_PATH, "-p", sim.Port(), "--device-baud", "9600", "--download-baud",
-                 "9600", "--report", report, "-v", dir.PathOf("image.bin")},
+                 "115200", "--report", report, "-v", dir.PathOf("image.bin")},
                 std::chrono::seconds(60));
     sim.Stop();
     ASSERT_EQ(run.exitStatus, 1) << run.err;
     const std::string line = Slurp(report);
     EXPECT_THAT(line, HasSubstr("\"result\": \"failed\""));
-    // The second data frame went unanswered: it is the last frame, the close after it.
-    EXPECT_THAT(line, HasSubstr("\\u0009out\\u00099600\\u0009A0 44 67 78 78"));
-    EXPECT_THAT(line, HasSubstr("\\u0009upgrade data 2/16, 64 bytes\", "));
+    // The 37th data frame went unanswered: it is the last frame, the close after it.
+    EXPECT_THAT(line, HasSubstr("\\u0009out\\u0009115200\\u0009A0 44 67 78 78"));
+    EXPECT_THAT(line, HasSubstr("\\u0009upgrade data 37/63, 64 bytes\", "));
     EXPECT_THAT(line, HasSubstr("\\u0009close\"]}\n"));
+    // Of the 80 lines and more the last 64 are kept, each with its five columns.
+    std::size_t tabs = 0;
+    for (std::size_t at = line.find("\\u0009"); at != std::string::npos;
+         at = line.find("\\u0009", at + 1)) {
+        ++tabs;
+    }
+    EXPECT_EQ(tabs, 64u * 4u) << line;
+    EXPECT_THAT(line, Not(HasSubstr("open ")));
     EXPECT_THAT(run.err, HasSubstr("ferrowin-cli: the last 8 lines of the trace:\n"));
-    EXPECT_THAT(run.err, HasSubstr("\tupgrade data 2/16, 64 bytes\n"));
+    EXPECT_THAT(run.err, HasSubstr("\tupgrade data 37/63, 64 bytes\n"));
 }
 
 }  // namespace
