@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/SystemText.h"
+
 namespace uhf {
 
 TraceLog::~TraceLog() {
@@ -14,7 +16,7 @@ TraceLog::~TraceLog() {
 }
 
 bool TraceLog::WriteTo(const std::string& path, std::string& error) {
-    std::FILE* opened = path == "-" ? stderr : std::fopen(path.c_str(), "w");
+    std::FILE* opened = path == "-" ? stderr : OpenFile(path, "w");
     if (opened == nullptr) {
         error = "--trace " + path + ": " + std::strerror(errno);
         return false;

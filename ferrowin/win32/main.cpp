@@ -9,13 +9,13 @@
 #include "common/ExecutableFolder.h"
 #include "common/PortConfig.h"
 #include "common/PortEnumerator.h"
+#include "common/SystemText.h"
 #include "ferrowin/win32/Win32DownloadWindow.h"
 #include "ferrowin/win32/Win32FileChooser.h"
 #include "serial/NativeSerialPort.h"
 #include "serial/TracingSerialPort.h"
 #include "ui/TraceOption.h"
 #include "ui/win32/CommandLine.h"
-#include "ui/win32/Utf16.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     std::vector<std::string> named = uhf::CommandLineArguments();

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "common/PortEnumerator.h"
+#include "common/SystemText.h"
 #include "reader/ReaderLink.h"
 #include "serial/NativeSerialPort.h"
 #include "serial/TracingSerialPort.h"
 #include "tesmarle/win32/Win32ParamWindow.h"
 #include "ui/TraceOption.h"
 #include "ui/win32/CommandLine.h"
-#include "ui/win32/Utf16.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     std::vector<std::string> named = uhf::CommandLineArguments();
