@@ -76,13 +76,12 @@ def run_timed(cmd, stdout=subprocess.DEVNULL):
 
 
 def log_times(log, pattern):
-    """Seconds of the day of every log line matching pattern."""
+    """Seconds into the trace of every line whose meaning matches pattern."""
     times = []
     for line in log.splitlines():
-        m = re.match(r"\[(\d+):(\d+):(\d+)\.(\d+)\] (.*)", line)
-        if m and re.search(pattern, m.group(5)):
-            h, mi, s, ms = (int(x) for x in m.groups()[:4])
-            times.append(h * 3600 + mi * 60 + s + ms / 1000.0)
+        m = re.match(r"(\d+)\t[^\t]*\t[^\t]*\t[^\t]*\t(.*)", line)
+        if m and re.search(pattern, m.group(2)):
+            times.append(int(m.group(1)) / 1e6)
     return times
 
 
@@ -159,7 +158,7 @@ def parameter_read(args, prefix, work):
     time.sleep(0.2)
     log = sim.stop()
     first = log_times(log, r"^received ReadBlock")
-    closed = log_times(log, r"^the tool closed the port")
+    closed = log_times(log, r"^close$")
     if status != 0 or len(first) != 7 or not closed:
         print("parameter read: FAILED (status %d)\n%s" % (status, err))
         return False

@@ -3,9 +3,9 @@
 #include <charconv>
 #include <functional>
 
-#include "toolsupport/ArgumentReader.h"
 #include "serial/PosixSpeed.h"
 #include "sim/TagPopulation.h"
+#include "toolsupport/ArgumentReader.h"
 
 namespace uhf {
 
@@ -44,8 +44,10 @@ const char* SimOptions::Usage() {
            "  --turnaround-ms N   time the reader takes before it answers (default 2)\n"
            "  --frame-writes      hand each frame over whole when its last byte has left\n"
            "  --spin-us N         poll for the last N us before each due byte (timing precision)\n"
-           "  -v, --verbose       log every frame received and sent to stderr, time-stamped\n"
-           "  -vv                 log every read and write of the terminal as well\n"
+           "  --trace FILE        write every frame on the line to FILE, as the tools' --trace\n"
+           "  -v, --verbose       the same trace on stderr, with what the reader made of each\n"
+           "                      frame\n"
+           "  -vv                 every read and write of the terminal as well\n"
            "faults:\n"
            "  --drop-every N      lose every Nth reply\n"
            "  --delay-ms D        answer D ms later\n"
@@ -99,6 +101,13 @@ std::optional<SimOptions> SimOptions::Parse(const std::vector<std::string>& args
         {{"-v", "--verbose"}, false, flag([&] { ++options.verbosity; })},
         {{"-vv"}, false, flag([&] { options.verbosity += 2; })},
         {{"--spin-us"}, true, number(0, 5000, options.spinUs)},
+        {{"--trace"},
+         true,
+         [&](const std::string&, const std::string& value, std::string& why) {
+             options.tracePath = value;
+             why = value.empty() ? "--trace needs the name of a file" : "";
+             return !value.empty();
+         }},
         {{"--frame-writes"}, false, flag([&] { config.frameWrites = true; })},
         {{"--working"}, false, flag([&] { options.startWorking = true; })},
         {{"--ignore-while-working"}, false, flag([&] { config.ignoreWhileWorking = true; })},

@@ -17,7 +17,8 @@ struct SimOptions {
     std::string firmwarePath;    // the image of a completed upgrade is written here
     std::string linkPath;        // a symlink to the pseudo-terminal's slave
     int spinUs = 0;              // poll instead of sleeping this long before each due event
-    int verbosity = 0;           // 1: every frame received and sent; 2: every read and write too
+    std::string tracePath;       // every frame on the line, in the tools' trace format
+    int verbosity = 0;           // 1: the trace and the reader's notes on stderr; 2: raw reads too
     bool help = false;
 
     // Reads the arguments after the program name. Nothing, with the reason in `error`, when an

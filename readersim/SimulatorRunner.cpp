@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 
 #include "common/AtomicFile.h"
 #include "protocol/BaudRates.h"
+#include "protocol/FrameSplitter.h"
 
 namespace uhf {
 
@@ -25,22 +25,13 @@ constexpr std::size_t kMaxBytesInFlight = 4096;
 // spinning then.
 constexpr int kNoPeerPauseMs = 5;
 
-std::string FormatHex(const std::vector<std::uint8_t>& bytes) {
-    std::string text;
-    char cell[4];
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        std::snprintf(cell, sizeof cell, i == 0 ? "%02X" : " %02X", bytes[i]);
-        text += cell;
-    }
-    return text;
-}
+// A frame still arriving after this much quiet on the line never will: the trace cuts it.
+constexpr SimTime kTraceQuiet = std::chrono::milliseconds(100);
 
 }  // namespace
 
 SimulatorRunner::SimulatorRunner(SimOptions opts)
-    : options(std::move(opts)),
-      origin(std::chrono::steady_clock::now()),
-      wallOrigin(std::chrono::system_clock::now()) {}
+    : options(std::move(opts)), origin(std::chrono::steady_clock::now()) {}
 
 SimulatorRunner::~SimulatorRunner() {
     SaveChangedState(Now(), true);
@@ -51,21 +42,18 @@ SimTime SimulatorRunner::Now() const {
     return std::chrono::duration_cast<SimTime>(std::chrono::steady_clock::now() - origin);
 }
 
-void SimulatorRunner::Report(SimTime at, const std::string& text) {
-    const auto wall =
-        wallOrigin + std::chrono::duration_cast<std::chrono::system_clock::duration>(at);
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(wall);
-    const long millis = static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(wall.time_since_epoch()).count() %
-        1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%H:%M:%S", &local);
-    std::fprintf(stderr, "[%s.%03ld] %s\n", stamp, millis, text.c_str());
+void SimulatorRunner::Report(const std::string& text) {
+    trace.Event(text);
+    if (options.verbosity == 0) {
+        std::fprintf(stderr, "readersim: %s\n", text.c_str());
+    }
 }
 
 bool SimulatorRunner::Start(std::string& error) {
+    if ((!options.tracePath.empty() && !trace.WriteTo(options.tracePath, error)) ||
+        (options.verbosity >= 1 && !trace.WriteTo("-", error))) {
+        return false;
+    }
     ParameterMemory memory;
     if (!options.statePath.empty()) {
         const AtomicFile::Contents state = AtomicFile::Read(options.statePath, kMaxStateFileSize);
@@ -134,7 +122,7 @@ bool SimulatorRunner::SaveState() {
     const CommonError error =
         AtomicFile::Replace(options.statePath, simulator->Memory().Serialize(), nullptr);
     if (error != CommonError::None) {
-        Report(Now(), "cannot save the state: " + options.statePath + ": " + ToString(error));
+        Report("cannot save the state: " + options.statePath + ": " + ToString(error));
         return false;
     }
     return true;
@@ -154,25 +142,27 @@ void SimulatorRunner::Flush(SimTime now) {
     if (!out.empty()) {
         if (!peerOpen) {
             if (options.verbosity >= 1) {
-                Report(now,
-                       "nobody has the port open: " + std::to_string(out.size()) + " bytes lost");
+                Report("nobody has the port open: " + std::to_string(out.size()) + " bytes lost");
             }
         } else {
             const long written = terminal.Write(out.data(), out.size());
+            if (written > 0) {
+                trace.Bytes(TraceLog::Direction::Out, out.data(),
+                            static_cast<std::size_t>(written));
+                lastByteAt = now;
+            }
             if (options.verbosity >= 2) {
-                Report(now, "wrote " + FormatHex(out));
+                Report("wrote " + HexText(out.data(), out.size()));
             }
             if (written >= 0 && static_cast<std::size_t>(written) < out.size()) {
-                Report(now, "the tool does not read: " +
-                                std::to_string(out.size() - static_cast<std::size_t>(written)) +
-                                " bytes lost");
+                Report("the tool does not read: " +
+                       std::to_string(out.size() - static_cast<std::size_t>(written)) +
+                       " bytes lost");
             }
         }
     }
     for (const SimLogEntry& entry : simulator->TakeLog()) {
-        if (options.verbosity >= 1) {
-            Report(entry.at, entry.text);
-        }
+        trace.Event(entry.text);
     }
     if (simulator->TakeMemoryChanged() && !options.statePath.empty() && !stateChangedAt) {
         stateChangedAt = now;
@@ -180,27 +170,24 @@ void SimulatorRunner::Flush(SimTime now) {
     SaveChangedState(now, false);
     // Stored before the end frame's answer leaves, as a reader answers once it has flashed.
     if (std::optional<std::vector<std::uint8_t>> image = simulator->TakeFirmware()) {
-        Report(now, "firmware received: " + std::to_string(image->size()) + " bytes");
+        Report("firmware received: " + std::to_string(image->size()) + " bytes");
         if (!options.firmwarePath.empty()) {
             const CommonError error = AtomicFile::Replace(
                 options.firmwarePath, std::string(image->begin(), image->end()), nullptr);
             if (error == CommonError::None) {
-                Report(now, "firmware written to " + options.firmwarePath);
+                Report("firmware written to " + options.firmwarePath);
             } else {
-                Report(now, "cannot write the firmware: " + options.firmwarePath + ": " +
-                                ToString(error));
+                Report("cannot write the firmware: " + options.firmwarePath + ": " +
+                       ToString(error));
             }
         }
     }
 }
 
-void SimulatorRunner::UpdateHostBaud(SimTime now) {
+void SimulatorRunner::UpdateHostBaud() {
     const int hostBaud = terminal.LineBaud();
     if (hostBaud != lastHostBaud) {
-        if (options.verbosity >= 1) {
-            Report(now, "tool's line rate: " +
-                            (hostBaud == 0 ? std::string("unknown") : std::to_string(hostBaud)));
-        }
+        trace.Rate(hostBaud);
         lastHostBaud = hostBaud;
     }
     simulator->SetHostBaud(hostBaud);
@@ -214,13 +201,13 @@ void SimulatorRunner::DeliverArrived(SimTime now) {
         inFlight.pop_front();
     }
     if (inFlight.empty()) {
-        EndOverrun(now);
+        EndOverrun();
     }
 }
 
-void SimulatorRunner::EndOverrun(SimTime now) {
+void SimulatorRunner::EndOverrun() {
     if (overrunDropped > 0) {
-        Report(now, std::to_string(overrunDropped) + " bytes dropped (line overrun)");
+        Report(std::to_string(overrunDropped) + " bytes dropped (line overrun)");
         overrunDropped = 0;
     }
 }
@@ -230,11 +217,11 @@ void SimulatorRunner::TakeIn(const std::uint8_t* bytes, std::size_t count, SimTi
     const std::size_t taken = std::min(count, room);
     if (taken < count) {
         if (overrunDropped == 0) {
-            Report(now, "the tool writes faster than the line carries: the excess is dropped");
+            Report("the tool writes faster than the line carries: the excess is dropped");
         }
         overrunDropped += count - taken;
     } else {
-        EndOverrun(now);
+        EndOverrun();
     }
     if (taken == 0) {
         return;
@@ -252,9 +239,9 @@ int SimulatorRunner::Run(const volatile std::sig_atomic_t& stop, volatile std::s
         if (mend != 0) {
             mend = 0;
             simulator->MendLine();
-            Report(now, "line mended: no more dropped, delayed, corrupted, noisy or split replies");
+            Report("line mended: no more dropped, delayed, corrupted, noisy or split replies");
         }
-        UpdateHostBaud(now);
+        UpdateHostBaud();
         long long waitUs = kMaxWaitMs * 1000LL;
         if (const std::optional<SimTime> next = simulator->NextEventAt()) {
             waitUs = std::min<long long>(waitUs, (*next - now).count());
@@ -273,8 +260,10 @@ int SimulatorRunner::Run(const volatile std::sig_atomic_t& stop, volatile std::s
         const bool open = wait != PseudoTerminal::Wait::NoPeer;
         if (open != peerOpen) {
             peerOpen = open;
-            if (options.verbosity >= 1) {
-                Report(Now(), open ? "the tool opened the port" : "the tool closed the port");
+            if (open) {
+                trace.Opened(terminal.SlavePath(), lastHostBaud);
+            } else {
+                trace.Closed();
             }
         }
         switch (wait) {
@@ -282,18 +271,22 @@ int SimulatorRunner::Run(const volatile std::sig_atomic_t& stop, volatile std::s
                 const long n = terminal.Read(buffer, sizeof buffer);
                 if (n < 0) {
                     if (errno == EBADF) {
-                        Report(Now(), "the terminal is gone");
+                        Report("the terminal is gone");
                         return 1;
                     }
-                    Report(Now(), std::string("cannot read the terminal: ") + std::strerror(errno));
+                    Report(std::string("cannot read the terminal: ") + std::strerror(errno));
                     ::usleep(kNoPeerPauseMs * 1000);
                     break;
                 }
                 now = Now();
                 // Read after the bytes: the tool may have changed its rate just before writing.
-                UpdateHostBaud(now);
+                UpdateHostBaud();
+                if (n > 0) {
+                    trace.Bytes(TraceLog::Direction::In, buffer, static_cast<std::size_t>(n));
+                    lastByteAt = now;
+                }
                 if (n > 0 && options.verbosity >= 2) {
-                    Report(now, "read " + FormatHex(std::vector<std::uint8_t>(buffer, buffer + n)));
+                    Report("read " + HexText(buffer, static_cast<std::size_t>(n)));
                 }
                 if (n > 0) {
                     TakeIn(buffer, static_cast<std::size_t>(n), now);
@@ -304,18 +297,22 @@ int SimulatorRunner::Run(const volatile std::sig_atomic_t& stop, volatile std::s
                 ::usleep(static_cast<useconds_t>(std::min(waitMs, kNoPeerPauseMs) * 1000 + 100));
                 break;
             case PseudoTerminal::Wait::Error:
-                Report(Now(), std::string("cannot wait on the terminal: ") + std::strerror(errno));
+                Report(std::string("cannot wait on the terminal: ") + std::strerror(errno));
                 return 1;
             case PseudoTerminal::Wait::Timeout:
             case PseudoTerminal::Wait::Interrupted:
                 break;
         }
         now = Now();
-        UpdateHostBaud(now);
+        UpdateHostBaud();
         DeliverArrived(now);
         Flush(now);
+        if (lastByteAt && now - *lastByteAt > kTraceQuiet) {
+            trace.Quiet(false);
+            lastByteAt.reset();
+        }
     }
-    Report(Now(), "stopped");
+    Report("stopped");
     return 0;
 }
 

@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "sim/ReaderSimulator.h"
 #include "readersim/PseudoTerminal.h"
 #include "readersim/SimOptions.h"
+#include "serial/TraceLog.h"
+#include "sim/ReaderSimulator.h"
 
 namespace uhf {
 
@@ -31,14 +32,15 @@ class SimulatorRunner {
 
   private:
     SimTime Now() const;
-    void Report(SimTime at, const std::string& text);
-    void UpdateHostBaud(SimTime now);
+    // A line of the trace; on stderr in any case, plainly when the trace is not there.
+    void Report(const std::string& text);
+    void UpdateHostBaud();
     // Hands the simulator the bytes whose last bit has crossed the line by `now`.
     void DeliverArrived(SimTime now);
     // Queues what the tool wrote to arrive at the line rate; beyond what a driver's buffer holds
     // it is dropped, and the log says so once per overrun.
     void TakeIn(const std::uint8_t* bytes, std::size_t count, SimTime now);
-    void EndOverrun(SimTime now);
+    void EndOverrun();
     void Flush(SimTime now);
     bool SaveState();
     // Saves a changed memory once the reader's answers have left (or after a second of a line
@@ -50,7 +52,6 @@ class SimulatorRunner {
     PseudoTerminal terminal;
     std::optional<ReaderSimulator> simulator;  // made by Start, once the memory is loaded
     std::chrono::steady_clock::time_point origin;
-    std::chrono::system_clock::time_point wallOrigin;
     bool linkMade = false;
     bool peerOpen = false;
     int lastHostBaud = -1;
@@ -65,6 +66,9 @@ class SimulatorRunner {
     std::size_t bytesInFlight = 0;
     std::size_t overrunDropped = 0;         // in the overrun going on
     std::optional<SimTime> stateChangedAt;  // a change of the memory not saved yet
+    // What crossed the line, for --trace and -v; the simulator's notes between the frames.
+    TraceLog trace;
+    std::optional<SimTime> lastByteAt;  // while the trace may hold part of a frame
 };
 
 }  // namespace uhf

@@ -24,4 +24,12 @@ std::string JsonText(const std::string& text) {
     return json + "\"";
 }
 
+std::string JsonTextList(const std::vector<std::string>& texts) {
+    std::string json = "[";
+    for (const std::string& text : texts) {
+        json += (json.size() > 1 ? ", " : "") + JsonText(text);
+    }
+    return json + "]";
+}
+
 }  // namespace uhf

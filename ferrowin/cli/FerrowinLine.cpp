@@ -10,9 +10,11 @@
 #include "reader/ReaderProbe.h"
 #include "serial/NativeCommControl.h"
 #include "serial/NativeSerialPort.h"
+#include "serial/TracingSerialPort.h"
 #include "toolsupport/ExitStatus.h"
 #include "toolsupport/JsonText.h"
 #include "toolsupport/ProcessSetup.h"
+#include "toolsupport/TraceTail.h"
 #include "upgrade/UpgradeTransfer.h"
 
 namespace uhf {
@@ -67,13 +69,22 @@ PortRunner::Outcome FerrowinLine::RunOne(const PortRunner::Job& job, FerrowinBoa
     FerrowinOptions run = options;
     std::string found;  // what `--device-baud auto` found, for the table
     Transfer transfer;
+    TraceLog trace;
+    if (!options.traceFile.empty() && !trace.WriteTo(options.traceFile, transfer.message)) {
+        job.err << "ferrowin-cli: " << transfer.message << "\n";
+        return {kExitFailure, transfer.message, {"0"}};
+    }
     if (run.deviceBaudAuto) {
-        run.deviceBaud = FindDeviceBaud(job, found, transfer);
+        run.deviceBaud = FindDeviceBaud(job, trace, found, transfer);
     }
     if (run.deviceBaud != 0) {
-        transfer = Download(run, job, board);
+        transfer = Download(run, job, trace, board);
     }
     const bool ok = transfer.error == TransferError::None;
+    const std::vector<std::string> lastFrames = ok ? std::vector<std::string>{} : trace.Lines();
+    if (!ok && options.verbose) {
+        PrintTraceTail(job.err, "ferrowin-cli", lastFrames);
+    }
     const std::string reason =
         transfer.message.empty() ? ToString(transfer.error) : transfer.message;
     PortRunner::Outcome outcome{
@@ -89,7 +100,7 @@ PortRunner::Outcome FerrowinLine::RunOne(const PortRunner::Job& job, FerrowinBoa
     const double rate = transfer.streamSeconds > 0 && imageSize != "null"
                             ? std::stod(imageSize) / transfer.streamSeconds
                             : 0.0;
-    const RunReport::Entry entry{
+    RunReport::Entry entry{
         job.port,
         RunReport::SerialNumberOf(job.port, knownPorts),
         "download",
@@ -112,6 +123,9 @@ PortRunner::Outcome FerrowinLine::RunOne(const PortRunner::Job& job, FerrowinBoa
                                                                      *transfer.turnaround))
                            .count())
               : "null"}}};
+    if (!ok) {
+        entry.values.emplace_back("trace", JsonTextList(lastFrames));
+    }
     if (!report->Append(entry)) {
         job.err << "ferrowin-cli: --report: the line for " << job.port << " could not be written\n";
         outcome.status = kExitFailure;
@@ -119,9 +133,9 @@ PortRunner::Outcome FerrowinLine::RunOne(const PortRunner::Job& job, FerrowinBoa
     return outcome;
 }
 
-int FerrowinLine::FindDeviceBaud(const PortRunner::Job& job, std::string& found,
+int FerrowinLine::FindDeviceBaud(const PortRunner::Job& job, TraceLog& trace, std::string& found,
                                  Transfer& failure) const {
-    NativeSerialPort scanPort;
+    TracingSerialPort scanPort(std::make_unique<NativeSerialPort>(), trace);
     ReaderProbe::Outcome scan;
     const auto start = ReaderProbe(scanPort, interrupted).FindDownloadStart(job.port, scan);
     if (start) {
@@ -148,11 +162,11 @@ int FerrowinLine::FindDeviceBaud(const PortRunner::Job& job, std::string& found,
 }
 
 FerrowinLine::Transfer FerrowinLine::Download(const FerrowinOptions& run,
-                                              const PortRunner::Job& job,
+                                              const PortRunner::Job& job, TraceLog& trace,
                                               FerrowinBoard* board) const {
     // The port is opened by its path as given, relative to the working folder or not.
     FerrowinEventLoop loop;
-    NativeSerialPort port;
+    TracingSerialPort port(std::make_unique<NativeSerialPort>(), trace);
     NativeCommControl comm(port, [&loop] { loop.Wake(); });
     loop.SetWakeHandler([&comm] { comm.ProcessPending(); });
     // One reader's progress line redrawn in place; several share the board.

@@ -10,6 +10,7 @@
 #include "common/PortInfo.h"
 #include "ferrowin/cli/FerrowinBoard.h"
 #include "ferrowin/cli/FerrowinOptions.h"
+#include "serial/TraceLog.h"
 #include "toolsupport/PortRunner.h"
 #include "toolsupport/RunReport.h"
 #include "upgrade/TransferError.h"
@@ -46,8 +47,9 @@ class FerrowinLine {
 
     PortRunner::Outcome RunOne(const PortRunner::Job& job, FerrowinBoard* board) const;
     // Finds the reader's rate for `--device-baud auto`: 0 when there is none, `failure` saying why.
-    int FindDeviceBaud(const PortRunner::Job& job, std::string& found, Transfer& failure) const;
-    Transfer Download(const FerrowinOptions& run, const PortRunner::Job& job,
+    int FindDeviceBaud(const PortRunner::Job& job, TraceLog& trace, std::string& found,
+                       Transfer& failure) const;
+    Transfer Download(const FerrowinOptions& run, const PortRunner::Job& job, TraceLog& trace,
                       FerrowinBoard* board) const;
 
     const FerrowinOptions& options;

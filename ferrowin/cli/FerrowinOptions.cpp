@@ -25,11 +25,14 @@ bool ParseRate(const std::string& text, int& rate) {
 
 const char* FerrowinOptions::Usage() {
     return "usage: ferrowin-cli -p PORT [-p PORT ...] --device-baud RATE --download-baud RATE "
-           "FIRMWARE\n"
+           "[--trace FILE] [-v] FIRMWARE\n"
            "  Sends the firmware image FIRMWARE (at most 65535 bytes) to the UHF reader on PORT.\n"
            "  -p, --port PORT        the serial port, e.g. /dev/ttyUSB0 or COM3; given again,\n"
            "                         every reader is upgraded at once and a table ends the run\n"
            "  --report FILE          append one JSON line per reader to FILE\n"
+           "  --trace FILE           write every frame on the line to FILE (- standard error),\n"
+           "                         one port only\n"
+           "  -v, --verbose          after a failure, show the last frames on the line\n"
            "  --device-baud RATE     the reader's working rate, or auto: ask the reader at\n"
            "                         each rate and start where it answered\n"
            "  --download-baud RATE   the rate the image is sent at\n"
@@ -67,6 +70,19 @@ std::optional<FerrowinOptions> FerrowinOptions::Parse(const std::vector<std::str
                  why = "--report needs the name of the file to append to";
                  return false;
              }
+             return true;
+         }},
+        {{"--trace"},
+         true,
+         [&](const std::string&, const std::string& value, std::string& why) {
+             options.traceFile = value;
+             why = value.empty() ? "--trace needs the name of a file, or - for standard error" : "";
+             return !value.empty();
+         }},
+        {{"-v", "--verbose"},
+         false,
+         [&](const std::string&, const std::string&, std::string&) {
+             options.verbose = true;
              return true;
          }},
         {{"--device-baud", "--download-baud"},
@@ -111,6 +127,8 @@ std::optional<FerrowinOptions> FerrowinOptions::Parse(const std::vector<std::str
         error = "the download rate is missing (--download-baud RATE)";
     } else if (options.firmware.empty()) {
         error = "the firmware file is missing";
+    } else if (!options.traceFile.empty() && options.ports.size() > 1) {
+        error = "--trace takes one port";
     } else if (error = ArgumentReader::SamePortTwice(options.ports); error.empty()) {
         return options;
     }

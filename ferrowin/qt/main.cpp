@@ -2,6 +2,7 @@
 #include <QMessageBox>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,15 +17,18 @@
 #include "ferrowin/qt/QtFileChooser.h"
 #include "serial/LowLatencyMode.h"
 #include "serial/NativeSerialPort.h"
-#include "version/ProgramVersion.h"
+#include "serial/TracingSerialPort.h"
+#include "ui/TraceOption.h"
 #include "ui/qt/MessageBoxNotifier.h"
+#include "version/ProgramVersion.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: ferrowin [PORT...]\n"
+    "usage: ferrowin [--trace FILE] [PORT...]\n"
     "  The UHF reader's firmware download tool, a window. Ports named here (a simulated\n"
     "  reader's pseudo-terminal, say) head its port list, before the machine's serial ports.\n"
+    "  --trace FILE   write every frame on the line to FILE (- standard error)\n"
     "  -h, --help     show this text\n"
     "  --version      show the version\n"
     "  Qt's own options are taken too, e.g. -platform offscreen.\n";
@@ -51,10 +55,16 @@ int main(int argc, char** argv) {
     for (const QString& argument : QApplication::arguments().mid(1)) {
         named.push_back(argument.toStdString());
     }
+    uhf::TraceLog trace;
+    std::string error;
+    if (!uhf::TakeTraceOption(named, trace, error)) {
+        std::fprintf(stderr, "ferrowin: %s\n", error.c_str());
+        return 2;
+    }
     uhf::PortConfig config(uhf::ExecutableFolder::Find(), [named] {
         return uhf::PortEnumerator::ListNamedThenSystemPorts(named);
     });
-    uhf::NativeSerialPort port;
+    uhf::TracingSerialPort port(std::make_unique<uhf::NativeSerialPort>(), trace);
     uhf::QtCommControl comm(port);
     uhf::MessageBoxNotifier notifier(QStringLiteral("提示"), QMessageBox::Warning);
     uhf::QtFileChooser files;

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 
+#include "serial/NativeSerialPort.h"
+#include "serial/TracingSerialPort.h"
 #include "tesmarle/cli/DoctorReport.h"
 #include "tesmarle/cli/TesmarleFields.h"
 #include "tesmarle/cli/TesmarleRunner.h"
 #include "toolsupport/ExitStatus.h"
+#include "toolsupport/JsonText.h"
+#include "toolsupport/TraceTail.h"
 
 namespace uhf {
 
@@ -60,13 +64,28 @@ PortRunner::Outcome TesmarleLine::RunOne(const TesmarleOptions& options,
     TesmarleOptions one = options;
     one.port = job.port;
     one.ports = {job.port};
-    const std::unique_ptr<ReaderLink> link = makeLink();
+    TraceLog trace;
+    std::string traceError;
+    if (!options.traceFile.empty() && !trace.WriteTo(options.traceFile, traceError)) {
+        job.err << "tesmarle-cli: " << traceError << "\n";
+        return {kExitFailure, traceError, {}};
+    }
+    const std::unique_ptr<ReaderLink> link = makeLink(trace);
     TesmarleRunner runner(*link, job.out, job.err);
     runner.SetInterrupted(interrupted);
     runner.SetPortLister(listPorts);
     runner.SetDoctor(doctor);
+    runner.SetScanPort([&trace] {
+        return std::make_unique<TracingSerialPort>(std::make_unique<NativeSerialPort>(), trace);
+    });
     PortRunner::Outcome result{runner.Run(one), runner.LastOutcome().message, {}};
     const char* operation = OperationName(options.action);
+    const bool failed = result.status != kExitOk && operation != nullptr &&
+                        options.action != TesmarleAction::Doctor;
+    const std::vector<std::string> lastFrames = failed ? trace.Lines() : std::vector<std::string>{};
+    if (failed && options.verbose) {
+        PrintTraceTail(job.err, "tesmarle-cli", lastFrames);
+    }
     if (report != nullptr && options.action == TesmarleAction::Doctor) {
         // One line per port examined, with everything the doctor found there.
         for (const PortDiagnosis& d : runner.LastOutcome().diagnoses) {
@@ -97,6 +116,9 @@ PortRunner::Outcome TesmarleLine::RunOne(const TesmarleOptions& options,
         } else if (options.action == TesmarleAction::Read ||
                    options.action == TesmarleAction::Check) {
             entry.values = {{"record", RecordJson(outcome.after)}};
+        }
+        if (failed) {
+            entry.values.emplace_back("trace", JsonTextList(lastFrames));
         }
         if (!report->Append(entry)) {
             job.err << "tesmarle-cli: --report: the line could not be written\n";

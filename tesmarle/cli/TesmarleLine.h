@@ -9,6 +9,7 @@
 #include "common/PortInfo.h"
 #include "reader/LinkDoctor.h"
 #include "reader/ReaderLink.h"
+#include "serial/TraceLog.h"
 #include "tesmarle/cli/TesmarleOptions.h"
 #include "toolsupport/PortRunner.h"
 #include "toolsupport/RunReport.h"
@@ -16,10 +17,12 @@
 namespace uhf {
 
 // Runs a tesmarle-cli command on every port given, through PortRunner: on each port a
-// TesmarleRunner with its own link. With a report each reader's operation becomes one line of it.
+// TesmarleRunner with its own link and trace. With a report each reader's operation becomes one
+// line of it, a failed one with the trace's last lines.
 class TesmarleLine {
   public:
-    using LinkFactory = std::function<std::unique_ptr<ReaderLink>()>;
+    // A link whose port tells `trace` what crosses it.
+    using LinkFactory = std::function<std::unique_ptr<ReaderLink>(TraceLog& trace)>;
 
     TesmarleLine(LinkFactory makeLink, std::ostream& out, std::ostream& err);
 

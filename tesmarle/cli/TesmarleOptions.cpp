@@ -130,6 +130,20 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
                                              : parsed.loaderProbe) = true;
              return true;
          }},
+        {{"--trace"},
+         true,
+         [&](const std::string&, const std::string& value, std::string& why) {
+             parsed.traceFile = value;
+             why = value.empty() ? "--trace: expected the name of a file, or - for standard error"
+                                 : "";
+             return !value.empty();
+         }},
+        {{"-v", "--verbose"},
+         false,
+         [&](const std::string&, const std::string&, std::string&) {
+             parsed.verbose = true;
+             return true;
+         }},
         {{"--report"},
          true,
          [&](const std::string&, const std::string& value, std::string& why) {
@@ -231,6 +245,10 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
         error = "--report belongs to the commands that talk to a reader";
         return false;
     }
+    if (!parsed.traceFile.empty() && (portless || parsed.ports.size() > 1)) {
+        error = "--trace takes one port, and a command that talks to a reader";
+        return false;
+    }
     if (parsed.loaderProbe && parsed.action != TesmarleAction::Doctor) {
         error = "--loader belongs to the doctor command";
         return false;
@@ -280,6 +298,9 @@ std::string TesmarleUsage() {
            "  -b, --baud BAUD       9600 (default), 19200, 38400, 57600, 115200, or auto: ask\n"
            "                        the reader at each rate and go on at the one it answers\n"
            "  --report FILE         append one JSON line per reader and command to FILE\n"
+           "  --trace FILE          write every frame on the line to FILE (- standard error);\n"
+           "                        one port\n"
+           "  -v, --verbose         after a failure, show the last frames on the line\n"
            "  doctor                say what stands between this user and the reader on PORT\n"
            "                        (or on every port), and where the reader answers Stop\n"
            "  --stats               tags: at the end, each tag's count, first and last seen and\n"

@@ -30,6 +30,8 @@ struct TesmarleOptions {
     bool onlyDifferences = false;      // write: only the blocks that differ from the reader's
     std::vector<std::string> files;    // diff A B
     std::string reportFile;            // --report: one JSON line per reader and command
+    std::string traceFile;             // --trace: every frame on the line, "-" standard error
+    bool verbose = false;              // -v: the trace's last lines under a failure
     bool loaderProbe = false;          // doctor --loader: also ask with the download tool's probe
 };
 

@@ -9,6 +9,8 @@
 #include "reader/LinkDoctor.h"
 #include "reader/ReaderLink.h"
 #include "serial/LowLatencyMode.h"
+#include "serial/NativeSerialPort.h"
+#include "serial/TracingSerialPort.h"
 #include "tesmarle/cli/TesmarleLine.h"
 #include "tesmarle/cli/TesmarleOptions.h"
 #include "toolsupport/ExitStatus.h"
@@ -56,8 +58,12 @@ int ToolMain(int argc, char** argv) {
                                                                                : uhf::kExitFailure);
         }
     }
-    uhf::TesmarleLine runner([] { return std::make_unique<uhf::ReaderLink>(); }, std::cout,
-                             std::cerr);
+    uhf::TesmarleLine runner(
+        [](uhf::TraceLog& trace) {
+            return std::make_unique<uhf::ReaderLink>(std::make_unique<uhf::TracingSerialPort>(
+                std::make_unique<uhf::NativeSerialPort>(), trace));
+        },
+        std::cout, std::cerr);
     if (!options.reportFile.empty()) {
         runner.SetReport(&report);
     }

@@ -9,17 +9,21 @@
 #include <vector>
 
 #include "common/PortEnumerator.h"
-#include "tesmarle/qt/ParamDialog.h"
 #include "reader/ReaderLink.h"
-#include "version/ProgramVersion.h"
+#include "serial/NativeSerialPort.h"
+#include "serial/TracingSerialPort.h"
+#include "tesmarle/qt/ParamDialog.h"
+#include "ui/TraceOption.h"
 #include "ui/qt/MessageBoxNotifier.h"
+#include "version/ProgramVersion.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: tesmarle [PORT...]\n"
+    "usage: tesmarle [--trace FILE] [PORT...]\n"
     "  The UHF reader's parameter tool, a window. Ports named here (a simulated reader's\n"
     "  pseudo-terminal, say) head its port list, before the machine's serial ports.\n"
+    "  --trace FILE   write every frame on the line to FILE (- standard error)\n"
     "  -h, --help     show this text\n"
     "  --version      show the version\n"
     "  Qt's own options are taken too, e.g. -platform offscreen.\n";
@@ -41,12 +45,21 @@ int main(int argc, char** argv) {
     for (const QString& argument : QApplication::arguments().mid(1)) {
         named.push_back(argument.toStdString());
     }
+    uhf::TraceLog trace;
+    std::string error;
+    if (!uhf::TakeTraceOption(named, trace, error)) {
+        std::fprintf(stderr, "tesmarle: %s\n", error.c_str());
+        return 2;
+    }
     // Listed again while the window is open, so that adapters plugged in later show up; the
     // named ports stay at the head of the list.
     uhf::PortSource ports = [named] {
         return uhf::PortEnumerator::ListNamedThenSystemPortDetails(named);
     };
-    uhf::ParamDialog dialog(std::make_unique<uhf::ReaderLink>(), notifier, ports);
+    uhf::ParamDialog dialog(
+        std::make_unique<uhf::ReaderLink>(std::make_unique<uhf::TracingSerialPort>(
+            std::make_unique<uhf::NativeSerialPort>(), trace)),
+        notifier, ports);
     notifier.SetParent(&dialog);
     dialog.exec();
     return 0;

@@ -71,8 +71,10 @@ INSTANTIATE_TEST_SUITE_P(
         Args{"-p", "COM1", "-x", "--device-baud", "9600", "--download-baud", "9600", "f"},
         Args{"--device-baud", "9600", "--download-baud", "9600", "f"},
         Args{"-p", "COM1", "-p", "", "--device-baud", "9600", "--download-baud", "9600", "f"},
-        Args{"-p", "COM1", "--device-baud", "9600", "--download-baud", "9600", "--report", "",
-             "f"}));
+        Args{"-p", "COM1", "--device-baud", "9600", "--download-baud", "9600", "--report", "", "f"},
+        Args{"-p", "COM1", "--device-baud", "9600", "--download-baud", "9600", "--trace", "", "f"},
+        Args{"-p", "COM1", "-p", "COM2", "--device-baud", "9600", "--download-baud", "9600",
+             "--trace", "t", "f"}));
 
 TEST(FerrowinOptionsTest, HelpNeedsNothingElse) {
     std::string error;

@@ -240,15 +240,17 @@ TEST_F(ReadersimPtyTest, SigintEndsItCleanlyAndRemovesItsLink) {
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
 }
 
-TEST_F(ReadersimPtyTest, VerboseLogNamesEveryFrameWithATimeStamp) {
+TEST_F(ReadersimPtyTest, VerboseLogIsTheTraceWithWhatTheReaderMadeOfEachFrame) {
     StartSim({"-v"});
     ToolPort port;
     ASSERT_TRUE(port.Open(sim.Port(), B9600));
     port.Exchange(Request(0xFE));
     sim.Stop();
     const std::string log = Slurp(dir / "stderr.txt");
-    EXPECT_NE(log.find("] received Stop A0 02 FE 60"), std::string::npos) << log;
-    EXPECT_NE(log.find("] sent Stop reply E0 03 FE 00 1F"), std::string::npos) << log;
+    EXPECT_NE(log.find("\tin\t9600\tA0 02 FE 60\tStop\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\t-\t9600\t\treceived Stop A0 02 FE 60\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\tout\t9600\tE0 03 FE 00 1F\treply to Stop: status 0\n"), std::string::npos)
+        << log;
 }
 
 TEST_F(ReadersimPtyTest, UnknownOptionEndsWithStatus2) {

@@ -21,6 +21,7 @@ using test::RunTool;
 using test::ToolResult;
 using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
+using ::testing::Not;
 
 std::vector<std::string> Lines(const std::string& path) {
     std::ifstream file(path);
@@ -74,12 +75,15 @@ TEST_F(TesmarleLineEndToEndTest, FourReadersAtOnceAndTheOneThatDropsABlockIsName
     std::vector<std::string> command{TESMARLE_CLI_PATH, "-b", "115200"};
     const auto ports = PortArgs();
     command.insert(command.end(), ports.begin(), ports.end());
-    command.insert(command.end(), {"write", "--protocol", "wiegand34", "--report", report});
+    command.insert(command.end(), {"write", "--protocol", "wiegand34", "--report", report, "-v"});
     const ToolResult r = RunTool(command);
     EXPECT_EQ(r.exitStatus, 1) << r.out << r.err;
     const std::string faulty = sims[2]->Port();
-    EXPECT_THAT(r.err, HasSubstr(faulty + ": tesmarle-cli: verify failed: protocol written "
-                                          "Wiegand34, read back Wiegand26\n"));
+    EXPECT_THAT(r.err, HasSubstr(faulty +
+                                 ": tesmarle-cli: verify failed: protocol written "
+                                 "Wiegand34, read back Wiegand26\n" +
+                                 faulty + ": tesmarle-cli: the last 8 lines of the trace:\n"));
+    EXPECT_EQ(r.err.find("lines of the trace"), r.err.rfind("lines of the trace")) << r.err;
     for (std::size_t i = 0; i < sims.size(); ++i) {
         const std::string& port = sims[i]->Port();
         EXPECT_THAT(r.out, HasSubstr(port + ": protocol: 1 (Wiegand26) \u2192 2 (Wiegand34)\n"));
@@ -101,8 +105,12 @@ TEST_F(TesmarleLineEndToEndTest, FourReadersAtOnceAndTheOneThatDropsABlockIsName
             ++failed;
             EXPECT_THAT(line, HasSubstr("\"result\": \"failed\", \"message\": \"verify failed"));
             EXPECT_THAT(line, HasSubstr("\"protocol\": 1, \"timeDistance\""));  // after
+            // The read-back's last answer, then the close.
+            EXPECT_THAT(line, HasSubstr("\\u0009reply to ReadBlock: 01 00 90, values 00\", \""));
+            EXPECT_THAT(line, HasSubstr("\\u0009close\"]}"));
         } else {
             EXPECT_THAT(line, HasSubstr("\"result\": \"ok\", \"message\": null"));
+            EXPECT_THAT(line, Not(HasSubstr("\"trace\"")));
         }
     }
     EXPECT_EQ(failed, 1);

@@ -76,6 +76,16 @@ SLOW = (9600, 9600)
 MISMATCH = (9600, 115200)
 
 
+def trace_frames(trace):
+    """The (bytes, meaning) of a trace's frames written and read, in order."""
+    written, read = [], []
+    for line in trace.splitlines():
+        cells = line.split("\t")
+        if len(cells) == 5 and cells[1] in ("out", "in"):
+            (written if cells[1] == "out" else read).append((cells[3], cells[4]))
+    return written, read
+
+
 class Readersim:
     """readersim on a pseudo-terminal behind `link`, the path that COM7 is mapped to."""
 
@@ -288,25 +298,33 @@ class ToolsUnderWine(unittest.TestCase):
              "sent tag frame", 300, -1),
         ])
 
-    def ferrowin(self, image_size, device_baud=115200, download_baud=115200):
+    def ferrowin(self, image_size, device_baud=115200, download_baud=115200, extra=()):
         image = bytes((i * 13 + 5) & 0xFF for i in range(image_size))
         with open(os.path.join(self.dir, "firmware.bin"), "wb") as f:
             f.write(image)
         # The tool runs in self.dir: Wine gives it that folder as its current one.
         args = ["-p", PORT, "--device-baud", str(device_baud), "--download-baud",
-                str(download_baud), "firmware.bin"]
+                str(download_baud), *extra, "firmware.bin"]
         return image, self.start_tool(ARGS.ferrowin, *args)
 
     def test_download_of_65535_bytes_at_115200_arrives_byte_for_byte(self):
         received = os.path.join(self.dir, "received.bin")
         sim = self.start_sim("--firmware-out", received, baud=9600)
-        image, tool = self.ferrowin(65535, device_baud=9600, download_baud=115200)
+        image, tool = self.ferrowin(65535, device_baud=9600, download_baud=115200,
+                                    extra=("--trace", "download.trace"))
         status, out, err = self.finish(tool)
         self.assertEqual(status, 0, out + err)
         self.assertIn("Upgrade file transferred successfully.", out + err)
         sim.stop()
         with open(received, "rb") as f:
             self.assertEqual(f.read(), image)
+        # The Win32 port's trace holds the frames that readersim's -v trace shows, mirrored.
+        with open(os.path.join(self.dir, "download.trace"), encoding="utf-8") as f:
+            tool_out, tool_in = trace_frames(f.read())
+        sim_out, sim_in = trace_frames(sim.said())
+        self.assertIn("upgrade data 1024/1024, 63 bytes", [m for _, m in tool_out])
+        self.assertEqual(tool_out, sim_in)
+        self.assertEqual(tool_in, sim_out)
 
     def test_download_from_a_chinese_path_arrives_byte_for_byte_with_lines_alone_on_a_pipe(self):
         folder = os.path.join(ARGS.prefix, "drive_c", CHINESE_FOLDER)
