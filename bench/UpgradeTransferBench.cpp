@@ -10,12 +10,12 @@
 #include <utility>
 #include <vector>
 
-#include "upgrade/TransferObserver.h"
-#include "upgrade/TransferTimers.h"
-#include "upgrade/UpgradeTransfer.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/ProtocolCodes.h"
 #include "serial/CommControl.h"
+#include "upgrade/TransferObserver.h"
+#include "upgrade/TransferTimers.h"
+#include "upgrade/UpgradeTransfer.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ const auto kEndAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::End));
 // Runs a transfer up to its first data frame.
 void StartStreaming(uhf::UpgradeTransfer& transfer, SinkCommControl& comm, SilentHost& host,
                     const std::string& firmware) {
-    transfer.StartDownload(firmware, {"/dev/null-reader", 115200, 115200, 4});
+    transfer.StartDownload(firmware, {"/dev/null-reader", 115200, 115200});
     comm.Deliver(kProbeAck.data(), 5);
     host.Expire(uhf::UpgradeTransfer::kProbeTimer);
     comm.Deliver(kBaudAck.data(), 5);

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "upgrade/TransferObserver.h"
-#include "upgrade/TransferTimers.h"
-#include "upgrade/UpgradeTransfer.h"
 #include "ui/DialogView.h"
 #include "ui/PortListFollower.h"
 #include "ui/TimerService.h"
+#include "upgrade/TransferObserver.h"
+#include "upgrade/TransferTimers.h"
+#include "upgrade/UpgradeTransfer.h"
 
 namespace uhf {
 
@@ -79,33 +79,17 @@ class DownloadPresenter : public TransferObserver {
 
     // The port list, both baud-rate lists and the "File" and "Download" buttons; "Exist", the
     // log and the progress bar stay usable.
-    void EnableInputs();
-    void DisableInputs();
-    // The choices of the three lists now, also kept in the members below; a list without a
-    // selection reads as 0.
-    TransferSelections ReadSelections();
-    // Index of the current download baud-rate choice (0 = 9600 ... 4 = 115200), -1 when none.
-    int DownloadBaudIndex() const;
+    void EnableInputs(bool on);
 
     int LogCount() const { return static_cast<int>(log_.size()); }
     const LogLine& Log(int row) const { return log_[static_cast<std::size_t>(row)]; }
     UpgradeTransfer& Transfer() { return transfer_; }
 
-    // The port number an entry names: its first three characters dropped and the rest read as a
-    // decimal number ("COM12" gives 12, a Linux path gives 0).
-    static int PortNumberOf(const std::string& entry);
-
-    // The choices as the last ReadSelections found them, and what initialisation restored.
-    int portNumber = 0;
-    int deviceBaud = 0;
-    int downloadBaud = 0;
-    std::string firmwarePath;
-    std::vector<std::string> portNames;
-
   private:
     void RestoreBaudRates();
     void FillPortList();
-    void EnableAll(bool on);
+    // The choices of the three lists now; a list without a selection reads as 0.
+    TransferSelections ReadSelections() const;
     std::string Selected(int id) const;
 
     DialogView& view_;

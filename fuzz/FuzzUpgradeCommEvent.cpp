@@ -18,10 +18,10 @@
 #include <utility>
 #include <vector>
 
-#include "upgrade/UpgradeTransfer.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/ProtocolCodes.h"
 #include "serial/CommControl.h"
+#include "upgrade/UpgradeTransfer.h"
 
 namespace {
 
@@ -188,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Walk a well-behaved exchange up to the chosen phase.
     if (phase >= 1) {
-        transfer.StartDownload(imagePaths[imageChoice], {"/dev/fuzz", 115200, 57600, 3});
+        transfer.StartDownload(imagePaths[imageChoice], {"/dev/fuzz", 115200, 57600});
         Check(transfer.Phase() == uhf::TransferPhase::Probing);
     }
     if (phase >= 2) {

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <optional>
 
-#include "upgrade/FirmwareReader.h"
 #include "protocol/BaudRates.h"
 #include "protocol/ProtocolCodes.h"
 #include "protocol/TagFrameScanner.h"
+#include "upgrade/FirmwareReader.h"
 
 namespace uhf {
 
@@ -95,13 +95,10 @@ void UpgradeTransfer::SendEnd() {
 }
 
 void UpgradeTransfer::SendBaudCommand() {
-    const int index = state.selections.downloadBaudIndex;
-    if (BaudRateAt(index) == 0) {
-        observer.AddLog(kLogSelectBaud);
-        Finish(TransferError::NoBaudRate);
-        return;
-    }
-    const auto frame = BuildBaudFrame(static_cast<std::uint8_t>(index));
+    // The frame names the rate by its place in the windows' lists; the start made sure it has
+    // one.
+    const auto frame =
+        BuildBaudFrame(static_cast<std::uint8_t>(BaudRateIndex(state.selections.downloadBaud)));
     timers.Arm(kBaudTimer, kBaudMs);
     state.baudAcked = false;
     SendBytes(frame.data(), frame.size());
@@ -155,8 +152,7 @@ void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
     lastError = TransferError::None;
     openError = SerialError::None;
 
-    if (state.selections.deviceBaud <= 0 || state.selections.downloadBaud <= 0 ||
-        BaudRateAt(state.selections.downloadBaudIndex) == 0) {
+    if (state.selections.deviceBaud <= 0 || BaudRateIndex(state.selections.downloadBaud) < 0) {
         observer.AddLog(kLogSelectBaud);
         Finish(TransferError::NoBaudRate);
         return;
@@ -328,7 +324,7 @@ void UpgradeTransfer::HandleCommEvent(const std::uint8_t* bytes, int count) {
 
 void UpgradeTransfer::DropTagFrames() {
     while (state.rxCount >= kTagFrameSize &&
-           IsTagFrameAt(state.rxBuffer.data(), state.rxCount, 0) != 0) {
+           IsTagFrameAt(state.rxBuffer.data(), state.rxCount, 0)) {
         std::memmove(state.rxBuffer.data(), state.rxBuffer.data() + kTagFrameSize,
                      static_cast<std::size_t>(state.rxCount - kTagFrameSize));
         state.rxCount -= kTagFrameSize;

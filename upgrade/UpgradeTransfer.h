@@ -17,10 +17,9 @@ namespace uhf {
 // The user's choices for one attempt, as the window (or the command line) holds them when the
 // download starts.
 struct TransferSelections {
-    std::string portName;        // what the port is opened by: "/dev/ttyUSB0", "COM3"
-    int deviceBaud = 0;          // the reader's working rate, e.g. 115200; 0 when none is chosen
-    int downloadBaud = 0;        // the rate the image travels at
-    int downloadBaudIndex = -1;  // of the download rate, 0 = 9600 ... 4 = 115200; -1 when none
+    std::string portName;  // what the port is opened by: "/dev/ttyUSB0", "COM3"
+    int deviceBaud = 0;    // the reader's working rate, e.g. 115200; 0 when none is chosen
+    int downloadBaud = 0;  // the rate the image travels at, one of kBaudRates; 0 when none
 };
 
 enum class TransferPhase { Idle, Probing, BaudChange, SizeAnnounced, Streaming, Ending };

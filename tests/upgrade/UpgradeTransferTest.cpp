@@ -512,21 +512,20 @@ TEST_F(UpgradeTransferTest, FirmwareRemovedAfterTheStartStillGoesOutWhole) {
     EXPECT_TRUE(rig.transfer.Succeeded());
 }
 
-TEST_F(UpgradeTransferTest, StartWithoutADownloadRateIsRefused) {
-    rig.UseImage(10);
-    rig.selections.downloadBaudIndex = -1;
-    rig.Start();
-    EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{"Please select both baud rates."});
-    EXPECT_TRUE(rig.comm.opens.empty());
-    EXPECT_EQ(rig.transfer.LastError(), TransferError::NoBaudRate);
-}
-
-TEST_F(UpgradeTransferTest, StartWithoutAWorkingRateIsRefused) {
-    rig.UseImage(10);
-    rig.selections.deviceBaud = 0;
-    rig.Start();
-    EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{"Please select both baud rates."});
-    EXPECT_TRUE(rig.comm.opens.empty());
+TEST_F(UpgradeTransferTest, StartWithoutAWorkingRateOrADownloadRateOfTheListIsRefused) {
+    // No working rate; no download rate; a download rate the baud-rate frame cannot name.
+    const std::pair<int, int> choices[] = {{0, 57600}, {115200, 0}, {115200, 4800}};
+    for (const auto& [deviceBaud, downloadBaud] : choices) {
+        SCOPED_TRACE(std::to_string(deviceBaud) + " " + std::to_string(downloadBaud));
+        TransferRig rig;
+        rig.UseImage(10);
+        rig.selections.deviceBaud = deviceBaud;
+        rig.selections.downloadBaud = downloadBaud;
+        rig.Start();
+        EXPECT_EQ(rig.host.Logs(), std::vector<std::string>{"Please select both baud rates."});
+        EXPECT_TRUE(rig.comm.opens.empty());
+        EXPECT_EQ(rig.transfer.LastError(), TransferError::NoBaudRate);
+    }
 }
 
 TEST_F(UpgradeTransferTest, AnswerSplitAcrossNotificationsIsJudgedWhole) {

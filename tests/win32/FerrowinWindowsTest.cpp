@@ -230,8 +230,7 @@ TEST(FerrowinWindow, StartUpRestoresTheChoicesAndEveryChangeIsStoredAtOnce) {
     test::Choose(rig.hwnd, Ids::kDownloadBaudList, 3);
     EXPECT_EQ((Strings{rig.Stored("Port"), rig.Stored("DeviceBaud"), rig.Stored("DownBaud")}),
               (Strings{"Port=2", "DeviceBaud=1", "DownBaud=3"}));
-    EXPECT_EQ(rig.window->Presenter().ReadSelections().portName, "COM12");
-    EXPECT_EQ(rig.window->Presenter().portNumber, 12);
+    EXPECT_EQ(rig.Text(Ids::kPortList), "COM12");
 
     // "File": a cancel changes nothing; a choice shows and is stored.
     Click(rig.hwnd, Ids::kFileButton);

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "DownloadDialogFixture.h"
-#include "ferrowin/qt/QtCommControl.h"
 #include "fakes/FakeSysfs.h"
 #include "fakes/TempFolder.h"
+#include "ferrowin/qt/QtCommControl.h"
 #include "serial/LowLatencyMode.h"
 #include "serial/NativeSerialPort.h"
 
@@ -150,7 +150,8 @@ TEST_F(DownloadToReaderSimTest, WholeDownloadReachesTheReaderWithInputsDisabledM
     EXPECT_TRUE(Button(DownloadTemplate::kExistButton)->isEnabled());
 
     QTRY_VERIFY_WITH_TIMEOUT(LogMessages().contains("Upgrade file transferred successfully.") ||
-                                 !notifier.messages.isEmpty() || !dialog->Transfer().IsRunning(),
+                                 !notifier.messages.isEmpty() ||
+                                 !dialog->Presenter().Transfer().IsRunning(),
                              30000);
 
     EXPECT_TRUE(notifier.messages.isEmpty()) << notifier.Last().toStdString();
@@ -183,7 +184,7 @@ TEST_F(DownloadToReaderSimTest, ReaderFallingSilentAfterTheSizeAnswerFailsTheDow
     dialog->show();
 
     PressDownload();
-    EXPECT_TRUE(RunUntil([this] { return !dialog->Transfer().IsRunning(); }, 30000));
+    EXPECT_TRUE(RunUntil([this] { return !dialog->Presenter().Transfer().IsRunning(); }, 30000));
 
     EXPECT_EQ(notifier.messages, QStringList{"文件发送失败，请重试!"});
     EXPECT_EQ(LogMessages(), (QStringList{"Change baud rate.", "Start sending upgrade firmware."}));
@@ -210,7 +211,7 @@ TEST_F(DownloadToReaderSimTest, ReaderGoneWhileStreamingIsNamedAsTheLostDevice) 
     });
 
     PressDownload();
-    EXPECT_TRUE(RunUntil([this] { return !dialog->Transfer().IsRunning(); }, 30000));
+    EXPECT_TRUE(RunUntil([this] { return !dialog->Presenter().Transfer().IsRunning(); }, 30000));
 
     EXPECT_EQ(notifier.messages, QStringList{"文件发送失败，请重试!"});
     EXPECT_EQ(LogMessages(), (QStringList{"Change baud rate.", "Start sending upgrade firmware.",
@@ -249,7 +250,7 @@ TEST_F(DownloadToReaderSimTest, SlowUsbAdapterIsSaidOnceInTheLogAndTheDownloadGo
     dialog->show();
 
     PressDownload();
-    EXPECT_TRUE(RunUntil([this] { return !dialog->Transfer().IsRunning(); }, 30000));
+    EXPECT_TRUE(RunUntil([this] { return !dialog->Presenter().Transfer().IsRunning(); }, 30000));
 
     EXPECT_TRUE(notifier.messages.isEmpty()) << notifier.Last().toStdString();
     const QString warning =
