@@ -46,10 +46,9 @@ class SinkCommControl : public uhf::CommControl {
 
 class SilentHost : public uhf::TransferObserver, public uhf::TransferTimers {
   public:
-    void AddLog(const std::string&) override {}
-    void ShowMessage(const std::string&) override {}
+    void Report(uhf::TransferEvent) override {}
     void ShowProgress(int sentBytes, int) override { benchmark::DoNotOptimize(sentBytes); }
-    void Finished(uhf::TransferError) override {}
+    void Finished(const uhf::TransferEnd&) override {}
     void Arm(int, int) override {}
     void Stop(int) override {}
     void Pause(int) override {}

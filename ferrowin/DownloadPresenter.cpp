@@ -91,7 +91,7 @@ void DownloadPresenter::RestoreBaudRates() {
 void DownloadPresenter::FillPortList() {
     const std::vector<std::string> portNames = ports_.List();
     if (portNames.empty()) {
-        ShowMessage("本电脑没有可用的串口!");
+        view_.ShowMessage("本电脑没有可用的串口!");
         return;
     }
     int stored = 0;
@@ -175,8 +175,18 @@ void DownloadPresenter::AddLog(const std::string& message) {
     view_.ScrollToRow(Ids::kLogList, row);
 }
 
-void DownloadPresenter::ShowMessage(const std::string& text) {
-    view_.ShowMessage(text);
+void DownloadPresenter::Say(const std::vector<TransferWords::Line>& lines) {
+    for (const TransferWords::Line& line : lines) {
+        if (line.messageBox) {
+            view_.ShowMessage(line.text);
+        } else {
+            AddLog(line.text);
+        }
+    }
+}
+
+void DownloadPresenter::Report(TransferEvent event) {
+    Say(TransferWords::Of(event));
 }
 
 void DownloadPresenter::ShowProgress(int sentBytes, int totalBytes) {
@@ -188,7 +198,8 @@ void DownloadPresenter::ShowProgress(int sentBytes, int totalBytes) {
                       (sentBytes + kDataBytesPerPacket - 1) / kDataBytesPerPacket - 1);
 }
 
-void DownloadPresenter::Finished(TransferError) {
+void DownloadPresenter::Finished(const TransferEnd& end) {
+    Say(TransferWords::Of(end));
     EnableInputs(true);
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ferrowin/TransferWords.h"
 #include "ui/DialogView.h"
 #include "ui/PortListFollower.h"
 #include "ui/TimerService.h"
@@ -21,9 +22,10 @@ class PortConfig;
 
 // What the download window does, whatever draws it: restores the user's last choices from the
 // settings file and stores every change at once, runs "File", "Download" and "Exist", keeps the
-// inputs' enabling rule, and hosts the upgrade transfer, whose log lines, messages, progress and
-// end it shows. The window is seen only through a view keyed by the ids of DownloadControlIds.
-// Everything runs on the window's thread.
+// inputs' enabling rule, and hosts the upgrade transfer, whose steps and end it words (in
+// TransferWords) as log lines and "提示" messages, and whose progress it shows. The window is
+// seen only through a view keyed by the ids of DownloadControlIds. Everything runs on the
+// window's thread.
 class DownloadPresenter : public TransferObserver {
   public:
     static constexpr int kPortWatchTimer = 0;
@@ -68,14 +70,16 @@ class DownloadPresenter : public TransferObserver {
     // The user picked entry `index` of the port list or a baud-rate list: stored at once.
     void SelectionChanged(int id, int index);
 
+    // Appends a line stamped with the local time "%H:%M:%S", marks it and scrolls to it.
+    void AddLog(const std::string& message);
+
     // TransferObserver
-    void AddLog(const std::string& message) override;
-    void ShowMessage(const std::string& text) override;
+    void Report(TransferEvent event) override;
     // The bar's range is 1 to the number of data frames when the size frame leaves, then its
     // position the index of each data frame as it leaves.
     void ShowProgress(int sentBytes, int totalBytes) override;
-    // Enables the inputs again.
-    void Finished(TransferError result) override;
+    // Says how it ended, then enables the inputs again.
+    void Finished(const TransferEnd& end) override;
 
     // The port list, both baud-rate lists and the "File" and "Download" buttons; "Exist", the
     // log and the progress bar stay usable.
@@ -88,6 +92,7 @@ class DownloadPresenter : public TransferObserver {
   private:
     void RestoreBaudRates();
     void FillPortList();
+    void Say(const std::vector<TransferWords::Line>& lines);
     // The choices of the three lists now; a list without a selection reads as 0.
     TransferSelections ReadSelections() const;
     std::string Selected(int id) const;

@@ -19,34 +19,6 @@ bool IsAccepted(const Answer& answer) {
     return answer.kind == AnswerKind::Reply || answer.kind == AnswerKind::Alternate;
 }
 
-const char* const kLogSelectBaud = "Please select both baud rates.";
-const char* const kLogOpenFailed = "Fail to open the serial port.";
-const char* const kLogChangeBaud = "Change baud rate.";
-const char* const kLogStartSending = "Start sending upgrade firmware.";
-const char* const kLogSuccess = "Upgrade file transferred successfully.";
-const char* const kLogNoProbeAnswer =
-    "The reader did not answer. Please check the serial port and the baud rate.";
-const char* const kLogOverflow = "Too many unrecognised bytes received; they were dropped.";
-const char* const kLogStopped = "The download was stopped.";
-const char* const kMsgPortOpen = "端口已经打开";
-const char* const kMsgBaudTimeout = "等待超时,请检测波特率或者串口选择是否正确";
-const char* const kMsgSendFailed = "文件发送失败，请重试!";
-
-const char* ImageLogLine(TransferError error) {
-    switch (error) {
-        case TransferError::FirmwareMissing:
-            return "The firmware file does not exist.";
-        case TransferError::FirmwareTruncated:
-            return "The firmware file is shorter than its size.";
-        case TransferError::FirmwareTooLong:
-            return "The firmware file is longer than 65535 bytes.";
-        case TransferError::FirmwareEmpty:
-            return "The firmware file is empty.";
-        default:
-            return "Fail to read the firmware file.";
-    }
-}
-
 }  // namespace
 
 UpgradeTransfer::UpgradeTransfer(CommControl& commControl, TransferTimers& transferTimers,
@@ -69,7 +41,6 @@ bool UpgradeTransfer::SendBytes(const std::uint8_t* bytes, int count) {
 bool UpgradeTransfer::OpenPort(int baudRate) {
     if (comm.IsOpen()) {
         openError = SerialError::AlreadyOpen;
-        observer.ShowMessage(kMsgPortOpen);
         return false;
     }
     openError = comm.Open(state.selections.portName, baudRate);
@@ -148,43 +119,30 @@ void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
     state.rxCount = 0;
     state.probeAcked = false;
     state.baudAcked = false;
-    succeeded = false;
-    lastError = TransferError::None;
     openError = SerialError::None;
 
     if (state.selections.deviceBaud <= 0 || BaudRateIndex(state.selections.downloadBaud) < 0) {
-        observer.AddLog(kLogSelectBaud);
-        Finish(TransferError::NoBaudRate);
+        Finish({TransferError::NoBaudRate});
         return;
     }
     // Read the whole image before anything is sent, so nothing streams bytes that never loaded.
-    std::string why;
-    const TransferError imageError =
-        FirmwareReader::Load(state.firmwarePath, state.imageData, &why);
-    if (imageError != TransferError::None) {
-        observer.AddLog(ImageLogLine(imageError));
-        if (!why.empty()) {
-            observer.AddLog("Reason: " + why + ".");
-        }
-        Finish(imageError);
+    TransferEnd refused;
+    refused.error = FirmwareReader::Load(state.firmwarePath, state.imageData, &refused.fileReason);
+    if (refused.error != TransferError::None) {
+        Finish(refused);
         return;
     }
     imageLoaded = true;
     state.imageLength = static_cast<std::uint16_t>(state.imageData.size());
 
     if (stopCheck && stopCheck()) {
-        observer.AddLog(kLogStopped);
-        Finish(TransferError::Cancelled);
+        Finish({TransferError::Cancelled});
         return;
     }
     if (!OpenPort(state.selections.deviceBaud)) {
-        observer.AddLog(kLogOpenFailed);
-        if (openError == SerialError::AlreadyOpen) {
-            Finish(TransferError::PortAlreadyOpen);
-        } else {
-            observer.AddLog(std::string("Reason: ") + ToString(openError) + ".");
-            Finish(TransferError::PortOpenFailed);
-        }
+        Finish({openError == SerialError::AlreadyOpen ? TransferError::PortAlreadyOpen
+                                                      : TransferError::PortOpenFailed,
+                openError});
         return;
     }
     phase = TransferPhase::Probing;
@@ -223,20 +181,17 @@ void UpgradeTransfer::HandleProbeTimer() {
     if (state.probeAcked) {
         comm.Close();
         if (!OpenPort(kBaudChangeRate)) {
-            FailOpen(TransferError::PortOpenFailed);
+            Finish({TransferError::PortOpenFailed, openError});
             return;
         }
         phase = TransferPhase::BaudChange;
-        observer.AddLog(kLogChangeBaud);
+        observer.Report(TransferEvent::BaudChange);
         SendBaudCommand();
         return;
     }
     ++state.retryCount;
     if (state.retryCount > kMaxRetries) {
-        LogPortFault();
-        comm.Close();
-        observer.AddLog(kLogNoProbeAnswer);
-        Finish(TransferError::NoProbeAnswer);
+        Finish({TransferError::NoProbeAnswer, PortFault()});
         return;
     }
     if (state.retryCount % 2 != 0) {
@@ -252,20 +207,17 @@ void UpgradeTransfer::HandleBaudTimer() {
     if (state.baudAcked) {
         comm.Close();
         if (!OpenPort(state.selections.downloadBaud)) {
-            FailOpen(TransferError::PortOpenFailed);
+            Finish({TransferError::PortOpenFailed, openError});
             return;
         }
         phase = TransferPhase::SizeAnnounced;
-        observer.AddLog(kLogStartSending);
+        observer.Report(TransferEvent::SendingImage);
         SendImageSize();
         return;
     }
     ++state.retryCount;
     if (state.retryCount > kMaxRetries) {
-        LogPortFault();
-        comm.Close();
-        observer.ShowMessage(kMsgBaudTimeout);
-        Finish(TransferError::NoBaudAnswer);
+        Finish({TransferError::NoBaudAnswer, PortFault()});
         return;
     }
     SendBaudCommand();
@@ -273,12 +225,7 @@ void UpgradeTransfer::HandleBaudTimer() {
 
 void UpgradeTransfer::HandleAckTimer() {
     timers.Stop(kAckTimer);
-    LogPortFault();
-    comm.Close();
-    state.imageData.clear();
-    imageLoaded = false;
-    observer.ShowMessage(kMsgSendFailed);
-    Finish(TransferError::NoAcknowledgement);
+    Finish({TransferError::NoAcknowledgement, PortFault()});
 }
 
 void UpgradeTransfer::HandleCommEvent(const std::uint8_t* bytes, int count) {
@@ -292,7 +239,7 @@ void UpgradeTransfer::HandleCommEvent(const std::uint8_t* bytes, int count) {
     }
     if (count > kRxCapacity - state.rxCount) {
         // A run this long holds no answer that could still be completed; start over.
-        observer.AddLog(kLogOverflow);
+        observer.Report(TransferEvent::BytesDropped);
         state.rxCount = 0;
         count = std::min(count, kRxCapacity);
     }
@@ -375,8 +322,7 @@ void UpgradeTransfer::ActOnAnswer(const Answer& answer) {
                 break;
             }
             timers.Stop(kAckTimer);
-            observer.AddLog(kLogSuccess);
-            Finish(TransferError::None);
+            Finish({TransferError::None});
             break;
         case Byte(UpgradeCode::Probe):
             state.probeAcked = true;
@@ -390,27 +336,17 @@ void UpgradeTransfer::Cancel() {
     if (!IsRunning()) {
         return;
     }
-    LogPortFault();
-    observer.AddLog(kLogStopped);
-    Finish(TransferError::Cancelled);
+    Finish({TransferError::Cancelled, PortFault()});
 }
 
-void UpgradeTransfer::LogPortFault() {
+SerialError UpgradeTransfer::PortFault() const {
     const SerialError fault = comm.LastError();
-    if (fault == SerialError::DeviceLost || fault == SerialError::WriteFailed) {
-        observer.AddLog(std::string("Reason: ") + ToString(fault) + ".");
-    }
+    return fault == SerialError::DeviceLost || fault == SerialError::WriteFailed
+               ? fault
+               : SerialError::None;
 }
 
-void UpgradeTransfer::FailOpen(TransferError error) {
-    observer.AddLog(kLogOpenFailed);
-    if (openError != SerialError::AlreadyOpen) {
-        observer.AddLog(std::string("Reason: ") + ToString(openError) + ".");
-    }
-    Finish(error);
-}
-
-void UpgradeTransfer::Finish(TransferError error) {
+void UpgradeTransfer::Finish(const TransferEnd& end) {
     if (IsRunning()) {
         // After an ending nothing may move the transfer on, so every timer goes with it.
         timers.Stop(kProbeTimer);
@@ -423,9 +359,7 @@ void UpgradeTransfer::Finish(TransferError error) {
     imageLoaded = false;
     state.rxCount = 0;
     phase = TransferPhase::Idle;
-    lastError = error;
-    succeeded = error == TransferError::None;
-    observer.Finished(error);
+    observer.Finished(end);
 }
 
 }  // namespace uhf

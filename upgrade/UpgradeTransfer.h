@@ -8,7 +8,6 @@
 
 #include "protocol/UpgradeFrames.h"
 #include "serial/CommControl.h"
-#include "upgrade/TransferError.h"
 #include "upgrade/TransferObserver.h"
 #include "upgrade/TransferTimers.h"
 
@@ -49,8 +48,8 @@ struct TransferState {
 // notifications, all on the host's thread; it never sleeps except through the one 100 ms Pause.
 //
 // The constructor binds the control's receive notification and the timers' expiries to the
-// transfer, and the destructor unbinds them; the observer hears the log lines, the messages, the
-// progress and the end of each attempt.
+// transfer, and the destructor unbinds them; the observer hears the steps, the progress and the
+// end of each attempt, as codes for the host to word.
 class UpgradeTransfer {
   public:
     static constexpr int kProbeTimer = 0;
@@ -83,9 +82,6 @@ class UpgradeTransfer {
 
     TransferPhase Phase() const { return phase; }
     bool IsRunning() const { return phase != TransferPhase::Idle; }
-    bool Succeeded() const { return succeeded; }
-    TransferError LastError() const { return lastError; }
-    SerialError OpenError() const { return openError; }
     const TransferState& State() const { return state; }
 
   private:
@@ -102,8 +98,8 @@ class UpgradeTransfer {
     // True when handed to the control; false without sending when the port is not open or the
     // write fails.
     bool SendBytes(const std::uint8_t* bytes, int count);
-    // True when opened; false when it was already open (message box "端口已经打开") or could not
-    // be opened (reason in OpenError()).
+    // True when opened; false, with the reason in openError, when it was already open or could
+    // not be opened.
     bool OpenPort(int baudRate);
     void SendProbe();
     void SendAltProbe();
@@ -112,20 +108,18 @@ class UpgradeTransfer {
     void SendImageSize();
     void SendNextPacket();
 
-    // Logs what the control recorded about a port that failed while open (a vanished device).
-    void LogPortFault();
+    // What the control recorded of a port that failed while open (a vanished device, a write
+    // that failed); None otherwise.
+    SerialError PortFault() const;
     // Ends the attempt: every timer stopped, port closed, image freed, the observer told.
-    void Finish(TransferError error);
-    void FailOpen(TransferError error);
+    void Finish(const TransferEnd& end);
 
     CommControl& comm;
     TransferTimers& timers;
     TransferObserver& observer;
     TransferState state;
     TransferPhase phase = TransferPhase::Idle;
-    TransferError lastError = TransferError::None;
     SerialError openError = SerialError::None;
-    bool succeeded = false;
     bool imageLoaded = false;
     std::function<bool()> stopCheck;
 };
