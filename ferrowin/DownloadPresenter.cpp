@@ -142,7 +142,7 @@ void DownloadPresenter::Download() {
     }
 }
 
-void DownloadPresenter::Exist() {
+void DownloadPresenter::Exit() {
     // Stops the transfer's timers too, so none calls in after the window has gone.
     transfer_.Cancel();
     if (comm_.IsOpen()) {

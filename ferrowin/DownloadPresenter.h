@@ -62,11 +62,11 @@ class DownloadPresenter : public TransferObserver {
     // is the one the serial control opens ports with, on this thread; it must outlive this.
     void LogLatencyWarnings(LowLatencyMode& mode);
 
-    // The buttons. ChooseFile asks for the firmware file; Download starts the transfer with the
-    // path shown; Exist closes the port and the window, in any phase of a transfer.
+    // The buttons. "File" asks for the firmware file; "Download" starts the transfer with the
+    // path shown; "Exist" exits: it closes the port and the window, in any phase of a transfer.
     void ChooseFile();
     void Download();
-    void Exist();
+    void Exit();
     // The user picked entry `index` of the port list or a baud-rate list: stored at once.
     void SelectionChanged(int id, int index);
 

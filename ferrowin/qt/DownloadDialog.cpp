@@ -82,7 +82,7 @@ void DownloadDialog::Build() {
     };
     click(DownloadTemplate::kFileButton, &DownloadPresenter::ChooseFile);
     click(DownloadTemplate::kDownloadButton, &DownloadPresenter::Download);
-    click(DownloadTemplate::kExistButton, &DownloadPresenter::Exist);
+    click(DownloadTemplate::kExistButton, &DownloadPresenter::Exit);
     for (const int id : {DownloadTemplate::kPortList, DownloadTemplate::kDeviceBaudList,
                          DownloadTemplate::kDownloadBaudList}) {
         connect(List(id), &QComboBox::activated, this,

@@ -330,7 +330,7 @@ TEST_F(DownloadPresenterTest, MissingAcknowledgementIsAMessageBoxAndGivesTheInpu
     EXPECT_FALSE(comm.IsOpen());
 }
 
-TEST_F(DownloadPresenterTest, ExistInTheMiddleOfAProbeClosesThePortTheWindowAndTheTimers) {
+TEST_F(DownloadPresenterTest, ExitInTheMiddleOfAProbeClosesThePortTheWindowAndTheTimers) {
     Store("DeviceBaud", "0");
     Store("DownBaud", "0");
     Open();
@@ -339,7 +339,7 @@ TEST_F(DownloadPresenterTest, ExistInTheMiddleOfAProbeClosesThePortTheWindowAndT
     ASSERT_TRUE(comm.IsOpen());
     ASSERT_TRUE(clock.IsArmed(0));
 
-    presenter->Exist();
+    presenter->Exit();
     EXPECT_FALSE(comm.IsOpen());
     EXPECT_EQ(view.closed, std::optional<bool>(true));
     EXPECT_FALSE(clock.NextDeadline().has_value());
