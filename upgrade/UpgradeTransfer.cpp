@@ -176,22 +176,34 @@ void UpgradeTransfer::HandleTimer(int id) {
     }
 }
 
+bool UpgradeTransfer::Reopen(int baudRate, TransferPhase next, TransferEvent event) {
+    comm.Close();
+    if (!OpenPort(baudRate)) {
+        Finish({TransferError::PortOpenFailed, openError});
+        return false;
+    }
+    phase = next;
+    observer.Report(event);
+    return true;
+}
+
+bool UpgradeTransfer::RetriesSpent(TransferError error) {
+    if (++state.retryCount <= kMaxRetries) {
+        return false;
+    }
+    Finish({error, PortFault()});
+    return true;
+}
+
 void UpgradeTransfer::HandleProbeTimer() {
     timers.Stop(kProbeTimer);
     if (state.probeAcked) {
-        comm.Close();
-        if (!OpenPort(kBaudChangeRate)) {
-            Finish({TransferError::PortOpenFailed, openError});
-            return;
+        if (Reopen(kBaudChangeRate, TransferPhase::BaudChange, TransferEvent::BaudChange)) {
+            SendBaudCommand();
         }
-        phase = TransferPhase::BaudChange;
-        observer.Report(TransferEvent::BaudChange);
-        SendBaudCommand();
         return;
     }
-    ++state.retryCount;
-    if (state.retryCount > kMaxRetries) {
-        Finish({TransferError::NoProbeAnswer, PortFault()});
+    if (RetriesSpent(TransferError::NoProbeAnswer)) {
         return;
     }
     if (state.retryCount % 2 != 0) {
@@ -205,22 +217,15 @@ void UpgradeTransfer::HandleProbeTimer() {
 void UpgradeTransfer::HandleBaudTimer() {
     timers.Stop(kBaudTimer);
     if (state.baudAcked) {
-        comm.Close();
-        if (!OpenPort(state.selections.downloadBaud)) {
-            Finish({TransferError::PortOpenFailed, openError});
-            return;
+        if (Reopen(state.selections.downloadBaud, TransferPhase::SizeAnnounced,
+                   TransferEvent::SendingImage)) {
+            SendImageSize();
         }
-        phase = TransferPhase::SizeAnnounced;
-        observer.Report(TransferEvent::SendingImage);
-        SendImageSize();
         return;
     }
-    ++state.retryCount;
-    if (state.retryCount > kMaxRetries) {
-        Finish({TransferError::NoBaudAnswer, PortFault()});
-        return;
+    if (!RetriesSpent(TransferError::NoBaudAnswer)) {
+        SendBaudCommand();
     }
-    SendBaudCommand();
 }
 
 void UpgradeTransfer::HandleAckTimer() {

@@ -90,6 +90,12 @@ class UpgradeTransfer {
     void HandleProbeTimer();
     void HandleBaudTimer();
     void HandleAckTimer();
+    // The port closed and opened again at `baudRate` for the phase `next`, which the observer
+    // hears of as `event`; false, with the attempt ended, when it will not open.
+    bool Reopen(int baudRate, TransferPhase next, TransferEvent event);
+    // Counts an expiry without an answer; true, with the attempt ended as `error`, once more
+    // than kMaxRetries have passed.
+    bool RetriesSpent(TransferError error);
     void ActOnAnswer(const Answer& answer);
     // Drops whole tag frames from the head of the receive buffer: a reader that is reporting tags
     // sends them between its answers, and none of them is an upgrade answer.
