@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/PortConfig.h"
@@ -244,6 +245,16 @@ TEST_F(DownloadPresenterTest, PortListFollowsTheAdaptersKeepingTheChoiceAndStori
         EXPECT_EQ(view.At(Ids::kPortList).items, step.items);
         EXPECT_EQ(view.Text(Ids::kPortList), step.chosen);
         EXPECT_EQ(view.At(Ids::kPortList).toolTip, step.toolTip);
+    }
+    // The user's own choice: the tooltip follows it, naming the adapter where one is known.
+    adapters = {PortInfo{"/dev/ttyUSB1"}, ftdi};
+    portTimers.Fire(DownloadPresenter::kPortWatchTimer);
+    for (const auto& [index, tip] :
+         {std::pair<int, std::string>{1, "/dev/ttyUSB2\n" + ftdi.Describe()},
+          {0, "/dev/ttyUSB1"}}) {
+        view.SelectIndex(Ids::kPortList, index);
+        presenter->PortChosen();
+        EXPECT_EQ(view.At(Ids::kPortList).toolTip, tip);
     }
     EXPECT_EQ(folder.Read("System.ini"), settings) << "a refresh is not the user's choice";
     EXPECT_TRUE(view.messages.empty());

@@ -398,29 +398,16 @@ TEST_F(DownloadDialogTest, APortLinkCreatedAndRemovedWhileOpenComesAndGoesInTheL
     });
     dialog = std::make_unique<DownloadDialog>(*config, comm, notifier, files);
     dialog->show();
-    const QString plain = QString::fromStdString(devices.PathOf("ttyS0"));
+    // Only that the window's timer drives the refresh: what a refresh keeps and stores is the
+    // presenter's test.
     const QString link = QString::fromStdString(devices.PathOf("ttyUSB0"));
     ASSERT_EQ(PortList()->count(), 1);
-    QFile ini(QString::fromStdString(IniPath()));
-    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
-    const QByteArray settings = ini.readAll();
-    ini.close();
-
     std::filesystem::create_symlink(devices.PathOf("ttyS0"), devices.PathOf("ttyUSB0"));
     EXPECT_TRUE(WaitFor([&] { return PortList()->findText(link) >= 0; }));
-    EXPECT_EQ(PortList()->currentText(), plain) << "the choice stays";
-
     PortList()->setCurrentIndex(PortList()->findText(link));
-    EXPECT_EQ(PortList()->toolTip(), link);
+    EXPECT_EQ(PortList()->toolTip(), link) << "the choice reaches the presenter";
     std::filesystem::remove(devices.PathOf("ttyUSB0"));
     EXPECT_TRUE(WaitFor([&] { return PortList()->findText(link) < 0; }));
-    EXPECT_EQ(PortList()->currentText(), plain);
-    EXPECT_EQ(PortList()->toolTip(), plain);
-    EXPECT_EQ(PortList()->count(), 1);
-
-    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
-    EXPECT_EQ(ini.readAll(), settings) << "a refresh is not the user's choice";
-    EXPECT_TRUE(notifier.messages.isEmpty());
 }
 
 }  // namespace
