@@ -87,7 +87,6 @@ class DownloadPresenter : public TransferObserver {
 
     int LogCount() const { return static_cast<int>(log_.size()); }
     const LogLine& Log(int row) const { return log_[static_cast<std::size_t>(row)]; }
-    UpgradeTransfer& Transfer() { return transfer_; }
 
   private:
     void RestoreBaudRates();

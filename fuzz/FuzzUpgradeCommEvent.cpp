@@ -132,7 +132,7 @@ const auto kDataAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::Data)
 
 void CheckState(const uhf::UpgradeTransfer& transfer, const CheckingComm& comm, const Host& host) {
     const uhf::TransferState& state = transfer.State();
-    Check(state.rxCount >= 0 && state.rxCount <= uhf::UpgradeTransfer::kRxCapacity);
+    Check(state.rxCount >= 0 && state.rxCount <= uhf::TransferState::kRxCapacity);
     Check(state.nextPacket >= 0 && (state.nextPacket < state.packetCount || state.nextPacket == 0));
     if (!transfer.IsRunning()) {
         Check(!comm.IsOpen());

@@ -114,7 +114,6 @@ void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
     if (IsRunning()) {
         return;
     }
-    state.firmwarePath = firmwarePath;
     state.selections = selections;
     state.rxCount = 0;
     state.probeAcked = false;
@@ -127,7 +126,7 @@ void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
     }
     // Read the whole image before anything is sent, so nothing streams bytes that never loaded.
     TransferEnd refused;
-    refused.error = FirmwareReader::Load(state.firmwarePath, state.imageData, &refused.fileReason);
+    refused.error = FirmwareReader::Load(firmwarePath, state.imageData, &refused.fileReason);
     if (refused.error != TransferError::None) {
         Finish(refused);
         return;
@@ -242,11 +241,11 @@ void UpgradeTransfer::HandleCommEvent(const std::uint8_t* bytes, int count) {
         state.rxCount = 0;
         return;
     }
-    if (count > kRxCapacity - state.rxCount) {
+    if (count > TransferState::kRxCapacity - state.rxCount) {
         // A run this long holds no answer that could still be completed; start over.
         observer.Report(TransferEvent::BytesDropped);
         state.rxCount = 0;
-        count = std::min(count, kRxCapacity);
+        count = std::min(count, TransferState::kRxCapacity);
     }
     std::memcpy(state.rxBuffer.data() + state.rxCount, bytes, static_cast<std::size_t>(count));
     state.rxCount += count;

@@ -38,7 +38,6 @@ struct TransferState {
     int packetCount = 0;
     int nextPacket = 0;
     std::array<std::uint8_t, kMaxPacketSize> packetBuffer{};
-    std::string firmwarePath;
     TransferSelections selections;
 };
 
@@ -59,7 +58,6 @@ class UpgradeTransfer {
     static constexpr int kBaudMs = kBaudAnswerMs;
     static constexpr int kAckMs = 1000;
     static constexpr int kFirstPacketPauseMs = kFirstDataPauseMs;
-    static constexpr int kRxCapacity = TransferState::kRxCapacity;
     static constexpr int kMaxRetries = 5;
 
     UpgradeTransfer(CommControl& comm, TransferTimers& timers, TransferObserver& observer);

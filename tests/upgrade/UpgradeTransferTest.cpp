@@ -561,7 +561,7 @@ INSTANTIATE_TEST_SUITE_P(
                       {Ack(0x69), false, false, 255, 0},
                       {Ack(0x69), true, false, 0, 1}}},
         DeliveryCase{"OversizedDeliveryIsBoundedByTheBuffer",
-                     {{Bytes(1000, 0x33), false, false, UpgradeTransfer::kRxCapacity, 1}}}),
+                     {{Bytes(1000, 0x33), false, false, TransferState::kRxCapacity, 1}}}),
     [](const testing::TestParamInfo<DeliveryCase>& info) { return info.param.name; });
 
 TEST_F(UpgradeTransferTest, ReaderReportingTagsIsUpgradedAllTheSame) {

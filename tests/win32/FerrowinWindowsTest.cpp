@@ -109,7 +109,8 @@ struct FerrowinRig {
         test::Choose(hwnd, Ids::kDeviceBaudList, deviceBaud);
         test::Choose(hwnd, Ids::kDownloadBaudList, downloadBaud);
     }
-    bool Running() { return window->Presenter().Transfer().IsRunning(); }
+    // A transfer runs while "Download" is disabled.
+    bool Running() { return IsWindowEnabled(GetDlgItem(hwnd, Ids::kDownloadButton)) == FALSE; }
     bool Finished() {
         return PumpUntil([this] { return !Running(); }, std::chrono::seconds(60));
     }

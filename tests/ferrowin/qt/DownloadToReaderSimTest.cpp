@@ -105,9 +105,11 @@ class DownloadToReaderSimTest : public DownloadDialogFixture {
         dialog->show();
     }
 
-    // Runs the window's loop until the transfer has ended; false after 30 s.
+    // Runs the window's loop until the transfer has ended and "Download" is enabled again; false
+    // after 30 s.
     bool RunToEnd() {
-        return RunUntil([this] { return !dialog->Presenter().Transfer().IsRunning(); }, 30000);
+        return RunUntil([this] { return Button(DownloadTemplate::kDownloadButton)->isEnabled(); },
+                        30000);
     }
 
     // A firmware file of random bytes, chosen as the stored path; both rates at 115200.
