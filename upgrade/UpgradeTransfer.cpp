@@ -34,8 +34,10 @@ UpgradeTransfer::~UpgradeTransfer() {
     timers.SetExpiryHandler(nullptr);
 }
 
-bool UpgradeTransfer::SendBytes(const std::uint8_t* bytes, int count) {
-    return comm.IsOpen() && comm.Write(bytes, count);
+void UpgradeTransfer::Send(std::span<const std::uint8_t> frame) {
+    if (comm.IsOpen()) {
+        comm.Write(frame.data(), static_cast<int>(frame.size()));
+    }
 }
 
 bool UpgradeTransfer::OpenPort(int baudRate) {
@@ -53,18 +55,6 @@ bool UpgradeTransfer::OpenPort(int baudRate) {
     return true;
 }
 
-void UpgradeTransfer::SendProbe() {
-    SendBytes(kProbeFrame.data(), kProbeFrame.size());
-}
-
-void UpgradeTransfer::SendAltProbe() {
-    SendBytes(kAltProbeFrame.data(), kAltProbeFrame.size());
-}
-
-void UpgradeTransfer::SendEnd() {
-    SendBytes(kEndFrame.data(), kEndFrame.size());
-}
-
 void UpgradeTransfer::SendBaudCommand() {
     // The frame names the rate by its place in the windows' lists; the start made sure it has
     // one.
@@ -72,7 +62,7 @@ void UpgradeTransfer::SendBaudCommand() {
         BuildBaudFrame(static_cast<std::uint8_t>(BaudRateIndex(state.selections.downloadBaud)));
     timers.Arm(kBaudTimer, kBaudMs);
     state.baudAcked = false;
-    SendBytes(frame.data(), frame.size());
+    Send(frame);
 }
 
 void UpgradeTransfer::SendImageSize() {
@@ -83,7 +73,7 @@ void UpgradeTransfer::SendImageSize() {
     state.lastPacketSent = false;
     observer.ShowProgress(0, state.imageLength);
     const auto frame = BuildSizeFrame(state.imageLength);
-    SendBytes(frame.data(), frame.size());
+    Send(frame);
 }
 
 void UpgradeTransfer::SendNextPacket() {
@@ -98,7 +88,7 @@ void UpgradeTransfer::SendNextPacket() {
     if (!size) {
         return;
     }
-    SendBytes(state.packetBuffer.data(), static_cast<int>(*size));
+    Send({state.packetBuffer.data(), *size});
     if (state.nextPacket < state.packetCount - 1) {
         ++state.nextPacket;
         state.lastPacketSent = false;
@@ -147,8 +137,8 @@ void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
     phase = TransferPhase::Probing;
     timers.Arm(kProbeTimer, kProbeMs);
     state.retryCount = 0;
-    SendProbe();
-    SendAltProbe();
+    Send(kProbeFrame);
+    Send(kAltProbeFrame);
 }
 
 void UpgradeTransfer::HandleTimer(int id) {
@@ -206,9 +196,9 @@ void UpgradeTransfer::HandleProbeTimer() {
         return;
     }
     if (state.retryCount % 2 != 0) {
-        SendProbe();
+        Send(kProbeFrame);
     } else {
-        SendAltProbe();
+        Send(kAltProbeFrame);
     }
     timers.Arm(kProbeTimer, kProbeMs);
 }
@@ -311,7 +301,7 @@ void UpgradeTransfer::ActOnAnswer(const Answer& answer) {
             }
             timers.Stop(kAckTimer);
             if (state.lastPacketSent) {
-                SendEnd();
+                Send(kEndFrame);
                 phase = TransferPhase::Ending;
             } else {
                 SendNextPacket();

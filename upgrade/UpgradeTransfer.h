@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -99,15 +100,12 @@ class UpgradeTransfer {
     // sends them between its answers, and none of them is an upgrade answer.
     void DropTagFrames();
 
-    // True when handed to the control; false without sending when the port is not open or the
-    // write fails.
-    bool SendBytes(const std::uint8_t* bytes, int count);
+    // Hands `frame` to the control when the port is open; a failed write is the control's to
+    // record (PortFault).
+    void Send(std::span<const std::uint8_t> frame);
     // True when opened; false, with the reason in openError, when it was already open or could
     // not be opened.
     bool OpenPort(int baudRate);
-    void SendProbe();
-    void SendAltProbe();
-    void SendEnd();
     void SendBaudCommand();
     void SendImageSize();
     void SendNextPacket();
