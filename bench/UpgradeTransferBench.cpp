@@ -10,12 +10,12 @@
 #include <utility>
 #include <vector>
 
-#include "upgrade/TransferObserver.h"
-#include "upgrade/TransferTimers.h"
-#include "upgrade/UpgradeTransfer.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/ProtocolCodes.h"
 #include "serial/CommControl.h"
+#include "upgrade/TransferObserver.h"
+#include "upgrade/TransferTimers.h"
+#include "upgrade/UpgradeTransfer.h"
 
 namespace {
 
@@ -46,10 +46,9 @@ class SinkCommControl : public uhf::CommControl {
 
 class SilentHost : public uhf::TransferObserver, public uhf::TransferTimers {
   public:
-    void AddLog(const std::string&) override {}
-    void ShowMessage(const std::string&) override {}
+    void Report(uhf::TransferEvent) override {}
     void ShowProgress(int sentBytes, int) override { benchmark::DoNotOptimize(sentBytes); }
-    void Finished(uhf::TransferError) override {}
+    void Finished(const uhf::TransferEnd&) override {}
     void Arm(int, int) override {}
     void Stop(int) override {}
     void Pause(int) override {}
@@ -70,7 +69,7 @@ const auto kEndAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::End));
 // Runs a transfer up to its first data frame.
 void StartStreaming(uhf::UpgradeTransfer& transfer, SinkCommControl& comm, SilentHost& host,
                     const std::string& firmware) {
-    transfer.StartDownload(firmware, {"/dev/null-reader", 115200, 115200, 4});
+    transfer.StartDownload(firmware, {"/dev/null-reader", 115200, 115200});
     comm.Deliver(kProbeAck.data(), 5);
     host.Expire(uhf::UpgradeTransfer::kProbeTimer);
     comm.Deliver(kBaudAck.data(), 5);

@@ -86,8 +86,6 @@ void PortConfig::SetNoticeHandler(std::function<void(const std::string&)> handle
     notice = std::move(handler);
 }
 
-PortConfig::~PortConfig() = default;
-
 std::string PortConfig::SectionName() {
     return std::string(reinterpret_cast<const char*>(kSectionBytes), sizeof kSectionBytes);
 }

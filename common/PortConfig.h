@@ -48,7 +48,6 @@ class PortConfig {
     // executableDir cannot be written; it is made when the first value is written.
     PortConfig(std::string executableDir, std::string userConfigDir,
                std::function<std::vector<std::string>()> portSource);
-    virtual ~PortConfig();
 
     std::string iniPath;
 

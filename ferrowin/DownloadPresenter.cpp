@@ -69,11 +69,9 @@ void DownloadPresenter::Initialise(PortSource ports) {
     FillPortList();
     std::string storedPath;
     if (config_.ReadFilePath(storedPath)) {
-        firmwarePath = storedPath;
-        view_.SetText(Ids::kPathBox, firmwarePath);
+        view_.SetText(Ids::kPathBox, storedPath);
     }
     view_.SetRange(Ids::kProgressBar, 1, 100);
-    ReadSelections();
 }
 
 void DownloadPresenter::RestoreBaudRates() {
@@ -91,9 +89,9 @@ void DownloadPresenter::RestoreBaudRates() {
 }
 
 void DownloadPresenter::FillPortList() {
-    portNames = ports_.List();
+    const std::vector<std::string> portNames = ports_.List();
     if (portNames.empty()) {
-        ShowMessage("本电脑没有可用的串口!");
+        view_.ShowMessage("本电脑没有可用的串口!");
         return;
     }
     int stored = 0;
@@ -103,8 +101,7 @@ void DownloadPresenter::FillPortList() {
 }
 
 void DownloadPresenter::WatchPorts(TimerService& timers) {
-    ports_.Watch(timers, kPortWatchTimer,
-                 [this](const std::vector<std::string>& ports) { portNames = ports; });
+    ports_.Watch(timers, kPortWatchTimer);
 }
 
 void DownloadPresenter::PollPorts() {
@@ -125,9 +122,8 @@ void DownloadPresenter::ChooseFile() {
     if (!chosen) {
         return;
     }
-    firmwarePath = *chosen;
-    view_.SetText(Ids::kPathBox, firmwarePath);
-    config_.WriteValue("DownloadFilePath", firmwarePath);
+    view_.SetText(Ids::kPathBox, *chosen);
+    config_.WriteValue("DownloadFilePath", *chosen);
 }
 
 void DownloadPresenter::Download() {
@@ -135,18 +131,18 @@ void DownloadPresenter::Download() {
         return;
     }
     // The transfer always uses the path shown. An empty path box holds " " or nothing.
-    firmwarePath = view_.Text(Ids::kPathBox);
+    const std::string firmwarePath = view_.Text(Ids::kPathBox);
     if (firmwarePath.size() < 2) {
         AddLog("Please select one firmware.");
         return;
     }
     transfer_.StartDownload(firmwarePath, ReadSelections());
     if (transfer_.IsRunning()) {
-        DisableInputs();
+        EnableInputs(false);
     }
 }
 
-void DownloadPresenter::Exist() {
+void DownloadPresenter::Exit() {
     // Stops the transfer's timers too, so none calls in after the window has gone.
     transfer_.Cancel();
     if (comm_.IsOpen()) {
@@ -179,8 +175,18 @@ void DownloadPresenter::AddLog(const std::string& message) {
     view_.ScrollToRow(Ids::kLogList, row);
 }
 
-void DownloadPresenter::ShowMessage(const std::string& text) {
-    view_.ShowMessage(text);
+void DownloadPresenter::Say(const std::vector<TransferWords::Line>& lines) {
+    for (const TransferWords::Line& line : lines) {
+        if (line.messageBox) {
+            view_.ShowMessage(line.text);
+        } else {
+            AddLog(line.text);
+        }
+    }
+}
+
+void DownloadPresenter::Report(TransferEvent event) {
+    Say(TransferWords::Of(event));
 }
 
 void DownloadPresenter::ShowProgress(int sentBytes, int totalBytes) {
@@ -192,19 +198,12 @@ void DownloadPresenter::ShowProgress(int sentBytes, int totalBytes) {
                       (sentBytes + kDataBytesPerPacket - 1) / kDataBytesPerPacket - 1);
 }
 
-void DownloadPresenter::Finished(TransferError) {
-    EnableInputs();
+void DownloadPresenter::Finished(const TransferEnd& end) {
+    Say(TransferWords::Of(end));
+    EnableInputs(true);
 }
 
-void DownloadPresenter::EnableInputs() {
-    EnableAll(true);
-}
-
-void DownloadPresenter::DisableInputs() {
-    EnableAll(false);
-}
-
-void DownloadPresenter::EnableAll(bool on) {
+void DownloadPresenter::EnableInputs(bool on) {
     for (const int id : kInputs) {
         view_.Enable(id, on);
     }
@@ -215,24 +214,9 @@ std::string DownloadPresenter::Selected(int id) const {
     return view_.SelectedIndex(id) >= 0 ? view_.Text(id) : std::string();
 }
 
-TransferSelections DownloadPresenter::ReadSelections() {
-    TransferSelections selections;
-    selections.portName = Selected(Ids::kPortList);
-    selections.deviceBaud = DecimalText::Read(Selected(Ids::kDeviceBaudList));
-    selections.downloadBaud = DecimalText::Read(Selected(Ids::kDownloadBaudList));
-    selections.downloadBaudIndex = DownloadBaudIndex();
-    portNumber = PortNumberOf(selections.portName);
-    deviceBaud = selections.deviceBaud;
-    downloadBaud = selections.downloadBaud;
-    return selections;
-}
-
-int DownloadPresenter::DownloadBaudIndex() const {
-    return view_.SelectedIndex(Ids::kDownloadBaudList);
-}
-
-int DownloadPresenter::PortNumberOf(const std::string& entry) {
-    return DecimalText::Read(entry.size() > 3 ? entry.substr(3) : std::string());
+TransferSelections DownloadPresenter::ReadSelections() const {
+    return {Selected(Ids::kPortList), DecimalText::Read(Selected(Ids::kDeviceBaudList)),
+            DecimalText::Read(Selected(Ids::kDownloadBaudList))};
 }
 
 }  // namespace uhf

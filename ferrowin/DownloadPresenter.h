@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "upgrade/TransferObserver.h"
-#include "upgrade/TransferTimers.h"
-#include "upgrade/UpgradeTransfer.h"
+#include "ferrowin/TransferWords.h"
 #include "ui/DialogView.h"
 #include "ui/PortListFollower.h"
 #include "ui/TimerService.h"
+#include "upgrade/TransferObserver.h"
+#include "upgrade/TransferTimers.h"
+#include "upgrade/UpgradeTransfer.h"
 
 namespace uhf {
 
@@ -21,9 +22,10 @@ class PortConfig;
 
 // What the download window does, whatever draws it: restores the user's last choices from the
 // settings file and stores every change at once, runs "File", "Download" and "Exist", keeps the
-// inputs' enabling rule, and hosts the upgrade transfer, whose log lines, messages, progress and
-// end it shows. The window is seen only through a view keyed by the ids of DownloadControlIds.
-// Everything runs on the window's thread.
+// inputs' enabling rule, and hosts the upgrade transfer, whose steps and end it words (in
+// TransferWords) as log lines and "提示" messages, and whose progress it shows. The window is
+// seen only through a view keyed by the ids of DownloadControlIds. Everything runs on the
+// window's thread.
 class DownloadPresenter : public TransferObserver {
   public:
     static constexpr int kPortWatchTimer = 0;
@@ -60,52 +62,38 @@ class DownloadPresenter : public TransferObserver {
     // is the one the serial control opens ports with, on this thread; it must outlive this.
     void LogLatencyWarnings(LowLatencyMode& mode);
 
-    // The buttons. ChooseFile asks for the firmware file; Download starts the transfer with the
-    // path shown; Exist closes the port and the window, in any phase of a transfer.
+    // The buttons. "File" asks for the firmware file; "Download" starts the transfer with the
+    // path shown; "Exist" exits: it closes the port and the window, in any phase of a transfer.
     void ChooseFile();
     void Download();
-    void Exist();
+    void Exit();
     // The user picked entry `index` of the port list or a baud-rate list: stored at once.
     void SelectionChanged(int id, int index);
 
+    // Appends a line stamped with the local time "%H:%M:%S", marks it and scrolls to it.
+    void AddLog(const std::string& message);
+
     // TransferObserver
-    void AddLog(const std::string& message) override;
-    void ShowMessage(const std::string& text) override;
+    void Report(TransferEvent event) override;
     // The bar's range is 1 to the number of data frames when the size frame leaves, then its
     // position the index of each data frame as it leaves.
     void ShowProgress(int sentBytes, int totalBytes) override;
-    // Enables the inputs again.
-    void Finished(TransferError result) override;
+    // Says how it ended, then enables the inputs again.
+    void Finished(const TransferEnd& end) override;
 
     // The port list, both baud-rate lists and the "File" and "Download" buttons; "Exist", the
     // log and the progress bar stay usable.
-    void EnableInputs();
-    void DisableInputs();
-    // The choices of the three lists now, also kept in the members below; a list without a
-    // selection reads as 0.
-    TransferSelections ReadSelections();
-    // Index of the current download baud-rate choice (0 = 9600 ... 4 = 115200), -1 when none.
-    int DownloadBaudIndex() const;
+    void EnableInputs(bool on);
 
     int LogCount() const { return static_cast<int>(log_.size()); }
     const LogLine& Log(int row) const { return log_[static_cast<std::size_t>(row)]; }
-    UpgradeTransfer& Transfer() { return transfer_; }
-
-    // The port number an entry names: its first three characters dropped and the rest read as a
-    // decimal number ("COM12" gives 12, a Linux path gives 0).
-    static int PortNumberOf(const std::string& entry);
-
-    // The choices as the last ReadSelections found them, and what initialisation restored.
-    int portNumber = 0;
-    int deviceBaud = 0;
-    int downloadBaud = 0;
-    std::string firmwarePath;
-    std::vector<std::string> portNames;
 
   private:
     void RestoreBaudRates();
     void FillPortList();
-    void EnableAll(bool on);
+    void Say(const std::vector<TransferWords::Line>& lines);
+    // The choices of the three lists now; a list without a selection reads as 0.
+    TransferSelections ReadSelections() const;
     std::string Selected(int id) const;
 
     DialogView& view_;

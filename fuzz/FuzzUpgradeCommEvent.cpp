@@ -18,10 +18,10 @@
 #include <utility>
 #include <vector>
 
-#include "upgrade/UpgradeTransfer.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/ProtocolCodes.h"
 #include "serial/CommControl.h"
+#include "upgrade/UpgradeTransfer.h"
 
 namespace {
 
@@ -89,13 +89,15 @@ class CheckingComm : public uhf::CommControl {
 
 class Host : public uhf::TransferObserver, public uhf::TransferTimers {
   public:
-    void AddLog(const std::string&) override {}
-    void ShowMessage(const std::string&) override {}
+    void Report(uhf::TransferEvent) override {}
     void ShowProgress(int sentBytes, int totalBytes) override {
         Check(sentBytes >= 0 && sentBytes <= totalBytes && sentBytes >= lastSent);
         lastSent = sentBytes;
     }
-    void Finished(uhf::TransferError) override { lastSent = 0; }
+    void Finished(const uhf::TransferEnd& end) override {
+        lastSent = 0;
+        succeeded = end.error == uhf::TransferError::None;
+    }
     void Arm(int id, int) override {
         Check(id >= 0 && id <= 2);
         armed[static_cast<std::size_t>(id)] = true;
@@ -118,6 +120,7 @@ class Host : public uhf::TransferObserver, public uhf::TransferTimers {
     }
 
     int lastSent = 0;
+    bool succeeded = false;
     std::array<bool, 3> armed{};
     ExpiryHandler expiry;
 };
@@ -127,14 +130,14 @@ const auto kBaudAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::BaudR
 const auto kSizeAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::Size));
 const auto kDataAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::Data));
 
-void CheckState(const uhf::UpgradeTransfer& transfer, const CheckingComm& comm) {
+void CheckState(const uhf::UpgradeTransfer& transfer, const CheckingComm& comm, const Host& host) {
     const uhf::TransferState& state = transfer.State();
-    Check(state.rxCount >= 0 && state.rxCount <= uhf::UpgradeTransfer::kRxCapacity);
+    Check(state.rxCount >= 0 && state.rxCount <= uhf::TransferState::kRxCapacity);
     Check(state.nextPacket >= 0 && (state.nextPacket < state.packetCount || state.nextPacket == 0));
     if (!transfer.IsRunning()) {
         Check(!comm.IsOpen());
     }
-    if (transfer.Succeeded()) {
+    if (host.succeeded) {
         Check(comm.endSent && comm.sentOffset == comm.image->size());
     }
 }
@@ -188,7 +191,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Walk a well-behaved exchange up to the chosen phase.
     if (phase >= 1) {
-        transfer.StartDownload(imagePaths[imageChoice], {"/dev/fuzz", 115200, 57600, 3});
+        transfer.StartDownload(imagePaths[imageChoice], {"/dev/fuzz", 115200, 57600});
         Check(transfer.Phase() == uhf::TransferPhase::Probing);
     }
     if (phase >= 2) {
@@ -211,7 +214,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         Check(transfer.Phase() == uhf::TransferPhase::Ending);
     }
-    CheckState(transfer, comm);
+    CheckState(transfer, comm, host);
 
     std::size_t pos = 1;
     while (pos < size) {
@@ -226,7 +229,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else {
             host.Expire(step % 8 - 5);
         }
-        CheckState(transfer, comm);
+        CheckState(transfer, comm, host);
     }
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 
 #include "serial/PosixSpeed.h"
 
@@ -26,22 +27,10 @@ PseudoTerminal::~PseudoTerminal() {
     Close();
 }
 
-int PseudoTerminal::BaudFromSpeed(unsigned speed) {
-    return BaudForSpeed(static_cast<speed_t>(speed));
-}
-
-bool PseudoTerminal::SpeedFromBaud(int baud, unsigned& speed) {
-    const std::optional<speed_t> found = SpeedForBaud(baud);
-    if (found) {
-        speed = static_cast<unsigned>(*found);
-    }
-    return found.has_value();
-}
-
 bool PseudoTerminal::Open(int baud, std::string& error) {
     Close();
-    unsigned speed = 0;
-    if (!SpeedFromBaud(baud, speed)) {
+    const std::optional<speed_t> speed = SpeedForBaud(baud);
+    if (!speed) {
         error = "unsupported rate " + std::to_string(baud);
         return false;
     }
@@ -81,8 +70,8 @@ bool PseudoTerminal::Open(int baud, std::string& error) {
     if (configured) {
         cfmakeraw(&tio);
         tio.c_cflag |= CLOCAL | CREAD;
-        cfsetispeed(&tio, speed);
-        cfsetospeed(&tio, speed);
+        cfsetispeed(&tio, *speed);
+        cfsetospeed(&tio, *speed);
         configured = tcsetattr(slave, TCSANOW, &tio) == 0;
     }
     if (!configured) {
@@ -109,11 +98,7 @@ int PseudoTerminal::LineBaud() const {
     if (master < 0 || tcgetattr(master, &tio) != 0) {
         return 0;
     }
-    return BaudFromSpeed(cfgetospeed(&tio));
-}
-
-PseudoTerminal::Wait PseudoTerminal::WaitReadable(int timeoutMs) const {
-    return WaitReadableMicros(static_cast<long long>(timeoutMs) * 1000);
+    return BaudForSpeed(cfgetospeed(&tio));
 }
 
 PseudoTerminal::Wait PseudoTerminal::WaitReadableMicros(long long timeoutUs) const {

@@ -22,16 +22,13 @@ class PseudoTerminal {
     void Close();
 
     const std::string& SlavePath() const { return slavePath; }
-    int MasterFd() const { return master; }
 
     // The rate set on the slave, in baud; 0 when it cannot be read.
     int LineBaud() const;
 
     enum class Wait { Readable, Timeout, NoPeer, Interrupted, Error };
-    // Waits up to `timeoutMs` for bytes from the tool. NoPeer: no process has the slave open,
-    // returned at once.
-    Wait WaitReadable(int timeoutMs) const;
-    // The same to the microsecond, so that bytes paced at 115200 baud leave on time.
+    // Waits up to `timeoutUs` microseconds (so that bytes paced at 115200 baud leave on time)
+    // for bytes from the tool. NoPeer: no process has the slave open, returned at once.
     Wait WaitReadableMicros(long long timeoutUs) const;
 
     // Reads what is there without blocking; -1 on error, 0 when nothing is there.
@@ -39,10 +36,6 @@ class PseudoTerminal {
     // Writes without blocking; returns the bytes taken, which is fewer than `count` when the
     // tool does not read and the terminal's buffer is full; -1 on error.
     long Write(const std::uint8_t* bytes, std::size_t count);
-
-    // Maps between speed_t constants and baud; exposed for tests.
-    static int BaudFromSpeed(unsigned speed);
-    static bool SpeedFromBaud(int baud, unsigned& speed);
 
   private:
     int master = -1;

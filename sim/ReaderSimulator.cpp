@@ -87,10 +87,6 @@ ReaderSimulator::ReaderSimulator(SimConfig cfg, ParameterMemory initialMemory, M
       queuedBaud(config.workingBaud),
       noiseState(config.seed == 0 ? 0x9E3779B9u : config.seed) {}
 
-int ReaderSimulator::BaudForIndex(int index) {
-    return BaudRateAt(index);
-}
-
 void ReaderSimulator::SetHostBaud(int baud) {
     hostBaud = baud;
 }
@@ -477,7 +473,7 @@ void ReaderSimulator::HandleUpgradeFrame(const ReceivedRequest& request, SimTime
             }
             return;
         case Byte(UpgradeCode::BaudRate): {
-            const int baud = data.size() == 1 ? BaudForIndex(data[0]) : 0;
+            const int baud = data.size() == 1 ? BaudRateAt(data[0]) : 0;
             if (baud == 0) {
                 reject("a baud-rate frame carries one index from 0 to 4");
                 return;

@@ -49,7 +49,6 @@ class ReaderSimulator {
 
     // The rate the reader talks at now.
     int ReaderBaud() const { return readerBaud; }
-    int HostBaud() const { return hostBaud; }
     Mode CurrentMode() const { return mode; }
     const ParameterMemory& Memory() const { return memory; }
 
@@ -65,9 +64,6 @@ class ReaderSimulator {
     std::optional<std::vector<std::uint8_t>> TakeFirmware();
     // What happened since the last call: frames received and sent, rejects, faults.
     std::vector<SimLogEntry> TakeLog();
-
-    // The download rate named by a baud-rate frame's index; 0 for an index out of range.
-    static int BaudForIndex(int index);
 
   private:
     struct Scheduled {

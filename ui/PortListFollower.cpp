@@ -47,22 +47,21 @@ void PortListFollower::ShowChoice() {
     view_.SetToolTip(listId_, tip);
 }
 
-void PortListFollower::Watch(TimerService& timers, int timerId, Changed changed) {
-    changed_ = std::move(changed);
+void PortListFollower::Watch(TimerService& timers, int timerId) {
     // Its first list is taken now: what the window shows already is not news.
     watcher_ = std::make_unique<PortWatcher>([this] { return List(); });
     timers.Start(timerId, PortWatcher::kDefaultInterval, [this] { Poll(); });
 }
 
-bool PortListFollower::Poll() {
+void PortListFollower::Poll() {
     if (!watcher_) {
-        return false;
+        return;
     }
     const PortWatcher::Change change = watcher_->Poll();
     if (change.Empty()) {
         // The details may still have changed under the same names; the tooltip follows.
         ShowChoice();
-        return false;
+        return;
     }
     const std::string choice = PortWatcher::KeepChoice(view_.Text(listId_), change.ports);
     int selected = -1;
@@ -73,10 +72,6 @@ bool PortListFollower::Poll() {
         }
     }
     Fill(change.ports, selected);
-    if (changed_) {
-        changed_(change.ports);
-    }
-    return true;
 }
 
 }  // namespace uhf

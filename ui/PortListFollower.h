@@ -23,9 +23,6 @@ using PortSource = std::function<std::vector<PortInfo>()>;
 // Runs on the window's thread.
 class PortListFollower {
   public:
-    // Called after a refresh with the whole new list.
-    using Changed = std::function<void(const std::vector<std::string>& ports)>;
-
     PortListFollower(DialogView& view, int listId);
     ~PortListFollower();
     PortListFollower(const PortListFollower&) = delete;
@@ -41,9 +38,9 @@ class PortListFollower {
     void ShowChoice();
 
     // Lists the ports again on every tick of timer `timerId`, every half second.
-    void Watch(TimerService& timers, int timerId, Changed changed = {});
-    // One such tick: true when the list changed.
-    bool Poll();
+    void Watch(TimerService& timers, int timerId);
+    // One such tick.
+    void Poll();
 
   private:
     DialogView& view_;
@@ -51,7 +48,6 @@ class PortListFollower {
     PortSource source_;
     std::vector<PortInfo> details_;
     std::unique_ptr<PortWatcher> watcher_;
-    Changed changed_;
 };
 
 }  // namespace uhf

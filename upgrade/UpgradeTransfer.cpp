@@ -4,10 +4,10 @@
 #include <cstring>
 #include <optional>
 
-#include "upgrade/FirmwareReader.h"
 #include "protocol/BaudRates.h"
 #include "protocol/ProtocolCodes.h"
 #include "protocol/TagFrameScanner.h"
+#include "upgrade/FirmwareReader.h"
 
 namespace uhf {
 
@@ -17,34 +17,6 @@ constexpr int kMinAnswerLength = 5;
 
 bool IsAccepted(const Answer& answer) {
     return answer.kind == AnswerKind::Reply || answer.kind == AnswerKind::Alternate;
-}
-
-const char* const kLogSelectBaud = "Please select both baud rates.";
-const char* const kLogOpenFailed = "Fail to open the serial port.";
-const char* const kLogChangeBaud = "Change baud rate.";
-const char* const kLogStartSending = "Start sending upgrade firmware.";
-const char* const kLogSuccess = "Upgrade file transferred successfully.";
-const char* const kLogNoProbeAnswer =
-    "The reader did not answer. Please check the serial port and the baud rate.";
-const char* const kLogOverflow = "Too many unrecognised bytes received; they were dropped.";
-const char* const kLogStopped = "The download was stopped.";
-const char* const kMsgPortOpen = "端口已经打开";
-const char* const kMsgBaudTimeout = "等待超时,请检测波特率或者串口选择是否正确";
-const char* const kMsgSendFailed = "文件发送失败，请重试!";
-
-const char* ImageLogLine(TransferError error) {
-    switch (error) {
-        case TransferError::FirmwareMissing:
-            return "The firmware file does not exist.";
-        case TransferError::FirmwareTruncated:
-            return "The firmware file is shorter than its size.";
-        case TransferError::FirmwareTooLong:
-            return "The firmware file is longer than 65535 bytes.";
-        case TransferError::FirmwareEmpty:
-            return "The firmware file is empty.";
-        default:
-            return "Fail to read the firmware file.";
-    }
 }
 
 }  // namespace
@@ -62,14 +34,15 @@ UpgradeTransfer::~UpgradeTransfer() {
     timers.SetExpiryHandler(nullptr);
 }
 
-bool UpgradeTransfer::SendBytes(const std::uint8_t* bytes, int count) {
-    return comm.IsOpen() && comm.Write(bytes, count);
+void UpgradeTransfer::Send(std::span<const std::uint8_t> frame) {
+    if (comm.IsOpen()) {
+        comm.Write(frame.data(), static_cast<int>(frame.size()));
+    }
 }
 
 bool UpgradeTransfer::OpenPort(int baudRate) {
     if (comm.IsOpen()) {
         openError = SerialError::AlreadyOpen;
-        observer.ShowMessage(kMsgPortOpen);
         return false;
     }
     openError = comm.Open(state.selections.portName, baudRate);
@@ -82,29 +55,14 @@ bool UpgradeTransfer::OpenPort(int baudRate) {
     return true;
 }
 
-void UpgradeTransfer::SendProbe() {
-    SendBytes(kProbeFrame.data(), kProbeFrame.size());
-}
-
-void UpgradeTransfer::SendAltProbe() {
-    SendBytes(kAltProbeFrame.data(), kAltProbeFrame.size());
-}
-
-void UpgradeTransfer::SendEnd() {
-    SendBytes(kEndFrame.data(), kEndFrame.size());
-}
-
 void UpgradeTransfer::SendBaudCommand() {
-    const int index = state.selections.downloadBaudIndex;
-    if (BaudRateAt(index) == 0) {
-        observer.AddLog(kLogSelectBaud);
-        Finish(TransferError::NoBaudRate);
-        return;
-    }
-    const auto frame = BuildBaudFrame(static_cast<std::uint8_t>(index));
+    // The frame names the rate by its place in the windows' lists; the start made sure it has
+    // one.
+    const auto frame =
+        BuildBaudFrame(static_cast<std::uint8_t>(BaudRateIndex(state.selections.downloadBaud)));
     timers.Arm(kBaudTimer, kBaudMs);
     state.baudAcked = false;
-    SendBytes(frame.data(), frame.size());
+    Send(frame);
 }
 
 void UpgradeTransfer::SendImageSize() {
@@ -115,7 +73,7 @@ void UpgradeTransfer::SendImageSize() {
     state.lastPacketSent = false;
     observer.ShowProgress(0, state.imageLength);
     const auto frame = BuildSizeFrame(state.imageLength);
-    SendBytes(frame.data(), frame.size());
+    Send(frame);
 }
 
 void UpgradeTransfer::SendNextPacket() {
@@ -130,7 +88,7 @@ void UpgradeTransfer::SendNextPacket() {
     if (!size) {
         return;
     }
-    SendBytes(state.packetBuffer.data(), static_cast<int>(*size));
+    Send({state.packetBuffer.data(), *size});
     if (state.nextPacket < state.packetCount - 1) {
         ++state.nextPacket;
         state.lastPacketSent = false;
@@ -146,56 +104,41 @@ void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
     if (IsRunning()) {
         return;
     }
-    state.firmwarePath = firmwarePath;
     state.selections = selections;
     state.rxCount = 0;
     state.probeAcked = false;
     state.baudAcked = false;
-    succeeded = false;
-    lastError = TransferError::None;
     openError = SerialError::None;
 
-    if (state.selections.deviceBaud <= 0 || state.selections.downloadBaud <= 0 ||
-        BaudRateAt(state.selections.downloadBaudIndex) == 0) {
-        observer.AddLog(kLogSelectBaud);
-        Finish(TransferError::NoBaudRate);
+    if (state.selections.deviceBaud <= 0 || BaudRateIndex(state.selections.downloadBaud) < 0) {
+        Finish({TransferError::NoBaudRate});
         return;
     }
     // Read the whole image before anything is sent, so nothing streams bytes that never loaded.
-    std::string why;
-    const TransferError imageError =
-        FirmwareReader::Load(state.firmwarePath, state.imageData, &why);
-    if (imageError != TransferError::None) {
-        observer.AddLog(ImageLogLine(imageError));
-        if (!why.empty()) {
-            observer.AddLog("Reason: " + why + ".");
-        }
-        Finish(imageError);
+    TransferEnd refused;
+    refused.error = FirmwareReader::Load(firmwarePath, state.imageData, &refused.fileReason);
+    if (refused.error != TransferError::None) {
+        Finish(refused);
         return;
     }
     imageLoaded = true;
     state.imageLength = static_cast<std::uint16_t>(state.imageData.size());
 
     if (stopCheck && stopCheck()) {
-        observer.AddLog(kLogStopped);
-        Finish(TransferError::Cancelled);
+        Finish({TransferError::Cancelled});
         return;
     }
     if (!OpenPort(state.selections.deviceBaud)) {
-        observer.AddLog(kLogOpenFailed);
-        if (openError == SerialError::AlreadyOpen) {
-            Finish(TransferError::PortAlreadyOpen);
-        } else {
-            observer.AddLog(std::string("Reason: ") + ToString(openError) + ".");
-            Finish(TransferError::PortOpenFailed);
-        }
+        Finish({openError == SerialError::AlreadyOpen ? TransferError::PortAlreadyOpen
+                                                      : TransferError::PortOpenFailed,
+                openError});
         return;
     }
     phase = TransferPhase::Probing;
     timers.Arm(kProbeTimer, kProbeMs);
     state.retryCount = 0;
-    SendProbe();
-    SendAltProbe();
+    Send(kProbeFrame);
+    Send(kAltProbeFrame);
 }
 
 void UpgradeTransfer::HandleTimer(int id) {
@@ -222,31 +165,40 @@ void UpgradeTransfer::HandleTimer(int id) {
     }
 }
 
+bool UpgradeTransfer::Reopen(int baudRate, TransferPhase next, TransferEvent event) {
+    comm.Close();
+    if (!OpenPort(baudRate)) {
+        Finish({TransferError::PortOpenFailed, openError});
+        return false;
+    }
+    phase = next;
+    observer.Report(event);
+    return true;
+}
+
+bool UpgradeTransfer::RetriesSpent(TransferError error) {
+    if (++state.retryCount <= kMaxRetries) {
+        return false;
+    }
+    Finish({error, PortFault()});
+    return true;
+}
+
 void UpgradeTransfer::HandleProbeTimer() {
     timers.Stop(kProbeTimer);
     if (state.probeAcked) {
-        comm.Close();
-        if (!OpenPort(kBaudChangeRate)) {
-            FailOpen(TransferError::PortOpenFailed);
-            return;
+        if (Reopen(kBaudChangeRate, TransferPhase::BaudChange, TransferEvent::BaudChange)) {
+            SendBaudCommand();
         }
-        phase = TransferPhase::BaudChange;
-        observer.AddLog(kLogChangeBaud);
-        SendBaudCommand();
         return;
     }
-    ++state.retryCount;
-    if (state.retryCount > kMaxRetries) {
-        LogPortFault();
-        comm.Close();
-        observer.AddLog(kLogNoProbeAnswer);
-        Finish(TransferError::NoProbeAnswer);
+    if (RetriesSpent(TransferError::NoProbeAnswer)) {
         return;
     }
     if (state.retryCount % 2 != 0) {
-        SendProbe();
+        Send(kProbeFrame);
     } else {
-        SendAltProbe();
+        Send(kAltProbeFrame);
     }
     timers.Arm(kProbeTimer, kProbeMs);
 }
@@ -254,35 +206,20 @@ void UpgradeTransfer::HandleProbeTimer() {
 void UpgradeTransfer::HandleBaudTimer() {
     timers.Stop(kBaudTimer);
     if (state.baudAcked) {
-        comm.Close();
-        if (!OpenPort(state.selections.downloadBaud)) {
-            FailOpen(TransferError::PortOpenFailed);
-            return;
+        if (Reopen(state.selections.downloadBaud, TransferPhase::SizeAnnounced,
+                   TransferEvent::SendingImage)) {
+            SendImageSize();
         }
-        phase = TransferPhase::SizeAnnounced;
-        observer.AddLog(kLogStartSending);
-        SendImageSize();
         return;
     }
-    ++state.retryCount;
-    if (state.retryCount > kMaxRetries) {
-        LogPortFault();
-        comm.Close();
-        observer.ShowMessage(kMsgBaudTimeout);
-        Finish(TransferError::NoBaudAnswer);
-        return;
+    if (!RetriesSpent(TransferError::NoBaudAnswer)) {
+        SendBaudCommand();
     }
-    SendBaudCommand();
 }
 
 void UpgradeTransfer::HandleAckTimer() {
     timers.Stop(kAckTimer);
-    LogPortFault();
-    comm.Close();
-    state.imageData.clear();
-    imageLoaded = false;
-    observer.ShowMessage(kMsgSendFailed);
-    Finish(TransferError::NoAcknowledgement);
+    Finish({TransferError::NoAcknowledgement, PortFault()});
 }
 
 void UpgradeTransfer::HandleCommEvent(const std::uint8_t* bytes, int count) {
@@ -294,11 +231,11 @@ void UpgradeTransfer::HandleCommEvent(const std::uint8_t* bytes, int count) {
         state.rxCount = 0;
         return;
     }
-    if (count > kRxCapacity - state.rxCount) {
+    if (count > TransferState::kRxCapacity - state.rxCount) {
         // A run this long holds no answer that could still be completed; start over.
-        observer.AddLog(kLogOverflow);
+        observer.Report(TransferEvent::BytesDropped);
         state.rxCount = 0;
-        count = std::min(count, kRxCapacity);
+        count = std::min(count, TransferState::kRxCapacity);
     }
     std::memcpy(state.rxBuffer.data() + state.rxCount, bytes, static_cast<std::size_t>(count));
     state.rxCount += count;
@@ -328,7 +265,7 @@ void UpgradeTransfer::HandleCommEvent(const std::uint8_t* bytes, int count) {
 
 void UpgradeTransfer::DropTagFrames() {
     while (state.rxCount >= kTagFrameSize &&
-           IsTagFrameAt(state.rxBuffer.data(), state.rxCount, 0) != 0) {
+           IsTagFrameAt(state.rxBuffer.data(), state.rxCount, 0)) {
         std::memmove(state.rxBuffer.data(), state.rxBuffer.data() + kTagFrameSize,
                      static_cast<std::size_t>(state.rxCount - kTagFrameSize));
         state.rxCount -= kTagFrameSize;
@@ -364,7 +301,7 @@ void UpgradeTransfer::ActOnAnswer(const Answer& answer) {
             }
             timers.Stop(kAckTimer);
             if (state.lastPacketSent) {
-                SendEnd();
+                Send(kEndFrame);
                 phase = TransferPhase::Ending;
             } else {
                 SendNextPacket();
@@ -379,8 +316,7 @@ void UpgradeTransfer::ActOnAnswer(const Answer& answer) {
                 break;
             }
             timers.Stop(kAckTimer);
-            observer.AddLog(kLogSuccess);
-            Finish(TransferError::None);
+            Finish({TransferError::None});
             break;
         case Byte(UpgradeCode::Probe):
             state.probeAcked = true;
@@ -394,27 +330,17 @@ void UpgradeTransfer::Cancel() {
     if (!IsRunning()) {
         return;
     }
-    LogPortFault();
-    observer.AddLog(kLogStopped);
-    Finish(TransferError::Cancelled);
+    Finish({TransferError::Cancelled, PortFault()});
 }
 
-void UpgradeTransfer::LogPortFault() {
+SerialError UpgradeTransfer::PortFault() const {
     const SerialError fault = comm.LastError();
-    if (fault == SerialError::DeviceLost || fault == SerialError::WriteFailed) {
-        observer.AddLog(std::string("Reason: ") + ToString(fault) + ".");
-    }
+    return fault == SerialError::DeviceLost || fault == SerialError::WriteFailed
+               ? fault
+               : SerialError::None;
 }
 
-void UpgradeTransfer::FailOpen(TransferError error) {
-    observer.AddLog(kLogOpenFailed);
-    if (openError != SerialError::AlreadyOpen) {
-        observer.AddLog(std::string("Reason: ") + ToString(openError) + ".");
-    }
-    Finish(error);
-}
-
-void UpgradeTransfer::Finish(TransferError error) {
+void UpgradeTransfer::Finish(const TransferEnd& end) {
     if (IsRunning()) {
         // After an ending nothing may move the transfer on, so every timer goes with it.
         timers.Stop(kProbeTimer);
@@ -427,9 +353,7 @@ void UpgradeTransfer::Finish(TransferError error) {
     imageLoaded = false;
     state.rxCount = 0;
     phase = TransferPhase::Idle;
-    lastError = error;
-    succeeded = error == TransferError::None;
-    observer.Finished(error);
+    observer.Finished(end);
 }
 
 }  // namespace uhf

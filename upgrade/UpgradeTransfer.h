@@ -3,12 +3,12 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "protocol/UpgradeFrames.h"
 #include "serial/CommControl.h"
-#include "upgrade/TransferError.h"
 #include "upgrade/TransferObserver.h"
 #include "upgrade/TransferTimers.h"
 
@@ -17,10 +17,9 @@ namespace uhf {
 // The user's choices for one attempt, as the window (or the command line) holds them when the
 // download starts.
 struct TransferSelections {
-    std::string portName;        // what the port is opened by: "/dev/ttyUSB0", "COM3"
-    int deviceBaud = 0;          // the reader's working rate, e.g. 115200; 0 when none is chosen
-    int downloadBaud = 0;        // the rate the image travels at
-    int downloadBaudIndex = -1;  // of the download rate, 0 = 9600 ... 4 = 115200; -1 when none
+    std::string portName;  // what the port is opened by: "/dev/ttyUSB0", "COM3"
+    int deviceBaud = 0;    // the reader's working rate, e.g. 115200; 0 when none is chosen
+    int downloadBaud = 0;  // the rate the image travels at, one of kBaudRates; 0 when none
 };
 
 enum class TransferPhase { Idle, Probing, BaudChange, SizeAnnounced, Streaming, Ending };
@@ -40,7 +39,6 @@ struct TransferState {
     int packetCount = 0;
     int nextPacket = 0;
     std::array<std::uint8_t, kMaxPacketSize> packetBuffer{};
-    std::string firmwarePath;
     TransferSelections selections;
 };
 
@@ -50,8 +48,8 @@ struct TransferState {
 // notifications, all on the host's thread; it never sleeps except through the one 100 ms Pause.
 //
 // The constructor binds the control's receive notification and the timers' expiries to the
-// transfer, and the destructor unbinds them; the observer hears the log lines, the messages, the
-// progress and the end of each attempt.
+// transfer, and the destructor unbinds them; the observer hears the steps, the progress and the
+// end of each attempt, as codes for the host to word.
 class UpgradeTransfer {
   public:
     static constexpr int kProbeTimer = 0;
@@ -61,7 +59,6 @@ class UpgradeTransfer {
     static constexpr int kBaudMs = kBaudAnswerMs;
     static constexpr int kAckMs = 1000;
     static constexpr int kFirstPacketPauseMs = kFirstDataPauseMs;
-    static constexpr int kRxCapacity = TransferState::kRxCapacity;
     static constexpr int kMaxRetries = 5;
 
     UpgradeTransfer(CommControl& comm, TransferTimers& timers, TransferObserver& observer);
@@ -84,9 +81,6 @@ class UpgradeTransfer {
 
     TransferPhase Phase() const { return phase; }
     bool IsRunning() const { return phase != TransferPhase::Idle; }
-    bool Succeeded() const { return succeeded; }
-    TransferError LastError() const { return lastError; }
-    SerialError OpenError() const { return openError; }
     const TransferState& State() const { return state; }
 
   private:
@@ -95,38 +89,39 @@ class UpgradeTransfer {
     void HandleProbeTimer();
     void HandleBaudTimer();
     void HandleAckTimer();
+    // The port closed and opened again at `baudRate` for the phase `next`, which the observer
+    // hears of as `event`; false, with the attempt ended, when it will not open.
+    bool Reopen(int baudRate, TransferPhase next, TransferEvent event);
+    // Counts an expiry without an answer; true, with the attempt ended as `error`, once more
+    // than kMaxRetries have passed.
+    bool RetriesSpent(TransferError error);
     void ActOnAnswer(const Answer& answer);
     // Drops whole tag frames from the head of the receive buffer: a reader that is reporting tags
     // sends them between its answers, and none of them is an upgrade answer.
     void DropTagFrames();
 
-    // True when handed to the control; false without sending when the port is not open or the
-    // write fails.
-    bool SendBytes(const std::uint8_t* bytes, int count);
-    // True when opened; false when it was already open (message box "端口已经打开") or could not
-    // be opened (reason in OpenError()).
+    // Hands `frame` to the control when the port is open; a failed write is the control's to
+    // record (PortFault).
+    void Send(std::span<const std::uint8_t> frame);
+    // True when opened; false, with the reason in openError, when it was already open or could
+    // not be opened.
     bool OpenPort(int baudRate);
-    void SendProbe();
-    void SendAltProbe();
-    void SendEnd();
     void SendBaudCommand();
     void SendImageSize();
     void SendNextPacket();
 
-    // Logs what the control recorded about a port that failed while open (a vanished device).
-    void LogPortFault();
+    // What the control recorded of a port that failed while open (a vanished device, a write
+    // that failed); None otherwise.
+    SerialError PortFault() const;
     // Ends the attempt: every timer stopped, port closed, image freed, the observer told.
-    void Finish(TransferError error);
-    void FailOpen(TransferError error);
+    void Finish(const TransferEnd& end);
 
     CommControl& comm;
     TransferTimers& timers;
     TransferObserver& observer;
     TransferState state;
     TransferPhase phase = TransferPhase::Idle;
-    TransferError lastError = TransferError::None;
     SerialError openError = SerialError::None;
-    bool succeeded = false;
     bool imageLoaded = false;
     std::function<bool()> stopCheck;
 };

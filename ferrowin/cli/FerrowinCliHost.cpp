@@ -37,8 +37,14 @@ void FerrowinCliHost::AddLog(const std::string& line) {
     Print(TimeStamp() + " " + line);
 }
 
-void FerrowinCliHost::ShowMessage(const std::string& text) {
-    Print(TimeStamp() + " 提示: " + text);
+void FerrowinCliHost::Say(const std::vector<TransferWords::Line>& lines) {
+    for (const TransferWords::Line& line : lines) {
+        Print(TimeStamp() + (line.messageBox ? " 提示: " : " ") + line.text);
+    }
+}
+
+void FerrowinCliHost::Report(TransferEvent event) {
+    Say(TransferWords::Of(event));
 }
 
 void FerrowinCliHost::ShowProgress(int sentBytes, int totalBytes) {
@@ -82,13 +88,14 @@ void FerrowinCliHost::ShowProgress(int sentBytes, int totalBytes) {
     progressVisible = true;
 }
 
-void FerrowinCliHost::Finished(TransferError transferResult) {
+void FerrowinCliHost::Finished(const TransferEnd& transferEnd) {
     // The stream ends with the attempt: an image of one frame takes time too.
     if (streaming) {
         lastProgress = std::chrono::steady_clock::now();
     }
+    Say(TransferWords::Of(transferEnd));
     finished = true;
-    result = transferResult;
+    end = transferEnd;
     if (onFinished) {
         onFinished();
     }

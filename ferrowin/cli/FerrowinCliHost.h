@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 
+#include "ferrowin/TransferWords.h"
 #include "ferrowin/cli/FerrowinBoard.h"
 #include "reader/TurnaroundMeter.h"
 #include "toolsupport/ProcessSetup.h"
@@ -13,23 +14,25 @@
 
 namespace uhf {
 
-// What ferrowin-cli shows of the upgrade transfer: the log and the message boxes as lines on
-// `log`, a progress line there redrawn as the terminal allows (none when it is no terminal), and
-// the result, at which the transfer's loop ends. Output that cannot be written is lost output,
-// nothing more: it never ends a transfer.
+// What ferrowin-cli shows of the upgrade transfer: the window's log lines and message boxes, in
+// the window's words, as time-stamped lines on `log`, a progress line there redrawn as the
+// terminal allows (none when it is no terminal), and the end, at which the transfer's loop ends.
+// Output that cannot be written is lost output, nothing more: it never ends a transfer.
 class FerrowinCliHost : public TransferObserver {
   public:
     // `onFinished` is called once the attempt is over.
     FerrowinCliHost(std::ostream& log, ProcessSetup::Terminal terminal,
                     std::function<void()> onFinished);
 
-    void AddLog(const std::string& line) override;
-    void ShowMessage(const std::string& text) override;
+    // A time-stamped line of its own.
+    void AddLog(const std::string& line);
+
+    void Report(TransferEvent event) override;
     void ShowProgress(int sentBytes, int totalBytes) override;
-    void Finished(TransferError result) override;
+    void Finished(const TransferEnd& end) override;
 
     bool HasFinished() const { return finished; }
-    TransferError Result() const { return result; }
+    const TransferEnd& End() const { return end; }
 
     // Ends the progress line so the shell prompt starts on a line of its own; on a board, draws
     // the final state.
@@ -50,6 +53,7 @@ class FerrowinCliHost : public TransferObserver {
     void Print(const std::string& line);
     // Back to the start of the progress line, and the line cleared.
     std::string ClearProgress() const;
+    void Say(const std::vector<TransferWords::Line>& lines);
 
     std::ostream& log;
     FerrowinBoard* board = nullptr;
@@ -58,7 +62,7 @@ class FerrowinCliHost : public TransferObserver {
     ProcessSetup::Terminal terminal;
     std::function<void()> onFinished;
     bool finished = false;
-    TransferError result = TransferError::None;
+    TransferEnd end;
     bool progressVisible = false;
     bool streaming = false;
     std::chrono::steady_clock::time_point streamStart;

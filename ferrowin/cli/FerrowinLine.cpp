@@ -196,27 +196,21 @@ FerrowinLine::Transfer FerrowinLine::Download(const FerrowinOptions& run,
         }
     });
 
-    TransferSelections selections;
-    selections.portName = job.port;
-    selections.deviceBaud = run.deviceBaud;
-    selections.downloadBaud = run.downloadBaud;
-    selections.downloadBaudIndex = FerrowinOptions::BaudIndex(run.downloadBaud);
-    transfer.StartDownload(run.firmware, selections);
+    transfer.StartDownload(run.firmware,
+                           TransferSelections{job.port, run.deviceBaud, run.downloadBaud});
     if (!host.HasFinished()) {
         loop.Run();
     }
     host.FinishProgress();
     Transfer result;
-    result.error = host.Result();
+    result.error = host.End().error;
     result.streamSeconds = host.StreamSeconds();
     result.retries = transfer.State().retryCount;
     if (host.Turnaround().Count() > 0) {
         result.turnaround = host.Turnaround().Mean();
     }
-    if (result.error == TransferError::PortOpenFailed &&
-        transfer.OpenError() != SerialError::None) {
-        result.message =
-            std::string(ToString(result.error)) + ": " + ToString(transfer.OpenError());
+    if (result.error == TransferError::PortOpenFailed) {
+        result.message = std::string(ToString(result.error)) + ": " + ToString(host.End().port);
     }
     return result;
 }

@@ -14,7 +14,7 @@ bool ParseRate(const std::string& text, int& rate) {
     int value = 0;
     const char* end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end || FerrowinOptions::BaudIndex(value) < 0) {
+    if (text.empty() || ec != std::errc() || ptr != end || BaudRateIndex(value) < 0) {
         return false;
     }
     rate = value;
@@ -133,10 +133,6 @@ std::optional<FerrowinOptions> FerrowinOptions::Parse(const std::vector<std::str
         return options;
     }
     return std::nullopt;
-}
-
-int FerrowinOptions::BaudIndex(int rate) {
-    return BaudRateIndex(rate);
 }
 
 }  // namespace uhf

@@ -26,9 +26,6 @@ struct FerrowinOptions {
     // they do not make a command.
     static std::optional<FerrowinOptions> Parse(const std::vector<std::string>& args,
                                                 std::string& error);
-
-    // Index of `rate` among 9600, 19200, 38400, 57600 and 115200; -1 for any other rate.
-    static int BaudIndex(int rate);
 };
 
 }  // namespace uhf

@@ -11,11 +11,10 @@
 #include <QTreeView>
 #include <utility>
 
-#include "ferrowin/qt/AboutDialog.h"
 #include "ferrowin/DownloadTemplate.h"
+#include "ferrowin/qt/AboutDialog.h"
 #include "ferrowin/qt/FerrowinIcon.h"
 #include "ferrowin/qt/LogModel.h"
-#include "ferrowin/qt/SystemMenuEntry.h"
 #include "ui/qt/EnterKey.h"
 #include "ui/qt/Notifier.h"
 
@@ -83,20 +82,18 @@ void DownloadDialog::Build() {
     };
     click(DownloadTemplate::kFileButton, &DownloadPresenter::ChooseFile);
     click(DownloadTemplate::kDownloadButton, &DownloadPresenter::Download);
-    click(DownloadTemplate::kExistButton, &DownloadPresenter::Exist);
+    click(DownloadTemplate::kExistButton, &DownloadPresenter::Exit);
     for (const int id : {DownloadTemplate::kPortList, DownloadTemplate::kDeviceBaudList,
                          DownloadTemplate::kDownloadBaudList}) {
         connect(List(id), &QComboBox::activated, this,
                 [this, id](int index) { presenter_.SelectionChanged(id, index); });
     }
 
-    // The about entry: in the system menu where the platform lets us add to it (Windows), and
-    // on every platform in the window's context menu (a right click on its background).
-    const QString aboutText = QStringLiteral("关于 Ferrowin(&A)...");
-    SystemMenuEntry::Append(*this, aboutText, kAboutCommand);
-    aboutAction_ = new QAction(aboutText, this);
-    connect(aboutAction_, &QAction::triggered, this, &DownloadDialog::ShowAbout);
-    addAction(aboutAction_);
+    // The about entry: the window manager owns the system menu here, so it is in the window's
+    // context menu (a right click on its background).
+    auto* about = new QAction(QStringLiteral("关于 Ferrowin(&A)..."), this);
+    connect(about, &QAction::triggered, this, &DownloadDialog::ShowAbout);
+    addAction(about);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
     icon_ = FerrowinIcon::Create();
@@ -123,14 +120,6 @@ void DownloadDialog::done(int result) {
     // The timers end with the window; none may call into the transfer after it.
     timers_.StopAll();
     QDialog::done(result);
-}
-
-bool DownloadDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
-    if (SystemMenuEntry::IsChosen(eventType, message, kAboutCommand)) {
-        ShowAbout();
-        return true;
-    }
-    return QDialog::nativeEvent(eventType, message, result);
 }
 
 void DownloadDialog::keyPressEvent(QKeyEvent* event) {

@@ -10,7 +10,6 @@
 #include "ui/qt/QtDialogView.h"
 #include "ui/qt/QtTimerService.h"
 
-class QAction;
 class QComboBox;
 class QTreeView;
 
@@ -39,24 +38,19 @@ class DownloadDialog : public QDialog {
     ~DownloadDialog() override;
 
     DownloadPresenter& Presenter() { return presenter_; }
-    UpgradeTransfer& Transfer() { return presenter_.Transfer(); }
     const LogModel& Log() const { return *log_; }
     QWidget* Control(int id) const { return builder_.Control(id); }
-    QAction* AboutAction() const { return aboutAction_; }
-    // The command id of the about entry in the system menu.
-    static constexpr int kAboutCommand = 16;
-    void ShowAbout();
 
     // What the presenter sees of the window.
     DialogView& View() { return view_; }
 
   protected:
     void done(int result) override;
-    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void Build();
+    void ShowAbout();
     QComboBox* List(int id) const;
     // The presenter keeps the log's lines; the model takes each one as it comes.
     void AppendLogRows(int first, int count);
@@ -65,7 +59,6 @@ class DownloadDialog : public QDialog {
     QtDialogView view_;
     QIcon icon_;
     LogModel* log_ = nullptr;
-    QAction* aboutAction_ = nullptr;
     QtTransferTimers timers_;
     DownloadPresenter presenter_;
     // After the presenter, so that its ticks end first.

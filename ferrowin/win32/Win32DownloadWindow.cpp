@@ -105,7 +105,7 @@ bool Win32DownloadWindow::OnCommand(int id, int code) {
             presenter_.Download();
             return true;
         case Ids::kExistButton:
-            presenter_.Exist();
+            presenter_.Exit();
             return true;
         case IDOK:
         case IDCANCEL:

@@ -137,39 +137,33 @@ long long LastStamp(const std::string& log, const std::string& what) {
 // The event of readersim's trace when the tool closes the port.
 constexpr const char* kToolClosed = "\t\tclose";
 
-TEST_F(FerrowinCliEndToEnd, ThousandByteImageArrivesByteForByte) {
-    const fs::path image = WriteImage(1000);
-    const fs::path received = dir / "received.bin";
-    Reader reader(dir, {"--baud", "115200", "--firmware-out", received.string()});
-    ASSERT_FALSE(reader.port.empty());
+TEST_F(FerrowinCliEndToEnd, ImagesUpToTheLargestArriveByteForByteWithTheWindowsLogLines) {
+    struct Case {
+        std::size_t size;
+        const char* deviceBaud;  // the reader's working rate
+        const char* downloadBaud;
+    };
+    for (const Case& c : {Case{1000, "115200", "57600"}, Case{65535, "9600", "115200"}}) {
+        SCOPED_TRACE(c.size);
+        const fs::path image = WriteImage(c.size);
+        const fs::path received = dir / "received.bin";
+        Reader reader(dir, {"--baud", c.deviceBaud, "--firmware-out", received.string()});
+        ASSERT_FALSE(reader.port.empty());
 
-    const CliRun run = RunCli(
-        {"-p", reader.port, "--device-baud", "115200", "--download-baud", "57600", image.string()});
-    const std::string log = reader.Log();
-    reader.Stop();
-    EXPECT_EQ(run.status, 0) << run.err << log;
-    EXPECT_NE(run.err.find(" Change baud rate.\n"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find(" Start sending upgrade firmware.\n"), std::string::npos);
-    EXPECT_NE(run.err.find(" Upgrade file transferred successfully.\n"), std::string::npos);
-    // stderr is no terminal here: no progress line.
-    EXPECT_EQ(run.err.find('\r'), std::string::npos);
-    EXPECT_EQ(ReadFile(received), ReadFile(image));
-}
-
-TEST_F(FerrowinCliEndToEnd, LargestImageArrivesByteForByte) {
-    const fs::path image = WriteImage(65535);
-    const fs::path received = dir / "received.bin";
-    Reader reader(dir, {"--baud", "9600", "--firmware-out", received.string()});
-    ASSERT_FALSE(reader.port.empty());
-
-    const CliRun run = RunCli(
-        {"-p", reader.port, "--device-baud", "9600", "--download-baud", "115200", image.string()});
-    const std::string log = reader.Log();
-    reader.Stop();
-    EXPECT_EQ(run.status, 0) << run.err << log;
-    const std::string got = ReadFile(received);
-    EXPECT_EQ(got.size(), 65535U);
-    EXPECT_TRUE(got == ReadFile(image));
+        const CliRun run = RunCli({"-p", reader.port, "--device-baud", c.deviceBaud,
+                                   "--download-baud", c.downloadBaud, image.string()});
+        const std::string log = reader.Log();
+        reader.Stop();
+        EXPECT_EQ(run.status, 0) << run.err << log;
+        EXPECT_NE(run.err.find(" Change baud rate.\n"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(" Start sending upgrade firmware.\n"), std::string::npos);
+        EXPECT_NE(run.err.find(" Upgrade file transferred successfully.\n"), std::string::npos);
+        // stderr is no terminal here: no progress line.
+        EXPECT_EQ(run.err.find('\r'), std::string::npos);
+        const std::string got = ReadFile(received);
+        EXPECT_EQ(got.size(), c.size);
+        EXPECT_TRUE(got == ReadFile(image));
+    }
 }
 
 TEST_F(FerrowinCliEndToEnd, ReaderThatStopsAcknowledgingFailsAfterOneSecond) {

@@ -83,16 +83,6 @@ TEST(FerrowinOptionsTest, HelpNeedsNothingElse) {
     EXPECT_TRUE(options->help);
 }
 
-TEST(FerrowinOptionsTest, BaudIndexFollowsTheListOrder) {
-    EXPECT_EQ(FerrowinOptions::BaudIndex(9600), 0);
-    EXPECT_EQ(FerrowinOptions::BaudIndex(19200), 1);
-    EXPECT_EQ(FerrowinOptions::BaudIndex(38400), 2);
-    EXPECT_EQ(FerrowinOptions::BaudIndex(57600), 3);
-    EXPECT_EQ(FerrowinOptions::BaudIndex(115200), 4);
-    EXPECT_EQ(FerrowinOptions::BaudIndex(0), -1);
-    EXPECT_EQ(FerrowinOptions::BaudIndex(230400), -1);
-}
-
 TEST(FerrowinProgressTest, ShowsPercentBytesRateAndTimeLeft) {
     EXPECT_EQ(FerrowinProgress::Format(512, 1024, 1000, 10),
               "[#####-----]  50%  512/1024 bytes  0.5 KB/s  0:01 left");

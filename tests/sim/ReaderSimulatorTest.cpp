@@ -170,16 +170,6 @@ INSTANTIATE_TEST_SUITE_P(Rates, LineTimeTest,
                                            LineTimeCase{70, 115200, 6077},
                                            LineTimeCase{5, 19200, 2605}, LineTimeCase{0, 9600, 0}));
 
-TEST(ReaderSimulatorTest, BaudRateIndexesNameTheFiveDownloadRates) {
-    EXPECT_EQ(ReaderSimulator::BaudForIndex(0), 9600);
-    EXPECT_EQ(ReaderSimulator::BaudForIndex(1), 19200);
-    EXPECT_EQ(ReaderSimulator::BaudForIndex(2), 38400);
-    EXPECT_EQ(ReaderSimulator::BaudForIndex(3), 57600);
-    EXPECT_EQ(ReaderSimulator::BaudForIndex(4), 115200);
-    EXPECT_EQ(ReaderSimulator::BaudForIndex(5), 0);
-    EXPECT_EQ(ReaderSimulator::BaudForIndex(-1), 0);
-}
-
 }  // namespace
 }  // namespace uhf
 

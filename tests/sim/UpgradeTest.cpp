@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/SimTestSupport.h"
+#include "protocol/BaudRates.h"
 #include "sim/ReaderSimulator.h"
 
 namespace uhf {
@@ -38,7 +39,7 @@ void EnterUpgrade(Bench& bench, std::uint8_t index) {
     ASSERT_THAT(bench.Exchange(Request(0x69, {0x00})), ElementsAreArray(kProbeAnswer));
     bench.sim.SetHostBaud(9600);
     ASSERT_THAT(bench.Exchange(Request(0x64, {index})), ElementsAreArray(kBaudAnswer));
-    bench.sim.SetHostBaud(ReaderSimulator::BaudForIndex(index));
+    bench.sim.SetHostBaud(BaudRateAt(index));
 }
 
 TEST(UpgradeTest, WholeTransferIsAcknowledgedAndTheImageReassembled) {

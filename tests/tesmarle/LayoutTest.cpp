@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QSet>
 
-#include "tesmarle/qt/AboutBox.h"
 #include "tesmarle/TesmarleTemplates.h"
+#include "tesmarle/qt/AboutBox.h"
 #include "ui/qt/DialogUnits.h"
 
 #ifndef UHF_RENDER_DIR
@@ -109,10 +109,3 @@ TEST(LayoutTest, AboutBoxShowsNameVersionIconAndDefaultOk) {
 
 }  // namespace
 }  // namespace uhf
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

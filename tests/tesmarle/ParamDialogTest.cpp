@@ -726,20 +726,14 @@ TEST_F(ParamDialogTest, APortLinkCreatedAndRemovedWhileOpenComesAndGoesInTheList
         return ports;
     });
     dialog->show();
-    const QString plain = QString::fromStdString(folder.PathOf("ttyS0"));
+    // Only that the window's timer drives the refresh: what a refresh keeps is the presenter's
+    // test.
     const QString link = QString::fromStdString(folder.PathOf("ttyUSB0"));
     ASSERT_EQ(Combo(kPortList)->count(), 1);
-
     std::filesystem::create_symlink(folder.PathOf("ttyS0"), folder.PathOf("ttyUSB0"));
     EXPECT_TRUE(WaitFor([&] { return Combo(kPortList)->findText(link) >= 0; }));
-    EXPECT_EQ(Combo(kPortList)->currentText(), plain) << "the choice stays";
-
-    Combo(kPortList)->setCurrentIndex(Combo(kPortList)->findText(link));
-    EXPECT_EQ(Combo(kPortList)->toolTip(), link);
     std::filesystem::remove(folder.PathOf("ttyUSB0"));
     EXPECT_TRUE(WaitFor([&] { return Combo(kPortList)->findText(link) < 0; }));
-    EXPECT_EQ(Combo(kPortList)->currentText(), plain);
-    EXPECT_EQ(Combo(kPortList)->toolTip(), plain);
 }
 
 }  // namespace

@@ -341,7 +341,9 @@ INSTANTIATE_TEST_SUITE_P(
                               "The parameters is set into the device successfully"}),
     [](const testing::TestParamInfo<CloseCase>& info) { return info.param.name; });
 
-TEST_F(ParamPresenterTest, RefreshesThePortListWhenAdaptersComeAndGoKeepingTheChoice) {
+// What a port list does as adapters come and go is the download window's presenter's test; here,
+// that this window's list is one such: watched every half second, its tooltip following the choice.
+TEST_F(ParamPresenterTest, PortListIsWatchedEveryHalfSecondAndItsTooltipFollowsTheChoice) {
     test::FakeTimerService timers;
     presenter->WatchPorts(timers);
     ASSERT_TRUE(timers.IsRunning(ParamPresenter::kPortWatchTimer));
@@ -349,41 +351,14 @@ TEST_F(ParamPresenterTest, RefreshesThePortListWhenAdaptersComeAndGoKeepingTheCh
     view.SelectIndex(kPortList, 1);  // the user's choice: /dev/ttyS0
 
     PortInfo ftdi{"/dev/ttyUSB1"};
-    ftdi.vendorId = "0403";
-    ftdi.productId = "6001";
     ftdi.driver = "ftdi_sio";
-    struct Step {
-        std::vector<PortInfo> ports;
-        Strings items;
-        std::string chosen;
-    };
-    const Step steps[] = {
-        {{PortInfo{"/dev/ttyUSB0"}, PortInfo{"/dev/ttyS0"}, ftdi},
-         {"/dev/ttyUSB0", "/dev/ttyS0", "/dev/ttyUSB1"},
-         "/dev/ttyS0"},
-        {{PortInfo{"/dev/ttyS0"}, ftdi}, {"/dev/ttyS0", "/dev/ttyUSB1"}, "/dev/ttyS0"},
-        // The chosen port is gone: the first one takes its place.
-        {{ftdi}, {"/dev/ttyUSB1"}, "/dev/ttyUSB1"},
-        {{}, {}, ""},
-    };
-    for (const Step& step : steps) {
-        ports = step.ports;
-        timers.Fire(ParamPresenter::kPortWatchTimer);
-        EXPECT_EQ(view.At(kPortList).items, step.items);
-        EXPECT_EQ(view.Text(kPortList), step.chosen);
-    }
-
-    // The tooltip names the adapter beside the whole path; the item stays the plain name.
     ports = {PortInfo{"/dev/ttyS0"}, ftdi};
     timers.Fire(ParamPresenter::kPortWatchTimer);
+    EXPECT_EQ(view.At(kPortList).items, (Strings{"/dev/ttyS0", "/dev/ttyUSB1"}));
+    EXPECT_EQ(view.Text(kPortList), "/dev/ttyS0");
     view.SelectIndex(kPortList, 1);
     presenter->PortChosen();
-    EXPECT_EQ(view.At(kPortList).items[1], "/dev/ttyUSB1");
     EXPECT_EQ(view.At(kPortList).toolTip, "/dev/ttyUSB1\n" + ftdi.Describe());
-    EXPECT_NE(ftdi.Describe().find("0403:6001"), std::string::npos);
-    view.SelectIndex(kPortList, 0);
-    presenter->PortChosen();
-    EXPECT_EQ(view.At(kPortList).toolTip, "/dev/ttyS0");
 }
 
 }  // namespace

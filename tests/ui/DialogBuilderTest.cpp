@@ -213,10 +213,3 @@ TEST(WaitCursorTest, ShowsTheWaitCursorOnlyWhileAlive) {
 
 }  // namespace
 }  // namespace uhf
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

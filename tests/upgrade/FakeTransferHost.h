@@ -4,9 +4,9 @@
 #include <utility>
 #include <vector>
 
+#include "fakes/ManualClock.h"
 #include "upgrade/TransferObserver.h"
 #include "upgrade/TransferTimers.h"
-#include "fakes/ManualClock.h"
 
 namespace uhf {
 
@@ -14,25 +14,25 @@ namespace uhf {
 // manual clock, and keeps the timers and the pause on that clock.
 class FakeTransferHost : public TransferObserver, public TransferTimers {
   public:
-    enum class Kind { Log, Message, Progress, Finished, Pause };
+    enum class Kind { Report, Progress, Finished, Pause };
     struct Event {
         ManualClock::Ms time = 0;
-        Kind kind = Kind::Log;
-        std::string text;
+        Kind kind = Kind::Report;
+        TransferEvent event = TransferEvent::BaudChange;  // of a Report
         int first = 0;
         int second = 0;
     };
 
     explicit FakeTransferHost(ManualClock& sharedClock) : clock(sharedClock) {}
 
-    void AddLog(const std::string& message) override { Record(Kind::Log, message); }
-    void ShowMessage(const std::string& text) override { Record(Kind::Message, text); }
+    void Report(TransferEvent event) override { Record(Kind::Report, event); }
     void ShowProgress(int sentBytes, int totalBytes) override {
         Record(Kind::Progress, {}, sentBytes, totalBytes);
     }
-    void Finished(TransferError result) override {
-        results.push_back(result);
-        Record(Kind::Finished, ToString(result));
+    void Finished(const TransferEnd& end) override {
+        ends.push_back(end);
+        results.push_back(end.error);
+        Record(Kind::Finished);
     }
 
     void Arm(int id, int milliseconds) override { clock.Arm(id, milliseconds); }
@@ -62,17 +62,16 @@ class FakeTransferHost : public TransferObserver, public TransferTimers {
     }
     bool HasExpiryHandler() const { return static_cast<bool>(expiry); }
 
-    std::vector<std::string> Texts(Kind kind) const {
-        std::vector<std::string> out;
+    // The steps reported, in order.
+    std::vector<TransferEvent> Reports() const {
+        std::vector<TransferEvent> out;
         for (const Event& e : events) {
-            if (e.kind == kind) {
-                out.push_back(e.text);
+            if (e.kind == Kind::Report) {
+                out.push_back(e.event);
             }
         }
         return out;
     }
-    std::vector<std::string> Logs() const { return Texts(Kind::Log); }
-    std::vector<std::string> Messages() const { return Texts(Kind::Message); }
 
     // (sent, total) of every progress report, in order.
     std::vector<std::pair<int, int>> Progress() const {
@@ -93,22 +92,32 @@ class FakeTransferHost : public TransferObserver, public TransferTimers {
         return n;
     }
 
-    // Time of the first event of `kind` with `text` (any text when empty); -1 when none.
-    ManualClock::Ms TimeOf(Kind kind, const std::string& text = {}) const {
+    // Time of the first event of `kind`; -1 when none.
+    ManualClock::Ms TimeOf(Kind kind) const {
         for (const Event& e : events) {
-            if (e.kind == kind && (text.empty() || e.text == text)) {
+            if (e.kind == kind) {
+                return e.time;
+            }
+        }
+        return -1;
+    }
+    // Time of the first report of `event`; -1 when none.
+    ManualClock::Ms TimeOf(TransferEvent event) const {
+        for (const Event& e : events) {
+            if (e.kind == Kind::Report && e.event == event) {
                 return e.time;
             }
         }
         return -1;
     }
 
-    std::vector<TransferError> results;
+    std::vector<TransferEnd> ends;
+    std::vector<TransferError> results;  // the error of each end
     std::vector<Event> events;
 
   private:
-    void Record(Kind kind, const std::string& text = {}, int first = 0, int second = 0) {
-        events.push_back({clock.Now(), kind, text, first, second});
+    void Record(Kind kind, TransferEvent event = {}, int first = 0, int second = 0) {
+        events.push_back({clock.Now(), kind, event, first, second});
     }
 
     ManualClock& clock;

@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "FakeTransferHost.h"
-#include "upgrade/UpgradeTransfer.h"
 #include "fakes/FakeCommControl.h"
 #include "fakes/ManualClock.h"
 #include "fakes/TempFolder.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/UpgradeFrames.h"
+#include "upgrade/UpgradeTransfer.h"
 
 namespace uhf {
 
@@ -47,7 +47,7 @@ class TransferRig {
     }
 
     // The choices of the attempt, as a window with 115200 and 57600 chosen reads them.
-    TransferSelections selections{"/dev/ttyFAKE0", 115200, 57600, 3};
+    TransferSelections selections{"/dev/ttyFAKE0", 115200, 57600};
     // The firmware path the attempt is started with.
     std::string path;
 

@@ -5,15 +5,12 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <dbt.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <mutex>
 #include <random>
 #include <string>
 #include <utility>
@@ -109,7 +106,8 @@ struct FerrowinRig {
         test::Choose(hwnd, Ids::kDeviceBaudList, deviceBaud);
         test::Choose(hwnd, Ids::kDownloadBaudList, downloadBaud);
     }
-    bool Running() { return window->Presenter().Transfer().IsRunning(); }
+    // A transfer runs while "Download" is disabled.
+    bool Running() { return IsWindowEnabled(GetDlgItem(hwnd, Ids::kDownloadButton)) == FALSE; }
     bool Finished() {
         return PumpUntil([this] { return !Running(); }, std::chrono::seconds(60));
     }
@@ -230,8 +228,7 @@ TEST(FerrowinWindow, StartUpRestoresTheChoicesAndEveryChangeIsStoredAtOnce) {
     test::Choose(rig.hwnd, Ids::kDownloadBaudList, 3);
     EXPECT_EQ((Strings{rig.Stored("Port"), rig.Stored("DeviceBaud"), rig.Stored("DownBaud")}),
               (Strings{"Port=2", "DeviceBaud=1", "DownBaud=3"}));
-    EXPECT_EQ(rig.window->Presenter().ReadSelections().portName, "COM12");
-    EXPECT_EQ(rig.window->Presenter().portNumber, 12);
+    EXPECT_EQ(rig.Text(Ids::kPortList), "COM12");
 
     // "File": a cancel changes nothing; a choice shows and is stored.
     Click(rig.hwnd, Ids::kFileButton);
@@ -304,59 +301,16 @@ TEST(FerrowinWindow, FailuresSayWhyInTheLogOrABoxAndGiveTheInputsBack) {
     }
 }
 
-TEST(FerrowinWindow, ADeviceChangeListsThePortsOffTheWindowsThreadKeepingTheChoice) {
-    // The machine's ports, which the test changes while the window's list thread reads them.
-    struct Machine {
-        std::mutex mutex;
-        Strings ports{"COM3", "COM7"};
-        std::vector<DWORD> listedOn;  // the thread of each listing
-    };
-    auto machine = std::make_shared<Machine>();
+TEST(FerrowinWindow, ADeviceChangeListsThePortsOffTheWindowsThread) {
+    auto machine = std::make_shared<test::PortMachine>();
     FerrowinRig rig({}, {}, [machine] {
-        std::lock_guard<std::mutex> lock(machine->mutex);
-        machine->listedOn.push_back(GetCurrentThreadId());
         std::vector<PortInfo> list;
-        for (const std::string& name : machine->ports) {
-            list.push_back(PortInfo{name, "", "", "", "", "USB Serial Port (" + name + ")"});
+        for (const std::string& name : machine->List()) {
+            list.push_back(PortInfo{name});
         }
         return list;
     });
-    test::Choose(rig.hwnd, Ids::kPortList, 1);
-    const std::string stored = rig.Stored("Port");
-    struct Step {
-        Strings ports;
-        WPARAM event;
-        std::string chosen;
-        int count;
-    };
-    const Step steps[] = {
-        // All that a top-level window reliably gets without RegisterDeviceNotification.
-        {{"COM3", "COM7", "COM9"}, DBT_DEVNODES_CHANGED, "COM7", 3},
-        {{"COM3", "COM7"}, DBT_DEVICEREMOVECOMPLETE, "COM7", 2},
-        {{"COM3"}, DBT_DEVNODES_CHANGED, "COM3", 1},
-        {{"COM3", "COM4"}, DBT_DEVICEARRIVAL, "COM3", 2},
-    };
-    for (const Step& step : steps) {
-        SCOPED_TRACE(step.ports.size());
-        {
-            std::lock_guard<std::mutex> lock(machine->mutex);
-            machine->ports = step.ports;
-        }
-        SendMessageW(rig.hwnd, WM_DEVICECHANGE, step.event, 0);
-        ASSERT_TRUE(
-            PumpUntil([&] { return rig.window->View().ItemCount(Ids::kPortList) == step.count; }));
-        EXPECT_EQ(rig.Text(Ids::kPortList), step.chosen);
-        EXPECT_EQ(rig.window->View().ToolTip(Ids::kPortList),
-                  step.chosen + "\nUSB Serial Port (" + step.chosen + ")");
-    }
-    // A refresh is not the user's choice: nothing stored.
-    EXPECT_EQ(rig.Stored("Port"), stored);
-    // The first list fills the window as it opens; every later one was taken off its thread.
-    std::lock_guard<std::mutex> lock(machine->mutex);
-    ASSERT_GE(machine->listedOn.size(), 5u);
-    EXPECT_EQ(machine->listedOn[0], GetCurrentThreadId());
-    EXPECT_EQ(std::count(machine->listedOn.begin(), machine->listedOn.end(), GetCurrentThreadId()),
-              1);
+    test::FollowDeviceChanges(rig.hwnd, rig.window->View(), Ids::kPortList, *machine);
 }
 
 // The message of an empty port list comes while the window initialises: the window shows

@@ -4,13 +4,11 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <dbt.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cwctype>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -313,51 +311,10 @@ TEST(TesmarleWindows, ACloseDuringSetClosesTheWindowOnceTheWholeRecordIsWritten)
     EXPECT_EQ(param.Text(kPowerEdit), "24");
 }
 
-TEST(TesmarleWindows, ADeviceChangeListsThePortsOffTheWindowsThreadKeepingTheChoice) {
-    // The machine's ports, which the test changes while the window's list thread reads them.
-    struct Machine {
-        std::mutex mutex;
-        Strings ports{"COM3", "COM7"};
-        std::vector<DWORD> listedOn;  // the thread of each listing
-    };
-    auto machine = std::make_shared<Machine>();
-    ParamRig param([machine] {
-        std::lock_guard<std::mutex> lock(machine->mutex);
-        machine->listedOn.push_back(GetCurrentThreadId());
-        return ParamRig::Listed(machine->ports)();
-    });
-    test::Choose(param.hwnd, kPortList, 1);
-    struct Step {
-        Strings ports;
-        WPARAM event;
-        std::string chosen;
-        int count;
-    };
-    const Step steps[] = {
-        // All that a top-level window reliably gets without RegisterDeviceNotification.
-        {{"COM3", "COM7", "COM9"}, DBT_DEVNODES_CHANGED, "COM7", 3},
-        {{"COM3", "COM7"}, DBT_DEVICEREMOVECOMPLETE, "COM7", 2},
-        {{"COM3"}, DBT_DEVNODES_CHANGED, "COM3", 1},
-        {{"COM3", "COM4"}, DBT_DEVICEARRIVAL, "COM3", 2},
-    };
-    for (const Step& step : steps) {
-        SCOPED_TRACE(step.ports.size());
-        {
-            std::lock_guard<std::mutex> lock(machine->mutex);
-            machine->ports = step.ports;
-        }
-        SendMessageW(param.hwnd, WM_DEVICECHANGE, step.event, 0);
-        ASSERT_TRUE(
-            PumpUntil([&] { return param.window.View().ItemCount(kPortList) == step.count; }));
-        EXPECT_EQ(param.Text(kPortList), step.chosen);
-        EXPECT_EQ(param.window.View().ToolTip(kPortList), step.chosen);
-    }
-    // The first list fills the window as it opens; every later one was taken off its thread.
-    std::lock_guard<std::mutex> lock(machine->mutex);
-    ASSERT_GE(machine->listedOn.size(), 5u);
-    EXPECT_EQ(machine->listedOn[0], GetCurrentThreadId());
-    EXPECT_EQ(std::count(machine->listedOn.begin(), machine->listedOn.end(), GetCurrentThreadId()),
-              1);
+TEST(TesmarleWindows, ADeviceChangeListsThePortsOffTheWindowsThread) {
+    auto machine = std::make_shared<test::PortMachine>();
+    ParamRig param([machine] { return ParamRig::Listed(machine->List())(); });
+    test::FollowDeviceChanges(param.hwnd, param.window.View(), kPortList, *machine);
 }
 
 TEST(TesmarleWindows, WithoutSetupApiPortsTheRegistryListNamesThemPlainlyInNaturalOrder) {

@@ -1,11 +1,14 @@
 #include "tests/win32/Win32Harness.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
 #include <commctrl.h>
+#include <dbt.h>
+#include <gtest/gtest.h>
 
 #include "common/SystemText.h"
 #include "ui/win32/Win32DialogView.h"
@@ -311,6 +314,43 @@ std::vector<std::string> TakeMessages() {
     std::vector<std::string> taken;
     taken.swap(Messages());
     return taken;
+}
+
+std::vector<std::string> PortMachine::List() {
+    const std::lock_guard<std::mutex> lock(mutex);
+    listedOn.push_back(GetCurrentThreadId());
+    return ports;
+}
+
+void FollowDeviceChanges(HWND dialog, const Win32DialogView& view, int listId,
+                         PortMachine& machine) {
+    struct Step {
+        std::vector<std::string> ports;
+        WPARAM event;
+        int count;
+    };
+    const Step steps[] = {
+        // All that a top-level window reliably gets without RegisterDeviceNotification.
+        {{"COM3", "COM7", "COM9"}, DBT_DEVNODES_CHANGED, 3},
+        {{"COM3", "COM7"}, DBT_DEVICEREMOVECOMPLETE, 2},
+        {{"COM3"}, DBT_DEVNODES_CHANGED, 1},
+        {{"COM3", "COM4"}, DBT_DEVICEARRIVAL, 2},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.ports.size());
+        {
+            const std::lock_guard<std::mutex> lock(machine.mutex);
+            machine.ports = step.ports;
+        }
+        SendMessageW(dialog, WM_DEVICECHANGE, step.event, 0);
+        ASSERT_TRUE(PumpUntil([&] { return view.ItemCount(listId) == step.count; }));
+    }
+    // The first list fills the window as it opens; every later one was taken off its thread.
+    const std::lock_guard<std::mutex> lock(machine.mutex);
+    ASSERT_GE(machine.listedOn.size(), 1 + std::size(steps));
+    EXPECT_EQ(machine.listedOn[0], GetCurrentThreadId());
+    EXPECT_EQ(std::count(machine.listedOn.begin(), machine.listedOn.end(), GetCurrentThreadId()),
+              1);
 }
 
 }  // namespace uhf::test

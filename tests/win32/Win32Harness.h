@@ -4,10 +4,15 @@
 
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "ui/DialogTemplate.h"
+
+namespace uhf {
+class Win32DialogView;
+}
 
 namespace uhf::test {
 
@@ -64,6 +69,22 @@ struct MessageBoxSeen {
 std::vector<MessageBoxSeen> AnswerMessageBoxes(const wchar_t* caption,
                                                const std::function<void()>& action,
                                                const std::function<void()>& answered = {});
+
+// The machine's serial ports as a window's port source lists them: a test changes them while the
+// window's list thread reads them, and each listing notes its thread.
+struct PortMachine {
+    std::mutex mutex;
+    std::vector<std::string> ports{"COM3", "COM7"};
+    std::vector<DWORD> listedOn;
+
+    std::vector<std::string> List();
+};
+
+// Adapters plugged in and pulled out of `machine`, each change broadcast to `dialog`: the list
+// follows once the window's messages are pumped, and every listing after the window's first was
+// taken off its thread. What a refresh keeps and stores is the presenters' test.
+void FollowDeviceChanges(HWND dialog, const Win32DialogView& view, int listId,
+                         PortMachine& machine);
 
 // The messages the views showed since the last call, in order.
 std::vector<std::string> TakeMessages();

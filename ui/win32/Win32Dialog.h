@@ -61,8 +61,6 @@ class Win32Dialog {
     // A length of `pixels` at 100 %, at the window's DPI.
     int Scaled(int pixels) const;
 
-    const Win32DialogTemplate& Template() const { return template_; }
-
   private:
     // Posted after a DPI change, for what follows the dialog manager's new layout.
     static constexpr UINT kLaidOutMessage = WM_APP + 0x70;

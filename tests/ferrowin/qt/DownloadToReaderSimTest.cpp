@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "DownloadDialogFixture.h"
-#include "ferrowin/qt/QtCommControl.h"
 #include "fakes/FakeSysfs.h"
 #include "fakes/TempFolder.h"
+#include "ferrowin/qt/QtCommControl.h"
 #include "serial/LowLatencyMode.h"
 #include "serial/NativeSerialPort.h"
 
@@ -96,6 +96,22 @@ class DownloadToReaderSimTest : public DownloadDialogFixture {
 
     QString ReceivedPath() const { return dir.filePath("received.bin"); }
 
+    // readersim started with `faults`, the download prepared on its port, the window shown.
+    void OpenOnReader(const QStringList& faults) {
+        const std::string port = StartReader(faults);
+        ASSERT_FALSE(port.empty());
+        PrepareDownload(port);
+        Open(comm);
+        dialog->show();
+    }
+
+    // Runs the window's loop until the transfer has ended and "Download" is enabled again; false
+    // after 30 s.
+    bool RunToEnd() {
+        return RunUntil([this] { return Button(DownloadTemplate::kDownloadButton)->isEnabled(); },
+                        30000);
+    }
+
     // A firmware file of random bytes, chosen as the stored path; both rates at 115200.
     void PrepareDownload(const std::string& port) {
         image.resize(kImageSize);
@@ -122,11 +138,7 @@ class DownloadToReaderSimTest : public DownloadDialogFixture {
 };
 
 TEST_F(DownloadToReaderSimTest, WholeDownloadReachesTheReaderWithInputsDisabledMeanwhile) {
-    const std::string port = StartReader({});
-    ASSERT_FALSE(port.empty());
-    PrepareDownload(port);
-    Open(comm);
-    dialog->show();
+    ASSERT_NO_FATAL_FAILURE(OpenOnReader({}));
 
     // Watch every progress step: the inputs must stay disabled all through the streaming, and
     // halfway through the window is rendered for a person to look at.
@@ -149,9 +161,7 @@ TEST_F(DownloadToReaderSimTest, WholeDownloadReachesTheReaderWithInputsDisabledM
     PressDownload();
     EXPECT_TRUE(Button(DownloadTemplate::kExistButton)->isEnabled());
 
-    QTRY_VERIFY_WITH_TIMEOUT(LogMessages().contains("Upgrade file transferred successfully.") ||
-                                 !notifier.messages.isEmpty() || !dialog->Transfer().IsRunning(),
-                             30000);
+    EXPECT_TRUE(RunToEnd());
 
     EXPECT_TRUE(notifier.messages.isEmpty()) << notifier.Last().toStdString();
     EXPECT_EQ(LogMessages(), (QStringList{"Change baud rate.", "Start sending upgrade firmware.",
@@ -176,14 +186,10 @@ TEST_F(DownloadToReaderSimTest, WholeDownloadReachesTheReaderWithInputsDisabledM
 
 TEST_F(DownloadToReaderSimTest, ReaderFallingSilentAfterTheSizeAnswerFailsTheDownload) {
     // Two probe answers, the baud-rate answer and the size answer, then nothing.
-    const std::string port = StartReader({"--silent-after", "4"});
-    ASSERT_FALSE(port.empty());
-    PrepareDownload(port);
-    Open(comm);
-    dialog->show();
+    ASSERT_NO_FATAL_FAILURE(OpenOnReader({"--silent-after", "4"}));
 
     PressDownload();
-    EXPECT_TRUE(RunUntil([this] { return !dialog->Transfer().IsRunning(); }, 30000));
+    EXPECT_TRUE(RunToEnd());
 
     EXPECT_EQ(notifier.messages, QStringList{"文件发送失败，请重试!"});
     EXPECT_EQ(LogMessages(), (QStringList{"Change baud rate.", "Start sending upgrade firmware."}));
@@ -197,11 +203,7 @@ TEST_F(DownloadToReaderSimTest, ReaderFallingSilentAfterTheSizeAnswerFailsTheDow
 }
 
 TEST_F(DownloadToReaderSimTest, ReaderGoneWhileStreamingIsNamedAsTheLostDevice) {
-    const std::string port = StartReader({});
-    ASSERT_FALSE(port.empty());
-    PrepareDownload(port);
-    Open(comm);
-    dialog->show();
+    ASSERT_NO_FATAL_FAILURE(OpenOnReader({}));
     // The reader's end of the line vanishes a third of the way through, as a pulled adapter does.
     QObject::connect(Progress(), &QProgressBar::valueChanged, dialog.get(), [this](int value) {
         if (value == kPacketCount / 3) {
@@ -210,7 +212,7 @@ TEST_F(DownloadToReaderSimTest, ReaderGoneWhileStreamingIsNamedAsTheLostDevice) 
     });
 
     PressDownload();
-    EXPECT_TRUE(RunUntil([this] { return !dialog->Transfer().IsRunning(); }, 30000));
+    EXPECT_TRUE(RunToEnd());
 
     EXPECT_EQ(notifier.messages, QStringList{"文件发送失败，请重试!"});
     EXPECT_EQ(LogMessages(), (QStringList{"Change baud rate.", "Start sending upgrade firmware.",
@@ -249,7 +251,7 @@ TEST_F(DownloadToReaderSimTest, SlowUsbAdapterIsSaidOnceInTheLogAndTheDownloadGo
     dialog->show();
 
     PressDownload();
-    EXPECT_TRUE(RunUntil([this] { return !dialog->Transfer().IsRunning(); }, 30000));
+    EXPECT_TRUE(RunToEnd());
 
     EXPECT_TRUE(notifier.messages.isEmpty()) << notifier.Last().toStdString();
     const QString warning =

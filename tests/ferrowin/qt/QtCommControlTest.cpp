@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "ferrowin/qt/QtCommControl.h"
 #include "fakes/PtyPair.h"
 #include "fakes/QtWaitFor.h"
+#include "ferrowin/qt/QtCommControl.h"
 #include "serial/NativeSerialPort.h"
 
 namespace uhf {

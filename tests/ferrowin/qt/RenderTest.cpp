@@ -5,9 +5,9 @@
 #include <QPixmap>
 
 #include "DownloadDialogFixture.h"
+#include "fakes/FakeCommControl.h"
 #include "ferrowin/qt/AboutDialog.h"
 #include "ferrowin/qt/FerrowinIcon.h"
-#include "fakes/FakeCommControl.h"
 
 namespace uhf {
 namespace {
@@ -44,7 +44,7 @@ TEST_F(WindowRenderTest, WindowWithLogAndProgressIsRenderedToThePngFile) {
     dialog->show();
     dialog->Presenter().AddLog("Change baud rate.");
     dialog->Presenter().AddLog("Start sending upgrade firmware.");
-    dialog->Presenter().DisableInputs();
+    dialog->Presenter().EnableInputs(false);
     dialog->View().SetRange(DownloadTemplate::kProgressBar, 1, 16);
     dialog->View().SetPosition(DownloadTemplate::kProgressBar, 9);
     SaveRender(*dialog, RenderPath("ferrowin-window.png"));
