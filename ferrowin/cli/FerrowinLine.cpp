@@ -196,12 +196,8 @@ FerrowinLine::Transfer FerrowinLine::Download(const FerrowinOptions& run,
         }
     });
 
-    TransferSelections selections;
-    selections.portName = job.port;
-    selections.deviceBaud = run.deviceBaud;
-    selections.downloadBaud = run.downloadBaud;
-    selections.downloadBaudIndex = FerrowinOptions::BaudIndex(run.downloadBaud);
-    transfer.StartDownload(run.firmware, selections);
+    transfer.StartDownload(run.firmware, {job.port, run.deviceBaud, run.downloadBaud,
+                                          FerrowinOptions::BaudIndex(run.downloadBaud)});
     if (!host.HasFinished()) {
         loop.Run();
     }
