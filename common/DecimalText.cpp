@@ -1,18 +1,13 @@
 #include "common/DecimalText.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 
 namespace uhf {
 
 int DecimalText::Read(std::string_view text) {
-    std::size_t i = 0;
-    const auto isBlank = [](char c) {
-        return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-    };
-    while (i < text.size() && isBlank(text[i])) {
-        ++i;
-    }
+    std::size_t i = std::min(text.find_first_not_of(" \t\n\v\f\r"), text.size());
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';

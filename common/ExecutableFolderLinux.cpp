@@ -28,14 +28,13 @@ std::string ExecutablePath() {
 }  // namespace
 
 std::string ExecutableFolder::Find() {
-    std::string path = ExecutablePath();
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string path = ExecutablePath();
+    return path.substr(0, path.rfind('/') + 1);  // empty when there is no slash
 }
 
 std::string ExecutableFolder::ProgramName() {
-    std::string path = ExecutablePath();
-    std::size_t slash = path.rfind('/');
+    const std::string path = ExecutablePath();
+    const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(slash + 1);
 }
 

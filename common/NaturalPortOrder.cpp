@@ -11,10 +11,7 @@ bool IsDigit(char c) {
 }
 
 std::size_t DigitRunEnd(std::string_view text, std::size_t from) {
-    while (from < text.size() && IsDigit(text[from])) {
-        ++from;
-    }
-    return from;
+    return std::min(text.find_first_not_of("0123456789", from), text.size());
 }
 
 }  // namespace

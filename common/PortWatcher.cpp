@@ -1,6 +1,7 @@
 #include "common/PortWatcher.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace uhf {
@@ -11,11 +12,9 @@ namespace {
 std::vector<std::string> Missing(const std::vector<std::string>& a,
                                  const std::vector<std::string>& b) {
     std::vector<std::string> result;
-    for (const std::string& item : a) {
-        if (std::find(b.begin(), b.end(), item) == b.end()) {
-            result.push_back(item);
-        }
-    }
+    std::copy_if(a.begin(), a.end(), std::back_inserter(result), [&b](const std::string& item) {
+        return std::find(b.begin(), b.end(), item) == b.end();
+    });
     return result;
 }
 

@@ -34,8 +34,6 @@ class PortWatcher {
     // The first list is taken here: what exists already is not reported as added.
     explicit PortWatcher(Lister lister, std::chrono::milliseconds interval = kDefaultInterval);
     ~PortWatcher();
-    PortWatcher(const PortWatcher&) = delete;
-    PortWatcher& operator=(const PortWatcher&) = delete;
 
     // Lists the ports now; what changed since the last list.
     Change Poll();

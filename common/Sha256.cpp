@@ -1,5 +1,6 @@
 #include "common/Sha256.h"
 
+#include <bit>
 #include <cstdio>
 
 namespace uhf {
@@ -15,10 +16,6 @@ constexpr std::array<std::uint32_t, 64> kRound{
     0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
-
-constexpr std::uint32_t Rotr(std::uint32_t x, int n) {
-    return (x >> n) | (x << (32 - n));
-}
 
 }  // namespace
 
@@ -71,16 +68,18 @@ void Sha256::Block(const std::uint8_t* block) {
                (std::uint32_t{block[4 * i + 2]} << 8) | std::uint32_t{block[4 * i + 3]};
     }
     for (std::size_t i = 16; i < 64; ++i) {
-        const std::uint32_t s0 = Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
-        const std::uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
+        const std::uint32_t s0 =
+            std::rotr(w[i - 15], 7) ^ std::rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
+        const std::uint32_t s1 =
+            std::rotr(w[i - 2], 17) ^ std::rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
         w[i] = w[i - 16] + s0 + w[i - 7] + s1;
     }
     auto [a, b, c, d, e, f, g, h] = state;
     for (std::size_t i = 0; i < 64; ++i) {
-        const std::uint32_t s1 = Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25);
+        const std::uint32_t s1 = std::rotr(e, 6) ^ std::rotr(e, 11) ^ std::rotr(e, 25);
         const std::uint32_t choice = (e & f) ^ (~e & g);
         const std::uint32_t t1 = h + s1 + choice + kRound[i] + w[i];
-        const std::uint32_t s0 = Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22);
+        const std::uint32_t s0 = std::rotr(a, 2) ^ std::rotr(a, 13) ^ std::rotr(a, 22);
         const std::uint32_t majority = (a & b) ^ (a & c) ^ (b & c);
         const std::uint32_t t2 = s0 + majority;
         h = g;

@@ -1,14 +1,12 @@
 #include "protocol/BaudRates.h"
 
+#include <algorithm>
+
 namespace uhf {
 
 int BaudRateIndex(int rate) {
-    for (std::size_t i = 0; i < kBaudRates.size(); ++i) {
-        if (kBaudRates[i] == rate) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
+    const auto found = std::find(kBaudRates.begin(), kBaudRates.end(), rate);
+    return found == kBaudRates.end() ? -1 : static_cast<int>(found - kBaudRates.begin());
 }
 
 int BaudRateAt(int index) {

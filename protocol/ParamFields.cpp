@@ -1,7 +1,9 @@
 #include "protocol/ParamFields.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <iterator>
 
 namespace uhf {
 
@@ -53,6 +55,13 @@ constexpr bool InRecordOrder() {
 }
 static_assert(InRecordOrder(), "FieldInfo looks a field up by its place");
 
+// The first element of `range` that `matches`, or null.
+template <typename Range, typename Match>
+auto FirstWhere(const Range& range, Match matches) -> decltype(&*std::begin(range)) {
+    const auto found = std::find_if(std::begin(range), std::end(range), matches);
+    return found == std::end(range) ? nullptr : &*found;
+}
+
 }  // namespace
 
 std::span<const ParamFieldInfo> ParamFields() {
@@ -64,30 +73,16 @@ const ParamFieldInfo& FieldInfo(ParamField field) {
 }
 
 const ParamFieldInfo* FindParamField(std::string_view name) {
-    for (const ParamFieldInfo& info : kFields) {
-        if (name == info.name) {
-            return &info;
-        }
-    }
-    return nullptr;
+    return FirstWhere(kFields, [name](const ParamFieldInfo& info) { return name == info.name; });
 }
 
 const ParamFieldInfo* FieldAtAddress(int address) {
-    for (const ParamFieldInfo& info : kFields) {
-        if (info.address == address) {
-            return &info;
-        }
-    }
-    return nullptr;
+    return FirstWhere(kFields,
+                      [address](const ParamFieldInfo& info) { return info.address == address; });
 }
 
 const ParamChoice* FindChoice(const ParamFieldInfo& field, std::uint8_t value) {
-    for (const ParamChoice& choice : field.choices) {
-        if (choice.value == value) {
-            return &choice;
-        }
-    }
-    return nullptr;
+    return FirstWhere(field.choices, [value](const ParamChoice& c) { return c.value == value; });
 }
 
 bool InValidRange(const ParamFieldInfo& field, int value) {

@@ -337,13 +337,10 @@ PortDiagnosis LinkDoctor::Examine(const std::string& port, const Request& reques
                                                            "adapter plugged in?")
                                              : "the ports there are: " + others) +
                              ")");
-        for (const ProcessInfo& grabber : d.grabbers) {
-            d.findings.push_back(DescribeGrabber(grabber));
-        }
-        return d;
     }
     switch (d.openError) {
         case SerialError::None:
+        case SerialError::NoSuchDevice:
             break;
         case SerialError::PermissionDenied:
             CheckPermission(d);

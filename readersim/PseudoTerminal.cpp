@@ -123,21 +123,23 @@ PseudoTerminal::Wait PseudoTerminal::WaitReadableMicros(long long timeoutUs) con
     return Wait::NoPeer;
 }
 
+namespace {
+
+// EIO: the tool closed the port between the wait and the transfer.
+long Transferred(ssize_t n) {
+    return n >= 0                                              ? static_cast<long>(n)
+           : errno == EAGAIN || errno == EINTR || errno == EIO ? 0
+                                                               : -1;
+}
+
+}  // namespace
+
 long PseudoTerminal::Read(std::uint8_t* buffer, std::size_t capacity) {
-    const ssize_t n = ::read(master, buffer, capacity);
-    if (n < 0) {
-        // EIO: the tool closed the port between the wait and the read.
-        return errno == EAGAIN || errno == EINTR || errno == EIO ? 0 : -1;
-    }
-    return static_cast<long>(n);
+    return Transferred(::read(master, buffer, capacity));
 }
 
 long PseudoTerminal::Write(const std::uint8_t* bytes, std::size_t count) {
-    const ssize_t n = ::write(master, bytes, count);
-    if (n < 0) {
-        return errno == EAGAIN || errno == EINTR || errno == EIO ? 0 : -1;
-    }
-    return static_cast<long>(n);
+    return Transferred(::write(master, bytes, count));
 }
 
 }  // namespace uhf

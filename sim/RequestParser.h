@@ -39,7 +39,6 @@ class RequestParser {
     std::size_t Pending() const { return buffer.size(); }
     // When the bytes held now stop waiting for the rest of their frame; nothing when none are held.
     std::optional<SimTime> PartialExpiresAt() const;
-    void Clear() { buffer.clear(); }
 
   private:
     void Skip(std::size_t count);

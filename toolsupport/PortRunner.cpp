@@ -62,11 +62,10 @@ int PortRunner::Run(const std::vector<std::string>& ports, const Work& work) {
         thread.join();
     }
     PrintTable(ports, rows);
-    int status = kExitOk;
-    for (const Row& row : rows) {
-        status = std::max(status, row.outcome.status);
-    }
-    return status;
+    return std::max_element(
+               rows.begin(), rows.end(),
+               [](const Row& a, const Row& b) { return a.outcome.status < b.outcome.status; })
+        ->outcome.status;
 }
 
 void PortRunner::PrintTable(const std::vector<std::string>& ports,

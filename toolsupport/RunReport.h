@@ -29,8 +29,6 @@ class RunReport {
 
     RunReport(std::string tool, std::string version);
     ~RunReport();
-    RunReport(const RunReport&) = delete;
-    RunReport& operator=(const RunReport&) = delete;
 
     enum class OpenResult { Opened, NotAFile, Failed };
     // Opens `path` for appending, creating it when it does not exist. Anything but a regular file

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace uhf {
@@ -29,19 +28,6 @@ enum class ControlKind {
 // One control of a dialog template, positioned in dialog units. Texts are UTF-8, so that the
 // Qt and the Win32 windows are built from the same tables.
 struct ControlTemplate {
-    ControlTemplate(int controlId, ControlKind controlKind, std::string controlText, int left,
-                    int top, int w, int h, std::vector<std::string> initialItems = {},
-                    bool startsGroup = false)
-        : id(controlId),
-          kind(controlKind),
-          text(std::move(controlText)),
-          x(left),
-          y(top),
-          width(w),
-          height(h),
-          items(std::move(initialItems)),
-          groupStart(startsGroup) {}
-
     int id = -1;  // -1: a control the code never addresses (labels, frames)
     ControlKind kind = ControlKind::Label;
     std::string text;
@@ -49,8 +35,8 @@ struct ControlTemplate {
     int y = 0;
     int width = 0;
     int height = 0;
-    std::vector<std::string> items;  // initial items of a list or combo box
-    bool groupStart = false;         // a radio button that begins a new group
+    std::vector<std::string> items{};  // initial items of a list or combo box
+    bool groupStart = false;           // a radio button that begins a new group
 };
 
 // A dialog as data, so that it can be read against its description control by control.

@@ -30,8 +30,13 @@ std::string TimeStamp() {
 }  // namespace
 
 FerrowinCliHost::FerrowinCliHost(std::ostream& logStream, ProcessSetup::Terminal kind,
-                                 std::function<void()> whenFinished)
-    : log(logStream), terminal(kind), onFinished(std::move(whenFinished)) {}
+                                 std::function<void()> whenFinished, FerrowinBoard* shared,
+                                 std::size_t row)
+    : log(logStream),
+      board(shared),
+      boardRow(row),
+      terminal(kind),
+      onFinished(std::move(whenFinished)) {}
 
 void FerrowinCliHost::AddLog(const std::string& line) {
     Print(TimeStamp() + " " + line);
@@ -99,11 +104,6 @@ void FerrowinCliHost::Finished(const TransferEnd& transferEnd) {
     if (onFinished) {
         onFinished();
     }
-}
-
-void FerrowinCliHost::SetBoard(FerrowinBoard* shared, std::size_t row) {
-    board = shared;
-    boardRow = row;
 }
 
 double FerrowinCliHost::StreamSeconds() const {

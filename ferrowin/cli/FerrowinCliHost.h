@@ -20,9 +20,11 @@ namespace uhf {
 // Output that cannot be written is lost output, nothing more: it never ends a transfer.
 class FerrowinCliHost : public TransferObserver {
   public:
-    // `onFinished` is called once the attempt is over.
+    // `onFinished` is called once the attempt is over. With a board the progress shows as its row
+    // `boardRow`, shared with other transfers.
     FerrowinCliHost(std::ostream& log, ProcessSetup::Terminal terminal,
-                    std::function<void()> onFinished);
+                    std::function<void()> onFinished, FerrowinBoard* board = nullptr,
+                    std::size_t boardRow = 0);
 
     // A time-stamped line of its own.
     void AddLog(const std::string& line);
@@ -38,8 +40,6 @@ class FerrowinCliHost : public TransferObserver {
     // the final state.
     void FinishProgress();
 
-    // Shows the progress as row `row` of a board shared with other transfers instead.
-    void SetBoard(FerrowinBoard* board, std::size_t row);
     // The rate the image goes at: each data frame's round trip to its acknowledgement, less the
     // bytes' wire time, is a turnaround sample, and from the 16th frame on the time left is
     // predicted from their mean.
@@ -56,8 +56,8 @@ class FerrowinCliHost : public TransferObserver {
     void Say(const std::vector<TransferWords::Line>& lines);
 
     std::ostream& log;
-    FerrowinBoard* board = nullptr;
-    std::size_t boardRow = 0;
+    FerrowinBoard* board;
+    std::size_t boardRow;
     std::chrono::steady_clock::time_point lastProgress;
     ProcessSetup::Terminal terminal;
     std::function<void()> onFinished;

@@ -173,10 +173,7 @@ FerrowinLine::Transfer FerrowinLine::Download(const FerrowinOptions& run,
     FerrowinCliHost host(
         job.err,
         options.ports.size() == 1 ? ProcessSetup::ErrorTerminal() : ProcessSetup::Terminal::None,
-        [&loop] { loop.Quit(); });
-    if (board != nullptr) {
-        host.SetBoard(board, job.index);
-    }
+        [&loop] { loop.Quit(); }, board, job.index);
     host.SetDownloadBaud(run.downloadBaud);
     UpgradeTransfer transfer(comm, loop, host);
     transfer.SetStopCheck(interrupted);
@@ -196,8 +193,7 @@ FerrowinLine::Transfer FerrowinLine::Download(const FerrowinOptions& run,
         }
     });
 
-    transfer.StartDownload(run.firmware,
-                           TransferSelections{job.port, run.deviceBaud, run.downloadBaud});
+    transfer.StartDownload(run.firmware, {job.port, run.deviceBaud, run.downloadBaud});
     if (!host.HasFinished()) {
         loop.Run();
     }

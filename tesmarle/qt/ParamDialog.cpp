@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <utility>
 
+#include "tesmarle/TesmarleTemplates.h"
 #include "tesmarle/qt/AboutBox.h"
 #include "tesmarle/qt/AppIcon.h"
 #include "tesmarle/qt/TagDialog.h"
-#include "tesmarle/TesmarleTemplates.h"
 #include "ui/qt/EnterKey.h"
 
 namespace uhf {
@@ -71,13 +71,15 @@ void ParamDialog::BuildView() {
 }
 
 void ParamDialog::WireControls() {
-    auto button = [this](int id) { return builder_.ControlAs<QPushButton>(id); };
-    connect(button(kConnectButton), &QPushButton::clicked, this, &ParamDialog::Connect);
-    connect(button(kDisconnectButton), &QPushButton::clicked, this, &ParamDialog::Disconnect);
-    connect(button(kSetButton), &QPushButton::clicked, this, &ParamDialog::Set);
-    connect(button(kRefreshButton), &QPushButton::clicked, this, &ParamDialog::Resume);
-    connect(button(kReadButton), &QPushButton::clicked, this, &ParamDialog::Read);
-    connect(button(kIdentifyButton), &QPushButton::clicked, this, &ParamDialog::IdentifyTags);
+    const auto click = [this](int id, auto handler) {
+        connect(builder_.ControlAs<QPushButton>(id), &QPushButton::clicked, this, handler);
+    };
+    click(kConnectButton, [this] { presenter_.Connect(); });
+    click(kDisconnectButton, [this] { presenter_.Disconnect(); });
+    click(kSetButton, [this] { presenter_.Set(); });
+    click(kRefreshButton, [this] { presenter_.Resume(); });
+    click(kReadButton, [this] { presenter_.Read(); });
+    click(kIdentifyButton, [this] { IdentifyTags(); });
     // Only the user's choice counts as a selection change, not one made by the program.
     connect(builder_.ControlAs<QComboBox>(kConnectPortList), &QComboBox::activated, this,
             [this](int index) { presenter_.ConnectPortChosen(index); });

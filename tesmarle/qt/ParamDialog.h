@@ -4,8 +4,8 @@
 #include <QDialog>
 #include <memory>
 
-#include "tesmarle/ParamPresenter.h"
 #include "reader/ReaderLink.h"
+#include "tesmarle/ParamPresenter.h"
 #include "ui/qt/DialogBuilder.h"
 #include "ui/qt/Notifier.h"
 #include "ui/qt/QtDialogView.h"
@@ -34,11 +34,6 @@ class ParamDialog : public QDialog {
     // True while a reader call runs.
     bool IsBusy() const { return presenter_.IsBusy(); }
 
-    void Connect() { presenter_.Connect(); }
-    void Disconnect() { presenter_.Disconnect(); }
-    void Set() { presenter_.Set(); }
-    void Read() { presenter_.Read(); }
-    void Resume() { presenter_.Resume(); }
     void IdentifyTags();
     void ShowAboutBox();
 

@@ -26,14 +26,13 @@ TagDialog::TagDialog(ReaderLink& link, QWidget* parent)
     view->horizontalHeader()->resizeSection(0, w / 9);
     view->horizontalHeader()->resizeSection(1, w - w / 9 - 22);
 
-    connect(builder_.ControlAs<QPushButton>(kStartButton), &QPushButton::clicked, this,
-            &TagDialog::Start);
-    connect(builder_.ControlAs<QPushButton>(kStopButton), &QPushButton::clicked, this,
-            &TagDialog::Stop);
-    connect(builder_.ControlAs<QPushButton>(kClearButton), &QPushButton::clicked, this,
-            &TagDialog::Clear);
-    connect(builder_.ControlAs<QPushButton>(kBackButton), &QPushButton::clicked, this,
-            &TagDialog::accept);
+    const auto click = [this](int id, auto handler) {
+        connect(builder_.ControlAs<QPushButton>(id), &QPushButton::clicked, this, handler);
+    };
+    click(kStartButton, [this] { presenter_.Start(); });
+    click(kStopButton, [this] { presenter_.Stop(); });
+    click(kClearButton, [this] { presenter_.Clear(); });
+    click(kBackButton, [this] { accept(); });
 }
 
 void TagDialog::accept() {

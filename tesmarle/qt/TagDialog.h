@@ -2,9 +2,9 @@
 
 #include <QDialog>
 
-#include "tesmarle/qt/TagListModel.h"
-#include "tesmarle/TagPresenter.h"
 #include "reader/ReaderLink.h"
+#include "tesmarle/TagPresenter.h"
+#include "tesmarle/qt/TagListModel.h"
 #include "ui/qt/DialogBuilder.h"
 #include "ui/qt/QtDialogView.h"
 #include "ui/qt/QtTaskRunner.h"
@@ -28,9 +28,6 @@ class TagDialog : public QDialog {
     bool IsBusy() const { return presenter_.IsBusy(); }
 
     void Start() { presenter_.Start(); }
-    void Stop() { presenter_.Stop(); }
-    void Clear() { presenter_.Clear(); }
-    void Tick() { presenter_.Tick(); }
 
     void accept() override;  // "Back"
     void reject() override;  // Escape

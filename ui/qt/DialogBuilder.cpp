@@ -55,6 +55,11 @@ DialogUnits DialogBuilder::Build(QDialog& dialog) {
         if (control.kind == ControlKind::GroupBox) {
             frames.append(widget);
         }
+        if (auto* view = qobject_cast<QAbstractItemView*>(widget)) {
+            view->setSelectionMode(QAbstractItemView::SingleSelection);
+            view->setSelectionBehavior(QAbstractItemView::SelectRows);
+            view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        }
         if (control.id >= 0) {
             widget->setObjectName(QStringLiteral("control%1").arg(control.id));
             controls_.insert(control.id, widget);
@@ -135,18 +140,12 @@ QWidget* DialogBuilder::Create(const ControlTemplate& control, QDialog& dialog) 
             view->setRootIsDecorated(false);
             view->setUniformRowHeights(true);
             view->setItemsExpandable(false);
-            view->setSelectionMode(QAbstractItemView::SingleSelection);
-            view->setSelectionBehavior(QAbstractItemView::SelectRows);
-            view->setEditTriggers(QAbstractItemView::NoEditTriggers);
             view->header()->setStretchLastSection(false);
             view->header()->setDefaultAlignment(Qt::AlignHCenter);
             return view;
         }
         case ControlKind::VirtualListView: {
             auto* view = new VirtualListView(&dialog);
-            view->setSelectionMode(QAbstractItemView::SingleSelection);
-            view->setSelectionBehavior(QAbstractItemView::SelectRows);
-            view->setEditTriggers(QAbstractItemView::NoEditTriggers);
             view->horizontalHeader()->setDefaultAlignment(Qt::AlignHCenter);
             return view;
         }
