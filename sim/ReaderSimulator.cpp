@@ -1,10 +1,10 @@
 #include "sim/ReaderSimulator.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "protocol/BaudRates.h"
 #include "protocol/FrameCodec.h"
+#include "protocol/FrameSplitter.h"
 #include "protocol/ProtocolCodes.h"
 
 namespace uhf {
@@ -20,16 +20,7 @@ constexpr std::size_t kDataPerFrame = 64;
 constexpr std::size_t kLogCapacity = 4096;
 
 std::string Hex(const std::vector<std::uint8_t>& bytes) {
-    std::string text;
-    char cell[4];
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        std::snprintf(cell, sizeof cell, "%02X", bytes[i]);
-        if (i > 0) {
-            text += ' ';
-        }
-        text += cell;
-    }
-    return text;
+    return HexText(bytes.data(), bytes.size());
 }
 
 const char* CommandName(std::uint8_t command) {
