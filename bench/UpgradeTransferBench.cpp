@@ -22,9 +22,17 @@ namespace {
 // Keeps only the last frame written, so the benchmark measures the transfer, not a recorder.
 class SinkCommControl : public uhf::CommControl {
   public:
-    uhf::SerialError Open(const std::string&, int) override {
+    void Open(const std::string&, int, OpenedHandler whenOpened) override {
+        opened = std::move(whenOpened);
+    }
+    // What the real control's event loop does next after an open.
+    void FinishOpen() {
         open = true;
-        return uhf::SerialError::None;
+        if (opened) {
+            const OpenedHandler told = std::move(opened);
+            opened = nullptr;
+            told(uhf::SerialError::None);
+        }
     }
     void Close() override { open = false; }
     bool IsOpen() const override { return open; }
@@ -42,6 +50,7 @@ class SinkCommControl : public uhf::CommControl {
     std::uint8_t lastFirst = 0;
     std::int64_t bytesWritten = 0;
     ReceiveHandler handler;
+    OpenedHandler opened;
 };
 
 class SilentHost : public uhf::TransferObserver, public uhf::TransferTimers {
@@ -70,10 +79,13 @@ const auto kEndAck = uhf::EncodeUpgradeAnswer(uhf::Byte(uhf::UpgradeCode::End));
 void StartStreaming(uhf::UpgradeTransfer& transfer, SinkCommControl& comm, SilentHost& host,
                     const std::string& firmware) {
     transfer.StartDownload(firmware, {"/dev/null-reader", 115200, 115200});
+    comm.FinishOpen();
     comm.Deliver(kProbeAck.data(), 5);
     host.Expire(uhf::UpgradeTransfer::kProbeTimer);
+    comm.FinishOpen();
     comm.Deliver(kBaudAck.data(), 5);
     host.Expire(uhf::UpgradeTransfer::kBaudTimer);
+    comm.FinishOpen();
     comm.Deliver(kSizeAck.data(), 5);
 }
 

@@ -37,14 +37,24 @@ std::array<std::string, 5> imagePaths;
 
 class CheckingComm : public uhf::CommControl {
   public:
-    uhf::SerialError Open(const std::string&, int) override {
-        if (open) {
-            return uhf::SerialError::AlreadyOpen;
-        }
-        open = true;
-        return uhf::SerialError::None;
+    // An open finishes before the next delivery, as the real control's event loop runs it.
+    void Open(const std::string&, int, OpenedHandler whenOpened) override {
+        opened = std::move(whenOpened);
     }
-    void Close() override { open = false; }
+    void FinishOpen() {
+        if (opened) {
+            const OpenedHandler told = std::move(opened);
+            opened = nullptr;
+            const uhf::SerialError result =
+                open ? uhf::SerialError::AlreadyOpen : uhf::SerialError::None;
+            open = true;
+            told(result);
+        }
+    }
+    void Close() override {
+        open = false;
+        opened = nullptr;
+    }
     bool IsOpen() const override { return open; }
     bool Write(const std::uint8_t* bytes, int count) override {
         Check(open && count > 0);
@@ -74,6 +84,7 @@ class CheckingComm : public uhf::CommControl {
     uhf::SerialError LastError() const override { return uhf::SerialError::None; }
 
     void Deliver(const std::uint8_t* bytes, int count) {
+        FinishOpen();
         if (handler) {
             handler(bytes, count);
         }
@@ -85,6 +96,7 @@ class CheckingComm : public uhf::CommControl {
     bool finalSent = false;
     bool endSent = false;
     ReceiveHandler handler;
+    OpenedHandler opened;
 };
 
 class Host : public uhf::TransferObserver, public uhf::TransferTimers {
@@ -192,16 +204,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Walk a well-behaved exchange up to the chosen phase.
     if (phase >= 1) {
         transfer.StartDownload(imagePaths[imageChoice], {"/dev/fuzz", 115200, 57600});
+        comm.FinishOpen();
         Check(transfer.Phase() == uhf::TransferPhase::Probing);
     }
     if (phase >= 2) {
         comm.Deliver(kProbeAck.data(), 5);
         Check(host.Expire(uhf::UpgradeTransfer::kProbeTimer));
+        comm.FinishOpen();
         Check(transfer.Phase() == uhf::TransferPhase::BaudChange);
     }
     if (phase >= 3) {
         comm.Deliver(kBaudAck.data(), 5);
         Check(host.Expire(uhf::UpgradeTransfer::kBaudTimer));
+        comm.FinishOpen();
         Check(transfer.Phase() == uhf::TransferPhase::SizeAnnounced);
     }
     if (phase >= 4) {
@@ -228,6 +243,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         } else {
             host.Expire(step % 8 - 5);
+            comm.FinishOpen();
         }
         CheckState(transfer, comm, host);
     }

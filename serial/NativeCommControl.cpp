@@ -14,25 +14,101 @@ NativeCommControl::NativeCommControl(SerialPort& serialPort, PendingNotice pendi
 
 NativeCommControl::~NativeCommControl() {
     handler = nullptr;
-    Close();
+    Shutdown();
 }
 
-SerialError NativeCommControl::Open(const std::string& portName, int baudRate) {
-    lastError = open ? SerialError::AlreadyOpen : port.Open(portName, baudRate);
-    if (lastError != SerialError::None) {
-        return lastError;
+void NativeCommControl::Shutdown() {
+    Close();
+    if (opener.joinable()) {
+        opener.join();
+        std::lock_guard<std::mutex> lock(mutex);
+        if (openReturned && openResult == SerialError::None) {
+            port.Close();
+        }
+        openReturned = false;
     }
+    opening = false;
+}
+
+void NativeCommControl::Open(const std::string& portName, int baudRate, OpenedHandler whenOpened) {
+    if (open || (opening && !abandoned) || queued) {
+        refused.push_back(std::move(whenOpened));
+        notice();
+        return;
+    }
+    OpenRequest request{portName, baudRate, std::move(whenOpened)};
+    if (opening) {
+        // The port is still in the driver for the abandoned open; this one follows it.
+        queued = std::move(request);
+        return;
+    }
+    StartOpening(std::move(request));
+}
+
+void NativeCommControl::StartOpening(OpenRequest request) {
+    opening = true;
+    abandoned = false;
+    opened = std::move(request.opened);
+    opener = std::thread([this, name = std::move(request.portName), rate = request.baudRate] {
+        const SerialError result = port.Open(name, rate);
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            openReturned = true;
+            openResult = result;
+        }
+        notice();
+    });
+}
+
+void NativeCommControl::FinishOpening() {
+    std::vector<OpenedHandler> refusals;
+    refusals.swap(refused);
+    for (OpenedHandler& refusal : refusals) {
+        lastError = SerialError::AlreadyOpen;
+        if (refusal) {
+            refusal(SerialError::AlreadyOpen);
+        }
+    }
+    SerialError result = SerialError::None;
     {
         std::lock_guard<std::mutex> lock(mutex);
-        arrived.clear();
-        lost = false;
+        if (!opening || !openReturned) {
+            return;
+        }
+        openReturned = false;
+        result = openResult;
     }
-    open = true;
-    stopping = false;
-    // A wake left from the last close must not end the first read of this one.
-    port.ClearWake();
-    receiver = std::thread(&NativeCommControl::ReceiveLoop, this);
-    return SerialError::None;
+    opener.join();
+    opening = false;
+    if (abandoned) {
+        if (result == SerialError::None) {
+            port.Close();
+        }
+        if (queued) {
+            OpenRequest next = std::move(*queued);
+            queued.reset();
+            StartOpening(std::move(next));
+        }
+        return;
+    }
+    lastError = result;
+    if (result == SerialError::None) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            arrived.clear();
+            lost = false;
+        }
+        open = true;
+        stopping = false;
+        // A wake left from the last close must not end the first read of this one.
+        port.ClearWake();
+        receiver = std::thread(&NativeCommControl::ReceiveLoop, this);
+    }
+    OpenedHandler told = std::move(opened);
+    opened = nullptr;
+    if (told) {
+        told(result);
+    }
 }
 
 void NativeCommControl::Close() {
@@ -42,6 +118,11 @@ void NativeCommControl::Close() {
         port.Close();
         open = false;
     }
+    if (opening) {
+        abandoned = true;
+        opened = nullptr;
+    }
+    queued.reset();
     // What arrived at the old rate means nothing at the next one.
     std::lock_guard<std::mutex> lock(mutex);
     arrived.clear();
@@ -84,6 +165,7 @@ void NativeCommControl::SetReceiveHandler(ReceiveHandler newHandler) {
 }
 
 void NativeCommControl::ProcessPending() {
+    FinishOpening();
     WriteQueued();
     {
         std::lock_guard<std::mutex> lock(mutex);

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -22,8 +24,13 @@ class SerialPort;
 // event loop. A port that fails while open (a USB adapter pulled, a reader's pseudo-terminal
 // gone) is closed at the next ProcessPending and its loss recorded in LastError().
 //
-// Threads: every call but the notice runs on the owner's thread; the receive thread touches only
-// the port's Read and the arrival buffer (under `mutex`); a close wakes its read at once.
+// An open runs on a thread of its own and is finished (or refused) by ProcessPending. An open
+// asked for while an abandoned one is still in the driver starts when that one returns.
+//
+// Threads: every call but the notice runs on the owner's thread; the opening thread touches only
+// the port's Open and the open's outcome (under `mutex`), and the port is the owner's again once
+// that thread is joined; the receive thread touches only the port's Read and the arrival buffer
+// (under `mutex`); a close wakes its read at once.
 class NativeCommControl : public CommControl {
   public:
     using PendingNotice = std::function<void()>;
@@ -34,23 +41,37 @@ class NativeCommControl : public CommControl {
 
     // `port` is this control's alone while it lives.
     NativeCommControl(SerialPort& port, PendingNotice notice);
+    // Waits for an open still in the driver, then closes what it opened.
     ~NativeCommControl() override;
     NativeCommControl(const NativeCommControl&) = delete;
     NativeCommControl& operator=(const NativeCommControl&) = delete;
 
-    SerialError Open(const std::string& portName, int baudRate) override;
+    void Open(const std::string& portName, int baudRate, OpenedHandler opened) override;
     void Close() override;
     bool IsOpen() const override { return open; }
     bool Write(const std::uint8_t* bytes, int count) override;
     void SetReceiveHandler(ReceiveHandler newHandler) override;
     SerialError LastError() const override { return lastError; }
 
-    // On the owner's thread: writes the bytes queued since the last call, hands every byte that
-    // arrived since then to the receive handler in one notification, and closes a port that was
-    // found lost.
+    // On the owner's thread: finishes an open that returned (or closes it, when abandoned), writes
+    // the bytes queued since the last call, hands every byte that arrived since then to the
+    // receive handler in one notification, and closes a port that was found lost.
     void ProcessPending();
 
+  protected:
+    // Closes the port and waits for an open still in the driver: a subclass whose notice needs
+    // its own members calls this from its destructor, so no thread notices into them once gone.
+    void Shutdown();
+
   private:
+    struct OpenRequest {
+        std::string portName;
+        int baudRate = 0;
+        OpenedHandler opened;
+    };
+
+    void StartOpening(OpenRequest request);
+    void FinishOpening();
     void ReceiveLoop();
     void StopReceiving();
     void WriteQueued();
@@ -61,6 +82,15 @@ class NativeCommControl : public CommControl {
     bool open = false;
     SerialError lastError = SerialError::None;
     std::vector<std::uint8_t> outgoing;
+
+    std::thread opener;
+    bool opening = false;  // `opener` runs, or has returned and is not joined yet
+    bool abandoned = false;
+    OpenedHandler opened;
+    std::optional<OpenRequest> queued;           // asked for while an abandoned open runs
+    std::vector<OpenedHandler> refused;          // refusals not told yet
+    bool openReturned = false;                   // guarded by mutex
+    SerialError openResult = SerialError::None;  // guarded by mutex
 
     std::thread receiver;
     std::atomic<bool> stopping{false};

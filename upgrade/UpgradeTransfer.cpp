@@ -40,19 +40,48 @@ void UpgradeTransfer::Send(std::span<const std::uint8_t> frame) {
     }
 }
 
-bool UpgradeTransfer::OpenPort(int baudRate) {
-    if (comm.IsOpen()) {
-        openError = SerialError::AlreadyOpen;
-        return false;
+void UpgradeTransfer::OpenPortFor(TransferPhase next, int baudRate) {
+    phase = next;
+    openingPort = true;
+    comm.Open(state.selections.portName, baudRate,
+              [this](SerialError error) { PortOpened(error); });
+}
+
+void UpgradeTransfer::PortOpened(SerialError error) {
+    openingPort = false;
+    if (!IsRunning()) {
+        return;
     }
-    openError = comm.Open(state.selections.portName, baudRate);
-    if (openError != SerialError::None) {
-        return false;
+    if (error != SerialError::None) {
+        Finish({TransferError::PortOpenFailed, error});
+        return;
+    }
+    // The open may have taken long enough for the user to ask for a stop.
+    if (stopCheck && stopCheck()) {
+        Cancel();
+        return;
     }
     // Bytes gathered at the old rate (a late answer garbled by the reader's own switch) mean
     // nothing at the new one and would spoil every answer appended to them.
     state.rxCount = 0;
-    return true;
+    switch (phase) {
+        case TransferPhase::Probing:
+            timers.Arm(kProbeTimer, kProbeMs);
+            state.retryCount = 0;
+            Send(kProbeFrame);
+            Send(kAltProbeFrame);
+            break;
+        case TransferPhase::BaudChange:
+            observer.Report(TransferEvent::BaudChange);
+            SendBaudCommand();
+            break;
+        case TransferPhase::SizeAnnounced:
+            observer.Report(TransferEvent::SendingImage);
+            SendImageSize();
+            break;
+        default:
+            break;
+    }
 }
 
 void UpgradeTransfer::SendBaudCommand() {
@@ -108,7 +137,6 @@ void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
     state.rxCount = 0;
     state.probeAcked = false;
     state.baudAcked = false;
-    openError = SerialError::None;
 
     if (state.selections.deviceBaud <= 0 || BaudRateIndex(state.selections.downloadBaud) < 0) {
         Finish({TransferError::NoBaudRate});
@@ -128,17 +156,12 @@ void UpgradeTransfer::StartDownload(const std::string& firmwarePath,
         Finish({TransferError::Cancelled});
         return;
     }
-    if (!OpenPort(state.selections.deviceBaud)) {
-        Finish({openError == SerialError::AlreadyOpen ? TransferError::PortAlreadyOpen
-                                                      : TransferError::PortOpenFailed,
-                openError});
+    if (comm.IsOpen()) {
+        // Not this attempt's port: it stays as it is.
+        Finish({TransferError::PortAlreadyOpen, SerialError::AlreadyOpen});
         return;
     }
-    phase = TransferPhase::Probing;
-    timers.Arm(kProbeTimer, kProbeMs);
-    state.retryCount = 0;
-    Send(kProbeFrame);
-    Send(kAltProbeFrame);
+    OpenPortFor(TransferPhase::Probing, state.selections.deviceBaud);
 }
 
 void UpgradeTransfer::HandleTimer(int id) {
@@ -165,17 +188,6 @@ void UpgradeTransfer::HandleTimer(int id) {
     }
 }
 
-bool UpgradeTransfer::Reopen(int baudRate, TransferPhase next, TransferEvent event) {
-    comm.Close();
-    if (!OpenPort(baudRate)) {
-        Finish({TransferError::PortOpenFailed, openError});
-        return false;
-    }
-    phase = next;
-    observer.Report(event);
-    return true;
-}
-
 bool UpgradeTransfer::RetriesSpent(TransferError error) {
     if (++state.retryCount <= kMaxRetries) {
         return false;
@@ -187,9 +199,8 @@ bool UpgradeTransfer::RetriesSpent(TransferError error) {
 void UpgradeTransfer::HandleProbeTimer() {
     timers.Stop(kProbeTimer);
     if (state.probeAcked) {
-        if (Reopen(kBaudChangeRate, TransferPhase::BaudChange, TransferEvent::BaudChange)) {
-            SendBaudCommand();
-        }
+        comm.Close();
+        OpenPortFor(TransferPhase::BaudChange, kBaudChangeRate);
         return;
     }
     if (RetriesSpent(TransferError::NoProbeAnswer)) {
@@ -206,10 +217,8 @@ void UpgradeTransfer::HandleProbeTimer() {
 void UpgradeTransfer::HandleBaudTimer() {
     timers.Stop(kBaudTimer);
     if (state.baudAcked) {
-        if (Reopen(state.selections.downloadBaud, TransferPhase::SizeAnnounced,
-                   TransferEvent::SendingImage)) {
-            SendImageSize();
-        }
+        comm.Close();
+        OpenPortFor(TransferPhase::SizeAnnounced, state.selections.downloadBaud);
         return;
     }
     if (!RetriesSpent(TransferError::NoBaudAnswer)) {
@@ -353,6 +362,7 @@ void UpgradeTransfer::Finish(const TransferEnd& end) {
     imageLoaded = false;
     state.rxCount = 0;
     phase = TransferPhase::Idle;
+    openingPort = false;
     observer.Finished(end);
 }
 

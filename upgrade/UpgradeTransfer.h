@@ -44,8 +44,10 @@ struct TransferState {
 
 // The firmware upgrade of the download tool: probing at the reader's working rate, the baud-rate
 // change at 9600, the size announcement, stop-and-wait streaming of 64-byte data frames and the
-// end frame. Moved on only by StartDownload, the timers' expiries and the control's receive
-// notifications, all on the host's thread; it never sleeps except through the one 100 ms Pause.
+// end frame. Moved on only by StartDownload, the timers' expiries and the control's
+// notifications, all on the host's thread; it never sleeps except through the one 100 ms Pause,
+// and never waits for a port to open: each phase that opens one begins when the control says it
+// is open.
 //
 // The constructor binds the control's receive notification and the timers' expiries to the
 // transfer, and the destructor unbinds them; the observer hears the steps, the progress and the
@@ -81,6 +83,8 @@ class UpgradeTransfer {
 
     TransferPhase Phase() const { return phase; }
     bool IsRunning() const { return phase != TransferPhase::Idle; }
+    // True while the phase waits for its port to open; nothing is sent or timed meanwhile.
+    bool IsOpeningPort() const { return openingPort; }
     const TransferState& State() const { return state; }
 
   private:
@@ -89,9 +93,12 @@ class UpgradeTransfer {
     void HandleProbeTimer();
     void HandleBaudTimer();
     void HandleAckTimer();
-    // The port closed and opened again at `baudRate` for the phase `next`, which the observer
-    // hears of as `event`; false, with the attempt ended, when it will not open.
-    bool Reopen(int baudRate, TransferPhase next, TransferEvent event);
+    // Enters `next` and opens the port at `baudRate` for it; the phase's first step follows in
+    // PortOpened.
+    void OpenPortFor(TransferPhase next, int baudRate);
+    // The port of the phase opened, or would not: sends the phase's first frames, or ends the
+    // attempt.
+    void PortOpened(SerialError error);
     // Counts an expiry without an answer; true, with the attempt ended as `error`, once more
     // than kMaxRetries have passed.
     bool RetriesSpent(TransferError error);
@@ -103,9 +110,6 @@ class UpgradeTransfer {
     // Hands `frame` to the control when the port is open; a failed write is the control's to
     // record (PortFault).
     void Send(std::span<const std::uint8_t> frame);
-    // True when opened; false, with the reason in openError, when it was already open or could
-    // not be opened.
-    bool OpenPort(int baudRate);
     void SendBaudCommand();
     void SendImageSize();
     void SendNextPacket();
@@ -121,7 +125,7 @@ class UpgradeTransfer {
     TransferObserver& observer;
     TransferState state;
     TransferPhase phase = TransferPhase::Idle;
-    SerialError openError = SerialError::None;
+    bool openingPort = false;
     bool imageLoaded = false;
     std::function<bool()> stopCheck;
 };

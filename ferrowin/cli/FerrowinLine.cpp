@@ -186,7 +186,9 @@ FerrowinLine::Transfer FerrowinLine::Download(const FerrowinOptions& run,
             transfer.Cancel();
             return;
         }
-        sizeWaitMs = transfer.Phase() == TransferPhase::SizeAnnounced ? sizeWaitMs + kTickMs : 0;
+        const bool waitingForSize =
+            transfer.Phase() == TransferPhase::SizeAnnounced && !transfer.IsOpeningPort();
+        sizeWaitMs = waitingForSize ? sizeWaitMs + kTickMs : 0;
         if (sizeWaitMs > kSizeAnswerLimitMs) {
             host.AddLog("The reader did not answer the image size.");
             transfer.Cancel();

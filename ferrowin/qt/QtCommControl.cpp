@@ -11,8 +11,9 @@ QtCommControl::QtCommControl(SerialPort& port)
       }) {}
 
 QtCommControl::~QtCommControl() {
-    // The receive thread ends here, while `receiver` can still take its last notice.
-    Close();
+    // The receive and opening threads end here, while `receiver` can still take their last
+    // notices.
+    Shutdown();
 }
 
 }  // namespace uhf

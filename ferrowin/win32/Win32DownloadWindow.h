@@ -45,7 +45,7 @@ class Win32DownloadWindow : public Win32Dialog {
     bool OnCommand(int id, int code);
     void Close();
 
-    std::atomic<HWND> hwnd_{nullptr};  // read by the receive thread's notice
+    std::atomic<HWND> hwnd_{nullptr};  // read by the receive and opening threads' notices
     Win32DialogView view_;
     PortSource ports_;
     Win32TransferTimers timers_;

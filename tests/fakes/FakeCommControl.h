@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,8 +11,8 @@
 
 namespace uhf {
 
-// A CommControl that records what the code under test does to the port and lets the test deliver
-// received bytes. Single-threaded, like the real control's notifications.
+// A CommControl that records what the code under test does to the port and lets the test finish
+// opens and deliver received bytes. Single-threaded, like the real control's notifications.
 class FakeCommControl : public CommControl {
   public:
     struct OpenRecord {
@@ -23,20 +24,40 @@ class FakeCommControl : public CommControl {
         std::vector<std::uint8_t> bytes;
     };
 
-    SerialError Open(const std::string& portName, int baudRate) override {
+    // Records the open; it finishes at FinishOpen, or before the next delivery.
+    void Open(const std::string& portName, int baudRate, OpenedHandler whenOpened) override {
         opens.push_back({portName, baudRate});
+        pendingOpen = {portName, baudRate, std::move(whenOpened)};
+    }
+
+    // Finishes the open under way as the real control does from its owner's event loop: the
+    // port opens or not as openResult decides, and the opener hears which. False when none is
+    // under way.
+    bool FinishOpen() {
+        if (!pendingOpen) {
+            return false;
+        }
+        PendingOpen finishing = std::move(*pendingOpen);
+        pendingOpen.reset();
         lastError = open ? SerialError::AlreadyOpen
-                         : (openResult ? openResult(portName, baudRate) : SerialError::None);
+                         : (openResult ? openResult(finishing.portName, finishing.baudRate)
+                                       : SerialError::None);
         if (lastError == SerialError::None) {
             open = true;
-            currentBaud = baudRate;
+            currentBaud = finishing.baudRate;
         }
-        return lastError;
+        if (finishing.opened) {
+            finishing.opened(lastError);
+        }
+        return true;
     }
+
+    bool IsOpening() const { return pendingOpen.has_value(); }
 
     void Close() override {
         ++closes;
         open = false;
+        pendingOpen.reset();
     }
 
     bool IsOpen() const override { return open; }
@@ -57,8 +78,9 @@ class FakeCommControl : public CommControl {
 
     SerialError LastError() const override { return lastError; }
 
-    // Hands `bytes` to the receive handler as one notification.
+    // Hands `bytes` to the receive handler as one notification, after the open under way.
     void Deliver(const std::vector<std::uint8_t>& bytes) {
+        FinishOpen();
         if (handler && !bytes.empty()) {
             handler(bytes.data(), static_cast<int>(bytes.size()));
         }
@@ -87,7 +109,14 @@ class FakeCommControl : public CommControl {
     SerialError lastError = SerialError::None;
 
   private:
+    struct PendingOpen {
+        std::string portName;
+        int baudRate = 0;
+        OpenedHandler opened;
+    };
+
     ReceiveHandler handler;
+    std::optional<PendingOpen> pendingOpen;
 };
 
 }  // namespace uhf

@@ -29,8 +29,12 @@ class FakeSerialPort : public SerialPort {
     using Responder = std::function<std::vector<Bytes>(const Bytes& written)>;
 
     SerialError Open(const std::string& device, int baudRate) override {
-        std::lock_guard<std::mutex> lock(mutex);
+        std::unique_lock<std::mutex> lock(mutex);
         ++openCalls;
+        openHeld = holdOpens;
+        changed.notify_all();
+        changed.wait(lock, [this] { return !holdOpens; });
+        openHeld = false;
         openedDevice = device;
         openedBaud = baudRate;
         open = openResult == SerialError::None;
@@ -38,6 +42,7 @@ class FakeSerialPort : public SerialPort {
     }
     void Close() override {
         std::lock_guard<std::mutex> lock(mutex);
+        ++closeCalls;
         open = false;
         changed.notify_all();
     }
@@ -164,6 +169,10 @@ class FakeSerialPort : public SerialPort {
         std::lock_guard<std::mutex> lock(mutex);
         return purges;
     }
+    int CloseCalls() const {
+        std::lock_guard<std::mutex> lock(mutex);
+        return closeCalls;
+    }
     int WokenReads() const {
         std::lock_guard<std::mutex> lock(mutex);
         return wokenReads;
@@ -179,6 +188,20 @@ class FakeSerialPort : public SerialPort {
         holdReads = false;
         releaseHeldReads = true;
         changed.notify_all();
+    }
+    // Makes opens block until ReleaseOpens, as the driver of an outgoing Bluetooth link does.
+    void HoldOpens() {
+        std::lock_guard<std::mutex> lock(mutex);
+        holdOpens = true;
+    }
+    void ReleaseOpens() {
+        std::lock_guard<std::mutex> lock(mutex);
+        holdOpens = false;
+        changed.notify_all();
+    }
+    bool WaitUntilOpenHeld(std::chrono::milliseconds limit) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, limit, [this] { return openHeld; });
     }
     bool WaitUntilReading(std::chrono::milliseconds limit) {
         std::unique_lock<std::mutex> lock(mutex);
@@ -215,10 +238,13 @@ class FakeSerialPort : public SerialPort {
     bool failReads = false;
     bool failWrites = false;
     bool holdReads = false;
+    bool holdOpens = false;
+    bool openHeld = false;
     bool releaseHeldReads = false;
     bool readInProgress = false;
     bool wakePending = false;
     int purges = 0;
+    int closeCalls = 0;
     int wokenReads = 0;
     int writeLimit = -1;
     int readCalls = 0;

@@ -77,6 +77,7 @@ class DownloadPresenterTest : public testing::Test {
     }
     // The reader's answer E4 03 cmd 00 to the last request frame written.
     void AnswerLastRequest() {
+        comm.FinishOpen();
         const std::vector<std::uint8_t>& frame = comm.writes.back().bytes;
         ASSERT_EQ(frame[0], 0xA0);
         const auto cmd = frame[2];
@@ -293,6 +294,8 @@ TEST_F(DownloadPresenterTest, DownloadRunsTheWholeTransferWithProgressLogAndTheI
     EXPECT_TRUE(view.At(Ids::kExistButton).enabled);
     presenter->Download();  // ignored while one runs
     EXPECT_EQ(comm.opens.size(), 1u);
+    EXPECT_TRUE(comm.writes.empty()) << "nothing is sent before the port has opened";
+    comm.FinishOpen();
 
     // Every frame is answered; an answer that sends nothing waits for the next expiry.
     for (int step = 0; step < 20 && !view.At(Ids::kDownloadButton).enabled; ++step) {
@@ -304,6 +307,7 @@ TEST_F(DownloadPresenterTest, DownloadRunsTheWholeTransferWithProgressLogAndTheI
         }
         if (comm.writes.size() == writes) {
             timers.FireNext(clock.Now() + 500);
+            comm.FinishOpen();
         }
     }
     EXPECT_TRUE(InputsEnabled()) << "the transfer has ended";
@@ -347,6 +351,7 @@ TEST_F(DownloadPresenterTest, ExitInTheMiddleOfAProbeClosesThePortTheWindowAndTh
     Open();
     ChooseImage(10);
     presenter->Download();
+    comm.FinishOpen();
     ASSERT_TRUE(comm.IsOpen());
     ASSERT_TRUE(clock.IsArmed(0));
 

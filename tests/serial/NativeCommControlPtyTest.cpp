@@ -1,6 +1,7 @@
 // NativeCommControl on a real pseudo-terminal: the rate reaches the line, queued bytes leave
 // together and in order, arrivals come to the handler on the owner's thread and only through
-// ProcessPending, and a port that cannot be opened, or that vanishes, says why.
+// ProcessPending, and a port that cannot be opened, or that vanishes, says why. On a fake port:
+// an open that the driver holds leaves the owner's thread free, and a close abandons it.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <termios.h>
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,6 +32,19 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
+
+// Opens as the transfer does, running the owner's loop until the control says how it went
+// (nothing after 3 s).
+std::optional<SerialError> OpenNow(NativeCommControl& comm, const std::string& name, int rate) {
+    std::optional<SerialError> result;
+    comm.Open(name, rate, [&result](SerialError error) { result = error; });
+    const auto deadline = Clock::now() + std::chrono::seconds(3);
+    while (!result && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        comm.ProcessPending();
+    }
+    return result;
+}
 
 // The owner's side of the control: counts notices from any thread and lets the test wait for
 // one, then process on its own thread as an event loop would.
@@ -81,25 +96,25 @@ class NativeCommControlPty : public testing::Test {
 };
 
 TEST_F(NativeCommControlPty, OpensAtTheRateOnAn8N1LineAndRefusesASecondOpen) {
-    ASSERT_EQ(comm.Open(pty.slavePath, 57600), SerialError::None);
+    ASSERT_EQ(OpenNow(comm, pty.slavePath, 57600), SerialError::None);
     termios line{};
     ASSERT_EQ(tcgetattr(pty.slave, &line), 0);
     EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B57600));
     EXPECT_EQ(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
-    EXPECT_EQ(comm.Open(pty.slavePath, 9600), SerialError::AlreadyOpen);
+    EXPECT_EQ(OpenNow(comm, pty.slavePath, 9600), SerialError::AlreadyOpen);
     EXPECT_EQ(comm.LastError(), SerialError::AlreadyOpen);
     EXPECT_TRUE(comm.IsOpen()) << "the port it had stays open";
     comm.Close();
     EXPECT_FALSE(comm.IsOpen());
 
-    ASSERT_EQ(comm.Open(pty.slavePath, 9600), SerialError::None);
+    ASSERT_EQ(OpenNow(comm, pty.slavePath, 9600), SerialError::None);
     ASSERT_EQ(tcgetattr(pty.slave, &line), 0);
     EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B9600));
     EXPECT_EQ(comm.LastError(), SerialError::None);
 }
 
 TEST_F(NativeCommControlPty, BytesWrittenInOneTurnLeaveTogetherInOrder) {
-    ASSERT_EQ(comm.Open(pty.slavePath, 115200), SerialError::None);
+    ASSERT_EQ(OpenNow(comm, pty.slavePath, 115200), SerialError::None);
     const Bytes probe{0xA0, 0x03, 0x69, 0x00, 0xF4};
     const Bytes alternate{0x52, 0x46, 0x00, 0x00, 0x00, 0xF4, 0x00, 0x00, 0x74};
     ASSERT_TRUE(comm.Write(probe.data(), static_cast<int>(probe.size())));
@@ -113,7 +128,7 @@ TEST_F(NativeCommControlPty, BytesWrittenInOneTurnLeaveTogetherInOrder) {
 }
 
 TEST_F(NativeCommControlPty, ArrivalsReachTheHandlerOnTheOwnersThreadOnly) {
-    ASSERT_EQ(comm.Open(pty.slavePath, 115200), SerialError::None);
+    ASSERT_EQ(OpenNow(comm, pty.slavePath, 115200), SerialError::None);
     Bytes received;
     bool onOwnerThread = true;
     const auto owner = std::this_thread::get_id();
@@ -133,7 +148,7 @@ TEST_F(NativeCommControlPty, ArrivalsReachTheHandlerOnTheOwnersThreadOnly) {
 }
 
 TEST_F(NativeCommControlPty, BytesThatArrivedBeforeACloseAreNotDeliveredAfterTheReopen) {
-    ASSERT_EQ(comm.Open(pty.slavePath, 115200), SerialError::None);
+    ASSERT_EQ(OpenNow(comm, pty.slavePath, 115200), SerialError::None);
     Bytes received;
     comm.SetReceiveHandler([&](const std::uint8_t* bytes, int count) {
         received.insert(received.end(), bytes, bytes + count);
@@ -147,13 +162,13 @@ TEST_F(NativeCommControlPty, BytesThatArrivedBeforeACloseAreNotDeliveredAfterThe
             noticed.wait_for(lock, std::chrono::seconds(3), [this] { return notices >= 3; }));
     }
     comm.Close();
-    ASSERT_EQ(comm.Open(pty.slavePath, 9600), SerialError::None);
+    ASSERT_EQ(OpenNow(comm, pty.slavePath, 9600), SerialError::None);
     comm.ProcessPending();
     EXPECT_TRUE(received.empty());
 }
 
 TEST_F(NativeCommControlPty, VanishedPortIsClosedAndNamedAsLost) {
-    ASSERT_EQ(comm.Open(pty.slavePath, 115200), SerialError::None);
+    ASSERT_EQ(OpenNow(comm, pty.slavePath, 115200), SerialError::None);
     close(pty.master);
     pty.master = -1;
     ASSERT_TRUE(ProcessUntil([&] { return !comm.IsOpen(); }));
@@ -165,10 +180,10 @@ TEST_F(NativeCommControlPty, VanishedPortIsClosedAndNamedAsLost) {
 }
 
 TEST_F(NativeCommControlPty, PortHeldByAnotherControlIsBusy) {
-    ASSERT_EQ(comm.Open(pty.slavePath, 115200), SerialError::None);
+    ASSERT_EQ(OpenNow(comm, pty.slavePath, 115200), SerialError::None);
     NativeSerialPort otherPort;
     NativeCommControl other(otherPort, [] {});
-    EXPECT_EQ(other.Open(pty.slavePath, 115200), SerialError::Busy);
+    EXPECT_EQ(OpenNow(other, pty.slavePath, 115200), SerialError::Busy);
     EXPECT_EQ(other.LastError(), SerialError::Busy);
     EXPECT_FALSE(other.IsOpen());
 }
@@ -190,7 +205,7 @@ TEST_F(NativeCommControlPty, PortThatCannotBeOpenedSaysWhyAndStaysClosed) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        EXPECT_EQ(comm.Open(c.path, c.baudRate), c.error);
+        EXPECT_EQ(OpenNow(comm, c.path, c.baudRate), c.error);
         EXPECT_EQ(comm.LastError(), c.error);
         EXPECT_EQ(ToString(c.error), c.text);
         EXPECT_FALSE(comm.IsOpen());
@@ -205,7 +220,7 @@ TEST(NativeCommControl, CloseWakesTheReceiveThreadInsteadOfWaitingOutItsRead) {
     // A read that nothing ends but a wake (or this long).
     port.SetEmptyReadWait(std::chrono::seconds(10));
     NativeCommControl comm(port, [] {});
-    ASSERT_EQ(comm.Open("ttyFAKE", 115200), SerialError::None);
+    ASSERT_EQ(OpenNow(comm, "ttyFAKE", 115200), SerialError::None);
     ASSERT_TRUE(port.WaitUntilReading(std::chrono::seconds(3)));
     const Clock::time_point start = Clock::now();
     comm.Close();
@@ -213,6 +228,59 @@ TEST(NativeCommControl, CloseWakesTheReceiveThreadInsteadOfWaitingOutItsRead) {
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
     EXPECT_GE(port.WokenReads(), 1);
     EXPECT_FALSE(comm.IsOpen());
+}
+
+TEST(NativeCommControl, AnOpenTheDriverHoldsLeavesTheOwnerFreeAndACloseAbandonsIt) {
+    test::FakeSerialPort port;
+    NativeCommControl comm(port, [] {});
+    std::vector<std::optional<SerialError>> told(3);
+    port.HoldOpens();
+    comm.Open("rfcomm0", 115200, [&](SerialError error) { told[0] = error; });
+    // Open returned while the driver holds the port: the owner's loop goes on.
+    ASSERT_TRUE(port.WaitUntilOpenHeld(std::chrono::seconds(3)));
+    comm.ProcessPending();
+    EXPECT_FALSE(comm.IsOpen());
+    const std::uint8_t byte = 0xA0;
+    EXPECT_FALSE(comm.Write(&byte, 1)) << "nothing is sent before the port has opened";
+    // A second open while one is under way is refused, at the owner's next turn.
+    comm.Open("rfcomm0", 9600, [&](SerialError error) { told[1] = error; });
+    comm.ProcessPending();
+    EXPECT_EQ(told[1], SerialError::AlreadyOpen);
+
+    // Exist: the open is abandoned; an open asked for meanwhile waits for the driver.
+    comm.Close();
+    comm.Open("rfcomm0", 9600, [&](SerialError error) { told[2] = error; });
+    port.ReleaseOpens();
+    const auto deadline = Clock::now() + std::chrono::seconds(3);
+    while (!told[2] && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        comm.ProcessPending();
+    }
+    EXPECT_EQ(told[0], std::nullopt) << "an abandoned open is never reported";
+    EXPECT_EQ(told[2], SerialError::None);
+    EXPECT_TRUE(comm.IsOpen());
+    EXPECT_EQ(port.openCalls, 2);
+    EXPECT_EQ(port.openedBaud, 9600);
+}
+
+TEST(NativeCommControl, GoingAwayDuringAHeldOpenWaitsForItAndClosesWhatItOpened) {
+    test::FakeSerialPort port;
+    bool told = false;
+    std::thread driver;
+    {
+        NativeCommControl comm(port, [] {});
+        port.HoldOpens();
+        comm.Open("rfcomm0", 115200, [&](SerialError) { told = true; });
+        ASSERT_TRUE(port.WaitUntilOpenHeld(std::chrono::seconds(3)));
+        driver = std::thread([&port] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            port.ReleaseOpens();
+        });
+    }
+    driver.join();
+    EXPECT_EQ(port.openCalls, 1);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(told);
 }
 
 }  // namespace

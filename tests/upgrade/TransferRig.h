@@ -56,7 +56,12 @@ class TransferRig {
     // An image of `size` bytes, the pattern UseImage writes.
     static Bytes Pattern(int size);
 
-    void Start() { transfer.StartDownload(path, selections); }
+    // Start and FireTimer let a port they open finish opening, as the host's event loop would
+    // next.
+    void Start() {
+        transfer.StartDownload(path, selections);
+        comm.FinishOpen();
+    }
 
     // Delivers due replies and fires due timers in time order up to `target`.
     void RunUntil(ManualClock::Ms target);
@@ -64,7 +69,10 @@ class TransferRig {
     void RunToEnd(ManualClock::Ms limit = 600000);
 
     void Deliver(const Bytes& bytes) { comm.Deliver(bytes); }
-    void FireTimer(int id) { host.Expire(id); }
+    void FireTimer(int id) {
+        host.Expire(id);
+        comm.FinishOpen();
+    }
 
     // Written frames whose command byte (offset 2 of an A0 frame) is `command`.
     std::vector<FakeCommControl::WriteRecord> Frames(std::uint8_t command) const;

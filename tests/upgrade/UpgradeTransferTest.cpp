@@ -347,6 +347,54 @@ INSTANTIATE_TEST_SUITE_P(Moments, UpgradeTransferStop,
                              return info.param.name;
                          });
 
+// Each of the three opens (at the start, at 9600, at the download rate) may take the driver long:
+// meanwhile nothing is sent and no timer runs, and a cancel (the window's "Exist") or the host's
+// stop request then ends the attempt with nothing more sent, however late the port opens.
+TEST(UpgradeTransferOpening, EachPhaseWaitsForItsPortAndAStopMeanwhileSendsNothing) {
+    const struct {
+        int expiryMs;  // the expiry that reopens the port; 0: the start opens it
+        TransferPhase phase;
+        int baudRate;
+    } opens[] = {{0, TransferPhase::Probing, 115200},
+                 {500, TransferPhase::BaudChange, 9600},
+                 {800, TransferPhase::SizeAnnounced, 57600}};
+    for (const auto& open : opens) {
+        for (const bool cancel : {true, false}) {
+            SCOPED_TRACE(std::to_string(open.baudRate) + (cancel ? " cancel" : " stop"));
+            TransferRig rig;
+            bool stop = false;
+            rig.transfer.SetStopCheck([&stop] { return stop; });
+            rig.UseImage(100);
+            if (open.expiryMs == 0) {
+                rig.transfer.StartDownload(rig.path, rig.selections);
+            } else {
+                rig.Start();
+                rig.RunUntil(open.expiryMs - 1);
+                rig.host.FireNext(open.expiryMs);
+            }
+            ASSERT_TRUE(rig.transfer.IsOpeningPort());
+            EXPECT_EQ(rig.transfer.Phase(), open.phase);
+            EXPECT_EQ(rig.comm.opens.back().baudRate, open.baudRate);
+            EXPECT_FALSE(rig.clock.NextDeadline().has_value());
+            EXPECT_TRUE(rig.comm.IsOpening());
+            const std::size_t writes = rig.comm.writes.size();
+
+            if (cancel) {
+                rig.transfer.Cancel();
+                EXPECT_FALSE(rig.comm.IsOpening()) << "the open is abandoned";
+            } else {
+                stop = true;
+                rig.comm.FinishOpen();
+            }
+            EXPECT_EQ(rig.comm.writes.size(), writes);
+            EXPECT_FALSE(rig.comm.open);
+            EXPECT_FALSE(rig.transfer.IsRunning());
+            EXPECT_FALSE(rig.clock.NextDeadline().has_value());
+            EXPECT_EQ(rig.host.ends, Ends{{TransferError::Cancelled}});
+        }
+    }
+}
+
 TEST_F(UpgradeTransferTest, EndAnswerBeforeTheEndFrameIsNotTakenForSuccess) {
     rig.UseImage(1000);
     rig.Start();

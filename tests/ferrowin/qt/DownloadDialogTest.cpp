@@ -14,8 +14,10 @@
 
 #include "DownloadDialogFixture.h"
 #include "fakes/FakeCommControl.h"
+#include "fakes/FakeSerialPort.h"
 #include "fakes/QtWaitFor.h"
 #include "fakes/TempFolder.h"
+#include "ferrowin/qt/QtCommControl.h"
 
 namespace uhf {
 namespace {
@@ -249,6 +251,9 @@ TEST_F(DownloadDialogTest, DownloadOpensThePortByThePathShownAndDisablesTheInput
     ASSERT_EQ(comm.opens.size(), 1u);
     EXPECT_EQ(comm.opens[0].portName, "/dev/ttyUSB1");
     EXPECT_EQ(comm.opens[0].baudRate, 115200);
+    EXPECT_TRUE(comm.IsOpening());
+    EXPECT_FALSE(InputsEnabled()) << "the inputs stay off while the port opens";
+    comm.FinishOpen();
     EXPECT_TRUE(comm.IsOpen());
     EXPECT_FALSE(InputsEnabled());
     EXPECT_TRUE(Button(DownloadTemplate::kExistButton)->isEnabled());
@@ -282,6 +287,7 @@ TEST_F(DownloadDialogTest, DownloadWithoutFirmwareAsksForOne) {
 TEST_F(DownloadDialogTest, ExistClosesThePortAndTheWindowInTheMiddleOfAProbe) {
     ReadyToDownload();
     Button(DownloadTemplate::kDownloadButton)->click();
+    comm.FinishOpen();
     ASSERT_TRUE(comm.IsOpen());
 
     QSignalSpy finished(dialog.get(), &QDialog::finished);
@@ -308,6 +314,7 @@ TEST_F(DownloadDialogTest, TransferTimersArePreciseAndNeverExpireEarly) {
     QElapsedTimer sinceStart;
     sinceStart.start();
     Button(DownloadTemplate::kDownloadButton)->click();
+    comm.FinishOpen();
     ASSERT_EQ(comm.writes.size(), 2u);
     // No answer: the window's timer 0 drives the retries. The probes that follow go out at its
     // expiries, 500 and 1000 ms after the start, never earlier (a coarse timer may fire 5 %
@@ -408,6 +415,40 @@ TEST_F(DownloadDialogTest, APortLinkCreatedAndRemovedWhileOpenComesAndGoesInTheL
     EXPECT_EQ(PortList()->toolTip(), link) << "the choice reaches the presenter";
     std::filesystem::remove(devices.PathOf("ttyUSB0"));
     EXPECT_TRUE(WaitFor([&] { return PortList()->findText(link) < 0; }));
+}
+
+// The window's own control over a port whose driver holds the open, as an outgoing Bluetooth
+// link's does for half a minute.
+class SlowOpenDownloadTest : public DownloadDialogTest {
+  protected:
+    test::FakeSerialPort port;
+    QtCommControl held{port};
+};
+
+TEST_F(SlowOpenDownloadTest, TheWindowAnswersWhileThePortOpensAndExistClosesItAtOnce) {
+    port.HoldOpens();
+    Store("DeviceBaud", "0");
+    Store("DownBaud", "0");
+    files.answer = WriteFirmware(10);
+    DownloadDialogFixture::Open(held);
+    dialog->show();
+    Button(DownloadTemplate::kFileButton)->click();
+    // The click returns while the driver still holds the open: the window's thread is free.
+    Button(DownloadTemplate::kDownloadButton)->click();
+    ASSERT_TRUE(port.WaitUntilOpenHeld(std::chrono::seconds(3)));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(InputsEnabled());
+    EXPECT_TRUE(Button(DownloadTemplate::kExistButton)->isEnabled());
+
+    QSignalSpy finished(dialog.get(), &QDialog::finished);
+    Button(DownloadTemplate::kExistButton)->click();
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_FALSE(dialog->isVisible());
+    // The port that opens after all is closed again, and nothing was sent on it.
+    port.ReleaseOpens();
+    EXPECT_TRUE(test::WaitFor([&] { return port.CloseCalls() == 1; }));
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(port.Writes().empty());
 }
 
 }  // namespace

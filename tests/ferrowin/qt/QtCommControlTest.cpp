@@ -1,6 +1,6 @@
-// The native serial control as the Qt window hosts it, on a pseudo-terminal: written bytes leave
-// and arrivals reach the handler when the window's event loop turns, on the window's thread, and
-// calls still queued when the control goes are dropped with it.
+// The native serial control as the Qt window hosts it, on a pseudo-terminal: the open's outcome,
+// written bytes and arrivals are handled when the window's event loop turns, on the window's
+// thread, and calls still queued when the control goes are dropped with it.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <unistd.h>
@@ -9,6 +9,9 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -21,6 +24,18 @@ namespace uhf {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// Opens as the transfer does and lets the event loop turn until the outcome is told.
+std::optional<SerialError> OpenNow(
+    QtCommControl& comm, const std::string& path, const std::function<void()>& onTold = [] {}) {
+    std::optional<SerialError> told;
+    comm.Open(path, 115200, [&](SerialError error) {
+        told = error;
+        onTold();
+    });
+    test::WaitFor([&] { return told.has_value(); });
+    return told;
+}
 
 Bytes ReadAvailable(int fd) {
     Bytes got;
@@ -48,7 +63,10 @@ TEST(QtCommControl, WritesAndArrivalsAreHandledByTheWindowsEventLoopOnItsThread)
         onWindowThread = onWindowThread && std::this_thread::get_id() == window;
         received.insert(received.end(), bytes, bytes + count);
     });
-    ASSERT_EQ(comm.Open(pty.slavePath, 115200), SerialError::None);
+    ASSERT_EQ(
+        OpenNow(comm, pty.slavePath,
+                [&] { onWindowThread = onWindowThread && std::this_thread::get_id() == window; }),
+        SerialError::None);
 
     const Bytes probe{0xA0, 0x03, 0x69, 0x00, 0xF4};
     ASSERT_TRUE(comm.Write(probe.data(), static_cast<int>(probe.size())));
@@ -78,7 +96,7 @@ TEST(QtCommControl, CallsStillQueuedWhenTheControlGoesAreDropped) {
     {
         QtCommControl comm(port);
         comm.SetReceiveHandler([&](const std::uint8_t*, int) { ++deliveries; });
-        ASSERT_EQ(comm.Open(pty.slavePath, 115200), SerialError::None);
+        ASSERT_EQ(OpenNow(comm, pty.slavePath), SerialError::None);
         const Bytes answer{0xE4, 0x03, 0x69, 0x00, 0xB0};
         ASSERT_EQ(write(pty.master, answer.data(), answer.size()), 5);
         // Notices queue up meanwhile, one per byte the receive thread takes.
