@@ -4,9 +4,12 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <iostream>
 
 #include "common/SystemText.h"
+#include "toolsupport/ExitStatus.h"
 #include "toolsupport/JsonText.h"
+#include "toolsupport/ProcessSetup.h"
 
 namespace uhf {
 
@@ -17,6 +20,20 @@ RunReport::~RunReport() {
     if (file != nullptr) {
         std::fclose(file);
     }
+}
+
+std::optional<int> RunReport::OpenOrRefuse(const std::string& path) {
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    std::string error;
+    const OpenResult opened = Open(path, error);
+    if (opened == OpenResult::Opened) {
+        return std::nullopt;
+    }
+    std::cerr << tool << ": " << error << "\n";
+    return ProcessSetup::Finish(tool.c_str(),
+                                opened == OpenResult::NotAFile ? kExitUsage : kExitFailure);
 }
 
 RunReport::OpenResult RunReport::Open(const std::string& path, std::string& error) {

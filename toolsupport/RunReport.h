@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,6 +36,10 @@ class RunReport {
     // is refused before it is opened (NotAFile): a FIFO would hold the open up for good, and a
     // device keeps no record. Failed when the file cannot be opened. `error` then says why.
     OpenResult Open(const std::string& path, std::string& error);
+    // A tool's start: opens `path` when one is given. When it cannot, says why on stderr as
+    // "tool: reason" and gives the exit status to end with (a usage error for what is no
+    // regular file).
+    std::optional<int> OpenOrRefuse(const std::string& path);
     // Thread-safe. False when the line could not be written whole.
     bool Append(const Entry& entry);
 

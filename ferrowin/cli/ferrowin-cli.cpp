@@ -12,18 +12,12 @@
 #include "toolsupport/PortRunner.h"
 #include "toolsupport/ProcessSetup.h"
 #include "toolsupport/RunReport.h"
+#include "toolsupport/ToolEntry.h"
 #include "version/ProgramVersion.h"
 
-namespace {
+const char uhf::kToolName[] = "ferrowin-cli";
 
-int ToolMain(int argc, char** argv) {
-    uhf::ProcessSetup::Prepare();
-    if (uhf::PrintVersionIfAsked("ferrowin-cli", argc, argv)) {
-        return uhf::ProcessSetup::Finish("ferrowin-cli",
-                                         uhf::ProcessSetup::RefuseClosedOutput("ferrowin-cli")
-                                             ? uhf::kExitFailure
-                                             : uhf::kExitOk);
-    }
+int uhf::RunTool(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     const std::optional<uhf::FerrowinOptions> options = uhf::FerrowinOptions::Parse(args, error);
@@ -43,14 +37,10 @@ int ToolMain(int argc, char** argv) {
     }
     uhf::FerrowinLine line(*options, &uhf::ProcessSetup::Interrupted);
     uhf::RunReport report("ferrowin-cli", uhf::ProgramVersion());
+    if (const std::optional<int> refused = report.OpenOrRefuse(options->reportFile)) {
+        return *refused;
+    }
     if (!options->reportFile.empty()) {
-        const auto opened = report.Open(options->reportFile, error);
-        if (opened != uhf::RunReport::OpenResult::Opened) {
-            std::cerr << "ferrowin-cli: " << error << "\n";
-            return uhf::ProcessSetup::Finish(
-                "ferrowin-cli", opened == uhf::RunReport::OpenResult::NotAFile ? uhf::kExitUsage
-                                                                               : uhf::kExitFailure);
-        }
         line.SetReport(&report, uhf::PortEnumerator::ListSystemPortDetails());
     }
     uhf::LowLatencyMode::System().SetWarningSink([](const std::string& warning) {
@@ -58,17 +48,3 @@ int ToolMain(int argc, char** argv) {
     });
     return uhf::ProcessSetup::Finish("ferrowin-cli", line.Run(std::cout, std::cerr));
 }
-
-}  // namespace
-
-#ifdef _WIN32
-// Windows hands wmain the arguments whole, in UTF-16; a narrow main would get them in the ANSI
-// code page, which cannot spell most file names.
-int wmain(int argc, wchar_t** argv) {
-    return uhf::ProcessSetup::RunWithUtf8Arguments(argc, argv, ToolMain);
-}
-#else
-int main(int argc, char** argv) {
-    return ToolMain(argc, argv);
-}
-#endif

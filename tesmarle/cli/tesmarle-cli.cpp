@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,18 +18,12 @@
 #include "toolsupport/PortRunner.h"
 #include "toolsupport/ProcessSetup.h"
 #include "toolsupport/RunReport.h"
+#include "toolsupport/ToolEntry.h"
 #include "version/ProgramVersion.h"
 
-namespace {
+const char uhf::kToolName[] = "tesmarle-cli";
 
-int ToolMain(int argc, char** argv) {
-    uhf::ProcessSetup::Prepare();
-    if (uhf::PrintVersionIfAsked("tesmarle-cli", argc, argv)) {
-        return uhf::ProcessSetup::Finish("tesmarle-cli",
-                                         uhf::ProcessSetup::RefuseClosedOutput("tesmarle-cli")
-                                             ? uhf::kExitFailure
-                                             : uhf::kExitOk);
-    }
+int uhf::RunTool(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     uhf::TesmarleOptions options;
     std::string error;
@@ -49,14 +44,8 @@ int ToolMain(int argc, char** argv) {
         });
     }
     uhf::RunReport report("tesmarle-cli", uhf::ProgramVersion());
-    if (!options.reportFile.empty()) {
-        const auto opened = report.Open(options.reportFile, error);
-        if (opened != uhf::RunReport::OpenResult::Opened) {
-            std::cerr << "tesmarle-cli: " << error << "\n";
-            return uhf::ProcessSetup::Finish(
-                "tesmarle-cli", opened == uhf::RunReport::OpenResult::NotAFile ? uhf::kExitUsage
-                                                                               : uhf::kExitFailure);
-        }
+    if (const std::optional<int> refused = report.OpenOrRefuse(options.reportFile)) {
+        return *refused;
     }
     uhf::TesmarleLine runner(
         [](uhf::TraceLog& trace) {
@@ -74,17 +63,3 @@ int ToolMain(int argc, char** argv) {
     const int status = runner.Run(options);
     return uhf::ProcessSetup::Finish("tesmarle-cli", status);
 }
-
-}  // namespace
-
-#ifdef _WIN32
-// Windows hands wmain the arguments whole, in UTF-16; a narrow main would get them in the ANSI
-// code page, which cannot spell most file names.
-int wmain(int argc, wchar_t** argv) {
-    return uhf::ProcessSetup::RunWithUtf8Arguments(argc, argv, ToolMain);
-}
-#else
-int main(int argc, char** argv) {
-    return ToolMain(argc, argv);
-}
-#endif
