@@ -1,8 +1,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,32 +18,21 @@
 #include "serial/LowLatencyMode.h"
 #include "serial/NativeSerialPort.h"
 #include "serial/TracingSerialPort.h"
-#include "ui/TraceOption.h"
 #include "ui/qt/MessageBoxNotifier.h"
-#include "version/ProgramVersion.h"
+#include "ui/qt/WindowArguments.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: ferrowin [--trace FILE] [PORT...]\n"
+constexpr const char* kAbout =
     "  The UHF reader's firmware download tool, a window. Ports named here (a simulated\n"
-    "  reader's pseudo-terminal, say) head its port list, before the machine's serial ports.\n"
-    "  --trace FILE   write every frame on the line to FILE (- standard error)\n"
-    "  -h, --help     show this text\n"
-    "  --version      show the version\n"
-    "  Qt's own options are taken too, e.g. -platform offscreen.\n";
+    "  reader's pseudo-terminal, say) head its port list, before the machine's serial ports.\n";
 
 }  // namespace
 
 // Ferrowin: shows the download window modally; the program ends when it closes.
 // Ports named on the command line (a simulated reader's pseudo-terminal, say) head the port list.
 int main(int argc, char** argv) {
-    // Answered before Qt starts, so that they work without a display.
-    if (uhf::PrintVersionIfAsked("ferrowin", argc, argv)) {
-        return 0;
-    }
-    if (uhf::AsksForHelp(argc, argv)) {
-        std::fputs(kUsage, stdout);
+    if (uhf::AnswerVersionOrUsage("ferrowin", kAbout, argc, argv)) {
         return 0;
     }
     QApplication app(argc, argv);
@@ -51,16 +40,13 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(uhf::FerrowinIcon::Create());
     uhf::DialogFonts::InstallSubstitutes();
 
-    std::vector<std::string> named;
-    for (const QString& argument : QApplication::arguments().mid(1)) {
-        named.push_back(argument.toStdString());
-    }
     uhf::TraceLog trace;
-    std::string error;
-    if (!uhf::TakeTraceOption(named, trace, error)) {
-        std::fprintf(stderr, "ferrowin: %s\n", error.c_str());
+    const std::optional<std::vector<std::string>> arguments =
+        uhf::TakeWindowArguments("ferrowin", trace);
+    if (!arguments) {
         return 2;
     }
+    const std::vector<std::string>& named = *arguments;
     uhf::PortConfig config(uhf::ExecutableFolder::Find(), [named] {
         return uhf::PortEnumerator::ListNamedThenSystemPorts(named);
     });
