@@ -52,28 +52,8 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
 
 // What a reply to `code` answers, by the request's name; null for a code no request carries.
 const char* RequestName(std::uint8_t code) {
-    switch (code) {
-        case Byte(ReaderCode::Stop):
-            return "Stop";
-        case Byte(ReaderCode::Resume):
-            return "Resume";
-        case Byte(ReaderCode::ReadBlock):
-            return "ReadBlock";
-        case Byte(ReaderCode::WriteBlock):
-            return "WriteBlock";
-        case Byte(UpgradeCode::Probe):
-            return "probe";
-        case Byte(UpgradeCode::BaudRate):
-            return "baud change";
-        case Byte(UpgradeCode::Size):
-            return "size";
-        case Byte(UpgradeCode::Data):
-            return "upgrade data";
-        case Byte(UpgradeCode::End):
-            return "end";
-        default:
-            return nullptr;
-    }
+    const RequestWords* words = FindRequestWords(code);
+    return words != nullptr ? words->name : nullptr;
 }
 
 std::string CodeText(std::uint8_t code) {

@@ -30,6 +30,35 @@ constexpr std::uint8_t Byte(Code code) {
     return static_cast<std::uint8_t>(code);
 }
 
+// Each request the tools send, by its code: its name in a trace, and the simulated reader's word
+// for the frame that carries it.
+struct RequestWords {
+    std::uint8_t code;
+    const char* name;
+    const char* frame;
+};
+inline constexpr RequestWords kRequestWords[] = {
+    {Byte(ReaderCode::Stop), "Stop", "Stop"},
+    {Byte(ReaderCode::Resume), "Resume", "Resume"},
+    {Byte(ReaderCode::ReadBlock), "ReadBlock", "ReadBlock"},
+    {Byte(ReaderCode::WriteBlock), "WriteBlock", "WriteBlock"},
+    {Byte(UpgradeCode::Probe), "probe", "probe"},
+    {Byte(UpgradeCode::BaudRate), "baud change", "baud-rate frame"},
+    {Byte(UpgradeCode::Size), "size", "size frame"},
+    {Byte(UpgradeCode::Data), "upgrade data", "data frame"},
+    {Byte(UpgradeCode::End), "end", "end frame"},
+};
+
+// The words of the request `code`; null for a code no request carries.
+constexpr const RequestWords* FindRequestWords(std::uint8_t code) {
+    for (const RequestWords& words : kRequestWords) {
+        if (words.code == code) {
+            return &words;
+        }
+    }
+    return nullptr;
+}
+
 inline constexpr std::uint8_t kRequestHeader = 0xA0;
 inline constexpr std::uint8_t kReplyHeader = 0xE0;
 // Replies of the upgrade; the parameter protocol's status replies may carry it too.

@@ -24,28 +24,8 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
 }
 
 const char* CommandName(std::uint8_t command) {
-    switch (command) {
-        case Byte(ReaderCode::Stop):
-            return "Stop";
-        case Byte(ReaderCode::Resume):
-            return "Resume";
-        case Byte(ReaderCode::ReadBlock):
-            return "ReadBlock";
-        case Byte(ReaderCode::WriteBlock):
-            return "WriteBlock";
-        case Byte(UpgradeCode::BaudRate):
-            return "baud-rate frame";
-        case Byte(UpgradeCode::Size):
-            return "size frame";
-        case Byte(UpgradeCode::Data):
-            return "data frame";
-        case Byte(UpgradeCode::End):
-            return "end frame";
-        case Byte(UpgradeCode::Probe):
-            return "probe";
-        default:
-            return "unknown command";
-    }
+    const RequestWords* words = FindRequestWords(command);
+    return words != nullptr ? words->frame : "unknown command";
 }
 
 bool IsFrameStart(std::uint8_t b) {
