@@ -28,6 +28,11 @@ struct NativeSerialPort::Handle {
     HANDLE wake = nullptr;     // auto-reset: one wait takes one wake
     HANDLE reading = nullptr;  // manual-reset, the OVERLAPPED event of Read's calls
     DWORD idleMs = 0;          // the pause after a wait that ended with no event
+    // The comm-event wait's request and mask live as long as the port, not on Read's stack: a
+    // driver that writes the mask after a cancelled wait was collected then writes into these,
+    // not into the frame of whatever call the thread has made since.
+    OVERLAPPED waiting{};
+    DWORD events = 0;
 };
 
 namespace {
@@ -90,11 +95,11 @@ int NativeSerialPort::Handle::TakeQueued(std::uint8_t* into, int room) {
 }
 
 NativeSerialPort::Handle::Wait NativeSerialPort::Handle::WaitForBytes(Clock::time_point deadline) {
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = reading;
-    DWORD events = 0;
+    waiting = OVERLAPPED{};
+    waiting.hEvent = reading;
+    events = 0;
     DWORD which = WAIT_OBJECT_0;  // a wait that ends at once: an event the driver kept
-    if (!comm.WaitCommEvent(port, &events, &overlapped)) {
+    if (!comm.WaitCommEvent(port, &events, &waiting)) {
         if (GetLastError() != ERROR_IO_PENDING) {
             return Wait::Failed;
         }
@@ -103,11 +108,11 @@ NativeSerialPort::Handle::Wait NativeSerialPort::Handle::WaitForBytes(Clock::tim
                                        MillisecondsUntil(deadline));
         if (which != WAIT_OBJECT_0) {
             // Cancelling a wait loses nothing: the bytes stay in the driver's queue.
-            comm.CancelIoEx(port, &overlapped);
+            comm.CancelIoEx(port, &waiting);
         }
-        // The OVERLAPPED lives on this stack: the wait must have ended before it goes.
+        // The wait must have ended before the next one reuses the request.
         DWORD ignored = 0;
-        (void)comm.GetOverlappedResult(port, &overlapped, &ignored, TRUE);
+        (void)comm.GetOverlappedResult(port, &waiting, &ignored, TRUE);
     }
     if (which == WAIT_OBJECT_0 + 1) {
         return Wait::Woken;
