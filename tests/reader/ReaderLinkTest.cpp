@@ -13,20 +13,17 @@
 #include "reader/ReaderLink.h"
 
 namespace uhf {
-
 void PrintTo(LinkError error, std::ostream* os) {
     *os << ToString(error);
 }
+}  // namespace uhf
 
+namespace uhf::test {
 namespace {
 
-using test::FakeReader;
-using test::FakeSerialPort;
 using Bytes = std::vector<std::uint8_t>;
 using std::chrono::milliseconds;
 
-const Bytes kStopRequest{0xA0, 0x02, 0xFE, 0x60};
-const Bytes kResumeRequest{0xA0, 0x02, 0x65, 0xF9};
 const Bytes kStopDone{0xE0, 0x03, 0xFE, 0x00, 0x1F};
 
 Bytes Join(std::initializer_list<Bytes> parts) {
@@ -571,4 +568,4 @@ TEST_F(ReaderLinkTest, WriteBlockRefusesMoreValuesThanTheSendBufferHolds) {
 }
 
 }  // namespace
-}  // namespace uhf
+}  // namespace uhf::test
