@@ -112,37 +112,41 @@ TEST(ProfileTextTest, SectionSavedInAnotherEncodingIsTheSameSectionAndIsWrittenB
     EXPECT_EQ(plain.Find(gbk, "Port"), std::nullopt);
 }
 
-TEST(ProfileTextTest, SetReplacesTheValueWhereItStandsAndKeepsEveryOtherByte) {
-    const std::string before = "; top comment\n[S]\r\nport = 1\nBaud=2\n\n[T]\nPort=5\n";
-    ProfileText text(before);
-    ASSERT_TRUE(text.Set("s", "PORT", "12"));
-    // The key keeps the file's spelling, the new line ends in CR LF, the rest is untouched.
-    EXPECT_EQ(text.Bytes(), "; top comment\n[S]\r\nport=12\r\nBaud=2\n\n[T]\nPort=5\n");
+struct SetCase {
+    const char* name;
+    std::string before;
+    std::string section;
+    std::string key;
+    std::string value;
+    std::string after;
+};
+
+class SetTest : public ::testing::TestWithParam<SetCase> {};
+
+TEST_P(SetTest, ChangesOnlyTheLineOfTheKey) {
+    const SetCase& c = GetParam();
+    ProfileText text(c.before);
+    ASSERT_TRUE(text.Set(c.section, c.key, c.value));
+    EXPECT_EQ(text.Bytes(), c.after);
 }
 
-TEST(ProfileTextTest, SetReplacesAKeyFoundInALaterSectionOfTheSameName) {
-    ProfileText text("[S]\na=1\n[T]\n[S]\nb=2\n");
-    ASSERT_TRUE(text.Set("S", "b", "9"));
-    EXPECT_EQ(text.Bytes(), "[S]\na=1\n[T]\n[S]\nb=9\r\n");
-}
-
-TEST(ProfileTextTest, SetAddsAMissingKeyAfterTheLastKeyOfItsSection) {
-    ProfileText text("[S]\r\na=1\r\n; about T\r\n\r\n[T]\r\nb=2\r\n");
-    ASSERT_TRUE(text.Set("S", "c", "3"));
-    EXPECT_EQ(text.Bytes(), "[S]\r\na=1\r\nc=3\r\n; about T\r\n\r\n[T]\r\nb=2\r\n");
-}
-
-TEST(ProfileTextTest, SetAddsAKeyRightAfterTheHeaderOfASectionWithoutKeys) {
-    ProfileText text("[S]\n\n[T]\nb=2\n");
-    ASSERT_TRUE(text.Set("S", "a", "1"));
-    EXPECT_EQ(text.Bytes(), "[S]\na=1\r\n\n[T]\nb=2\n");
-}
-
-TEST(ProfileTextTest, SetAddsAMissingSectionAtTheEndOfTheFile) {
-    ProfileText text("[T]\r\nb=2\r\n");
-    ASSERT_TRUE(text.Set(kGbkSection, "Port", "0"));
-    EXPECT_EQ(text.Bytes(), "[T]\r\nb=2\r\n[" + kGbkSection + "]\r\nPort=0\r\n");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Table, SetTest,
+    ::testing::Values(
+        // The key keeps the file's spelling, the new line ends in CR LF, the rest is untouched.
+        SetCase{"ReplacesTheValueWhereItStands",
+                "; top comment\n[S]\r\nport = 1\nBaud=2\n\n[T]\nPort=5\n", "s", "PORT", "12",
+                "; top comment\n[S]\r\nport=12\r\nBaud=2\n\n[T]\nPort=5\n"},
+        SetCase{"ReplacesAKeyFoundInALaterSectionOfTheSameName", "[S]\na=1\n[T]\n[S]\nb=2\n", "S",
+                "b", "9", "[S]\na=1\n[T]\n[S]\nb=9\r\n"},
+        SetCase{"AddsAMissingKeyAfterTheLastKeyOfItsSection",
+                "[S]\r\na=1\r\n; about T\r\n\r\n[T]\r\nb=2\r\n", "S", "c", "3",
+                "[S]\r\na=1\r\nc=3\r\n; about T\r\n\r\n[T]\r\nb=2\r\n"},
+        SetCase{"AddsAKeyRightAfterTheHeaderOfASectionWithoutKeys", "[S]\n\n[T]\nb=2\n", "S", "a",
+                "1", "[S]\na=1\r\n\n[T]\nb=2\n"},
+        SetCase{"AddsAMissingSectionAtTheEndOfTheFile", "[T]\r\nb=2\r\n", kGbkSection, "Port", "0",
+                "[T]\r\nb=2\r\n[" + kGbkSection + "]\r\nPort=0\r\n"}),
+    [](const ::testing::TestParamInfo<SetCase>& info) { return info.param.name; });
 
 TEST(ProfileTextTest, SetEndsAnUnterminatedLastLineBeforeAddingToIt) {
     ProfileText missingSection("[T]\nb=2");

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -26,27 +27,41 @@ class FakeReader {
         return EncodeTagFrame(id, a, b);
     }
 
+    // Parameter bytes by address, to set or compare several in one step.
+    using Cells = std::map<int, int>;
+
     // A record that IsValid accepts, spread over all seven blocks.
     FakeReader() {
-        const std::array<std::pair<int, std::uint8_t>, 16> initial{{{100, 7},
-                                                                    {101, 30},
-                                                                    {112, 2},
-                                                                    {113, 5},
-                                                                    {114, 2},
-                                                                    {115, 3},
-                                                                    {116, 10},
-                                                                    {117, 20},
-                                                                    {118, 2},
-                                                                    {119, 4},
-                                                                    {123, 1},
-                                                                    {132, 9},
-                                                                    {135, 1},
-                                                                    {137, 12},
-                                                                    {138, 0xAB},
-                                                                    {144, 25}}};
-        for (const auto& [address, value] : initial) {
-            memory[static_cast<std::size_t>(address)] = value;
+        Set({{100, 7},
+             {101, 30},
+             {112, 2},
+             {113, 5},
+             {114, 2},
+             {115, 3},
+             {116, 10},
+             {117, 20},
+             {118, 2},
+             {119, 4},
+             {123, 1},
+             {132, 9},
+             {135, 1},
+             {137, 12},
+             {138, 0xAB},
+             {144, 25}});
+    }
+
+    void Set(const Cells& cells) {
+        for (const auto& [address, value] : cells) {
+            memory[static_cast<std::size_t>(address)] = static_cast<std::uint8_t>(value);
         }
+    }
+    // The bytes now at the addresses `cells` names, to compare with `cells`.
+    Cells At(const Cells& cells) const {
+        Cells now;
+        for (const auto& [address, value] : cells) {
+            now[address] = memory[static_cast<std::size_t>(address)];
+        }
+        return now;
     }
 
     // The frames that answer one complete request; nothing for anything else.
@@ -110,5 +125,9 @@ class FakeReader {
     int requests = 0;
     std::uint8_t replyHeader = 0xE0;
 };
+
+// Stop and Resume as the host must send them, byte for byte.
+inline const FakeReader::Bytes kStopRequest{0xA0, 0x02, 0xFE, 0x60};
+inline const FakeReader::Bytes kResumeRequest{0xA0, 0x02, 0x65, 0xF9};
 
 }  // namespace uhf::test

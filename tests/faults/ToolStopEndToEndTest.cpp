@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "fakes/PtyReaderPeer.h"
@@ -64,13 +65,16 @@ bool AnyBlockWrite(const std::vector<PtyReaderPeer::Bytes>& requests) {
                        [](const auto& r) { return r.size() > 2 && r[2] == 0x62; });
 }
 
+// Names a table's tests after the `name` of their rows.
+template <class Case>
+std::string CaseName(const testing::TestParamInfo<Case>& info) {
+    return info.param.name;
+}
+
 struct SignalCase {
     int signal;
     const char* name;
 };
-std::string SignalName(const testing::TestParamInfo<SignalCase>& info) {
-    return info.param.name;
-}
 const auto kStopSignals = testing::Values(
     SignalCase{SIGINT, "SIGINT"}, SignalCase{SIGTERM, "SIGTERM"}, SignalCase{SIGHUP, "SIGHUP"});
 
@@ -99,7 +103,7 @@ TEST_P(StalledStandardInput, EndsAtTheStopRequestWithNothingSent) {
     close(input[1]);
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, StalledStandardInput, kStopSignals, SignalName);
+INSTANTIATE_TEST_SUITE_P(Signals, StalledStandardInput, kStopSignals, CaseName<SignalCase>);
 
 class StoppedWrite : public testing::TestWithParam<SignalCase> {};
 
@@ -127,15 +131,30 @@ TEST_P(StoppedWrite, SendsNoBlockWriteAndFails) {
     });
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, StoppedWrite, kStopSignals, SignalName);
+INSTANTIATE_TEST_SUITE_P(Signals, StoppedWrite, kStopSignals, CaseName<SignalCase>);
 
-struct NotAFileCase {
-    const char* name;
+// A path as one of the tools is given it.
+struct PathCase {
+    std::string name;
     Tool tool;
-    std::string target;  // under the test's folder, or an absolute path
+    std::string path;
 };
 
-class ReportThatIsNoRegularFile : public testing::TestWithParam<NotAFileCase> {};
+// Each of `spellings` (a name and a path) for either tool, the name led by the tool's.
+std::vector<PathCase> ForEitherTool(
+    const std::vector<std::pair<std::string, std::string>>& spellings) {
+    std::vector<PathCase> cases;
+    for (const Tool tool : {Tool::Tesmarle, Tool::Ferrowin}) {
+        for (const auto& [name, path] : spellings) {
+            cases.push_back(
+                {(tool == Tool::Tesmarle ? "Tesmarle" : "Ferrowin") + name, tool, path});
+        }
+    }
+    return cases;
+}
+
+// The report is `path`: under the test's folder, or an absolute path.
+class ReportThatIsNoRegularFile : public testing::TestWithParam<PathCase> {};
 
 // A FIFO would hold the open up for good; a device or a folder keeps no record. The port named
 // does not exist: had it been opened first, the tool would have failed with 1 for it.
@@ -143,7 +162,7 @@ TEST_P(ReportThatIsNoRegularFile, IsAUsageErrorBeforeAnyPortIsOpened) {
     const TempFolder folder;
     ASSERT_EQ(mkfifo(folder.PathOf("fifo").c_str(), 0600), 0);
     const std::string target =
-        GetParam().target[0] == '/' ? GetParam().target : folder.PathOf(GetParam().target);
+        GetParam().path[0] == '/' ? GetParam().path : folder.PathOf(GetParam().path);
     Args args = CommandOn(GetParam().tool, {"/dev/no-such-reader-port"});
     args.insert(args.begin(), {"--report", target});
     const test::ToolResult r =
@@ -155,13 +174,8 @@ TEST_P(ReportThatIsNoRegularFile, IsAUsageErrorBeforeAnyPortIsOpened) {
 
 INSTANTIATE_TEST_SUITE_P(
     Targets, ReportThatIsNoRegularFile,
-    testing::Values(NotAFileCase{"TesmarleFifo", Tool::Tesmarle, "fifo"},
-                    NotAFileCase{"TesmarleFolder", Tool::Tesmarle, "."},
-                    NotAFileCase{"TesmarleDevice", Tool::Tesmarle, "/dev/full"},
-                    NotAFileCase{"FerrowinFifo", Tool::Ferrowin, "fifo"},
-                    NotAFileCase{"FerrowinFolder", Tool::Ferrowin, "."},
-                    NotAFileCase{"FerrowinDevice", Tool::Ferrowin, "/dev/full"}),
-    [](const testing::TestParamInfo<NotAFileCase>& info) { return info.param.name; });
+    testing::ValuesIn(ForEitherTool({{"Fifo", "fifo"}, {"Folder", "."}, {"Device", "/dev/full"}})),
+    CaseName<PathCase>);
 
 // With a report, ferrowin-cli reads the image for its digest apart from the transfer: a FIFO
 // named as the firmware must not hold that read up.
@@ -268,22 +282,18 @@ INSTANTIATE_TEST_SUITE_P(
                     ClosedOutputCase{"Doctor", Tool::Tesmarle, {"doctor"}},
                     ClosedOutputCase{"Ports", Tool::Tesmarle, {"ports"}},
                     ClosedOutputCase{"FerrowinTable", Tool::Ferrowin, {}}),
-    [](const testing::TestParamInfo<ClosedOutputCase>& info) { return info.param.name; });
+    CaseName<ClosedOutputCase>);
 
-struct SamePortCase {
-    const char* name;
-    Tool tool;
-    std::string second;  // the first is the link "reader" in the working folder
-};
-
-class SamePortTwice : public testing::TestWithParam<SamePortCase> {};
+// The first port is the link "reader" in the working folder, the second `path` (the link's
+// target when empty).
+class SamePortTwice : public testing::TestWithParam<PathCase> {};
 
 TEST_P(SamePortTwice, IsAUsageErrorBeforeAnythingIsOpened) {
     PtyReaderPeer peer;
     ASSERT_TRUE(peer.Ok());
     const TempFolder folder;
     ASSERT_EQ(symlink(peer.Path().c_str(), folder.PathOf("reader").c_str()), 0);
-    const std::string second = GetParam().second.empty() ? peer.Path() : GetParam().second;
+    const std::string second = GetParam().path.empty() ? peer.Path() : GetParam().path;
     ToolStreams streams;
     streams.workingDir = folder.Path().string();
     const test::ToolResult r =
@@ -295,15 +305,11 @@ TEST_P(SamePortTwice, IsAUsageErrorBeforeAnythingIsOpened) {
     EXPECT_TRUE(peer.Requests().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Spellings, SamePortTwice,
-    testing::Values(SamePortCase{"TesmarleSameName", Tool::Tesmarle, "reader"},
-                    SamePortCase{"TesmarleDotSlash", Tool::Tesmarle, "./reader"},
-                    SamePortCase{"TesmarleLinkAndTarget", Tool::Tesmarle, ""},
-                    SamePortCase{"FerrowinSameName", Tool::Ferrowin, "reader"},
-                    SamePortCase{"FerrowinDotSlash", Tool::Ferrowin, "./reader"},
-                    SamePortCase{"FerrowinLinkAndTarget", Tool::Ferrowin, ""}),
-    [](const testing::TestParamInfo<SamePortCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Spellings, SamePortTwice,
+                         testing::ValuesIn(ForEitherTool({{"SameName", "reader"},
+                                                          {"DotSlash", "./reader"},
+                                                          {"LinkAndTarget", ""}})),
+                         CaseName<PathCase>);
 
 // `tags | head -40` with a reader reporting 50 tags a second: the rows come as the reports do,
 // not in bursts seconds apart.

@@ -13,20 +13,17 @@
 #include "reader/ReaderLink.h"
 
 namespace uhf {
-
 void PrintTo(LinkError error, std::ostream* os) {
     *os << ToString(error);
 }
+}  // namespace uhf
 
+namespace uhf::test {
 namespace {
 
-using test::FakeReader;
-using test::FakeSerialPort;
 using Bytes = std::vector<std::uint8_t>;
 using std::chrono::milliseconds;
 
-const Bytes kStopRequest{0xA0, 0x02, 0xFE, 0x60};
-const Bytes kResumeRequest{0xA0, 0x02, 0x65, 0xF9};
 const Bytes kStopDone{0xE0, 0x03, 0xFE, 0x00, 0x1F};
 
 Bytes Join(std::initializer_list<Bytes> parts) {
@@ -90,10 +87,7 @@ TEST_F(ReaderLinkTest, FailedOpenSaysWhyAndLeavesThePortClosed) {
 }
 
 TEST_F(ReaderLinkTest, CommandsWithoutAPortSendNothing) {
-    ReaderParams record;
-    record.connectPort = 1;
-    record.param112 = 1;
-    record.protocol = 1;
+    ReaderParams record{.param112 = 1, .connectPort = 1, .protocol = 1};
     std::uint8_t values[8] = {};
     EXPECT_FALSE(link->Stop());
     EXPECT_EQ(link->LastError(), LinkError::NotOpen);
@@ -436,22 +430,8 @@ TEST_F(ReaderLinkTest, WriteParamsSendsTheSevenBlockWritesInOrder) {
     OpenLink();
     FakeReader reader;
     Answer(reader);
-    ReaderParams record;
-    record.param100 = 0x00;
-    record.power = 0x1E;
-    record.param112 = 1;
-    record.timeDistance = 2;
-    record.connectPort = 2;
-    record.protocol = 4;
-    record.pulseWidth = 5;
-    record.pulsePeriods = 6;
-    record.exportTime = 3;
-    record.exportDistance = 10;
-    record.idBorderUponDifferent = 1;
-    record.param132 = 0x42;
-    record.cardMode = 1;
-    record.param137 = 15;
-    record.lockedFrequency = 50;
+    // Every field, in the order ReaderParams declares them.
+    const ReaderParams record{0x00, 1, 1, 1, 0x1E, 2, 5, 6, 3, 10, 50, 0x42, 4, 2, 15};
     ASSERT_TRUE(link->WriteParams(record));
     const std::vector<Bytes> writes = port->Writes();
     ASSERT_EQ(writes.size(), 7u);
@@ -525,10 +505,7 @@ TEST_F(ReaderLinkTest, WriteParamsSendsOnlyTheChosenBlocksOfWhatDiffers) {
 TEST_F(ReaderLinkTest, InvalidRecordIsRefusedWithoutBytesOnTheWire) {
     OpenLink();
     for (int which = 0; which < 3; ++which) {
-        ReaderParams record;
-        record.connectPort = 1;
-        record.param112 = 1;
-        record.protocol = 1;
+        ReaderParams record{.param112 = 1, .connectPort = 1, .protocol = 1};
         if (which == 0) {
             record.param137 = 16;
         } else if (which == 1) {
@@ -571,4 +548,4 @@ TEST_F(ReaderLinkTest, WriteBlockRefusesMoreValuesThanTheSendBufferHolds) {
 }
 
 }  // namespace
-}  // namespace uhf
+}  // namespace uhf::test

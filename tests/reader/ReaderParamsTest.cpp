@@ -12,11 +12,7 @@ namespace uhf {
 namespace {
 
 ReaderParams Valid() {
-    ReaderParams p;
-    p.connectPort = 1;
-    p.param112 = 1;
-    p.protocol = 1;
-    return p;
+    return {.param112 = 1, .connectPort = 1, .protocol = 1};
 }
 
 struct ValidityCase {

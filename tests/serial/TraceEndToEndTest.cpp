@@ -12,21 +12,11 @@
 #include "fakes/TempFolder.h"
 #include "fakes/ToolProcess.h"
 
-namespace uhf {
+namespace uhf::test {
 namespace {
 
-using test::ReadersimProcess;
-using test::RunTool;
-using test::ToolResult;
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-std::string Slurp(const std::string& path) {
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 // The frame lines of a trace that went one way, each as "bytes\tmeaning"; every line of the
 // trace must have the five columns.
@@ -73,7 +63,7 @@ struct TraceCase {
 
 class TraceEndToEndTest : public ::testing::TestWithParam<TraceCase> {
   protected:
-    test::TempFolder dir;
+    TempFolder dir;
 };
 
 TEST_P(TraceEndToEndTest, ToolAndReaderTraceTheSameFramesMirrored) {
@@ -100,8 +90,8 @@ TEST_P(TraceEndToEndTest, ToolAndReaderTraceTheSameFramesMirrored) {
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(sim.Stop(), 0);
 
-    const FrameColumns tool = Frames(Slurp(toolTrace));
-    const FrameColumns reader = Frames(Slurp(simTrace));
+    const FrameColumns tool = Frames(TempFolder::ReadFile(toolTrace));
+    const FrameColumns reader = Frames(TempFolder::ReadFile(simTrace));
     EXPECT_EQ(tool.out, reader.in);
     EXPECT_EQ(tool.in, reader.out);
     // What was said is the protocol's meaning, not only the same bytes on both sides.
@@ -116,7 +106,7 @@ TEST_P(TraceEndToEndTest, ToolAndReaderTraceTheSameFramesMirrored) {
         ASSERT_NE(found, sent.end()) << meaning << " not sent after frame " << at;
         at = static_cast<std::size_t>(found - sent.begin()) + 1;
     }
-    EXPECT_THAT(Slurp(toolTrace), HasSubstr(c.toolRead));
+    EXPECT_THAT(TempFolder::ReadFile(toolTrace), HasSubstr(c.toolRead));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -155,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<TraceCase>& info) { return std::string(info.param.name); });
 
 TEST(TraceReport, FailedDownloadReportsItsLastFramesAndVerboseShowsThem) {
-    test::TempFolder dir;
+    TempFolder dir;
     ReadersimProcess sim;
     // Probe, alternate probe, baud rate, size and 36 data frames are answered; then nothing.
     ASSERT_TRUE(sim.Start(READERSIM_PATH, {"--silent-after", "40"}, dir.PathOf("sim.log")));
@@ -170,7 +160,7 @@ TEST(TraceReport, FailedDownloadReportsItsLastFramesAndVerboseShowsThem) {
                 std::chrono::seconds(60));
     sim.Stop();
     ASSERT_EQ(run.exitStatus, 1) << run.err;
-    const std::string line = Slurp(report);
+    const std::string line = TempFolder::ReadFile(report);
     EXPECT_THAT(line, HasSubstr("\"result\": \"failed\""));
     // The 37th data frame went unanswered: it is the last frame, the close after it.
     EXPECT_THAT(line, HasSubstr("\\u0009out\\u0009115200\\u0009A0 44 67 78 78"));
@@ -189,4 +179,4 @@ TEST(TraceReport, FailedDownloadReportsItsLastFramesAndVerboseShowsThem) {
 }
 
 }  // namespace
-}  // namespace uhf
+}  // namespace uhf::test

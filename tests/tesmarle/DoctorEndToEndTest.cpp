@@ -25,19 +25,11 @@
 #include "protocol/UpgradeFrames.h"
 #include "serial/NativeSerialPort.h"
 
-namespace uhf {
+namespace uhf::test {
 namespace {
 
-using test::ReadersimProcess;
-using test::RunTool;
-using test::ToolResult;
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-std::string FileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class DoctorEndToEndTest : public ::testing::Test {
   protected:
@@ -47,12 +39,12 @@ class DoctorEndToEndTest : public ::testing::Test {
         logged.push_back("-v");
         ASSERT_TRUE(sim.Start(READERSIM_PATH, logged, simLog))
             << "readersim exit status " << sim.exitStatus << "\n"
-            << FileText(simLog);
+            << TempFolder::ReadFile(simLog);
     }
     // Waits (at most 5 s) until readersim's log holds `text`.
     bool SimSaid(const std::string& text) const {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (FileText(simLog).find(text) == std::string::npos) {
+        while (TempFolder::ReadFile(simLog).find(text) == std::string::npos) {
             if (std::chrono::steady_clock::now() >= deadline) {
                 return false;
             }
@@ -62,7 +54,7 @@ class DoctorEndToEndTest : public ::testing::Test {
     }
     // The reader heard the download tool's probe: it is in its loader now.
     bool ProbeReachedTheReader() const {
-        const std::string log = FileText(simLog);
+        const std::string log = TempFolder::ReadFile(simLog);
         return log.find("received probe") != std::string::npos ||
                log.find("received alternate probe") != std::string::npos;
     }
@@ -72,7 +64,7 @@ class DoctorEndToEndTest : public ::testing::Test {
         return RunTool(command);
     }
 
-    const test::TempFolder dir;
+    const TempFolder dir;
     const std::string simLog = dir.PathOf("readersim.log");
     ReadersimProcess sim;
 };
@@ -114,7 +106,7 @@ TEST_P(DoctorFindsTheReaderTest, NamesTheRateAndModeTheReaderAnswersIn) {
     const std::string found = "\"mode\": \"" + mode + "\", \"baud\": " + std::to_string(c.baud) +
                               ", \"listensAt\": " + (c.loader ? "9600" : "null");
     EXPECT_THAT(r.out, HasSubstr(found));
-    const std::string line = FileText(report);
+    const std::string line = TempFolder::ReadFile(report);
     EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << line;
     EXPECT_THAT(line, HasSubstr("\"port\": \"" + sim.Port() +
                                 "\", \"serialNumber\": null, \"operation\": \"doctor\", "
@@ -168,7 +160,7 @@ TEST_P(DoctorOnAFaultyLineTest, LeavesTheReaderAnsweringRead) {
     const ToolResult read = Tesmarle({"-p", sim.Port(), "read", "--json"});
     EXPECT_EQ(read.exitStatus, 0) << read.err;
     EXPECT_THAT(read.out, HasSubstr("\"power\": 30"));
-    EXPECT_THAT(FileText(simLog), Not(HasSubstr("entering the upgrade")));
+    EXPECT_THAT(TempFolder::ReadFile(simLog), Not(HasSubstr("entering the upgrade")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -207,7 +199,7 @@ TEST_P(ScanInterruptTest, EndsSoonWithoutTheProbe) {
     std::replace(command.begin(), command.end(), std::string("FIRMWARE"), image);
     const std::string tool = command[0];
     command.erase(command.begin());
-    test::ToolProcess run(tool, command);
+    ToolProcess run(tool, command);
     ASSERT_TRUE(SimSaid("received Stop"));  // the scan is under way
     const auto signalled = std::chrono::steady_clock::now();
     run.Signal(SIGINT);
@@ -424,7 +416,7 @@ TEST_P(DoctorPredictionTest, PredictedDownloadTimeIsCloseToAMeasuredOne) {
                                       "--download-baud", baud, "--report", report, image},
                                      std::chrono::seconds(100));
         ASSERT_EQ(r.exitStatus, 0) << r.err;
-        const std::string line = FileText(report);
+        const std::string line = TempFolder::ReadFile(report);
         measured = JsonNumber(line, "seconds");
         predicted =
             std::chrono::duration<double>(
@@ -502,7 +494,7 @@ TEST_F(DoctorEndToEndTest, LoaderAdviceLeadsToADownloadThatWorks) {
                                   advised[1].str(), "--download-baud", "115200", image});
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     sim.Stop();
-    EXPECT_EQ(FileText(received), bytes);
+    EXPECT_EQ(TempFolder::ReadFile(received), bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, DeviceBaudAutoTest,
@@ -516,4 +508,4 @@ INSTANTIATE_TEST_SUITE_P(Rates, DeviceBaudAutoTest,
 #endif
 
 }  // namespace
-}  // namespace uhf
+}  // namespace uhf::test

@@ -14,19 +14,12 @@
 #include "serial/NativeSerialPort.h"
 #include "serial/SerialError.h"
 
-namespace uhf {
+namespace uhf::test {
 namespace {
 
-using test::FakeReader;
-using test::PtyReaderPeer;
-using test::TempFolder;
-using test::ToolProcess;
-using test::ToolStreams;
 using Bytes = std::vector<std::uint8_t>;
 using std::chrono::milliseconds;
 
-const Bytes kStopRequest{0xA0, 0x02, 0xFE, 0x60};
-const Bytes kResumeRequest{0xA0, 0x02, 0x65, 0xF9};
 const PtyReaderPeer::Id kTagA{0x30, 0x00, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
 const PtyReaderPeer::Id kTagB{0xE2, 0x00, 0x00, 0x17, 0x22, 0x11, 0x01, 0x45};
 
@@ -65,13 +58,9 @@ TEST(TesmarleCliPty, SettingsReadAsJsonAreCopiedToAnotherReader) {
     PtyReaderPeer source;
     PtyReaderPeer target;
     ASSERT_TRUE(source.Ok() && target.Ok());
+    // 100: carried bytes differ between the two readers.
     source.WithReader([](FakeReader& r) {
-        r.memory[100] = 0x55;  // carried bytes differ between the two readers
-        r.memory[101] = 200;
-        r.memory[114] = 1;
-        r.memory[115] = 4;
-        r.memory[135] = 0;
-        r.memory[144] = 0;
+        r.Set({{100, 0x55}, {101, 200}, {114, 1}, {115, 4}, {135, 0}, {144, 0}});
     });
     const Result read = RunCli({"-p", source.Path(), "read", "--json"});
     ASSERT_EQ(read.status, 0) << read.err;
@@ -85,16 +74,10 @@ TEST(TesmarleCliPty, SettingsReadAsJsonAreCopiedToAnotherReader) {
     EXPECT_NE(write.out.find("power: 30 \u2192 200\n"), std::string::npos) << write.out;
     EXPECT_NE(write.out.find("protocol: 3 (Wiegand32) \u2192 4 (Wiegand40)"), std::string::npos);
     EXPECT_NE(write.out.find("written\n"), std::string::npos);
-    target.WithReader([](FakeReader& r) {
-        EXPECT_EQ(r.memory[100], 7) << "param100 stays as this reader held it";
-        EXPECT_EQ(r.memory[101], 200);
-        EXPECT_EQ(r.memory[114], 1);
-        EXPECT_EQ(r.memory[115], 4);
-        EXPECT_EQ(r.memory[116], 33) << "the option wins over the file";
-        EXPECT_EQ(r.memory[135], 0);
-        EXPECT_EQ(r.memory[144], 0);
-        EXPECT_EQ(r.memory[138], 0xAB);
-    });
+    // 100 stays as this reader held it; at 116 the option wins over the file.
+    const FakeReader::Cells written{{100, 7},  {101, 200}, {114, 1}, {115, 4},
+                                    {116, 33}, {135, 0},   {144, 0}, {138, 0xAB}};
+    target.WithReader([&](FakeReader& r) { EXPECT_EQ(r.At(written), written); });
 }
 
 TEST(TesmarleCliPty, ResumeSendsTheResumeRequest) {
@@ -422,4 +405,4 @@ TEST(TesmarleCliPty, OpenFailureOfAPathThatIsNoDeviceSaysWhat) {
 }
 
 }  // namespace
-}  // namespace uhf
+}  // namespace uhf::test

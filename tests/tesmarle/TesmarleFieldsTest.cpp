@@ -8,24 +8,9 @@
 namespace uhf {
 namespace {
 
+// Every field, in the order ReaderParams declares them and the JSON shows them.
 ReaderParams Sample() {
-    ReaderParams p;
-    p.param100 = 7;
-    p.param112 = 2;
-    p.cardMode = 1;
-    p.idBorderUponDifferent = 1;
-    p.power = 30;
-    p.connectPort = 2;
-    p.pulseWidth = 10;
-    p.pulsePeriods = 20;
-    p.exportTime = 2;
-    p.exportDistance = 4;
-    p.lockedFrequency = 26;
-    p.param132 = 9;
-    p.protocol = 3;
-    p.timeDistance = 5;
-    p.param137 = 12;
-    return p;
+    return {7, 2, 1, 1, 30, 2, 10, 20, 2, 4, 26, 9, 3, 5, 12};
 }
 
 TEST(TesmarleFieldsTest, JsonHasTheFifteenFieldNamesInOrder) {

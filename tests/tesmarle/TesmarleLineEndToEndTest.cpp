@@ -13,12 +13,9 @@
 #include "fakes/TempFolder.h"
 #include "fakes/ToolProcess.h"
 
-namespace uhf {
+namespace uhf::test {
 namespace {
 
-using test::ReadersimProcess;
-using test::RunTool;
-using test::ToolResult;
 using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
 using ::testing::Not;
@@ -62,7 +59,7 @@ class TesmarleLineEndToEndTest : public ::testing::Test {
     }
 
     // Declared first so that it goes last, after the simulators writing their logs into it.
-    test::TempFolder dir;
+    TempFolder dir;
     std::string report = dir.PathOf("report.jsonl");
     std::vector<std::unique_ptr<ReadersimProcess>> sims;
 };
@@ -164,7 +161,7 @@ TEST_F(TesmarleLineEndToEndTest, ReportKeepsEveryLineWrittenBeforeTheToolIsKille
     args.insert(args.end(), ports.begin(), ports.end());
     args.insert(args.end(), {"check", "--from", golden, "--report", report});
 
-    test::ToolProcess tool(TESMARLE_CLI_PATH, args);
+    ToolProcess tool(TESMARLE_CLI_PATH, args);
     ASSERT_TRUE(tool.Started());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (Lines(report).size() < 3 && std::chrono::steady_clock::now() < deadline) {
@@ -189,4 +186,4 @@ TEST_F(TesmarleLineEndToEndTest, ReportKeepsEveryLineWrittenBeforeTheToolIsKille
 }
 
 }  // namespace
-}  // namespace uhf
+}  // namespace uhf::test

@@ -10,23 +10,18 @@
 #include <thread>
 #include <vector>
 
-#include "tesmarle/cli/TesmarleFields.h"
-#include "tesmarle/cli/TesmarleRunner.h"
 #include "fakes/FakeReader.h"
 #include "fakes/FakeSerialPort.h"
 #include "fakes/TempFolder.h"
 #include "protocol/ParamFields.h"
+#include "tesmarle/cli/TesmarleFields.h"
+#include "tesmarle/cli/TesmarleRunner.h"
 
-namespace uhf {
+namespace uhf::test {
 namespace {
 
-using test::FakeReader;
-using test::FakeSerialPort;
 using Bytes = std::vector<std::uint8_t>;
 using Args = std::vector<std::string>;
-
-const Bytes kStopRequest{0xA0, 0x02, 0xFE, 0x60};
-const Bytes kResumeRequest{0xA0, 0x02, 0x65, 0xF9};
 
 class TesmarleRunnerTest : public testing::Test {
   protected:
@@ -83,7 +78,7 @@ class TesmarleRunnerTest : public testing::Test {
         return path;
     }
 
-    test::TempFolder folder;
+    TempFolder folder;
     FakeReader reader;
     FakeSerialPort* port = nullptr;
     std::unique_ptr<ReaderLink> link;
@@ -214,16 +209,11 @@ TEST_F(TesmarleRunnerTest, WriteFromAFileKeepsTheCarriedBytesAndLetsOptionsWin) 
         "\"protocol\": 1, \"timeDistance\": 6, \"param137\": 13}\n");
     EXPECT_EQ(Run({"-p", "/dev/ttyUSB0", "write", "--from", path, "--power", "60"}), 0)
         << err.str();
-    EXPECT_EQ(reader.memory[100], 7) << "param100 stays as the reader holds it";
-    EXPECT_EQ(reader.memory[112], 2);
-    EXPECT_EQ(reader.memory[132], 9);
-    EXPECT_EQ(reader.memory[137], 12);
-    EXPECT_EQ(reader.memory[101], 60) << "the option wins over the file";
-    EXPECT_EQ(reader.memory[114], 1);
-    EXPECT_EQ(reader.memory[115], 1);
-    EXPECT_EQ(reader.memory[116], 11);
-    EXPECT_EQ(reader.memory[144], 2);
-    EXPECT_EQ(reader.memory[123], 0);
+    // The carried 100, 112, 132 and 137 stay as the reader holds them; at 101 the option wins
+    // over the file.
+    const FakeReader::Cells written{{100, 7}, {112, 2}, {132, 9},  {137, 12}, {101, 60},
+                                    {114, 1}, {115, 1}, {116, 11}, {144, 2},  {123, 0}};
+    EXPECT_EQ(reader.At(written), written);
 }
 
 TEST_F(TesmarleRunnerTest, BadFromFileIsRefusedBeforeThePortIsOpened) {
@@ -620,4 +610,4 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 }  // namespace
-}  // namespace uhf
+}  // namespace uhf::test

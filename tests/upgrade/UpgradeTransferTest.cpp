@@ -230,10 +230,15 @@ TEST_F(UpgradeTransferTest, TwoSilentProbePeriodsLeaveFourBaudRateFrames) {
     EXPECT_EQ(rig.host.results, Results{TransferError::NoBaudAnswer});
 }
 
-TEST_F(UpgradeTransferTest, NextStartResetsTheRetryCount) {
+// A small image to a reader that does not answer the probe: the transfer keeps probing.
+void StartWithASilentReader(TransferRig& rig) {
     rig.UseImage(10);
     rig.reader.answerProbe = false;
     rig.Start();
+}
+
+TEST_F(UpgradeTransferTest, NextStartResetsTheRetryCount) {
+    StartWithASilentReader(rig);
     rig.RunToEnd();
     const std::size_t firstAttempt = rig.comm.writes.size();
     rig.Start();
@@ -655,9 +660,7 @@ TEST_F(UpgradeTransferTest, BytesGatheredAtTheOldRateDoNotSpoilTheBaudAnswer) {
 }
 
 TEST_F(UpgradeTransferTest, StartClearsBytesAnEarlierAttemptLeft) {
-    rig.UseImage(10);
-    rig.reader.answerProbe = false;
-    rig.Start();
+    StartWithASilentReader(rig);
     rig.Deliver({0xE4, 0x03, 0x69});
     rig.transfer.Cancel();
     rig.Start();

@@ -16,7 +16,6 @@ The prefix's display is set to --dpi (the LogPixels of the Control Panel's deskt
         --program build/windows/tests/win32/tesmarle_win32_tests.exe [--dpi 144]
 """
 
-import argparse
 import os
 import select
 import shutil
@@ -28,7 +27,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine"))
-from wine_ports import WinePorts  # noqa: E402
+from wine_ports import WinePorts, readersim_arguments, require_readersim  # noqa: E402
 
 PORT = "COM7"
 # Ports with nothing behind them, so that the registry lists COM3, COM7 and COM12 (which Wine
@@ -134,17 +133,11 @@ class HarnessServer:
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--wine-run", required=True)
-    parser.add_argument("--prefix", required=True)
-    parser.add_argument("--readersim", required=True)
-    parser.add_argument("--renders", required=True)
-    parser.add_argument("--program", required=True)
+    parser = readersim_arguments("--renders", "--program")
     parser.add_argument("--dpi", type=int, default=96)
     parser.add_argument("--filter", default="")
     args = parser.parse_args()
-    if not os.access(args.readersim, os.X_OK):
-        sys.exit(f"no readersim at {args.readersim}: build the native debug preset first")
+    require_readersim(args.readersim)
 
     os.makedirs(args.renders, exist_ok=True)
     work = tempfile.mkdtemp(prefix="uhf-win32-")

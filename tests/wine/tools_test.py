@@ -9,7 +9,6 @@ the Linux tests.
                   --ferrowin build/windows/bin/ferrowin-cli.exe
 """
 
-import argparse
 import json
 import os
 import re
@@ -24,7 +23,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "win32"))
-from wine_ports import WinePorts  # noqa: E402
+from wine_ports import WinePorts, readersim_arguments, require_readersim  # noqa: E402
 from windows_test import start_xvfb  # noqa: E402
 
 ARGS = None
@@ -448,18 +447,10 @@ class ToolsUnderWine(unittest.TestCase):
 
 def main():
     global ARGS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--wine-run", required=True)
-    parser.add_argument("--readersim", required=True)
-    parser.add_argument("--tesmarle", required=True)
-    parser.add_argument("--ferrowin", required=True)
-    parser.add_argument("--prefix", required=True)
-    parser.add_argument("--console-run", required=True)
-    parser.add_argument("--chinese-locale", required=True)
+    parser = readersim_arguments("--tesmarle", "--ferrowin", "--console-run", "--chinese-locale")
     ARGS, rest = parser.parse_known_args()
     CHINESE_ENV.update(LOCPATH=ARGS.chinese_locale, LC_ALL="zh_CN.UTF-8")
-    if not os.access(ARGS.readersim, os.X_OK):
-        sys.exit(f"no readersim at {ARGS.readersim}: build the native debug preset first")
+    require_readersim(ARGS.readersim)
     unittest.main(argv=[sys.argv[0], "-v", *rest])
 
 

@@ -5,8 +5,10 @@ Wine maps a COM port to a Unix device through the registry value HKLM\\Software\
 other Windows program may run in the prefix meanwhile: such tests run alone).
 """
 
+import argparse
 import os
 import subprocess
+import sys
 import termios
 
 PORTS_KEY = "HKLM\\Software\\Wine\\Ports"
@@ -68,3 +70,18 @@ class WinePorts:
 def line_settings(master):
     """The line settings that the program on the slave side set, as termios reports them."""
     return termios.tcgetattr(master)
+
+
+def readersim_arguments(*required):
+    """A parser for a test that runs Windows programs under Wine against readersim: --wine-run,
+    --prefix and --readersim, and the `required` options the test adds."""
+    parser = argparse.ArgumentParser()
+    for option in ("--wine-run", "--prefix", "--readersim", *required):
+        parser.add_argument(option, required=True)
+    return parser
+
+
+def require_readersim(path):
+    """Ends the run at once when the native build's readersim is not there."""
+    if not os.access(path, os.X_OK):
+        sys.exit(f"no readersim at {path}: build the native debug preset first")
