@@ -18,6 +18,14 @@ using Results = std::vector<TransferError>;
 
 class UpgradeTransferTest : public testing::Test {
   protected:
+    // A 1000-byte image under way: the first data frame is out and its acknowledgement due.
+    void StartStreaming() {
+        rig.UseImage(1000);
+        rig.Start();
+        rig.RunUntil(950);
+        ASSERT_EQ(rig.transfer.Phase(), TransferPhase::Streaming);
+    }
+
     TransferRig rig;
 };
 
@@ -298,10 +306,7 @@ TEST_F(UpgradeTransferTest, UnansweredSizeFrameWaitsWithoutLimit) {
 }
 
 TEST_F(UpgradeTransferTest, CancelDuringStreamingStopsEverything) {
-    rig.UseImage(1000);
-    rig.Start();
-    rig.RunUntil(950);
-    ASSERT_EQ(rig.transfer.Phase(), TransferPhase::Streaming);
+    ASSERT_NO_FATAL_FAILURE(StartStreaming());
     rig.transfer.Cancel();
     EXPECT_FALSE(rig.comm.open);
     EXPECT_FALSE(rig.clock.NextDeadline().has_value());
@@ -401,10 +406,7 @@ TEST(UpgradeTransferOpening, EachPhaseWaitsForItsPortAndAStopMeanwhileSendsNothi
 }
 
 TEST_F(UpgradeTransferTest, EndAnswerBeforeTheEndFrameIsNotTakenForSuccess) {
-    rig.UseImage(1000);
-    rig.Start();
-    rig.RunUntil(950);
-    ASSERT_EQ(rig.transfer.Phase(), TransferPhase::Streaming);
+    ASSERT_NO_FATAL_FAILURE(StartStreaming());
     rig.Deliver(Ack(0x68));
     EXPECT_TRUE(rig.host.results.empty());
     EXPECT_EQ(rig.transfer.Phase(), TransferPhase::Streaming);
@@ -432,11 +434,8 @@ TEST_F(UpgradeTransferTest, StraySizeAndDataAnswersBeforeTheSizeFrameSendNoImage
 }
 
 TEST_F(UpgradeTransferTest, RepeatedSizeAnswerWhileStreamingSendsNoExtraFrame) {
-    rig.UseImage(1000);
     rig.reader.dataAcksBeforeSilence = 0;
-    rig.Start();
-    rig.RunUntil(950);
-    ASSERT_EQ(rig.transfer.Phase(), TransferPhase::Streaming);
+    ASSERT_NO_FATAL_FAILURE(StartStreaming());
     ASSERT_EQ(rig.Frames(0x67).size(), 1U);
     rig.Deliver(Ack(0x66));
     EXPECT_EQ(rig.Frames(0x67).size(), 1U) << "one unacknowledged frame at a time";
@@ -637,10 +636,7 @@ TEST_F(UpgradeTransferTest, ReaderReportingTagsIsUpgradedAllTheSame) {
 }
 
 TEST_F(UpgradeTransferTest, PortLostWhileStreamingIsNamedWhenTheTransferFails) {
-    rig.UseImage(1000);
-    rig.Start();
-    rig.RunUntil(950);
-    ASSERT_EQ(rig.transfer.Phase(), TransferPhase::Streaming);
+    ASSERT_NO_FATAL_FAILURE(StartStreaming());
     rig.comm.LoseDevice();
     rig.pending.clear();
     rig.RunToEnd();
