@@ -95,12 +95,8 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
              parsed.baudRate = static_cast<int>(*baud);
              return true;
          }},
-        {{"--json", "--csv"},
-         false,
-         [&](const std::string& name, const std::string&, std::string&) {
-             (name == "--json" ? json : csv) = true;
-             return true;
-         }},
+        ArgumentReader::Flag({"--json"}, json),
+        ArgumentReader::Flag({"--csv"}, csv),
         {{"--seconds"},
          true,
          [&](const std::string&, const std::string& value, std::string& why) {
@@ -111,49 +107,17 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
              }
              return true;
          }},
-        {{"--from"},
-         true,
-         [&](const std::string&, const std::string& value, std::string& why) {
-             parsed.fromFile = value;
-             if (parsed.fromFile.empty()) {
-                 why = "--from: expected the name of a JSON file written by 'read --json'";
-                 return false;
-             }
-             return true;
-         }},
-        {{"--no-verify", "--only-differences", "--loader", "--stats"},
-         false,
-         [&](const std::string& name, const std::string&, std::string&) {
-             (name == "--no-verify"          ? noVerify
-              : name == "--only-differences" ? parsed.onlyDifferences
-              : name == "--stats"            ? parsed.stats
-                                             : parsed.loaderProbe) = true;
-             return true;
-         }},
-        {{"--trace"},
-         true,
-         [&](const std::string&, const std::string& value, std::string& why) {
-             parsed.traceFile = value;
-             why = value.empty() ? "--trace: expected the name of a file, or - for standard error"
-                                 : "";
-             return !value.empty();
-         }},
-        {{"-v", "--verbose"},
-         false,
-         [&](const std::string&, const std::string&, std::string&) {
-             parsed.verbose = true;
-             return true;
-         }},
-        {{"--report"},
-         true,
-         [&](const std::string&, const std::string& value, std::string& why) {
-             parsed.reportFile = value;
-             if (value.empty()) {
-                 why = "--report: expected the name of the file to append to";
-                 return false;
-             }
-             return true;
-         }},
+        ArgumentReader::Text({"--from"}, parsed.fromFile,
+                             "--from: expected the name of a JSON file written by 'read --json'"),
+        ArgumentReader::Flag({"--no-verify"}, noVerify),
+        ArgumentReader::Flag({"--only-differences"}, parsed.onlyDifferences),
+        ArgumentReader::Flag({"--loader"}, parsed.loaderProbe),
+        ArgumentReader::Flag({"--stats"}, parsed.stats),
+        ArgumentReader::Text({"--trace"}, parsed.traceFile,
+                             "--trace: expected the name of a file, or - for standard error"),
+        ArgumentReader::Flag({"-v", "--verbose"}, parsed.verbose),
+        ArgumentReader::Text({"--report"}, parsed.reportFile,
+                             "--report: expected the name of the file to append to"),
     };
     for (const std::string& optionName : FieldOptionNames()) {
         table.push_back(
