@@ -110,20 +110,9 @@ std::string FormatPortsJson(const std::vector<PortInfo>& ports) {
 
 }  // namespace
 
-TesmarleRunner::TesmarleRunner(ReaderLink& readerLink, std::ostream& output, std::ostream& errors)
-    : link(readerLink),
-      out(output),
-      err(errors),
-      interrupted([] { return false; }),
-      makeScanPort([] { return std::make_unique<NativeSerialPort>(); }) {}
-
-void TesmarleRunner::SetInterrupted(std::function<bool()> check) {
-    interrupted = std::move(check);
-}
-
-void TesmarleRunner::SetPortLister(std::function<std::vector<PortInfo>()> lister) {
-    listPorts = std::move(lister);
-}
+TesmarleRunner::TesmarleRunner(ReaderLink& readerLink, std::ostream& output, std::ostream& errors,
+                               Services given)
+    : link(readerLink), out(output), err(errors), services(std::move(given)) {}
 
 int TesmarleRunner::Fail(const std::string& step) {
     return Refuse(step + " failed: " + link.LastErrorText(), kExitFailure);
@@ -175,24 +164,17 @@ int TesmarleRunner::Refuse(const std::string& message, int status) {
     return status;
 }
 
-void TesmarleRunner::SetDoctor(const LinkDoctor* linkDoctor) {
-    doctor = linkDoctor;
-}
-
-void TesmarleRunner::SetScanPort(std::function<std::unique_ptr<SerialPort>()> make) {
-    makeScanPort = std::move(make);
-}
-
 bool TesmarleRunner::OpenPort(const TesmarleOptions& options) {
-    if (interrupted()) {
+    if (services.interrupted()) {
         Refuse("stopped on request before the port was opened", kExitFailure);
         return false;
     }
     int baud = options.baudRate;
     if (baud == kAutoBaud) {
-        const std::unique_ptr<SerialPort> scanPort = makeScanPort();
+        const std::unique_ptr<SerialPort> scanPort =
+            services.makeScanPort ? services.makeScanPort() : std::make_unique<NativeSerialPort>();
         const ReaderProbe::Outcome found =
-            ReaderProbe(*scanPort, interrupted).FindStopRate(options.port);
+            ReaderProbe(*scanPort, services.interrupted).FindStopRate(options.port);
         // Kept as the outcome too, so that a line's table and report say why.
         if (found.openError != SerialError::None) {
             Refuse("open " + options.port + " failed: " + ToString(found.openError), kExitFailure);
@@ -223,7 +205,7 @@ bool TesmarleRunner::OpenPort(const TesmarleOptions& options) {
 int TesmarleRunner::Run(const TesmarleOptions& options) {
     outcome = {};
     // After a stop request nothing that changes the reader goes out: no block write, no Resume.
-    link.SetStopCheck(interrupted);
+    link.SetStopCheck(services.interrupted);
     switch (options.action) {
         case TesmarleAction::Help:
             out << TesmarleUsage();
@@ -467,7 +449,7 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
     int status = kExitOk;
     // Output that can no longer be written ends the collection as Ctrl-C does: nobody reads the
     // rows any more (a pipe to `head` that has closed, a full disk).
-    while (!interrupted() && out) {
+    while (!services.interrupted() && out) {
         if (link.ReceiveReadFailed()) {
             status = Refuse(std::string("tags failed: ") + ToString(LinkError::PortFailed),
                             kExitFailure);
@@ -507,7 +489,8 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
 }
 
 int TesmarleRunner::RunPorts(const TesmarleOptions& options) {
-    const std::vector<PortInfo> ports = listPorts ? listPorts() : std::vector<PortInfo>{};
+    const std::vector<PortInfo> ports =
+        services.listPorts ? services.listPorts() : std::vector<PortInfo>{};
     if (options.format == TesmarleFormat::Json) {
         out << FormatPortsJson(ports);  // "[]" too, so that a script always gets a list
     } else {
@@ -523,11 +506,12 @@ int TesmarleRunner::RunPorts(const TesmarleOptions& options) {
 }
 
 int TesmarleRunner::RunDoctor(const TesmarleOptions& options) {
+    const LinkDoctor* doctor = services.doctor;
     if (doctor == nullptr) {
         err << "tesmarle-cli: doctor is not available here\n";
         return kExitFailure;
     }
-    const LinkDoctor::Request request{options.loaderProbe, interrupted};
+    const LinkDoctor::Request request{options.loaderProbe, services.interrupted};
     outcome.diagnoses = options.port.empty() ? doctor->ExamineAll(request)
                                              : std::vector{doctor->Examine(options.port, request)};
     const std::vector<PortDiagnosis>& ports = outcome.diagnoses;
@@ -535,7 +519,7 @@ int TesmarleRunner::RunDoctor(const TesmarleOptions& options) {
     out << (options.format == TesmarleFormat::Json ? DoctorReport::Json(ports, grabbers)
                                                    : DoctorReport::Text(ports, grabbers));
     const bool stopped =
-        interrupted() ||
+        services.interrupted() ||
         std::any_of(ports.begin(), ports.end(), [](const PortDiagnosis& d) { return d.stopped; });
     return LinkDoctor::ReaderAnswered(ports) && !stopped ? kExitOk : kExitFailure;
 }
