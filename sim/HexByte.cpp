@@ -1,18 +1,15 @@
-#include "sim/HexDigit.h"
+#include "sim/HexByte.h"
+
+#include <charconv>
+#include <cstdint>
 
 namespace uhf {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
+int HexByte(char high, char low) {
+    const char digits[] = {high, low};
+    std::uint8_t value = 0;
+    const auto [end, error] = std::from_chars(digits, digits + 2, value, 16);
+    return error == std::errc() && end == digits + 2 ? value : -1;
 }
 
 }  // namespace uhf

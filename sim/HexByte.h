@@ -2,7 +2,8 @@
 
 namespace uhf {
 
-// The value of one hexadecimal digit of either case, or -1 for any other character.
-int HexDigit(char c);
+// The byte that two hexadecimal digits of either case spell, or -1 when they are not two such
+// digits.
+int HexByte(char high, char low);
 
 }  // namespace uhf
