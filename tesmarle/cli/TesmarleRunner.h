@@ -60,8 +60,10 @@ class TesmarleRunner {
     int FailWrite(const ReaderParams& before, const ReaderParams& wanted);
     // Prints and keeps a failure that names no link step.
     int Refuse(const std::string& message, int status);
-    bool ReadFromFile(const TesmarleOptions& options, std::vector<ParamChange>& changes,
-                      int& status);
+    // The fields of a record file named by --from (or by diff).
+    bool ReadFromFile(const std::string& path, std::vector<ParamChange>& changes, int& status);
+    // Opens the port, stops the reader and reads its record into `outcome.after`.
+    int ReadRecord(const TesmarleOptions& options);
     bool OpenPort(const TesmarleOptions& options);
     int RunRead(const TesmarleOptions& options);
     int RunWrite(const TesmarleOptions& options);
