@@ -155,13 +155,12 @@ std::optional<SimOptions> SimOptions::Parse(const std::vector<std::string>& args
     }
     if (options.startWorking && options.startInLoader) {
         error = "--working and --loader exclude each other";
-        return std::nullopt;
-    }
-    if (tagsGiven && countGiven) {
+    } else if (tagsGiven && countGiven) {
         error = "--tags and --tag-count exclude each other";
-        return std::nullopt;
+    } else {
+        return options;
     }
-    return options;
+    return std::nullopt;
 }
 
 }  // namespace uhf

@@ -7,19 +7,6 @@
 
 namespace uhf {
 
-namespace {
-
-bool ParseRate(const std::string& text, int& rate) {
-    const std::optional<int> value = ArgumentReader::Integer(text);
-    if (!value || BaudRateIndex(*value) < 0) {
-        return false;
-    }
-    rate = *value;
-    return true;
-}
-
-}  // namespace
-
 const char* FerrowinOptions::Usage() {
     return "usage: ferrowin-cli -p PORT [-p PORT ...] --device-baud RATE --download-baud RATE "
            "[--trace FILE] [-v] FIRMWARE\n"
@@ -68,11 +55,13 @@ std::optional<FerrowinOptions> FerrowinOptions::Parse(const std::vector<std::str
                  deviceGiven = true;
                  return true;
              }
-             if (!ParseRate(value, device ? options.deviceBaud : options.downloadBaud)) {
+             const std::optional<int> rate = ArgumentReader::Integer(value);
+             if (!rate || BaudRateIndex(*rate) < 0) {
                  why = name + " must be one of 9600, 19200, 38400, 57600, 115200, not \"" + value +
                        "\"";
                  return false;
              }
+             (device ? options.deviceBaud : options.downloadBaud) = *rate;
              (device ? deviceGiven : downloadGiven) = true;
              return true;
          }},
