@@ -102,10 +102,9 @@ std::vector<ProcessInfo> LinkDoctor::FindGrabbers() const {
     std::vector<ProcessInfo> found;
     for (const long pid : ProcessIds(env.procRoot)) {
         const std::string name = FirstLine(fs::path(env.procRoot) / std::to_string(pid) / "comm");
-        for (const char* grabber : kGrabberNames) {
-            if (name == grabber) {
-                found.push_back({pid, name});
-            }
+        if (std::find(std::begin(kGrabberNames), std::end(kGrabberNames), name) !=
+            std::end(kGrabberNames)) {
+            found.push_back({pid, name});
         }
     }
     return found;

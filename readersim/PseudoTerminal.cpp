@@ -34,36 +34,32 @@ bool PseudoTerminal::Open(int baud, std::string& error) {
         error = "unsupported rate " + std::to_string(baud);
         return false;
     }
+    const auto fail = [&](const char* what) {
+        error = Reason(what);
+        Close();
+        return false;
+    };
     master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0) {
-        error = Reason("posix_openpt");
-        return false;
+        return fail("posix_openpt");
     }
     const int flags = fcntl(master, F_GETFL);
     if (flags < 0 || fcntl(master, F_SETFL, flags | O_NONBLOCK) != 0) {
-        error = Reason("fcntl");
-        Close();
-        return false;
+        return fail("fcntl");
     }
     if (grantpt(master) != 0 || unlockpt(master) != 0) {
-        error = Reason("grantpt/unlockpt");
-        Close();
-        return false;
+        return fail("grantpt/unlockpt");
     }
     const char* name = ptsname(master);
     if (name == nullptr) {
-        error = Reason("ptsname");
-        Close();
-        return false;
+        return fail("ptsname");
     }
     slavePath = name;
     // Opening and closing the slave once sets its line up and leaves the master reporting a
     // hang-up until a tool opens it, which is how the simulator knows that nobody listens.
     const int slave = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY);
     if (slave < 0) {
-        error = Reason("open slave");
-        Close();
-        return false;
+        return fail("open slave");
     }
     termios tio{};
     bool configured = tcgetattr(slave, &tio) == 0;

@@ -1,8 +1,5 @@
 #include "readersim/SimOptions.h"
 
-#include <charconv>
-#include <functional>
-
 #include "serial/PosixSpeed.h"
 #include "sim/TagPopulation.h"
 #include "toolsupport/ArgumentReader.h"
@@ -12,13 +9,11 @@ namespace uhf {
 namespace {
 
 bool ParseInt(const std::string& text, int low, int high, int& value) {
-    int parsed = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, parsed);
-    if (ec != std::errc() || ptr != end || parsed < low || parsed > high) {
+    const std::optional<int> parsed = ArgumentReader::Integer(text);
+    if (!parsed || *parsed < low || *parsed > high) {
         return false;
     }
-    value = parsed;
+    value = *parsed;
     return true;
 }
 
@@ -67,12 +62,6 @@ std::optional<SimOptions> SimOptions::Parse(const std::vector<std::string>& args
     bool tagsGiven = false;
     bool countGiven = false;
     using Apply = ArgumentReader::Apply;
-    const auto flag = [](std::function<void()> set) -> Apply {
-        return [set = std::move(set)](const std::string&, const std::string&, std::string&) {
-            set();
-            return true;
-        };
-    };
     const auto number = [](int low, int high, int& out) -> Apply {
         return
             [low, high, &out](const std::string& name, const std::string& value, std::string& why) {
@@ -84,35 +73,23 @@ std::optional<SimOptions> SimOptions::Parse(const std::vector<std::string>& args
                 return true;
             };
     };
-    const auto fileName = [](std::string& out) -> Apply {
-        return [&out](const std::string& name, const std::string& value, std::string& why) {
-            if (value.empty()) {
-                why = name + " needs a file name";
-                return false;
-            }
-            out = value;
-            return true;
-        };
-    };
     int tagCount = 0;
     int seed = 0;
     const std::vector<ArgumentReader::Option> table{
-        {{"-h", "--help"}, false, flag([&] { options.help = true; })},
-        {{"-v", "--verbose"}, false, flag([&] { ++options.verbosity; })},
-        {{"-vv"}, false, flag([&] { options.verbosity += 2; })},
-        {{"--spin-us"}, true, number(0, 5000, options.spinUs)},
-        {{"--trace"},
-         true,
-         [&](const std::string&, const std::string& value, std::string& why) {
-             options.tracePath = value;
-             why = value.empty() ? "--trace needs the name of a file" : "";
-             return !value.empty();
+        ArgumentReader::Flag({"-h", "--help"}, options.help),
+        {{"-v", "--verbose", "-vv"},
+         false,
+         [&](const std::string& name, const std::string&, std::string&) {
+             options.verbosity += name == "-vv" ? 2 : 1;
+             return true;
          }},
-        {{"--frame-writes"}, false, flag([&] { config.frameWrites = true; })},
-        {{"--working"}, false, flag([&] { options.startWorking = true; })},
-        {{"--ignore-while-working"}, false, flag([&] { config.ignoreWhileWorking = true; })},
-        {{"--loader"}, false, flag([&] { options.startInLoader = true; })},
-        {{"--ack88"}, false, flag([&] { faults.ack88 = true; })},
+        {{"--spin-us"}, true, number(0, 5000, options.spinUs)},
+        ArgumentReader::Text({"--trace"}, options.tracePath, "--trace needs the name of a file"),
+        ArgumentReader::Flag({"--frame-writes"}, config.frameWrites),
+        ArgumentReader::Flag({"--working"}, options.startWorking),
+        ArgumentReader::Flag({"--ignore-while-working"}, config.ignoreWhileWorking),
+        ArgumentReader::Flag({"--loader"}, options.startInLoader),
+        ArgumentReader::Flag({"--ack88"}, faults.ack88),
         {{"--baud"},
          true,
          [&](const std::string& name, const std::string& value, std::string& why) {
@@ -159,9 +136,10 @@ std::optional<SimOptions> SimOptions::Parse(const std::vector<std::string>& args
              config.seed = static_cast<std::uint32_t>(seed);
              return true;
          }},
-        {{"--state"}, true, fileName(options.statePath)},
-        {{"--firmware-out"}, true, fileName(options.firmwarePath)},
-        {{"--link"}, true, fileName(options.linkPath)},
+        ArgumentReader::Text({"--state"}, options.statePath, "--state needs a file name"),
+        ArgumentReader::Text({"--firmware-out"}, options.firmwarePath,
+                             "--firmware-out needs a file name"),
+        ArgumentReader::Text({"--link"}, options.linkPath, "--link needs a file name"),
         {{"--drop-every"}, true, number(1, 1000000, faults.dropEvery)},
         {{"--delay-ms"}, true, number(0, 60000, faults.delayMs)},
         {{"--corrupt-every"}, true, number(1, 1000000, faults.corruptEvery)},
@@ -177,13 +155,12 @@ std::optional<SimOptions> SimOptions::Parse(const std::vector<std::string>& args
     }
     if (options.startWorking && options.startInLoader) {
         error = "--working and --loader exclude each other";
-        return std::nullopt;
-    }
-    if (tagsGiven && countGiven) {
+    } else if (tagsGiven && countGiven) {
         error = "--tags and --tag-count exclude each other";
-        return std::nullopt;
+    } else {
+        return options;
     }
-    return options;
+    return std::nullopt;
 }
 
 }  // namespace uhf

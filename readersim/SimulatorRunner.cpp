@@ -282,14 +282,13 @@ int SimulatorRunner::Run(const volatile std::sig_atomic_t& stop, volatile std::s
                 // Read after the bytes: the tool may have changed its rate just before writing.
                 UpdateHostBaud();
                 if (n > 0) {
-                    trace.Bytes(TraceLog::Direction::In, buffer, static_cast<std::size_t>(n));
+                    const auto count = static_cast<std::size_t>(n);
+                    trace.Bytes(TraceLog::Direction::In, buffer, count);
                     lastByteAt = now;
-                }
-                if (n > 0 && options.verbosity >= 2) {
-                    Report("read " + HexText(buffer, static_cast<std::size_t>(n)));
-                }
-                if (n > 0) {
-                    TakeIn(buffer, static_cast<std::size_t>(n), now);
+                    if (options.verbosity >= 2) {
+                        Report("read " + HexText(buffer, count));
+                    }
+                    TakeIn(buffer, count, now);
                 }
                 break;
             }

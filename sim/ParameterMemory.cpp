@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "protocol/ParamFields.h"
-#include "sim/HexDigit.h"
+#include "sim/HexByte.h"
 
 namespace uhf {
 
@@ -97,11 +97,10 @@ std::optional<ParameterMemory> ParameterMemory::Parse(std::string_view text, std
             }
             continue;
         }
-        const int high = HexDigit(c);
-        const int low = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
+        const int byte = i + 1 < text.size() ? HexByte(c, text[i + 1]) : -1;
         const bool endsHere = i + 2 >= text.size() || text[i + 2] == ' ' || text[i + 2] == '\t' ||
                               text[i + 2] == '\r' || text[i + 2] == '\n';
-        if (high < 0 || low < 0 || !endsHere) {
+        if (byte < 0 || !endsHere) {
             error = "line " + std::to_string(line) + ": expected a byte as two hexadecimal digits";
             return std::nullopt;
         }
@@ -109,8 +108,7 @@ std::optional<ParameterMemory> ParameterMemory::Parse(std::string_view text, std
             error = "line " + std::to_string(line) + ": more than 256 bytes";
             return std::nullopt;
         }
-        memory.bytes[static_cast<std::size_t>(count++)] =
-            static_cast<std::uint8_t>(high * 16 + low);
+        memory.bytes[static_cast<std::size_t>(count++)] = static_cast<std::uint8_t>(byte);
         i += 2;
     }
     if (count != kSize) {

@@ -1,6 +1,7 @@
 #include "sim/ReaderSimulator.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "protocol/BaudRates.h"
 #include "protocol/FrameCodec.h"
@@ -35,18 +36,6 @@ bool IsFrameStart(std::uint8_t b) {
 
 }  // namespace
 
-const char* ToString(ReaderSimulator::Mode mode) {
-    switch (mode) {
-        case ReaderSimulator::Mode::Stopped:
-            return "stopped";
-        case ReaderSimulator::Mode::Working:
-            return "working";
-        case ReaderSimulator::Mode::Upgrade:
-            return "upgrade";
-    }
-    return "?";
-}
-
 ReaderSimulator::ReaderSimulator(SimConfig cfg, ParameterMemory initialMemory, Mode initial)
     : config(std::move(cfg)),
       memory(initialMemory),
@@ -57,10 +46,6 @@ ReaderSimulator::ReaderSimulator(SimConfig cfg, ParameterMemory initialMemory, M
       readerBaud(config.workingBaud),
       queuedBaud(config.workingBaud),
       noiseState(config.seed == 0 ? 0x9E3779B9u : config.seed) {}
-
-void ReaderSimulator::SetHostBaud(int baud) {
-    hostBaud = baud;
-}
 
 bool ReaderSimulator::Silent() const {
     return config.faults.silentAfter >= 0 && framesAnswered >= config.faults.silentAfter;
@@ -88,21 +73,15 @@ void ReaderSimulator::Log(SimTime at, std::string text) {
 }
 
 std::vector<SimLogEntry> ReaderSimulator::TakeLog() {
-    std::vector<SimLogEntry> result;
-    result.swap(log);
-    return result;
+    return std::exchange(log, {});
 }
 
 bool ReaderSimulator::TakeMemoryChanged() {
-    const bool changed = memoryChanged;
-    memoryChanged = false;
-    return changed;
+    return std::exchange(memoryChanged, false);
 }
 
 std::optional<std::vector<std::uint8_t>> ReaderSimulator::TakeFirmware() {
-    std::optional<std::vector<std::uint8_t>> result;
-    result.swap(firmware);
-    return result;
+    return std::exchange(firmware, std::nullopt);
 }
 
 void ReaderSimulator::Receive(const std::uint8_t* bytes, std::size_t count, SimTime now) {
@@ -122,9 +101,7 @@ void ReaderSimulator::Receive(const std::uint8_t* bytes, std::size_t count, SimT
 
 std::vector<std::uint8_t> ReaderSimulator::Poll(SimTime now) {
     Advance(now);
-    std::vector<std::uint8_t> result;
-    result.swap(outbox);
-    return result;
+    return std::exchange(outbox, {});
 }
 
 std::optional<SimTime> ReaderSimulator::NextEventAt() const {
@@ -318,14 +295,23 @@ void ReaderSimulator::Handle(const ReceivedRequest& request, SimTime now) {
         Log(now, "silent: not answered");
         return;
     }
-    if (mode == Mode::Upgrade) {
+    // Either probe is heard in every mode: it is how an upgrade starts, and starts over.
+    if (request.kind == ReceivedRequest::Kind::AltProbe ||
+        request.command == Byte(UpgradeCode::Probe)) {
+        HandleProbe(request, now);
+    } else if (mode == Mode::Upgrade) {
         HandleUpgradeFrame(request, now);
     } else {
         HandleParameterFrame(request, now);
     }
 }
 
-void ReaderSimulator::HandleProbe(SimTime now) {
+void ReaderSimulator::HandleProbe(const ReceivedRequest& request, SimTime now) {
+    if (request.kind != ReceivedRequest::Kind::AltProbe &&
+        (request.data.size() != 1 || request.data[0] != 0x00)) {
+        Log(now, "not acknowledged: a probe carries one byte 00");
+        return;
+    }
     ++framesAnswered;
     if (mode != Mode::Upgrade) {
         Log(now, "entering the upgrade: the reader goes to " + std::to_string(kBaudChangeRate) +
@@ -344,14 +330,9 @@ void ReaderSimulator::HandleProbe(SimTime now) {
 }
 
 void ReaderSimulator::HandleParameterFrame(const ReceivedRequest& request, SimTime now) {
-    if (request.kind == ReceivedRequest::Kind::AltProbe) {
-        HandleProbe(now);
-        return;
-    }
     const std::vector<std::uint8_t>& data = request.data;
     if (config.ignoreWhileWorking && mode == Mode::Working &&
-        request.command != Byte(ReaderCode::Stop) && request.command != Byte(ReaderCode::Resume) &&
-        request.command != Byte(UpgradeCode::Probe)) {
+        request.command != Byte(ReaderCode::Stop) && request.command != Byte(ReaderCode::Resume)) {
         Log(now, std::string("ignored while working: ") + CommandName(request.command));
         return;
     }
@@ -402,13 +383,6 @@ void ReaderSimulator::HandleParameterFrame(const ReceivedRequest& request, SimTi
             SendStatus(Byte(ReaderCode::WriteBlock), kStatusDone, now, "WriteBlock reply");
             return;
         }
-        case Byte(UpgradeCode::Probe):
-            if (data.size() == 1 && data[0] == 0x00) {
-                HandleProbe(now);
-            } else {
-                Log(now, "not acknowledged: a probe carries one byte 00");
-            }
-            return;
         case Byte(UpgradeCode::BaudRate):
         case Byte(UpgradeCode::Size):
         case Byte(UpgradeCode::Data):
@@ -424,10 +398,6 @@ void ReaderSimulator::HandleParameterFrame(const ReceivedRequest& request, SimTi
 }
 
 void ReaderSimulator::HandleUpgradeFrame(const ReceivedRequest& request, SimTime now) {
-    if (request.kind == ReceivedRequest::Kind::AltProbe) {
-        HandleProbe(now);
-        return;
-    }
     const std::vector<std::uint8_t>& data = request.data;
     auto reject = [&](const std::string& why) { Log(now, "not acknowledged: " + why); };
     auto acknowledge = [&](std::uint8_t command, const std::string& what, int baudAfter = 0) {
@@ -436,13 +406,6 @@ void ReaderSimulator::HandleUpgradeFrame(const ReceivedRequest& request, SimTime
         SendReply(EncodeUpgradeAnswer(command), now, what, baudAfter);
     };
     switch (request.command) {
-        case Byte(UpgradeCode::Probe):
-            if (data.size() == 1 && data[0] == 0x00) {
-                HandleProbe(now);
-            } else {
-                reject("a probe carries one byte 00");
-            }
-            return;
         case Byte(UpgradeCode::BaudRate): {
             const int baud = data.size() == 1 ? BaudRateAt(data[0]) : 0;
             if (baud == 0) {

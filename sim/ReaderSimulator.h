@@ -38,7 +38,7 @@ class ReaderSimulator {
                              Mode initial = Mode::Stopped);
 
     // The rate the tool has set on its end of the line; 0 (the start) means unknown and matching.
-    void SetHostBaud(int baud);
+    void SetHostBaud(int baud) { hostBaud = baud; }
     // Bytes the tool wrote, arriving at `now`. Times passed in must not go backwards.
     void Receive(const std::uint8_t* bytes, std::size_t count, SimTime now);
     // The bytes that have left the reader by `now`, in order, since the last call.
@@ -81,7 +81,7 @@ class ReaderSimulator {
     void Handle(const ReceivedRequest& request, SimTime now);
     void HandleParameterFrame(const ReceivedRequest& request, SimTime now);
     void HandleUpgradeFrame(const ReceivedRequest& request, SimTime now);
-    void HandleProbe(SimTime now);
+    void HandleProbe(const ReceivedRequest& request, SimTime now);
 
     // Queues a reply with the faults applied; `baudAfter` switches the reader's rate after it.
     void SendReply(std::vector<std::uint8_t> frame, SimTime now, const std::string& what,
@@ -128,7 +128,5 @@ class ReaderSimulator {
     bool memoryChanged = false;
     std::vector<SimLogEntry> log;
 };
-
-const char* ToString(ReaderSimulator::Mode mode);
 
 }  // namespace uhf

@@ -1,6 +1,6 @@
 #include "sim/TagPopulation.h"
 
-#include "sim/HexDigit.h"
+#include "sim/HexByte.h"
 
 namespace uhf {
 
@@ -46,13 +46,12 @@ std::optional<std::vector<TagId>> TagPopulation::ParseList(std::string_view text
         }
         TagId id{};
         for (std::size_t i = 0; i < 8; ++i) {
-            const int high = HexDigit(item[2 * i]);
-            const int low = HexDigit(item[2 * i + 1]);
-            if (high < 0 || low < 0) {
+            const int byte = HexByte(item[2 * i], item[2 * i + 1]);
+            if (byte < 0) {
                 error = "tag identifier '" + std::string(item) + "' is not 16 hexadecimal digits";
                 return std::nullopt;
             }
-            id[i] = static_cast<std::uint8_t>(high * 16 + low);
+            id[i] = static_cast<std::uint8_t>(byte);
         }
         result.push_back(id);
         start = end + 1;

@@ -1,12 +1,43 @@
 #include "toolsupport/ArgumentReader.h"
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <optional>
 
 #include "common/SystemText.h"
 
 namespace uhf {
+
+ArgumentReader::Option ArgumentReader::Flag(std::vector<std::string> names, bool& flag) {
+    return {std::move(names), false, [&flag](const std::string&, const std::string&, std::string&) {
+                flag = true;
+                return true;
+            }};
+}
+
+ArgumentReader::Option ArgumentReader::Text(std::vector<std::string> names, std::string& value,
+                                            std::string whenEmpty) {
+    return {std::move(names), true,
+            [&value, whenEmpty = std::move(whenEmpty)](const std::string&, const std::string& given,
+                                                       std::string& why) {
+                value = given;
+                if (given.empty()) {
+                    why = whenEmpty;
+                }
+                return !given.empty();
+            }};
+}
+
+std::optional<int> ArgumentReader::Integer(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end) {
+        return std::nullopt;
+    }
+    return value;
+}
 
 ArgumentReader& ArgumentReader::AcceptInlineValues() {
     inlineValues = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,13 @@ class ArgumentReader {
         Apply apply;
         bool endsReading = false;  // --help: what follows is not looked at
     };
+
+    // An option without a value that sets `flag`.
+    static Option Flag(std::vector<std::string> names, bool& flag);
+    // An option whose value goes to `value`; an empty one is refused with `whenEmpty`.
+    static Option Text(std::vector<std::string> names, std::string& value, std::string whenEmpty);
+    // The whole of `text` as a decimal number; nothing when it is not one.
+    static std::optional<int> Integer(const std::string& text);
 
     // "--name=value" as well as "--name value"; a flag given a value so is refused.
     ArgumentReader& AcceptInlineValues();

@@ -1,27 +1,11 @@
 #include "ferrowin/cli/FerrowinOptions.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "protocol/BaudRates.h"
 #include "toolsupport/ArgumentReader.h"
 
 namespace uhf {
-
-namespace {
-
-bool ParseRate(const std::string& text, int& rate) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end || BaudRateIndex(value) < 0) {
-        return false;
-    }
-    rate = value;
-    return true;
-}
-
-}  // namespace
 
 const char* FerrowinOptions::Usage() {
     return "usage: ferrowin-cli -p PORT [-p PORT ...] --device-baud RATE --download-baud RATE "
@@ -49,12 +33,7 @@ std::optional<FerrowinOptions> FerrowinOptions::Parse(const std::vector<std::str
     bool deviceGiven = false;
     bool downloadGiven = false;
     const std::vector<ArgumentReader::Option> table{
-        {{"-h", "--help"},
-         false,
-         [&](const std::string&, const std::string&, std::string&) {
-             options.help = true;
-             return true;
-         }},
+        ArgumentReader::Flag({"-h", "--help"}, options.help),
         {{"-p", "--port"},
          true,
          [&](const std::string&, const std::string& value, std::string&) {
@@ -62,29 +41,11 @@ std::optional<FerrowinOptions> FerrowinOptions::Parse(const std::vector<std::str
              portGiven = true;
              return true;
          }},
-        {{"--report"},
-         true,
-         [&](const std::string&, const std::string& value, std::string& why) {
-             options.reportFile = value;
-             if (value.empty()) {
-                 why = "--report needs the name of the file to append to";
-                 return false;
-             }
-             return true;
-         }},
-        {{"--trace"},
-         true,
-         [&](const std::string&, const std::string& value, std::string& why) {
-             options.traceFile = value;
-             why = value.empty() ? "--trace needs the name of a file, or - for standard error" : "";
-             return !value.empty();
-         }},
-        {{"-v", "--verbose"},
-         false,
-         [&](const std::string&, const std::string&, std::string&) {
-             options.verbose = true;
-             return true;
-         }},
+        ArgumentReader::Text({"--report"}, options.reportFile,
+                             "--report needs the name of the file to append to"),
+        ArgumentReader::Text({"--trace"}, options.traceFile,
+                             "--trace needs the name of a file, or - for standard error"),
+        ArgumentReader::Flag({"-v", "--verbose"}, options.verbose),
         {{"--device-baud", "--download-baud"},
          true,
          [&](const std::string& name, const std::string& value, std::string& why) {
@@ -94,11 +55,13 @@ std::optional<FerrowinOptions> FerrowinOptions::Parse(const std::vector<std::str
                  deviceGiven = true;
                  return true;
              }
-             if (!ParseRate(value, device ? options.deviceBaud : options.downloadBaud)) {
+             const std::optional<int> rate = ArgumentReader::Integer(value);
+             if (!rate || BaudRateIndex(*rate) < 0) {
                  why = name + " must be one of 9600, 19200, 38400, 57600, 115200, not \"" + value +
                        "\"";
                  return false;
              }
+             (device ? options.deviceBaud : options.downloadBaud) = *rate;
              (device ? deviceGiven : downloadGiven) = true;
              return true;
          }},

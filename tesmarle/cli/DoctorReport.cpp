@@ -65,23 +65,18 @@ std::string DoctorReport::Text(const std::vector<PortDiagnosis>& ports,
 }
 
 std::string DoctorReport::PortJson(const PortDiagnosis& d) {
-    std::string json =
-        "{\"path\": " + JsonText(d.path) + ", \"byId\": " + JsonText(d.info.byIdPath) +
-        ", \"missing\": " + (d.missing ? "true" : "false") + ", \"openError\": " +
-        (d.openError == SerialError::None ? "null" : JsonText(ToString(d.openError))) +
-        ", \"group\": " + JsonText(d.group) +
-        ", \"userInGroup\": " + (d.userInGroup ? (*d.userInGroup ? "true" : "false") : "null") +
-        ", \"holders\": " + ProcessesJson(d.holders) + ", \"latencyTimerMs\": " +
-        (d.latencyTimerMs > 0 ? std::to_string(d.latencyTimerMs) : "null") +
-        ", \"mode\": " + (d.mode ? JsonText(ToString(*d.mode)) : "null") +
-        ", \"baud\": " + (d.mode ? std::to_string(d.baud) : "null") +
-        ", \"listensAt\": " + (d.listensAt > 0 ? std::to_string(d.listensAt) : "null") +
-        ", \"echo\": " + (d.echo ? "true" : "false") + ", " + TurnaroundJson(d) +
-        ", \"findings\": [";
-    for (std::size_t f = 0; f < d.findings.size(); ++f) {
-        json += (f == 0 ? "" : ", ") + JsonText(d.findings[f]);
-    }
-    return json + "]}";
+    return "{\"path\": " + JsonText(d.path) + ", \"byId\": " + JsonText(d.info.byIdPath) +
+           ", \"missing\": " + (d.missing ? "true" : "false") + ", \"openError\": " +
+           (d.openError == SerialError::None ? "null" : JsonText(ToString(d.openError))) +
+           ", \"group\": " + JsonText(d.group) +
+           ", \"userInGroup\": " + (d.userInGroup ? (*d.userInGroup ? "true" : "false") : "null") +
+           ", \"holders\": " + ProcessesJson(d.holders) + ", \"latencyTimerMs\": " +
+           (d.latencyTimerMs > 0 ? std::to_string(d.latencyTimerMs) : "null") +
+           ", \"mode\": " + (d.mode ? JsonText(ToString(*d.mode)) : "null") +
+           ", \"baud\": " + (d.mode ? std::to_string(d.baud) : "null") +
+           ", \"listensAt\": " + (d.listensAt > 0 ? std::to_string(d.listensAt) : "null") +
+           ", \"echo\": " + (d.echo ? "true" : "false") + ", " + TurnaroundJson(d) +
+           ", \"findings\": " + JsonTextList(d.findings) + "}";
 }
 
 std::string DoctorReport::Json(const std::vector<PortDiagnosis>& ports,

@@ -1,5 +1,6 @@
 #include "tesmarle/cli/TesmarleFields.h"
 
+#include <algorithm>
 #include <cctype>
 #include <set>
 
@@ -35,12 +36,9 @@ constexpr FieldOption kFieldOptions[] = {
 };
 
 const FieldOption* FindFieldOption(const std::string& option) {
-    for (const FieldOption& candidate : kFieldOptions) {
-        if (option == candidate.option) {
-            return &candidate;
-        }
-    }
-    return nullptr;
+    const auto found = std::find_if(std::begin(kFieldOptions), std::end(kFieldOptions),
+                                    [&](const FieldOption& o) { return option == o.option; });
+    return found != std::end(kFieldOptions) ? found : nullptr;
 }
 
 // The field's value from an option's text: a choice's word, a listed choice in the field's unit
@@ -51,12 +49,10 @@ std::optional<std::uint8_t> FieldValueFromText(const ParamFieldInfo& info,
         return ParseFrequency(text);
     }
     if (HasWords(info)) {
-        for (const ParamChoice& choice : info.choices) {
-            if (text == choice.word) {
-                return choice.value;
-            }
-        }
-        return std::nullopt;
+        const auto choice = std::find_if(info.choices.begin(), info.choices.end(),
+                                         [&](const ParamChoice& c) { return text == c.word; });
+        return choice != info.choices.end() ? std::optional<std::uint8_t>(choice->value)
+                                            : std::nullopt;
     }
     if (!info.choices.empty()) {
         const auto number = ParseWholeNumber(text, 0, 9999999);

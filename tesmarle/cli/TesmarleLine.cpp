@@ -40,24 +40,13 @@ std::string RecordJson(const std::optional<ReaderParams>& params) {
 
 }  // namespace
 
-TesmarleLine::TesmarleLine(LinkFactory factory, std::ostream& output, std::ostream& errors)
-    : makeLink(std::move(factory)), out(output), err(errors), interrupted([] { return false; }) {}
-
-void TesmarleLine::SetInterrupted(std::function<bool()> check) {
-    interrupted = std::move(check);
-}
-
-void TesmarleLine::SetPortLister(std::function<std::vector<PortInfo>()> lister) {
-    listPorts = std::move(lister);
-}
-
-void TesmarleLine::SetReport(RunReport* record) {
-    report = record;
-}
-
-void TesmarleLine::SetDoctor(const LinkDoctor* linkDoctor) {
-    doctor = linkDoctor;
-}
+TesmarleLine::TesmarleLine(LinkFactory factory, std::ostream& output, std::ostream& errors,
+                           TesmarleRunner::Services given, RunReport* record)
+    : makeLink(std::move(factory)),
+      out(output),
+      err(errors),
+      services(std::move(given)),
+      report(record) {}
 
 PortRunner::Outcome TesmarleLine::RunOne(const TesmarleOptions& options,
                                          const PortRunner::Job& job) {
@@ -71,13 +60,11 @@ PortRunner::Outcome TesmarleLine::RunOne(const TesmarleOptions& options,
         return {kExitFailure, traceError, {}};
     }
     const std::unique_ptr<ReaderLink> link = makeLink(trace);
-    TesmarleRunner runner(*link, job.out, job.err);
-    runner.SetInterrupted(interrupted);
-    runner.SetPortLister(listPorts);
-    runner.SetDoctor(doctor);
-    runner.SetScanPort([&trace] {
+    TesmarleRunner::Services withTrace = services;
+    withTrace.makeScanPort = [&trace] {
         return std::make_unique<TracingSerialPort>(std::make_unique<NativeSerialPort>(), trace);
-    });
+    };
+    TesmarleRunner runner(*link, job.out, job.err, std::move(withTrace));
     PortRunner::Outcome result{runner.Run(one), runner.LastOutcome().message, {}};
     const char* operation = OperationName(options.action);
     const bool failed = result.status != kExitOk && operation != nullptr &&
@@ -129,8 +116,8 @@ PortRunner::Outcome TesmarleLine::RunOne(const TesmarleOptions& options,
 }
 
 int TesmarleLine::Run(const TesmarleOptions& options) {
-    if (report != nullptr && listPorts) {
-        knownPorts = listPorts();
+    if (report != nullptr && services.listPorts) {
+        knownPorts = services.listPorts();
     }
     // `ports` and `diff` name no port, and `doctor` needs none.
     const std::vector<std::string> ports =

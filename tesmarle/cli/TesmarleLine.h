@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "common/PortInfo.h"
-#include "reader/LinkDoctor.h"
 #include "reader/ReaderLink.h"
 #include "serial/TraceLog.h"
 #include "tesmarle/cli/TesmarleOptions.h"
+#include "tesmarle/cli/TesmarleRunner.h"
 #include "toolsupport/PortRunner.h"
 #include "toolsupport/RunReport.h"
 
@@ -24,12 +24,9 @@ class TesmarleLine {
     // A link whose port tells `trace` what crosses it.
     using LinkFactory = std::function<std::unique_ptr<ReaderLink>(TraceLog& trace)>;
 
-    TesmarleLine(LinkFactory makeLink, std::ostream& out, std::ostream& err);
-
-    void SetInterrupted(std::function<bool()> interrupted);
-    void SetPortLister(std::function<std::vector<PortInfo>()> lister);
-    void SetReport(RunReport* report);
-    void SetDoctor(const LinkDoctor* doctor);
+    // Each port's runner gets `services`, its scan port made to tell that port's trace.
+    TesmarleLine(LinkFactory makeLink, std::ostream& out, std::ostream& err,
+                 TesmarleRunner::Services services, RunReport* report = nullptr);
 
     int Run(const TesmarleOptions& options);
 
@@ -39,10 +36,8 @@ class TesmarleLine {
     LinkFactory makeLink;
     std::ostream& out;
     std::ostream& err;
-    std::function<bool()> interrupted;
-    std::function<std::vector<PortInfo>()> listPorts;
+    TesmarleRunner::Services services;
     RunReport* report = nullptr;
-    const LinkDoctor* doctor = nullptr;
     std::vector<PortInfo> knownPorts;
 };
 

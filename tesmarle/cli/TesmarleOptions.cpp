@@ -95,12 +95,8 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
              parsed.baudRate = static_cast<int>(*baud);
              return true;
          }},
-        {{"--json", "--csv"},
-         false,
-         [&](const std::string& name, const std::string&, std::string&) {
-             (name == "--json" ? json : csv) = true;
-             return true;
-         }},
+        ArgumentReader::Flag({"--json"}, json),
+        ArgumentReader::Flag({"--csv"}, csv),
         {{"--seconds"},
          true,
          [&](const std::string&, const std::string& value, std::string& why) {
@@ -111,49 +107,17 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
              }
              return true;
          }},
-        {{"--from"},
-         true,
-         [&](const std::string&, const std::string& value, std::string& why) {
-             parsed.fromFile = value;
-             if (parsed.fromFile.empty()) {
-                 why = "--from: expected the name of a JSON file written by 'read --json'";
-                 return false;
-             }
-             return true;
-         }},
-        {{"--no-verify", "--only-differences", "--loader", "--stats"},
-         false,
-         [&](const std::string& name, const std::string&, std::string&) {
-             (name == "--no-verify"          ? noVerify
-              : name == "--only-differences" ? parsed.onlyDifferences
-              : name == "--stats"            ? parsed.stats
-                                             : parsed.loaderProbe) = true;
-             return true;
-         }},
-        {{"--trace"},
-         true,
-         [&](const std::string&, const std::string& value, std::string& why) {
-             parsed.traceFile = value;
-             why = value.empty() ? "--trace: expected the name of a file, or - for standard error"
-                                 : "";
-             return !value.empty();
-         }},
-        {{"-v", "--verbose"},
-         false,
-         [&](const std::string&, const std::string&, std::string&) {
-             parsed.verbose = true;
-             return true;
-         }},
-        {{"--report"},
-         true,
-         [&](const std::string&, const std::string& value, std::string& why) {
-             parsed.reportFile = value;
-             if (value.empty()) {
-                 why = "--report: expected the name of the file to append to";
-                 return false;
-             }
-             return true;
-         }},
+        ArgumentReader::Text({"--from"}, parsed.fromFile,
+                             "--from: expected the name of a JSON file written by 'read --json'"),
+        ArgumentReader::Flag({"--no-verify"}, noVerify),
+        ArgumentReader::Flag({"--only-differences"}, parsed.onlyDifferences),
+        ArgumentReader::Flag({"--loader"}, parsed.loaderProbe),
+        ArgumentReader::Flag({"--stats"}, parsed.stats),
+        ArgumentReader::Text({"--trace"}, parsed.traceFile,
+                             "--trace: expected the name of a file, or - for standard error"),
+        ArgumentReader::Flag({"-v", "--verbose"}, parsed.verbose),
+        ArgumentReader::Text({"--report"}, parsed.reportFile,
+                             "--report: expected the name of the file to append to"),
     };
     for (const std::string& optionName : FieldOptionNames()) {
         table.push_back(
@@ -193,90 +157,60 @@ bool ParseTesmarleArgs(const std::vector<std::string>& args, TesmarleOptions& op
         options = parsed;
         return true;
     }
-
-    if (parsed.action == TesmarleAction::None) {
-        error = "no command given (read, write, check, diff, resume, tags, ports or doctor)";
-        return false;
-    }
     const bool listing =
         parsed.action == TesmarleAction::Ports || parsed.action == TesmarleAction::Doctor;
     const bool portless = listing || parsed.action == TesmarleAction::Diff;
-    if (!portGiven && !portless) {
-        error = "no port given: use -p PORT";
-        return false;
-    }
-    if (portGiven && parsed.action == TesmarleAction::Diff) {
-        error = "diff compares two files and opens no port";
-        return false;
-    }
-    if (parsed.action == TesmarleAction::Diff && parsed.files.size() != 2) {
-        error = "diff needs two files: diff A.json B.json";
-        return false;
-    }
     const bool writing = parsed.action == TesmarleAction::Write;
     const bool checking = parsed.action == TesmarleAction::Check;
     const bool tagging = parsed.action == TesmarleAction::Tags;
-    if (parsed.ports.size() > 1 && !writing && !checking) {
+    // The first refusal that applies is the one given.
+    error.clear();
+    if (parsed.action == TesmarleAction::None) {
+        error = "no command given (read, write, check, diff, resume, tags, ports or doctor)";
+    } else if (!portGiven && !portless) {
+        error = "no port given: use -p PORT";
+    } else if (portGiven && parsed.action == TesmarleAction::Diff) {
+        error = "diff compares two files and opens no port";
+    } else if (parsed.action == TesmarleAction::Diff && parsed.files.size() != 2) {
+        error = "diff needs two files: diff A.json B.json";
+    } else if (parsed.ports.size() > 1 && !writing && !checking) {
         error = "several ports (-p) belong to the write and check commands";
-        return false;
-    }
-    if (const std::string same = ArgumentReader::SamePortTwice(parsed.ports); !same.empty()) {
+    } else if (const std::string same = ArgumentReader::SamePortTwice(parsed.ports);
+               !same.empty()) {
         error = same;
-        return false;
-    }
-    if (parsed.ports.size() > 1 && parsed.fromFile == "-") {
+    } else if (parsed.ports.size() > 1 && parsed.fromFile == "-") {
         error = "--from - reads standard input once: with several ports give a file";
-        return false;
-    }
-    if (checking && (parsed.fromFile.empty() || !parsed.changes.empty())) {
+    } else if (checking && (parsed.fromFile.empty() || !parsed.changes.empty())) {
         error = "check needs --from FILE and no field options";
-        return false;
-    }
-    if (!writing && !checking && (!parsed.changes.empty() || !parsed.fromFile.empty())) {
+    } else if (!writing && !checking && (!parsed.changes.empty() || !parsed.fromFile.empty())) {
         error = "field options and --from belong to the write command";
-        return false;
-    }
-    if (!writing && (noVerify || parsed.onlyDifferences)) {
+    } else if (!writing && (noVerify || parsed.onlyDifferences)) {
         error = std::string(noVerify ? "--no-verify" : "--only-differences") +
                 " belongs to the write command";
-        return false;
-    }
-    if (!parsed.reportFile.empty() && portless && parsed.action != TesmarleAction::Doctor) {
+    } else if (!parsed.reportFile.empty() && portless && parsed.action != TesmarleAction::Doctor) {
         error = "--report belongs to the commands that talk to a reader";
-        return false;
-    }
-    if (!parsed.traceFile.empty() && (portless || parsed.ports.size() > 1)) {
+    } else if (!parsed.traceFile.empty() && (portless || parsed.ports.size() > 1)) {
         error = "--trace takes one port, and a command that talks to a reader";
-        return false;
-    }
-    if (parsed.loaderProbe && parsed.action != TesmarleAction::Doctor) {
+    } else if (parsed.loaderProbe && parsed.action != TesmarleAction::Doctor) {
         error = "--loader belongs to the doctor command";
-        return false;
-    }
-    parsed.verify = !noVerify;
-    if (writing && parsed.changes.empty() && parsed.fromFile.empty()) {
+    } else if (writing && parsed.changes.empty() && parsed.fromFile.empty()) {
         error = "write needs at least one field option or --from FILE";
-        return false;
-    }
-    if (!tagging && (parsed.seconds || csv || parsed.stats)) {
+    } else if (!tagging && (parsed.seconds || csv || parsed.stats)) {
         error = std::string(parsed.seconds ? "--seconds"
                             : csv          ? "--csv"
                                            : "--stats") +
                 " belongs to the tags command";
-        return false;
-    }
-    if (listing && baudGiven) {
+    } else if (listing && baudGiven) {
         error = "-b belongs to the commands that talk to the reader (doctor tries every rate)";
-        return false;
-    }
-    if (json && parsed.action != TesmarleAction::Read && !tagging && !listing) {
+    } else if (json && parsed.action != TesmarleAction::Read && !tagging && !listing) {
         error = "--json belongs to the read, tags, ports and doctor commands";
-        return false;
-    }
-    if (json && csv) {
+    } else if (json && csv) {
         error = "--json and --csv exclude each other";
+    }
+    if (!error.empty()) {
         return false;
     }
+    parsed.verify = !noVerify;
     parsed.format = json ? TesmarleFormat::Json : csv ? TesmarleFormat::Csv : TesmarleFormat::Text;
     options = parsed;
     return true;

@@ -6,6 +6,7 @@
 #include <set>
 #include <thread>
 
+#include "protocol/FrameSplitter.h"
 #include "reader/ParamUpdate.h"
 #include "reader/TagStats.h"
 #include "serial/NativeSerialPort.h"
@@ -24,13 +25,11 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kMaxFromFileSize = 64 * 1024;
 constexpr std::chrono::milliseconds kPollStep{20};
 
-std::string TagHex(const std::uint8_t* id, const char* separator) {
-    std::string text;
-    for (int i = 0; i < ReaderLink::kTagRecordSize; ++i) {
-        char byte[4];
-        std::snprintf(byte, sizeof(byte), "%.2X", id[i]);
-        text += (i == 0 ? "" : separator);
-        text += byte;
+// "A0 02 FE ..." as the text shows a tag; without the spaces in the other formats.
+std::string TagHex(const std::uint8_t* id, bool spaced = false) {
+    std::string text = HexText(id, ReaderLink::kTagRecordSize);
+    if (!spaced) {
+        std::erase(text, ' ');
     }
     return text;
 }
@@ -57,7 +56,7 @@ std::string FormatTagStats(const TagStats& stats, TesmarleFormat format) {
             for (const TagStats::Tag& tag : tags) {
                 char row[96];
                 std::snprintf(row, sizeof row, "%s %6ld %9.3f %9.3f %9.1f\n",
-                              TagHex(tag.id.data(), "").c_str(), tag.count, Seconds(tag.firstSeen),
+                              TagHex(tag.id.data()).c_str(), tag.count, Seconds(tag.firstSeen),
                               Seconds(tag.lastSeen), tag.perSecond);
                 text += row;
             }
@@ -68,7 +67,7 @@ std::string FormatTagStats(const TagStats& stats, TesmarleFormat format) {
             text = "{\"stats\": [";
             for (std::size_t i = 0; i < tags.size(); ++i) {
                 text += (i == 0 ? "" : ", ") + std::string("{\"tag\": \"") +
-                        TagHex(tags[i].id.data(), "") +
+                        TagHex(tags[i].id.data()) +
                         "\", \"count\": " + std::to_string(tags[i].count) +
                         ", \"firstSeen\": " + Fixed(Seconds(tags[i].firstSeen), 3) +
                         ", \"lastSeen\": " + Fixed(Seconds(tags[i].lastSeen), 3) +
@@ -80,7 +79,7 @@ std::string FormatTagStats(const TagStats& stats, TesmarleFormat format) {
         case TesmarleFormat::Csv:
             text = "\ntag,count,firstSeen,lastSeen,perSecond\n";
             for (const TagStats::Tag& tag : tags) {
-                text += TagHex(tag.id.data(), "") + "," + std::to_string(tag.count) + "," +
+                text += TagHex(tag.id.data()) + "," + std::to_string(tag.count) + "," +
                         Fixed(Seconds(tag.firstSeen), 3) + "," + Fixed(Seconds(tag.lastSeen), 3) +
                         "," + Fixed(tag.perSecond, 3) + "\n";
             }
@@ -110,20 +109,9 @@ std::string FormatPortsJson(const std::vector<PortInfo>& ports) {
 
 }  // namespace
 
-TesmarleRunner::TesmarleRunner(ReaderLink& readerLink, std::ostream& output, std::ostream& errors)
-    : link(readerLink),
-      out(output),
-      err(errors),
-      interrupted([] { return false; }),
-      makeScanPort([] { return std::make_unique<NativeSerialPort>(); }) {}
-
-void TesmarleRunner::SetInterrupted(std::function<bool()> check) {
-    interrupted = std::move(check);
-}
-
-void TesmarleRunner::SetPortLister(std::function<std::vector<PortInfo>()> lister) {
-    listPorts = std::move(lister);
-}
+TesmarleRunner::TesmarleRunner(ReaderLink& readerLink, std::ostream& output, std::ostream& errors,
+                               Services given)
+    : link(readerLink), out(output), err(errors), services(std::move(given)) {}
 
 int TesmarleRunner::Fail(const std::string& step) {
     return Refuse(step + " failed: " + link.LastErrorText(), kExitFailure);
@@ -175,24 +163,17 @@ int TesmarleRunner::Refuse(const std::string& message, int status) {
     return status;
 }
 
-void TesmarleRunner::SetDoctor(const LinkDoctor* linkDoctor) {
-    doctor = linkDoctor;
-}
-
-void TesmarleRunner::SetScanPort(std::function<std::unique_ptr<SerialPort>()> make) {
-    makeScanPort = std::move(make);
-}
-
 bool TesmarleRunner::OpenPort(const TesmarleOptions& options) {
-    if (interrupted()) {
+    if (services.interrupted()) {
         Refuse("stopped on request before the port was opened", kExitFailure);
         return false;
     }
     int baud = options.baudRate;
     if (baud == kAutoBaud) {
-        const std::unique_ptr<SerialPort> scanPort = makeScanPort();
+        const std::unique_ptr<SerialPort> scanPort =
+            services.makeScanPort ? services.makeScanPort() : std::make_unique<NativeSerialPort>();
         const ReaderProbe::Outcome found =
-            ReaderProbe(*scanPort, interrupted).FindStopRate(options.port);
+            ReaderProbe(*scanPort, services.interrupted).FindStopRate(options.port);
         // Kept as the outcome too, so that a line's table and report say why.
         if (found.openError != SerialError::None) {
             Refuse("open " + options.port + " failed: " + ToString(found.openError), kExitFailure);
@@ -223,7 +204,7 @@ bool TesmarleRunner::OpenPort(const TesmarleOptions& options) {
 int TesmarleRunner::Run(const TesmarleOptions& options) {
     outcome = {};
     // After a stop request nothing that changes the reader goes out: no block write, no Resume.
-    link.SetStopCheck(interrupted);
+    link.SetStopCheck(services.interrupted);
     switch (options.action) {
         case TesmarleAction::Help:
             out << TesmarleUsage();
@@ -251,7 +232,7 @@ int TesmarleRunner::Run(const TesmarleOptions& options) {
     return kExitUsage;
 }
 
-int TesmarleRunner::RunRead(const TesmarleOptions& options) {
+int TesmarleRunner::ReadRecord(const TesmarleOptions& options) {
     if (!OpenPort(options)) {
         return kExitFailure;
     }
@@ -262,31 +243,37 @@ int TesmarleRunner::RunRead(const TesmarleOptions& options) {
     }
     link.Close();
     outcome.after = params;
-    out << (options.format == TesmarleFormat::Json ? FormatParamsJson(params) + "\n"
-                                                   : FormatParamsText(params));
     return kExitOk;
 }
 
-bool TesmarleRunner::ReadFromFile(const TesmarleOptions& options, std::vector<ParamChange>& changes,
+int TesmarleRunner::RunRead(const TesmarleOptions& options) {
+    if (const int status = ReadRecord(options); status != kExitOk) {
+        return status;
+    }
+    out << (options.format == TesmarleFormat::Json ? FormatParamsJson(*outcome.after) + "\n"
+                                                   : FormatParamsText(*outcome.after));
+    return kExitOk;
+}
+
+bool TesmarleRunner::ReadFromFile(const std::string& path, std::vector<ParamChange>& changes,
                                   int& status) {
     std::string text;
     std::string error;
     // A file that cannot be read fails as a firmware file does in ferrowin-cli; one that is not
     // a record, a file far too large to be one included, is a usage error.
-    const InputFile::Result read =
-        InputFile::ReadSmall(options.fromFile, kMaxFromFileSize, text, error);
+    const InputFile::Result read = InputFile::ReadSmall(path, kMaxFromFileSize, text, error);
     if (read != InputFile::Result::Read) {
-        status = Refuse("--from " + options.fromFile + ": " + error,
+        status = Refuse("--from " + path + ": " + error,
                         read == InputFile::Result::TooLarge ? kExitUsage : kExitFailure);
         return false;
     }
     if (!ParseParamsJson(text, changes, error)) {
-        status = Refuse("--from " + options.fromFile + ": " + error, kExitUsage);
+        status = Refuse("--from " + path + ": " + error, kExitUsage);
         return false;
     }
     // "{}" would match every reader and change nothing: a golden file that says nothing.
     if (changes.empty()) {
-        status = Refuse("--from " + options.fromFile +
+        status = Refuse("--from " + path +
                             ": the record names none of the shown fields, so nothing could be "
                             "compared or written",
                         kExitUsage);
@@ -299,7 +286,7 @@ int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
     // Everything from the user is checked before the port is opened.
     std::vector<ParamChange> changes;
     int status = kExitOk;
-    if (!options.fromFile.empty() && !ReadFromFile(options, changes, status)) {
+    if (!options.fromFile.empty() && !ReadFromFile(options.fromFile, changes, status)) {
         return status;
     }
     // Options given beside --from win: they are applied after the file's fields.
@@ -357,21 +344,14 @@ int TesmarleRunner::RunWrite(const TesmarleOptions& options) {
 int TesmarleRunner::RunCheck(const TesmarleOptions& options) {
     std::vector<ParamChange> golden;
     int status = kExitOk;
-    if (!ReadFromFile(options, golden, status)) {
+    if (!ReadFromFile(options.fromFile, golden, status)) {
         return status;
     }
-    if (!OpenPort(options)) {
-        return kExitFailure;
+    if (status = ReadRecord(options); status != kExitOk) {
+        return status;
     }
-    (void)link.Stop();
-    ReaderParams params;
-    if (!link.ReadParams(params)) {
-        return Fail("read parameters");
-    }
-    link.Close();
-    outcome.after = params;
     const FieldValues wanted = ValuesOf(golden);
-    const auto lines = DescribeDifferences(ValuesOf(params, wanted), wanted);
+    const auto lines = DescribeDifferences(ValuesOf(*outcome.after, wanted), wanted);
     for (const std::string& line : lines) {
         out << line << "\n";
     }
@@ -390,11 +370,9 @@ int TesmarleRunner::RunCheck(const TesmarleOptions& options) {
 int TesmarleRunner::RunDiff(const TesmarleOptions& options) {
     std::array<FieldValues, 2> sides;
     for (std::size_t i = 0; i < sides.size(); ++i) {
-        TesmarleOptions one = options;
-        one.fromFile = options.files[i];
         std::vector<ParamChange> fields;
         int status = kExitOk;
-        if (!ReadFromFile(one, fields, status)) {
+        if (!ReadFromFile(options.files[i], fields, status)) {
             return status;
         }
         sides[i] = ValuesOf(fields);
@@ -443,10 +421,10 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
         for (int i = 0; i < count; ++i) {
             const std::uint8_t* id = store.data() + i * ReaderLink::kTagRecordSize;
             const long n = stats.Reports() - count + i + 1;
-            const std::string hex = TagHex(id, "");
+            const std::string hex = TagHex(id);
             switch (options.format) {
                 case TesmarleFormat::Text:
-                    out << n << "  " << TagHex(id, " ") << "\n";
+                    out << n << "  " << TagHex(id, true) << "\n";
                     break;
                 case TesmarleFormat::Json:
                     out << "{\"n\": " << n << ", \"tag\": \"" << hex << "\"}\n";
@@ -467,7 +445,7 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
     int status = kExitOk;
     // Output that can no longer be written ends the collection as Ctrl-C does: nobody reads the
     // rows any more (a pipe to `head` that has closed, a full disk).
-    while (!interrupted() && out) {
+    while (!services.interrupted() && out) {
         if (link.ReceiveReadFailed()) {
             status = Refuse(std::string("tags failed: ") + ToString(LinkError::PortFailed),
                             kExitFailure);
@@ -507,7 +485,8 @@ int TesmarleRunner::RunTags(const TesmarleOptions& options) {
 }
 
 int TesmarleRunner::RunPorts(const TesmarleOptions& options) {
-    const std::vector<PortInfo> ports = listPorts ? listPorts() : std::vector<PortInfo>{};
+    const std::vector<PortInfo> ports =
+        services.listPorts ? services.listPorts() : std::vector<PortInfo>{};
     if (options.format == TesmarleFormat::Json) {
         out << FormatPortsJson(ports);  // "[]" too, so that a script always gets a list
     } else {
@@ -523,11 +502,12 @@ int TesmarleRunner::RunPorts(const TesmarleOptions& options) {
 }
 
 int TesmarleRunner::RunDoctor(const TesmarleOptions& options) {
+    const LinkDoctor* doctor = services.doctor;
     if (doctor == nullptr) {
         err << "tesmarle-cli: doctor is not available here\n";
         return kExitFailure;
     }
-    const LinkDoctor::Request request{options.loaderProbe, interrupted};
+    const LinkDoctor::Request request{options.loaderProbe, services.interrupted};
     outcome.diagnoses = options.port.empty() ? doctor->ExamineAll(request)
                                              : std::vector{doctor->Examine(options.port, request)};
     const std::vector<PortDiagnosis>& ports = outcome.diagnoses;
@@ -535,7 +515,7 @@ int TesmarleRunner::RunDoctor(const TesmarleOptions& options) {
     out << (options.format == TesmarleFormat::Json ? DoctorReport::Json(ports, grabbers)
                                                    : DoctorReport::Text(ports, grabbers));
     const bool stopped =
-        interrupted() ||
+        services.interrupted() ||
         std::any_of(ports.begin(), ports.end(), [](const PortDiagnosis& d) { return d.stopped; });
     return LinkDoctor::ReaderAnswered(ports) && !stopped ? kExitOk : kExitFailure;
 }

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "toolsupport/ExitStatus.h"
-#include "reader/LinkDoctor.h"
-#include "tesmarle/cli/TesmarleOptions.h"
 #include "common/PortInfo.h"
+#include "reader/LinkDoctor.h"
 #include "reader/ReaderLink.h"
+#include "tesmarle/cli/TesmarleOptions.h"
+#include "toolsupport/ExitStatus.h"
 
 namespace uhf {
 
@@ -35,18 +35,20 @@ class TesmarleRunner {
     // a full store starts over, losing what it held.
     static constexpr std::chrono::milliseconds kTakeInterval{100};
 
-    TesmarleRunner(ReaderLink& link, std::ostream& out, std::ostream& err);
+    // What the commands need of the machine beside the link.
+    struct Services {
+        // Polled while tags are collected and between the steps of a rate scan; true ends them
+        // (SIGINT, SIGTERM). Before any other step that sends a request but Stop, true ends the
+        // command with exit status 1.
+        std::function<bool()> interrupted = [] { return false; };
+        std::function<std::vector<PortInfo>()> listPorts =
+            nullptr;                         // the machine's ports, for `ports`
+        const LinkDoctor* doctor = nullptr;  // what `doctor` runs; without one the command fails
+        // The port `-b auto` scans on before the link opens; the machine's own when not given.
+        std::function<std::unique_ptr<SerialPort>()> makeScanPort = nullptr;
+    };
 
-    // Polled while tags are collected and between the steps of a rate scan; true ends them
-    // (SIGINT, SIGTERM). Before any other step that sends a request but Stop, true ends the
-    // command with exit status 1.
-    void SetInterrupted(std::function<bool()> interrupted);
-    // The machine's ports, for `ports`.
-    void SetPortLister(std::function<std::vector<PortInfo>()> lister);
-    // What `doctor` runs; without one the command fails.
-    void SetDoctor(const LinkDoctor* doctor);
-    // The port `-b auto` scans on before the link opens; the machine's own by default.
-    void SetScanPort(std::function<std::unique_ptr<SerialPort>()> make);
+    TesmarleRunner(ReaderLink& link, std::ostream& out, std::ostream& err, Services services);
 
     int Run(const TesmarleOptions& options);
     const Outcome& LastOutcome() const { return outcome; }
@@ -58,8 +60,10 @@ class TesmarleRunner {
     int FailWrite(const ReaderParams& before, const ReaderParams& wanted);
     // Prints and keeps a failure that names no link step.
     int Refuse(const std::string& message, int status);
-    bool ReadFromFile(const TesmarleOptions& options, std::vector<ParamChange>& changes,
-                      int& status);
+    // The fields of a record file named by --from (or by diff).
+    bool ReadFromFile(const std::string& path, std::vector<ParamChange>& changes, int& status);
+    // Opens the port, stops the reader and reads its record into `outcome.after`.
+    int ReadRecord(const TesmarleOptions& options);
     bool OpenPort(const TesmarleOptions& options);
     int RunRead(const TesmarleOptions& options);
     int RunWrite(const TesmarleOptions& options);
@@ -73,10 +77,7 @@ class TesmarleRunner {
     ReaderLink& link;
     std::ostream& out;
     std::ostream& err;
-    std::function<bool()> interrupted;
-    std::function<std::vector<PortInfo>()> listPorts;
-    const LinkDoctor* doctor = nullptr;
-    std::function<std::unique_ptr<SerialPort>()> makeScanPort;
+    Services services;
     Outcome outcome;
 };
 

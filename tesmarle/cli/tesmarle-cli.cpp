@@ -47,19 +47,17 @@ int uhf::RunTool(int argc, char** argv) {
     if (const std::optional<int> refused = report.OpenOrRefuse(options.reportFile)) {
         return *refused;
     }
+    const uhf::LinkDoctor doctor(uhf::LinkDoctor::SystemEnvironment());
     uhf::TesmarleLine runner(
         [](uhf::TraceLog& trace) {
             return std::make_unique<uhf::ReaderLink>(std::make_unique<uhf::TracingSerialPort>(
                 std::make_unique<uhf::NativeSerialPort>(), trace));
         },
-        std::cout, std::cerr);
-    if (!options.reportFile.empty()) {
-        runner.SetReport(&report);
-    }
-    runner.SetInterrupted(&uhf::ProcessSetup::Interrupted);
-    runner.SetPortLister(&uhf::PortEnumerator::ListSystemPortDetails);
-    const uhf::LinkDoctor doctor(uhf::LinkDoctor::SystemEnvironment());
-    runner.SetDoctor(&doctor);
+        std::cout, std::cerr,
+        {.interrupted = &uhf::ProcessSetup::Interrupted,
+         .listPorts = &uhf::PortEnumerator::ListSystemPortDetails,
+         .doctor = &doctor},
+        options.reportFile.empty() ? nullptr : &report);
     const int status = runner.Run(options);
     return uhf::ProcessSetup::Finish("tesmarle-cli", status);
 }

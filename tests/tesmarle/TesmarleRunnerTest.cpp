@@ -59,15 +59,15 @@ class TesmarleRunnerTest : public testing::Test {
         TesmarleOptions options;
         std::string error;
         EXPECT_TRUE(ParseTesmarleArgs(args, options, error)) << error;
-        runner = std::make_unique<TesmarleRunner>(*link, out, err);
-        runner->SetInterrupted([this] { return interrupt.load(); });
-        runner->SetPortLister([this] { return ports; });
+        TesmarleRunner::Services services{.interrupted = [this] { return interrupt.load(); },
+                                          .listPorts = [this] { return ports; }};
         // -b auto scans the same reader, and meets the same open failure.
-        runner->SetScanPort([this] {
+        services.makeScanPort = [this] {
             auto scan = MakeReaderPort();
             scan->openResult = port->openResult;
             return scan;
-        });
+        };
+        runner = std::make_unique<TesmarleRunner>(*link, out, err, std::move(services));
         return runner->Run(options);
     }
     const TesmarleRunner::Outcome& LastOutcome() const { return runner->LastOutcome(); }
