@@ -22,21 +22,21 @@ int uhf::RunTool(int argc, char** argv) {
     std::string error;
     const std::optional<uhf::FerrowinOptions> options = uhf::FerrowinOptions::Parse(args, error);
     if (!options) {
-        std::cerr << "ferrowin-cli: " << error << "\n" << uhf::FerrowinOptions::Usage();
+        std::cerr << uhf::kToolName << ": " << error << "\n" << uhf::FerrowinOptions::Usage();
         return uhf::kExitUsage;
     }
     // The usage and the table of several readers go to standard output; one reader's result is
     // its exit status.
     if ((options->help || options->ports.size() > 1) &&
-        uhf::ProcessSetup::RefuseClosedOutput("ferrowin-cli")) {
+        uhf::ProcessSetup::RefuseClosedOutput(uhf::kToolName)) {
         return uhf::kExitFailure;
     }
     if (options->help) {
         std::cout << uhf::FerrowinOptions::Usage();
-        return uhf::ProcessSetup::Finish("ferrowin-cli", uhf::kExitOk);
+        return uhf::ProcessSetup::Finish(uhf::kToolName, uhf::kExitOk);
     }
     uhf::FerrowinLine line(*options, &uhf::ProcessSetup::Interrupted);
-    uhf::RunReport report("ferrowin-cli", uhf::ProgramVersion());
+    uhf::RunReport report(uhf::kToolName, uhf::ProgramVersion());
     if (const std::optional<int> refused = report.OpenOrRefuse(options->reportFile)) {
         return *refused;
     }
@@ -44,7 +44,8 @@ int uhf::RunTool(int argc, char** argv) {
         line.SetReport(&report, uhf::PortEnumerator::ListSystemPortDetails());
     }
     uhf::LowLatencyMode::System().SetWarningSink([](const std::string& warning) {
-        uhf::PortRunner::ErrOfThisThread(std::cerr) << "ferrowin-cli: warning: " << warning << "\n";
+        uhf::PortRunner::ErrOfThisThread(std::cerr)
+            << uhf::kToolName << ": warning: " << warning << "\n";
     });
-    return uhf::ProcessSetup::Finish("ferrowin-cli", line.Run(std::cout, std::cerr));
+    return uhf::ProcessSetup::Finish(uhf::kToolName, line.Run(std::cout, std::cerr));
 }

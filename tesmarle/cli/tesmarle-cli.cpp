@@ -28,11 +28,11 @@ int uhf::RunTool(int argc, char** argv) {
     uhf::TesmarleOptions options;
     std::string error;
     if (!uhf::ParseTesmarleArgs(args, options, error)) {
-        std::cerr << "tesmarle-cli: " << error << "\n(tesmarle-cli --help shows the usage)\n";
+        std::cerr << uhf::kToolName << ": " << error << "\n(tesmarle-cli --help shows the usage)\n";
         return uhf::kExitUsage;
     }
     // Every command's result goes to standard output.
-    if (uhf::ProcessSetup::RefuseClosedOutput("tesmarle-cli")) {
+    if (uhf::ProcessSetup::RefuseClosedOutput(uhf::kToolName)) {
         return uhf::kExitFailure;
     }
 
@@ -40,10 +40,10 @@ int uhf::RunTool(int argc, char** argv) {
     if (options.action != uhf::TesmarleAction::Doctor) {
         uhf::LowLatencyMode::System().SetWarningSink([](const std::string& warning) {
             uhf::PortRunner::ErrOfThisThread(std::cerr)
-                << "tesmarle-cli: warning: " << warning << "\n";
+                << uhf::kToolName << ": warning: " << warning << "\n";
         });
     }
-    uhf::RunReport report("tesmarle-cli", uhf::ProgramVersion());
+    uhf::RunReport report(uhf::kToolName, uhf::ProgramVersion());
     if (const std::optional<int> refused = report.OpenOrRefuse(options.reportFile)) {
         return *refused;
     }
@@ -59,5 +59,5 @@ int uhf::RunTool(int argc, char** argv) {
          .doctor = &doctor},
         options.reportFile.empty() ? nullptr : &report);
     const int status = runner.Run(options);
-    return uhf::ProcessSetup::Finish("tesmarle-cli", status);
+    return uhf::ProcessSetup::Finish(uhf::kToolName, status);
 }

@@ -33,16 +33,21 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
 
-// Opens as the transfer does, running the owner's loop until the control says how it went
-// (nothing after 3 s).
-std::optional<SerialError> OpenNow(NativeCommControl& comm, const std::string& name, int rate) {
-    std::optional<SerialError> result;
-    comm.Open(name, rate, [&result](SerialError error) { result = error; });
+// Runs the owner's loop, as an event loop that polls would, until `told` holds a value (or 3 s
+// have passed).
+void ProcessUntilTold(NativeCommControl& comm, const std::optional<SerialError>& told) {
     const auto deadline = Clock::now() + std::chrono::seconds(3);
-    while (!result && Clock::now() < deadline) {
+    while (!told && Clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         comm.ProcessPending();
     }
+}
+
+// Opens as the transfer does: how it went, once the control says (nothing after 3 s).
+std::optional<SerialError> OpenNow(NativeCommControl& comm, const std::string& name, int rate) {
+    std::optional<SerialError> result;
+    comm.Open(name, rate, [&result](SerialError error) { result = error; });
+    ProcessUntilTold(comm, result);
     return result;
 }
 
@@ -251,11 +256,7 @@ TEST(NativeCommControl, AnOpenTheDriverHoldsLeavesTheOwnerFreeAndACloseAbandonsI
     comm.Close();
     comm.Open("rfcomm0", 9600, [&](SerialError error) { told[2] = error; });
     port.ReleaseOpens();
-    const auto deadline = Clock::now() + std::chrono::seconds(3);
-    while (!told[2] && Clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        comm.ProcessPending();
-    }
+    ProcessUntilTold(comm, told[2]);
     EXPECT_EQ(told[0], std::nullopt) << "an abandoned open is never reported";
     EXPECT_EQ(told[2], SerialError::None);
     EXPECT_TRUE(comm.IsOpen());
